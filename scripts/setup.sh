@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs what the build needs (Debian packages, only those missing) and builds into build/.
+# Usage: scripts/setup.sh [--sanitize]   (--sanitize builds into build-sanitize/ instead)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev
+          libgtest-dev libgmock-dev)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    export DEBIAN_FRONTEND=noninteractive
+    $sudo apt-get update -qq
+    $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+build=build
+options=()
+if [ "${1:-}" = "--sanitize" ]; then
+    build=build-sanitize
+    options+=(-DCFG_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug)
+fi
+if [ ! -f "$build/build.ninja" ]; then
+    cmake -S . -B "$build" -G Ninja "${options[@]}"
+fi
+cmake --build "$build" -j "$(nproc)"

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test, in the normal build and under the sanitizers.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+export QT_QPA_PLATFORM=offscreen
+for mode in "" --sanitize; do
+    scripts/setup.sh $mode
+    build=build
+    [ -z "$mode" ] || build=build-sanitize
+    echo "== tests in $build"
+    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+        ctest --test-dir "$build" --output-on-failure -j 2 --timeout 300
+done

@@ -1,0 +1,303 @@
+#include "commands.h"
+
+#include <QCoreApplication>
+#include <functional>
+#include <set>
+
+#include "common/programfolder.h"
+#include "connectiontext.h"
+#include "console.h"
+#include "editing/programming.h"
+#include "editing/sendall.h"
+#include "files/configload.h"
+#include "files/configsave.h"
+#include "link/trafficlog.h"
+#include "linkcomponent.h"
+#include "model/configmodel.h"
+#include "network/networkreader.h"
+#include "xml/xmlerror.h"
+
+namespace cfg {
+
+namespace {
+
+const char* const kUsage =
+    "Uso:\n"
+    "  cfgtarascope-cli read CONN\n"
+    "  cfgtarascope-cli save CONN FILE [--scales N,N,...] [--no-common]\n"
+    "  cfgtarascope-cli load CONN FILE [--dry-run]\n"
+    "  cfgtarascope-cli diff CONN FILE\n"
+    "  cfgtarascope-cli set  CONN OWNER ID VALUE\n"
+    "CONN: HOST:PORT o serial:DEVICE:SPEED,PARITY,BITS";
+
+int Usage(std::FILE* err, const QString& why = {}) {
+    if (!why.isEmpty()) WriteLine(err, why);
+    WriteLine(err, QString::fromUtf8(kUsage));
+    return kExitUsage;
+}
+
+QString ProgramFolder() {
+    return ResolveProgramFolder(
+        QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString());
+}
+
+// Writes each log line of a load on a stream.
+class StreamLog : public LoadLog {
+  public:
+    explicit StreamLog(std::FILE* stream) : stream_(stream) {}
+    void Agregar_Linea(const QString& line) override {
+        if (stream_) WriteLine(stream_, line);
+    }
+
+  private:
+    std::FILE* stream_;
+};
+
+// One session with the network: connect, read it whole into the model, then work on it with
+// the routines the windows use.
+class Session {
+  public:
+    explicit Session(std::FILE* err)
+        : log_(ProgramFolder()), messages_(err), progress_(err), err_(err) {}
+
+    // Connects and reads; an exit status other than kExitOk when that failed. A quiet
+    // connection failure says nothing.
+    int Open(int linkType, const QString& text, bool quietConnect = false) {
+        if (link_.Connect(0, linkType, text) != 0) {
+            if (!quietConnect) {
+                messages_.Show(QStringLiteral("Error al conectar con la balanza"), Icon::Critical);
+                WriteLine(err_, link_.LastError());
+            }
+            return kExitNetwork;
+        }
+        NetworkReader reader(link_, model_);
+        EndRequest end;
+        return reader.Lee_Datos(progress_, messages_, end) ? kExitOk : kExitNetwork;
+    }
+    int Open(const QString& conn) {
+        const std::optional<LinkTarget> target = CommandLineLink(conn);
+        if (!target) return Usage(err_, QStringLiteral("Conexión no válida: ") + conn);
+        return Open(target->linkType, target->connectionText);
+    }
+
+    // Loads a configuration file as the open window does; kExitOk or kExitFile.
+    int Load(const QString& path, LoadLog& lines) {
+        switch (CheckOpenPath(path)) {
+            case OpenPath::Empty:
+                messages_.Show(QStringLiteral("Elija nombre del fichero"), Icon::Critical);
+                return kExitFile;
+            case OpenPath::Invalid:
+                messages_.Show(QStringLiteral("Ruta no válida"), Icon::Critical);
+                return kExitFile;
+            case OpenPath::Missing:
+                messages_.Show(QStringLiteral("El fichero no existe"), Icon::Critical);
+                return kExitFile;
+            case OpenPath::Ok:
+                break;
+        }
+        return Leer_Datos_Archivo(model_, path, lines, messages_, &log_, false) ? kExitOk
+                                                                                : kExitFile;
+    }
+
+    // Sends everything without asking; the items not accepted are listed.
+    int SendAll() {
+        const SendSummary summary =
+            Command2_Click(link_, model_, progress_, messages_, false, &log_);
+        for (const QString& line : summary.details) WriteLine(err_, line);
+        return summary.Clean() ? kExitOk : kExitItems;
+    }
+
+    ConfigModel& model() { return model_; }
+    Messages& messages() { return messages_; }
+    ScaleLink& link() { return link_; }
+    TrafficLog& log() { return log_; }
+
+  private:
+    LinkComponent link_;
+    ConfigModel model_;
+    TrafficLog log_;
+    ConsoleMessages messages_;
+    ConsoleProgress progress_;
+    std::FILE* err_;
+};
+
+int Read(const QStringList& args, std::FILE* out, std::FILE* err) {
+    if (args.size() != 2) return Usage(err);
+    Session session(err);
+    if (const int status = session.Open(args[1]); status != kExitOk) return status;
+    for (const QString& line : TreeLines(session.model())) WriteLine(out, line);
+    return kExitOk;
+}
+
+int Save(const QStringList& args, std::FILE* err) {
+    if (args.size() < 3) return Usage(err);
+    bool common = true;
+    std::optional<std::set<int>> wanted;
+    for (qsizetype i = 3; i < args.size(); ++i) {
+        if (args[i] == u"--no-common") {
+            common = false;
+        } else if (args[i] == u"--scales" && i + 1 < args.size()) {
+            wanted.emplace();
+            for (const QString& part : args[++i].split(u',')) {
+                bool ok = false;
+                const int number = part.trimmed().toInt(&ok);
+                if (!ok) return Usage(err, QStringLiteral("Número de balanza no válido: ") + part);
+                wanted->insert(number);
+            }
+        } else {
+            return Usage(err, QStringLiteral("Opción desconocida: ") + args[i]);
+        }
+    }
+    const QString path = args[2];
+    switch (CheckSavePath(path)) {
+        case SavePath::Empty:
+            return Usage(err, QStringLiteral("Elija nombre del fichero"));
+        case SavePath::Invalid:
+            WriteLine(err, QStringLiteral("Ruta no válida"));
+            return kExitFile;
+        case SavePath::Exists:
+        case SavePath::Ok:
+            break;
+    }
+
+    Session session(err);
+    if (const int status = session.Open(args[1]); status != kExitOk) return status;
+
+    // As the save window offers them: the scales of the tree, in its order.
+    std::vector<int> scales = ScalesInTree(session.model());
+    if (wanted) {
+        for (int number : *wanted) {
+            if (std::find(scales.begin(), scales.end(), number) == scales.end()) {
+                WriteLine(err, QStringLiteral("La balanza %1 no está en la red").arg(number));
+                return kExitUsage;
+            }
+        }
+        std::erase_if(scales, [&](int n) { return !wanted->contains(n); });
+    }
+    try {
+        Guardar_Datos_Archivo(session.model(), path, common, scales);
+    } catch (const XmlError& e) {
+        WriteLine(err, e.text());
+        return kExitFile;
+    } catch (const XmlWriteError& e) {
+        WriteLine(err, QString::fromLocal8Bit(e.what()));
+        return kExitFile;
+    }
+    session.messages().Show(QStringLiteral("Datos Guardados"), Icon::Information);
+    return kExitOk;
+}
+
+int Load(const QStringList& args, std::FILE* out, std::FILE* err) {
+    const bool dryRun = args.size() == 4 && args[3] == u"--dry-run";
+    if (args.size() != 3 && !dryRun) return Usage(err);
+    Session session(err);
+    if (const int status = session.Open(args[1]); status != kExitOk) return status;
+    StreamLog lines(out);
+    if (const int status = session.Load(args[2], lines); status != kExitOk) return status;
+    return dryRun ? kExitOk : session.SendAll();
+}
+
+int Diff(const QStringList& args, std::FILE* out, std::FILE* err) {
+    if (args.size() != 3) return Usage(err);
+    Session session(err);
+    if (const int status = session.Open(args[1]); status != kExitOk) return status;
+    QStringList before;
+    for (const ItemRow& item : session.model().Items()) before.append(item.value);
+    StreamLog quiet(nullptr);
+    if (const int status = session.Load(args[2], quiet); status != kExitOk) return status;
+    int differences = 0;
+    const auto& items = session.model().Items();
+    for (qsizetype row = 0; row < before.size(); ++row) {
+        const ItemRow& item = items[row];
+        if (item.value == before[row]) continue;
+        ++differences;
+        WriteLine(out, QStringList{QString::number(item.owner), QString::number(item.id), item.text,
+                                   before[row], item.value}
+                           .join(u'\t'));
+    }
+    return differences == 0 ? kExitOk : kExitItems;
+}
+
+int Set(const QStringList& args, std::FILE* out, std::FILE* err) {
+    if (args.size() != 5) return Usage(err);
+    bool ownerOk = false, idOk = false;
+    const int owner = args[2].toInt(&ownerOk);
+    const int id = args[3].toInt(&idOk);
+    if (!ownerOk || !idOk) return Usage(err, QStringLiteral("OWNER e ID son números"));
+    Session session(err);
+    if (const int status = session.Open(args[1]); status != kExitOk) return status;
+
+    const int row = session.model().FindItem(owner, id);
+    if (row < 0) {
+        WriteLine(err, QStringLiteral("No existe el item %1 de %2").arg(id).arg(owner));
+        return kExitUsage;
+    }
+    const ItemRow item = session.model().Items()[row];
+    // What the editor offers: nothing for read-only items or option lists without options.
+    if (item.order >= kFirstReadOnlyOrder ||
+        (item.type == kEnumeration && item.options.isEmpty())) {
+        WriteLine(err, QStringLiteral("El item %1 no se puede modificar").arg(id));
+        return kExitItems;
+    }
+    EditorInput input;
+    const QString value = args[4];
+    if (item.type == kEnumeration) {
+        bool ok = false;
+        const int index = value.toInt(&ok);
+        input.enumIndex = ok && index >= 0 && index < item.optionCount() ? index : -1;
+    } else if (item.type == kNumber) {
+        input.number = value;
+        input.numberShown = true;
+    } else {
+        input.text = value;
+    }
+    class NoIndicator : public SendIndicator {
+        void Sending(bool) override {}
+    } indicator;
+    ItemProgrammer programmer(session.link(), session.model(), &session.log());
+    const ItemProgrammer::Result result = programmer.Modificar_Valor(
+        {item.owner, item.id, item.type, item.length}, input, session.messages(), indicator);
+    if (result.outcome != ItemProgrammer::Outcome::Accepted) return kExitItems;
+    WriteLine(out, session.model().NodeText(session.model().Items()[result.row].key));
+    return kExitOk;
+}
+
+}  // namespace
+
+QStringList TreeLines(const ConfigModel& model) {
+    QStringList lines;
+    std::function<void(int, int)> walk = [&](int node, int depth) {
+        lines.append(QString(depth * 2, u' ') + model.Node(node).text);
+        for (int child : model.Node(node).children) walk(child, depth + 1);
+    };
+    for (int n = 0; n < static_cast<int>(model.Nodes().size()); ++n)
+        if (model.Node(n).parent < 0) walk(n, 0);
+    return lines;
+}
+
+int RunCommandLine(const QStringList& args, std::FILE* out, std::FILE* err) {
+    if (args.isEmpty()) return Usage(err);
+    const QString& command = args[0];
+    if (command == u"read") return Read(args, out, err);
+    if (command == u"save") return Save(args, err);
+    if (command == u"load") return Load(args, out, err);
+    if (command == u"diff") return Diff(args, out, err);
+    if (command == u"set") return Set(args, out, err);
+    return Usage(err, QStringLiteral("Orden desconocida: ") + command);
+}
+
+bool IsBatchRequest(const QString& arguments) {
+    return !arguments.trimmed().isEmpty() && arguments.size() > 23;
+}
+
+int RunBatch(const QString& connection, const QString& file, std::FILE* err) {
+    Session session(err);
+    // The network is read before the file is loaded: loading matches the file against it,
+    // and an empty model would send nothing.
+    if (const int status = session.Open(0, connection, true); status != kExitOk) return status;
+    StreamLog lines(err);
+    if (const int status = session.Load(file, lines); status != kExitOk) return status;
+    return session.SendAll();
+}
+
+}  // namespace cfg

@@ -1,0 +1,11 @@
+#include <QCoreApplication>
+#include <cstdio>
+
+#include "commands.h"
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments();
+    args.removeFirst();
+    return cfg::RunCommandLine(args, stdout, stderr);
+}

@@ -1,0 +1,101 @@
+#include "common/basic.h"
+
+#include <cmath>
+#include <limits>
+
+namespace cfg {
+
+namespace {
+
+bool IsBlank(QChar c) {
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
+}
+bool IsDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
+
+// Parses a number at the start of `text`; `end` receives how far it got.
+double ParseNumber(const QString& text, bool skipInnerBlanks, qsizetype& end) {
+    QString number;
+    qsizetype i = 0;
+    const auto skip = [&] {
+        while (i < text.size() && IsBlank(text[i])) ++i;
+    };
+    const auto next = [&] {
+        ++i;
+        if (skipInnerBlanks) skip();
+    };
+    skip();
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+        number += text[i];
+        next();
+    }
+    bool digits = false;
+    while (i < text.size() && IsDigit(text[i])) {
+        number += text[i];
+        digits = true;
+        next();
+    }
+    if (i < text.size() && text[i] == u'.') {
+        number += u'.';
+        next();
+        while (i < text.size() && IsDigit(text[i])) {
+            number += text[i];
+            digits = true;
+            next();
+        }
+    }
+    if (!digits) {
+        end = 0;
+        return 0;
+    }
+    end = i;
+    if (i < text.size() && (text[i].toUpper() == u'E' || text[i].toUpper() == u'D')) {
+        qsizetype j = i + 1;
+        QString exponent = QStringLiteral("e");
+        if (j < text.size() && (text[j] == u'+' || text[j] == u'-')) exponent += text[j++];
+        qsizetype start = j;
+        while (j < text.size() && IsDigit(text[j])) exponent += text[j++];
+        if (j > start) {
+            number += exponent;
+            end = j;
+        }
+    }
+    bool ok = false;
+    const double value = number.toDouble(&ok);
+    return ok ? value : 0;
+}
+
+}  // namespace
+
+QString TrimSpaces(const QString& text) {
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text[first] == u' ') ++first;
+    while (last > first && text[last - 1] == u' ') --last;
+    return text.mid(first, last - first);
+}
+
+double LeadingNumber(const QString& text) {
+    qsizetype end = 0;
+    return ParseNumber(text, true, end);
+}
+
+bool IsNumeric(const QString& text) {
+    qsizetype last = text.size();
+    while (last > 0 && IsBlank(text[last - 1])) --last;
+    const QString body = text.left(last);
+    qsizetype end = 0;
+    ParseNumber(body, false, end);
+    return end > 0 && end == body.size();
+}
+
+int ToWholeNumber(double value) {
+    if (std::isnan(value)) return 0;
+    const double whole = std::nearbyint(value);
+    if (whole >= std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
+    if (whole <= std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
+    return static_cast<int>(whole);
+}
+
+}  // namespace cfg

@@ -1,0 +1,33 @@
+#include "common/programfolder.h"
+
+#include <QDir>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+
+namespace cfg {
+
+namespace {
+
+bool CanWriteIn(const QString& folder) {
+    if (folder.isEmpty() || !QDir(folder).exists()) return false;
+    // Permission bits do not tell (root, ACLs, read-only mounts): try it.
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".cfgtarascope-XXXXXX")));
+    return probe.open();
+}
+
+}  // namespace
+
+QString ResolveProgramFolder(const QString& executableFolder) {
+    if (CanWriteIn(executableFolder)) return QDir::cleanPath(executableFolder);
+    QString user = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (user.isEmpty()) user = QDir::homePath() + QStringLiteral("/.config");
+    const QString folder = QDir(user).filePath(QStringLiteral("cfgtarascope"));
+    QDir().mkpath(folder);
+    return QDir::cleanPath(folder);
+}
+
+QString ProgramFile(const QString& folder, const QString& name) {
+    return QDir(folder).filePath(name);
+}
+
+}  // namespace cfg

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+namespace cfg {
+
+// The folder that holds data.ini, log.txt and nlog.txt: the executable's own folder, or the
+// per-user configuration folder when the executable's folder cannot be written (an installed
+// copy). Resolved once by each front end and handed to whatever needs it.
+QString ResolveProgramFolder(const QString& executableFolder);
+
+// A file of the program folder. The folder is kept as given, without a trailing separator.
+QString ProgramFile(const QString& folder, const QString& name);
+
+}  // namespace cfg

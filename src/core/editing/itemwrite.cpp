@@ -1,0 +1,85 @@
+#include "editing/itemwrite.h"
+
+#include "common/basic.h"
+#include "link/scalelink.h"
+#include "link/tools.h"
+#include "model/configmodel.h"
+
+namespace cfg {
+
+namespace {
+constexpr int kWriteReplyMinimum = 14;
+}
+
+QByteArray ItemEntry(int id, int type, const QString& stored) {
+    QByteArray entry = Numero_A_Bytes(id, 2) + Numero_A_Bytes(type, 1);
+    switch (type) {
+        case kEnumeration:
+            entry += Numero_A_Bytes(LeadingNumber(stored), 1);
+            break;
+        case kNumber:
+            entry += Numero_A_Bytes(LeadingNumber(stored), 4) + QByteArray(1, '\0');
+            break;
+        case kString: {
+            const QByteArray text = Convierte_Texto_Balanza(stored);
+            entry += Numero_A_Bytes(static_cast<double>(text.size()), 1) + text;
+            break;
+        }
+        case kDate:
+            entry += '\x06' +
+                     Convierte_Texto_Balanza(stored.left(2) + stored.mid(3, 2) + stored.right(2));
+            break;
+        default:
+            break;
+    }
+    return entry;
+}
+
+QByteArray WriteRequest(int owner, const QList<QByteArray>& entries) {
+    const Destination destination = owner == 0 ? Destination::System() : Destination::Scale(owner);
+    QByteArray request =
+        RequestStart(destination, 0x01) + Numero_A_Bytes(static_cast<double>(entries.size()), 2);
+    for (const QByteArray& entry : entries) request += entry;
+    return request;
+}
+
+WriteReply ExchangeWrite(ScaleLink& link, const QByteArray& request) {
+    WriteReply result;
+    const int code = link.Transact(request, result.reply);
+    result.reply = Desescapa_Respuesta(result.reply);
+    result.exchanged = code == 0;
+    if (code != 0 || result.reply.size() < kWriteReplyMinimum) return result;
+    result.answered = true;
+    result.accepted = static_cast<int>(Bytes_A_Numero(result.reply.mid(10, 2)));
+    result.errorCode = static_cast<int>(Bytes_A_Numero(result.reply.mid(12, 2)));
+    return result;
+}
+
+QString RefusalReason(int errorCode) {
+    switch (errorCode) {
+        case 0:
+            return QStringLiteral("No hay datos");
+        case 98:
+            return QStringLiteral("No se puede programar");
+        case 99:
+            return QStringLiteral("No se puede consultar");
+        case 100:
+            return QStringLiteral("Destino incorrecto");
+        case 101:
+            return QStringLiteral("Error no identificado");
+        case 102:
+            return QStringLiteral("Función no reconocida");
+        case 103:
+            return QStringLiteral("Datos erróneos");
+        case 104:
+            return QStringLiteral("Identificador de función desconocido");
+        case 105:
+            return QStringLiteral("Timeout");
+        case 112:
+            return QStringLiteral("Balanza ocupada");
+        default:
+            return QStringLiteral("(Desconocido)");
+    }
+}
+
+}  // namespace cfg

@@ -1,0 +1,203 @@
+#include "editing/programming.h"
+
+#include <QList>
+#include <chrono>
+#include <limits>
+#include <thread>
+
+#include "common/basic.h"
+#include "common/messages.h"
+#include "editing/itemwrite.h"
+#include "files/configsave.h"
+#include "link/scalelink.h"
+#include "link/tools.h"
+#include "link/trafficlog.h"
+#include "model/configmodel.h"
+#include "network/networkreader.h"
+
+namespace cfg {
+
+namespace {
+
+const QString kInvalid = QStringLiteral("Valor no válido");
+const QString kBadDate = QStringLiteral("Introduzca las fechas en formato dd/mm/yy");
+const QString kSendError = QStringLiteral("Error en el envío");
+const QString kRefused =
+    QStringLiteral("La balanza no acepta la programación de este Item con el valor indicado.");
+
+constexpr int kGroupPauseMs = 200;
+
+bool FitsInt32(double value) {
+    const double whole = RoundHalfEven(value);
+    return whole >= std::numeric_limits<std::int32_t>::min() &&
+           whole <= std::numeric_limits<std::int32_t>::max();
+}
+
+bool IsDate(const QString& text) {
+    return text.size() == 8 && text[2] == u'/' && text[5] == u'/' && IsNumeric(text.left(2)) &&
+           IsNumeric(text.mid(3, 2)) && IsNumeric(text.right(2));
+}
+
+// The value to program, in the form the model stores it; empty with a message when the editor
+// holds nothing that can be sent.
+std::optional<QString> StoredValue(const Selection& selection, EditorInput& input,
+                                   Messages& messages) {
+    if (input.numberShown &&
+        (!IsNumeric(input.number) || !FitsInt32(LeadingNumber(input.number)))) {
+        messages.Show(kInvalid, Icon::Critical);
+        return std::nullopt;
+    }
+    switch (selection.type) {
+        case kEnumeration:
+            // Nothing selected would go out as 0xFF.
+            if (input.enumIndex < 0) {
+                messages.Show(kInvalid, Icon::Critical);
+                return std::nullopt;
+            }
+            return QString::number(input.enumIndex);
+        case kNumber:
+            return input.number;
+        case kDate:
+            input.text = TrimSpaces(input.text);
+            if (!IsDate(input.text)) {
+                messages.Show(kBadDate, Icon::Critical);
+                return std::nullopt;
+            }
+            return input.text;
+        case kString:
+            // The editor holds no more than the item's length; neither may a script.
+            if (input.text.size() > selection.length || input.text.size() > 255) {
+                messages.Show(kInvalid, Icon::Critical);
+                return std::nullopt;
+            }
+            return input.text;
+        default:
+            return input.text;
+    }
+}
+
+}  // namespace
+
+ItemProgrammer::ItemProgrammer(ScaleLink& link, ConfigModel& model, TrafficLog* log, Pause pause)
+    : link_(link), model_(model), log_(log), pause_(std::move(pause)) {
+    if (!pause_) {
+        pause_ = [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
+    }
+}
+
+ItemProgrammer::Result ItemProgrammer::Modificar_Valor(const Selection& selection,
+                                                       EditorInput& input, Messages& messages,
+                                                       SendIndicator& indicator) {
+    Result result;
+    const std::optional<QString> value = StoredValue(selection, input, messages);
+    if (!value) return result;
+
+    QByteArray request;
+    bool doubled = false;
+    if (IsGroupItem(selection.id)) {
+        int count = 0;
+        for (int row = 0; row < static_cast<int>(model_.Items().size()) && count == 0; ++row) {
+            const ItemRow& item = model_.Items()[row];
+            if (item.id == selection.id && item.owner == selection.owner)
+                count = Lee_Menu_Grupo(row, selection.owner);
+        }
+        // The edited value goes into the entry of the edited item, wherever the menu put it.
+        int entry = -1;
+        for (int j = 0; j < count && entry < 0; ++j)
+            if (itemsGrupo_[j].id == selection.id) entry = j;
+        if (entry < 0) {
+            messages.Show(kSendError, Icon::Critical);
+            result.outcome = Outcome::Failed;
+            return result;
+        }
+        itemsGrupo_[entry].value = *value;
+        QList<QByteArray> entries;
+        for (int j = 0; j < count; ++j)
+            entries.append(ItemEntry(itemsGrupo_[j].id, itemsGrupo_[j].type, itemsGrupo_[j].value));
+        request = WriteRequest(selection.owner, entries);
+        doubled = true;
+    } else {
+        request = WriteRequest(selection.owner, {ItemEntry(selection.id, selection.type, *value)});
+    }
+
+    indicator.Sending(true);
+    WriteReply reply = ExchangeWrite(link_, request);
+    if (doubled) {
+        // The scales take the group only from the second of two writes.
+        pause_(kGroupPauseMs);
+        reply = ExchangeWrite(link_, request);
+        pause_(kGroupPauseMs);
+    }
+    if (log_ && reply.exchanged) log_->Escribe_Log(reply.reply);
+
+    if (!reply.answered) {
+        messages.Show(kSendError, Icon::Critical);
+        result.outcome = Outcome::Failed;
+    } else if (reply.accepted <= 0) {
+        const QString reason = RefusalReason(reply.errorCode);
+        if (log_) log_->Escribe_Log(reply.reply, QStringLiteral("Motivo: ") + reason);
+        messages.Show(kRefused + u'\n' + reason, Icon::Exclamation);
+        result.outcome = Outcome::Refused;
+        result.errorCode = reply.errorCode;
+    } else {
+        result.outcome = Outcome::Accepted;
+        result.row = model_.FindItem(selection.owner, selection.id);
+        if (result.row >= 0) {
+            ItemRow& item = model_.Item(result.row);
+            item.value = *value;
+            item.known = true;
+            const QString shown =
+                selection.type == kEnumeration ? ShownValue(item).value_or(QString()) : *value;
+            model_.SetNodeText(item.key, item.text + QStringLiteral(" = ") + shown);
+        }
+    }
+    indicator.Sending(false);
+    if (result.row >= 0) Relee_Menu(result.row);
+    return result;
+}
+
+void ItemProgrammer::Relee_Menu(int row) {
+    ReadMenu(row, model_.Items()[row].owner, false);
+}
+
+int ItemProgrammer::Lee_Menu_Grupo(int row, int owner) {
+    return ReadMenu(row, owner, true);
+}
+
+int ItemProgrammer::ReadMenu(int row, int owner, bool keepGroup) {
+    const int menu = model_.FindMenuByKey(model_.Items()[row].menuKey);
+    const int menuId = menu < 0 ? 0 : model_.Menus()[menu].id;
+    const Destination destination = owner == 0 ? Destination::System() : Destination::Scale(owner);
+    const QByteArray request =
+        RequestStart(destination, 0x00) + Numero_A_Bytes(menuId, 2) + QByteArray(1, '\x01');
+    QByteArray reply;
+    const int code = link_.Transact(request, reply);
+    reply = Desescapa_Respuesta(reply);
+    if (code != 0 || reply.size() < 20) return 0;
+    const int count = static_cast<int>(Bytes_A_Numero(reply.mid(10, 2)));
+
+    const QByteArray data = reply.mid(14);
+    qsizetype pos = 0;
+    int decoded = 0;
+    for (; decoded < count && pos < data.size(); ++decoded) {
+        const NetworkReader::ValueEntry entry = NetworkReader::DecodeValueEntry(data, pos);
+        // Without a known layout the entries after this one cannot be found.
+        if (entry.length == 0) break;
+        pos += entry.length;
+        if (keepGroup && decoded < kGroupSize)
+            itemsGrupo_[decoded] = {entry.id, entry.type, entry.value};
+
+        // Only the item of the owner that was read: another scale's row with the same ID
+        // must not show this scale's value.
+        const int match = model_.FindItem(owner, entry.id);
+        if (match < 0) continue;
+        ItemRow& item = model_.Item(match);
+        item.value = item.type == kDate ? DateValue(entry.value) : entry.value;
+        item.known = true;
+        model_.SetNodeText(
+            item.key, item.text + QStringLiteral(" = ") + ShownValue(item).value_or(QString()));
+    }
+    return std::min(decoded, kGroupSize);
+}
+
+}  // namespace cfg

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QString>
+#include <array>
+#include <functional>
+
+namespace cfg {
+
+class ConfigModel;
+class Messages;
+class ScaleLink;
+class TrafficLog;
+
+// The item last selected in the tree.
+struct Selection {
+    int owner = 0;
+    int id = 0;
+    int type = 0;
+    int length = 0;
+};
+
+// What the item editor holds when "Modificar Valor" is pressed.
+struct EditorInput {
+    int enumIndex = -1;        // the option list's index, -1 when nothing is selected
+    QString number;            // the number editor's text
+    bool numberShown = false;  // the number editor is the one shown
+    QString text;              // the text and date editor's text (dates come back trimmed)
+};
+
+// While an item is programmed the button reads "Enviando..." and the window takes no input.
+class SendIndicator {
+  public:
+    virtual ~SendIndicator() = default;
+    virtual void Sending(bool on) = 0;
+};
+
+// One decoded entry of a menu read back from a scale.
+struct GroupEntry {
+    int id = 0;
+    int type = 0;
+    QString value;
+};
+
+// Programs single items and reads their menus back.
+class ItemProgrammer {
+  public:
+    enum class Outcome { Invalid, Failed, Refused, Accepted };
+    struct Result {
+        Outcome outcome = Outcome::Invalid;
+        int errorCode = 0;  // the scale's reason when refused
+        int row = -1;       // the item row changed when accepted
+    };
+    using Pause = std::function<void(int milliseconds)>;
+
+    ItemProgrammer(ScaleLink& link, ConfigModel& model, TrafficLog* log, Pause pause = {});
+
+    // "Modificar Valor": validates the editor's value, programs it into the selected item's
+    // scale (the items 152 to 157 as their whole menu), stores it and reads the menu back.
+    Result Modificar_Valor(const Selection& selection, EditorInput& input, Messages& messages,
+                           SendIndicator& indicator);
+
+    // Reads the menu of item row `row` back from the item's owner and refreshes its items.
+    void Relee_Menu(int row);
+    // Reads the menu of item row `row` from `owner` into ItemsGrupo (and refreshes its items);
+    // the number of entries read, 0 when the read failed.
+    int Lee_Menu_Grupo(int row, int owner);
+
+    static constexpr int kGroupSize = 101;
+    const std::array<GroupEntry, kGroupSize>& ItemsGrupo() const { return itemsGrupo_; }
+
+  private:
+    int ReadMenu(int row, int owner, bool keepGroup);
+
+    ScaleLink& link_;
+    ConfigModel& model_;
+    TrafficLog* log_;
+    Pause pause_;
+    std::array<GroupEntry, kGroupSize> itemsGrupo_{};
+};
+
+}  // namespace cfg

@@ -1,0 +1,318 @@
+#include "files/configload.h"
+
+#include <QFileInfo>
+#include <QList>
+#include <QStringList>
+#include <algorithm>
+
+#include "common/basic.h"
+#include "common/messages.h"
+#include "model/configmodel.h"
+#include "xml/xmlerror.h"
+#include "xml/xmlreader.h"
+
+namespace cfg {
+
+namespace {
+
+QString Normal(const QString& name) {
+    return TrimSpaces(name).toUpper();
+}
+
+// The rounded value of the first attribute named `name`, or -1 when it is missing or not a
+// number.
+int NumberAttribute(ClsXMLReader& reader, const QString& name, bool lastWins, int& count) {
+    QStringList names, values;
+    reader.GetAttributes(count, names, values);
+    int number = -1;
+    for (int i = 0; i < count; ++i) {
+        if (Normal(names[i]) != name) continue;
+        const QString value = TrimSpaces(values[i]);
+        if (IsNumeric(value)) number = ToWholeNumber(LeadingNumber(value));
+        if (!lastWins) break;
+    }
+    return number;
+}
+
+class Loader {
+  public:
+    Loader(ConfigModel& model, ClsXMLReader& reader, LoadLog& log)
+        : model_(model), reader_(reader), log_(log) {}
+
+    void Run();
+
+  private:
+    // Runs `handle` inside each child of the element under the cursor; false when it has none.
+    template <typename Handle>
+    bool ForEachChild(Handle handle) {
+        QList<int> ids;
+        QStringList names;
+        const int count = reader_.GetChildren(ids, names);
+        for (int i = 0; i < count; ++i) {
+            reader_.SearchChildID(ids[i]);
+            handle(names[i]);
+            reader_.GoBack();
+        }
+        return count > 0;
+    }
+
+    void Leer_Menu(int owner);
+    void Leer_Opcion(int owner);
+    void Log(const QString& line) { log_.Agregar_Linea(line); }
+
+    ConfigModel& model_;
+    ClsXMLReader& reader_;
+    LoadLog& log_;
+};
+
+void Loader::Run() {
+    if (!reader_.SearchString(QStringLiteral("TARASCOPE"))) {
+        Log(QStringLiteral("****no se encontraron datos de configuración"));
+        return;
+    }
+    if (!reader_.SearchString(QStringLiteral("COMMON"))) {
+        Log(QStringLiteral("****No existen datos comunes"));
+    } else {
+        Log(QStringLiteral("****leyendo datos comunes"));
+        const bool any = ForEachChild([&](const QString& name) {
+            if (Normal(name) != u"MENU") {
+                Log(QStringLiteral("****Ignorando elemento ") + name);
+            } else {
+                Leer_Menu(0);
+            }
+        });
+        if (!any) Log(QStringLiteral("****datos comunes vacíos"));
+        reader_.GoBack();
+    }
+
+    reader_.Reset();
+    reader_.SearchString(QStringLiteral("TARASCOPE"));
+    Log(QStringLiteral("****leyendo datos de balanzas"));
+    ForEachChild([&](const QString& name) {
+        if (Normal(name) != u"SCALE") return;
+        int attributes = 0;
+        const int number = NumberAttribute(reader_, QStringLiteral("NUMBER"), true, attributes);
+        if (attributes == 0) {
+            Log(QStringLiteral("***Ignorando dato de balanza sin número"));
+            return;
+        }
+        if (number < 1 || number > 60) {
+            Log(QStringLiteral("***Ignorando dato de balanza sin número válido"));
+            return;
+        }
+        const auto& scales = model_.Scales();
+        if (std::none_of(scales.begin(), scales.end(),
+                         [&](const ScaleEntry& s) { return s.number == number; })) {
+            Log(QStringLiteral("***Ignorando dato de balanza %1 no existente en el sistema actual")
+                    .arg(number));
+            return;
+        }
+        Log(QStringLiteral("***leyendo datos de balanza %1").arg(number));
+        const bool any = ForEachChild([&](const QString& child) {
+            if (Normal(child) != u"MENU") {
+                Log(QStringLiteral("***Ignorando elemento ") + child);
+            } else {
+                Leer_Menu(number);
+            }
+        });
+        if (!any) Log(QStringLiteral("***datos de balanza vacíos"));
+    });
+}
+
+void Loader::Leer_Menu(int owner) {
+    const QString name = reader_.LabelName();
+    int attributes = 0;
+    const int id = NumberAttribute(reader_, QStringLiteral("ID"), false, attributes);
+    if (attributes == 0) {
+        Log(QStringLiteral("**Ignorando menu no válido ") + name);
+        return;
+    }
+    if (id < 0) {
+        Log(QStringLiteral("**Ignorando menú sin ID reconocido ") + name);
+        return;
+    }
+    if (model_.FindMenu(owner, id) < 0) {
+        Log(QStringLiteral("**Ignorando menú %1 - ID no coincidente %2").arg(name).arg(id));
+        return;
+    }
+    Log(QStringLiteral("**tratando menú %1").arg(id));
+    const bool any = ForEachChild([&](const QString& child) {
+        if (TrimSpaces(child).toLower() == u"option") {
+            Leer_Opcion(owner);
+        } else {
+            Log(QStringLiteral("**Ignorando elemento desconocido ") + child);
+        }
+    });
+    if (!any) Log(QStringLiteral("**Menú vacío"));
+}
+
+void Loader::Leer_Opcion(int owner) {
+    int attributes = 0;
+    const int id = NumberAttribute(reader_, QStringLiteral("ID"), false, attributes);
+    if (attributes == 0) {
+        Log(QStringLiteral("Ignorando item sin ID"));
+        return;
+    }
+    if (id == -1) {
+        Log(QStringLiteral("Ignorando item sin ID válido"));
+        return;
+    }
+
+    // The leaves of the option, each looked up among its children.
+    const auto leaf = [&](const QString& name) -> QString {
+        if (!reader_.SearchString(name)) return {};
+        QString data = reader_.LabelData();
+        reader_.GoBack();
+        return data.isNull() ? QStringLiteral("") : data;
+    };
+    int valid = 0;
+    QString value;
+    int length = 0, order = 0, type = 0;
+    if (const QString data = leaf(QStringLiteral("VALUE")); !data.isNull()) {
+        value = TrimSpaces(data);
+        if (value.size() == 5 && (value.toUpper() == u"QWZTR" || value.toUpper() == u"LMKDV"))
+            value += u' ';
+        if (value.contains(u'~')) {
+            if (value.endsWith(u'~')) value[value.size() - 1] = u' ';
+            if (value.startsWith(u'~')) value[0] = u' ';
+        }
+        valid = 1;
+    }
+    for (auto [name, field] : {std::pair{QStringLiteral("LENGTH"), &length},
+                               std::pair{QStringLiteral("ORDER"), &order}}) {
+        const QString data = leaf(name);
+        if (!data.isNull() && IsNumeric(data)) {
+            *field = ToWholeNumber(LeadingNumber(data));
+            ++valid;
+        }
+    }
+    if (const QString data = leaf(QStringLiteral("TYPE")); !data.isNull()) {
+        ++valid;
+        const QString word = TrimSpaces(data).toLower();
+        if (word == u"string")
+            type = kString;
+        else if (word == u"enum")
+            type = kEnumeration;
+        else if (word == u"number")
+            type = kNumber;
+        else if (word == u"date")
+            type = kDate;
+        else
+            --valid;
+    }
+    if (type == kEnumeration && valid == 4 && reader_.SearchString(QStringLiteral("AVAILABLE"))) {
+        // Read, as every value of the file is, but not compared with the item's options.
+        ForEachChild([&](const QString&) { reader_.LabelData(); });
+        reader_.GoBack();
+    }
+    if (valid != 4) {
+        Log(QStringLiteral("Ignorando item %1 contenido no válido").arg(id));
+        return;
+    }
+    Log(QStringLiteral("tratando item %1").arg(id));
+
+    const int row = model_.FindItem(owner, id);
+    if (row < 0) {
+        Log(QStringLiteral("Ignorando item %1 no coincidente").arg(id));
+        return;
+    }
+    ItemRow& item = model_.Item(row);
+    if (item.type != type) {
+        Log(QStringLiteral("Ignorando item %1 con tipo no coincidente").arg(id));
+        return;
+    }
+    if (item.length != length) {
+        Log(QStringLiteral("Ignorando item %1 con longitud no coincidente").arg(id));
+        return;
+    }
+    if (item.order != order) {
+        Log(QStringLiteral("Ignorando item %1 con orden no coincidente").arg(id));
+        return;
+    }
+    if (item.order >= kFirstReadOnlyOrder) return;
+
+    bool compatible = false;
+    switch (item.type) {
+        case kEnumeration: {
+            if (value.isEmpty()) value = QStringLiteral("0");
+            // A negative index would be programmed as 0xFF: refused like one too large.
+            const int index = ToWholeNumber(LeadingNumber(value));
+            compatible =
+                IsNumeric(value) && LeadingNumber(value) < item.optionCount() && index >= 0;
+            break;
+        }
+        case kNumber:
+            if (value.isEmpty()) value = QStringLiteral("0");
+            compatible = IsNumeric(value) && value.size() <= item.length;
+            break;
+        case kString:
+            compatible = value.size() <= item.length;
+            break;
+        case kDate:
+            compatible =
+                value.isEmpty() || value.size() == 8 || (value.size() == 6 && IsNumeric(value));
+            // Six digits are kept in the "dd/mm/yy" form the model holds dates in, so that
+            // sending programs the same six digits.
+            if (compatible && value.size() == 6) value = DateValue(value);
+            break;
+        default:
+            break;
+    }
+    if (!compatible) {
+        Log(QStringLiteral("Ignorando item %1 con valor incompatible").arg(item.id));
+        return;
+    }
+    item.value = value;
+    item.known = true;
+}
+
+}  // namespace
+
+OpenPath CheckOpenPath(const QString& path) {
+    if (path.trimmed().isEmpty()) return OpenPath::Empty;
+    if (path.contains(QChar(u'\0'))) return OpenPath::Invalid;
+    return QFileInfo(path).isFile() ? OpenPath::Ok : OpenPath::Missing;
+}
+
+bool Leer_Datos_Archivo(ConfigModel& model, const QString& path, LoadLog& log, Messages& messages,
+                        TrafficLog* nlog, bool interactive) {
+    ClsXMLReader reader(&messages, nlog);
+    reader.setDocument(path);
+    try {
+        reader.OpenDoc();
+    } catch (const XmlError&) {
+        messages.Show(
+            QStringLiteral("Error de acceso al fichero, o no es un fichero con estructura válida"),
+            Icon::Critical);
+        return false;
+    }
+    Loader(model, reader, log).Run();
+    log.Agregar_Linea(QStringLiteral("****Actualizando árbol"));
+    Actualizar_Arbol(model);
+    log.Agregar_Linea(QStringLiteral("****Proceso finalizado"));
+    if (interactive) {
+        messages.Show(QStringLiteral("Proceso finalizado, los datos no han sido enviados aún a "
+                                     "balanzas, hágalo pulsando 'Enviar Todo' en el formulario "
+                                     "principal"),
+                      Icon::Information);
+    }
+    return true;
+}
+
+void Actualizar_Arbol(ConfigModel& model) {
+    for (int row = 0; row < static_cast<int>(model.Items().size()); ++row) {
+        ItemRow& item = model.Item(row);
+        QString shown = item.value;
+        if (item.type == kEnumeration) {
+            if (item.value.isEmpty()) item.value = QStringLiteral("0");
+            // Loaded indices may carry a fraction: the option is the rounded one.
+            const int index = ToWholeNumber(LeadingNumber(item.value));
+            shown = item.options.isEmpty() ? QStringLiteral("(No seleccionable)")
+                    : index >= 0 && index < item.options.size() ? item.options[index]
+                                                                : QString();
+        }
+        model.SetNodeText(item.key, item.text + QStringLiteral(" = ") + shown);
+    }
+}
+
+}  // namespace cfg

@@ -1,0 +1,114 @@
+#include "files/configsave.h"
+
+#include <QFileInfo>
+#include <QStringList>
+#include <map>
+#include <set>
+
+#include "model/configmodel.h"
+#include "xml/xmlwriter.h"
+
+namespace cfg {
+
+namespace {
+
+QString TypeName(int type) {
+    switch (type) {
+        case kEnumeration:
+            return QStringLiteral("enum");
+        case kNumber:
+            return QStringLiteral("number");
+        case kString:
+            return QStringLiteral("string");
+        case kDate:
+            return QStringLiteral("date");
+        default:
+            return {};
+    }
+}
+
+void WriteMenu(ClsXMLWriter& writer, const ConfigModel& model, const MenuRow& menu, bool marking) {
+    const QStringList idText = {QStringLiteral("id"), QStringLiteral("text")};
+    writer.SetDataBlock(QStringLiteral("MENU"), 2, idText, {QString::number(menu.id), menu.text});
+    for (int row : model.ItemsOfMenu(menu.key)) {
+        const ItemRow& item = model.Items()[row];
+        writer.SetDataBlock(QStringLiteral("OPTION"), 2, idText,
+                            {QString::number(item.id), item.text});
+        // Marked in the file only: the model keeps the value the scales hold.
+        const bool mark = marking && IsGroupItem(item.id);
+        writer.SetData(QStringLiteral("VALUE"), mark ? MarkSpaces(item.value) : item.value);
+        writer.SetData(QStringLiteral("LENGTH"), QString::number(item.length));
+        writer.SetData(QStringLiteral("ORDER"), QString::number(item.order));
+        const QString type = TypeName(item.type);
+        if (!type.isEmpty()) writer.SetData(QStringLiteral("TYPE"), type);
+        if (item.type == kEnumeration) {
+            writer.SetSimpleBlock(QStringLiteral("AVAILABLE"));
+            for (const QString& option : item.options)
+                writer.SetData(QStringLiteral("ITEM"), option);
+            writer.EndDataBlock();
+        }
+        writer.EndDataBlock();
+    }
+    writer.EndDataBlock();
+}
+
+}  // namespace
+
+QString MarkSpaces(const QString& value) {
+    QString marked = value;
+    if (marked.endsWith(u' ')) marked[marked.size() - 1] = u'~';
+    if (marked.startsWith(u' ')) marked[0] = u'~';
+    return marked;
+}
+
+SavePath CheckSavePath(const QString& path) {
+    if (path.trimmed().isEmpty()) return SavePath::Empty;
+    if (path.contains(QChar(u'\0'))) return SavePath::Invalid;
+    // A folder of that name is no file to overwrite: writing to it fails later, with its message.
+    return QFileInfo(path).isFile() ? SavePath::Exists : SavePath::Ok;
+}
+
+std::vector<int> ScalesInTree(const ConfigModel& model) {
+    std::vector<int> scales;
+    std::set<int> seen;
+    for (const TreeNode& node : model.Nodes()) {
+        if (!node.key.startsWith(u"bal")) continue;
+        const std::optional<int> number = keys::ScaleOf(node.key);
+        if (number && seen.insert(*number).second) scales.push_back(*number);
+    }
+    return scales;
+}
+
+void Guardar_Datos_Archivo(const ConfigModel& model, const QString& path, bool common,
+                           const std::vector<int>& scales) {
+    // The menus of each owner in table order, gathered in one pass.
+    std::vector<int> systemMenus;
+    std::map<int, std::vector<int>> scaleMenus;
+    for (int m = 0; m < static_cast<int>(model.Menus().size()); ++m) {
+        const QString& key = model.Menus()[m].key;
+        if (key.startsWith(u"ms")) {
+            systemMenus.push_back(m);
+        } else if (key.startsWith(u"mb")) {
+            if (const std::optional<int> scale = keys::ScaleOf(key))
+                scaleMenus[*scale].push_back(m);
+        }
+    }
+
+    ClsXMLWriter writer;
+    writer.setDocument(path);
+    writer.OpenDoc(QStringLiteral("TARASCOPE"));
+    if (common) {
+        writer.SetSimpleBlock(QStringLiteral("COMMON"));
+        for (int m : systemMenus) WriteMenu(writer, model, model.Menus()[m], false);
+        writer.EndDataBlock();
+    }
+    for (int scale : scales) {
+        writer.SetDataBlock(QStringLiteral("SCALE"), 1, {QStringLiteral("number")},
+                            {QString::number(scale)});
+        for (int m : scaleMenus[scale]) WriteMenu(writer, model, model.Menus()[m], true);
+        writer.EndDataBlock();
+    }
+    writer.CloseDoc();
+}
+
+}  // namespace cfg

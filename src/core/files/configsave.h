@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <vector>
+
+namespace cfg {
+
+class ConfigModel;
+
+// The scales a configuration file can hold: the numbers of the scale nodes of the tree, once
+// each, in the order the nodes were added.
+std::vector<int> ScalesInTree(const ConfigModel& model);
+
+// What the file system says of a path typed to save to, before anything is written.
+enum class SavePath {
+    Ok,       // a new file
+    Empty,    // nothing but spaces: "Elija nombre del fichero"
+    Invalid,  // cannot even be examined: "Ruta no válida"
+    Exists,   // a file of that name exists: ask before overwriting
+};
+SavePath CheckSavePath(const QString& path);
+
+// Writes the configuration file: the system's menus when `common`, then every scale of
+// `scales` in that order. The file is replaced only once it is complete. Throws XmlError
+// (cannot open) or XmlWriteError (could not be written whole).
+void Guardar_Datos_Archivo(const ConfigModel& model, const QString& path, bool common,
+                           const std::vector<int>& scales);
+
+// The value as a scale section writes it for the grouped items: one trailing and then one
+// leading space each become "~", so the reader can tell them from the separators.
+QString MarkSpaces(const QString& value);
+
+// Items whose values the scales accept only as a whole menu, and whose edge spaces are marked
+// in configuration files.
+constexpr bool IsGroupItem(int id) {
+    return id >= 152 && id <= 157;
+}
+
+}  // namespace cfg

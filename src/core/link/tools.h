@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+
+// Building and reading frames: numbers to and from little-endian bytes, the reply
+// normalisation, and the character conversions between the scales' code page 850 and display
+// text. Frames are QByteArrays, one element per byte; positions in comments count from 1.
+namespace cfg {
+
+// Replaces every occurrence of the reply's 5th byte (the peer's CR stand-in), the 5th included,
+// by CR. Shorter replies come back unchanged. Any length.
+QByteArray Desescapa_Respuesta(const QByteArray& reply);
+
+// Unsigned little-endian value of the bytes; 0 for none.
+double Bytes_A_Numero(const QByteArray& bytes);
+
+// Signed (two's complement) little-endian value of the bytes; 0 for none.
+double Bytes_A_Numero_Signo(const QByteArray& bytes);
+
+// `width` bytes, little-endian, of the number rounded to the nearest integer (a half to the
+// even neighbour); negatives in two's complement. Only the low `width` bytes are kept.
+QByteArray Numero_A_Bytes(double number, int width);
+
+// Left-pads `text` with "0" up to `width` characters (at most 8 added); never cuts.
+QString Rellena_Ceros(const QString& text, int width);
+
+// Scale bytes to display text, one character per byte.
+QString Convierte_Texto(const QByteArray& bytes);
+
+// Display text to scale bytes, one byte per character.
+QByteArray Convierte_Texto_Balanza(const QString& text);
+
+// Request destinations (bytes 3 and 4 of the header).
+struct Destination {
+    std::uint8_t first;
+    std::uint8_t second;
+    static constexpr Destination System() { return {0x00, 0x00}; }
+    static constexpr Destination Structure() { return {0x20, 0x00}; }
+    static constexpr Destination Scale(int number) {
+        return {0x02, static_cast<std::uint8_t>(number)};
+    }
+};
+
+// The ten header bytes every request starts with, followed by the function code: the first
+// eleven bytes of a request.
+QByteArray RequestStart(Destination destination, std::uint8_t function);
+
+// Rounds to the nearest integer, a half going to the even neighbour.
+double RoundHalfEven(double value);
+
+}  // namespace cfg

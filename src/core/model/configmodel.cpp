@@ -1,0 +1,175 @@
+#include "model/configmodel.h"
+
+#include <algorithm>
+
+#include "common/basic.h"
+
+namespace cfg {
+
+namespace keys {
+
+namespace {
+QString Digits(int value, int width) {
+    return QString::number(value).rightJustified(width, u'0');
+}
+}  // namespace
+
+QString Scale(int number) {
+    return QStringLiteral("bal") + Digits(number, 3);
+}
+QString SystemMenu(int serial) {
+    return QStringLiteral("ms") + Digits(serial, 4);
+}
+QString ScaleMenu(int number, int serial) {
+    return QStringLiteral("mb") + Digits(number, 3) + Digits(serial, 4);
+}
+QString SystemItem(int serial) {
+    return QStringLiteral("s") + Digits(serial, 4);
+}
+QString ScaleItem(int number, int serial) {
+    return QStringLiteral("b") + Digits(number, 3) + Digits(serial, 4);
+}
+
+std::optional<int> ScaleOf(const QString& key) {
+    qsizetype start = -1;
+    if (key.startsWith(u"bal") && key.size() == 6) {
+        start = 3;
+    } else if (key.startsWith(u"mb") && key.size() > 5) {
+        start = 2;
+    } else if (key.startsWith(u"b") && !key.startsWith(u"bal") && key.size() > 4) {
+        start = 1;
+    }
+    if (start < 0) return std::nullopt;
+    bool ok = false;
+    const int number = key.mid(start, 3).toInt(&ok);
+    if (!ok || !key.mid(start, 3).front().isDigit()) return std::nullopt;
+    return number;
+}
+
+}  // namespace keys
+
+QString DateValue(const QString& sent) {
+    QString text = TrimSpaces(sent);
+    if (text.size() != 6) text = QStringLiteral("010103");
+    return text.left(2) + u'/' + text.mid(2, 2) + u'/' + text.mid(4, 2);
+}
+
+std::optional<QString> ShownValue(const ItemRow& item) {
+    if (item.type != kEnumeration) return item.value;
+    if (item.options.isEmpty()) return QStringLiteral("(No seleccionable)");
+    bool ok = false;
+    const int index = item.value.toInt(&ok);
+    if (!ok || index < 0 || index >= item.options.size()) return std::nullopt;
+    return item.options[index];
+}
+
+namespace {
+quint64 OwnerId(int owner, int id) {
+    return (static_cast<quint64>(static_cast<quint32>(owner)) << 32) | static_cast<quint32>(id);
+}
+const std::vector<int> kNoRows;
+
+// Keeps the first row of each key: the answer a scan from the first row would give.
+template <typename Key>
+void KeepFirst(QHash<Key, int>& index, const Key& key, int row) {
+    if (!index.contains(key)) index.insert(key, row);
+}
+}  // namespace
+
+void ConfigModel::Clear() {
+    nodes_.clear();
+    nodeByKey_.clear();
+    scales_.clear();
+    menus_.clear();
+    menuByKey_.clear();
+    menuByOwnerId_.clear();
+    items_.clear();
+    itemByKey_.clear();
+    itemByOwnerId_.clear();
+    itemsByMenu_.clear();
+    for (ModelObserver* o : observers_) o->TreeCleared();
+}
+
+bool ConfigModel::AddNode(const QString& parentKey, const QString& key, const QString& text,
+                          const QString& image) {
+    if (nodeByKey_.contains(key)) return false;
+    int parent = -1;
+    if (!parentKey.isEmpty()) {
+        parent = FindNode(parentKey);
+        if (parent < 0) return false;
+    }
+    const int index = static_cast<int>(nodes_.size());
+    nodes_.push_back({key, text, image, parent, {}, false});
+    nodeByKey_.insert(key, index);
+    if (parent >= 0) nodes_[parent].children.push_back(index);
+    for (ModelObserver* o : observers_) o->NodeAdded(index);
+    return true;
+}
+
+int ConfigModel::FindNode(const QString& key) const {
+    return nodeByKey_.value(key, -1);
+}
+
+QString ConfigModel::NodeText(const QString& key) const {
+    const int node = FindNode(key);
+    return node < 0 ? QString() : nodes_[node].text;
+}
+
+void ConfigModel::SetNodeText(const QString& key, const QString& text) {
+    const int node = FindNode(key);
+    if (node < 0) return;
+    nodes_[node].text = text;
+    for (ModelObserver* o : observers_) o->NodeTextChanged(node);
+}
+
+void ConfigModel::ExpandNode(const QString& key) {
+    const int node = FindNode(key);
+    if (node < 0) return;
+    nodes_[node].expanded = true;
+    for (ModelObserver* o : observers_) o->NodeExpanded(node);
+}
+
+void ConfigModel::AppendMenu(const MenuRow& row) {
+    menus_.push_back(row);
+    KeepFirst(menuByKey_, row.key, static_cast<int>(menus_.size()) - 1);
+    KeepFirst(menuByOwnerId_, OwnerId(row.owner, row.id), static_cast<int>(menus_.size()) - 1);
+}
+
+int ConfigModel::FindMenu(int owner, int id) const {
+    return menuByOwnerId_.value(OwnerId(owner, id), -1);
+}
+
+int ConfigModel::FindMenuByKey(const QString& key) const {
+    return menuByKey_.value(key, -1);
+}
+
+void ConfigModel::AppendItem(const ItemRow& row) {
+    const int index = static_cast<int>(items_.size());
+    items_.push_back(row);
+    if (!row.key.isEmpty()) KeepFirst(itemByKey_, row.key, index);
+    KeepFirst(itemByOwnerId_, OwnerId(row.owner, row.id), index);
+    itemsByMenu_[row.menuKey].push_back(index);
+}
+
+int ConfigModel::FindItem(int owner, int id) const {
+    return itemByOwnerId_.value(OwnerId(owner, id), -1);
+}
+
+int ConfigModel::FindItemByKey(const QString& key) const {
+    return itemByKey_.value(key, -1);
+}
+
+const std::vector<int>& ConfigModel::ItemsOfMenu(const QString& menuKey) const {
+    const auto it = itemsByMenu_.constFind(menuKey);
+    return it == itemsByMenu_.cend() ? kNoRows : *it;
+}
+
+void ConfigModel::AddObserver(ModelObserver* observer) {
+    observers_.push_back(observer);
+}
+
+void ConfigModel::RemoveObserver(ModelObserver* observer) {
+    observers_.erase(std::remove(observers_.begin(), observers_.end(), observer), observers_.end());
+}
+
+}  // namespace cfg

@@ -1,0 +1,151 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+namespace cfg {
+
+// Item types as the scales send them.
+enum ItemType { kEnumeration = 5, kNumber = 7, kString = 8, kDate = 9 };
+
+// Items of this order and above are shown but never edited, loaded or sent.
+constexpr int kFirstReadOnlyOrder = 100;
+
+struct TreeNode {
+    QString key;
+    QString text;
+    QString image;
+    int parent = -1;  // node index, -1 for the root
+    std::vector<int> children;
+    bool expanded = false;
+};
+
+struct ScaleEntry {
+    int number = 0;
+    int mostrador = 0;
+    QString mac;
+};
+
+struct MenuRow {
+    int owner = 0;  // 0 = the system, else the scale number
+    int id = 0;
+    QString text;
+    QString key;
+};
+
+struct ItemRow {
+    int owner = 0;
+    int id = 0;
+    int type = 0;
+    int order = 0;
+    int length = 0;
+    QString text;
+    QString key;  // empty for an item read before any menu: it has no node
+    QStringList options;
+    QString value;
+    QString menuKey;
+    // The value came from the scales or from a file; an item whose value read failed has none.
+    bool known = false;
+
+    int optionCount() const { return static_cast<int>(options.size()); }
+};
+
+// A date as the scales send it (six characters "ddmmyy") in the model's "dd/mm/yy" form; a
+// text that is not six characters once trimmed stands for "010103".
+QString DateValue(const QString& sent);
+
+// How an item's value is shown after its text and " = ": the option text of an enumeration
+// ("(No seleccionable)" when it has no options), else the value itself. Nothing when an
+// enumeration's value is not the index of one of its options.
+std::optional<QString> ShownValue(const ItemRow& item);
+
+// Told of every change of the tree, so that a view can mirror it without rebuilding.
+class ModelObserver {
+  public:
+    virtual ~ModelObserver() = default;
+    virtual void TreeCleared() {}
+    virtual void NodeAdded(int node) { (void)node; }
+    virtual void NodeTextChanged(int node) { (void)node; }
+    virtual void NodeExpanded(int node) { (void)node; }
+};
+
+// Node keys: every row stores its node's key, and every key is built from the scale number
+// and a serial, so a node leads to its row and a row to its node.
+namespace keys {
+inline const QString kRoot = QStringLiteral("Red");
+inline const QString kScales = QStringLiteral("Balanza");
+inline const QString kSystem = QStringLiteral("Sistema");
+QString Scale(int number);                  // bal007
+QString SystemMenu(int serial);             // ms0001
+QString ScaleMenu(int number, int serial);  // mb0070001
+QString SystemItem(int serial);             // s0001
+QString ScaleItem(int number, int serial);  // b0070001
+// The scale number a scale, scale menu or scale item key carries; nothing for other keys.
+std::optional<int> ScaleOf(const QString& key);
+}  // namespace keys
+
+// The whole configuration of a network: the tree shown to the user and the tables behind it.
+// Rows are found through indexes that give the same answer as scanning the tables from the
+// first row.
+class ConfigModel {
+  public:
+    // --- tree ---
+    // Removes every node, row and scale; the item serials keep counting.
+    void Clear();
+    // Adds a node as the last child of `parentKey` (empty: a root). False, and nothing added,
+    // when the key is already taken or the parent does not exist.
+    bool AddNode(const QString& parentKey, const QString& key, const QString& text,
+                 const QString& image);
+    int FindNode(const QString& key) const;  // -1 when absent
+    const TreeNode& Node(int index) const { return nodes_[index]; }
+    const std::vector<TreeNode>& Nodes() const { return nodes_; }
+    QString NodeText(const QString& key) const;
+    void SetNodeText(const QString& key, const QString& text);
+    void ExpandNode(const QString& key);
+
+    // --- scale list ---
+    std::vector<ScaleEntry>& Scales() { return scales_; }
+    const std::vector<ScaleEntry>& Scales() const { return scales_; }
+
+    // --- menu table ---
+    void AppendMenu(const MenuRow& row);
+    const std::vector<MenuRow>& Menus() const { return menus_; }
+    int FindMenuByKey(const QString& key) const;  // first row, -1 when absent
+    int FindMenu(int owner, int id) const;        // first row, -1 when absent
+
+    // --- item table ---
+    void AppendItem(const ItemRow& row);
+    const std::vector<ItemRow>& Items() const { return items_; }
+    ItemRow& Item(int index) { return items_[index]; }
+    int FindItem(int owner, int id) const;        // first row, -1 when absent
+    int FindItemByKey(const QString& key) const;  // -1 when absent
+    // Rows whose menu key is `menuKey`, in table order.
+    const std::vector<int>& ItemsOfMenu(const QString& menuKey) const;
+
+    // The item serials belong to the run, not to one reading: keys never repeat.
+    int NextSystemItemSerial() { return ++systemItemSerial_; }
+    int NextScaleItemSerial() { return ++scaleItemSerial_; }
+
+    void AddObserver(ModelObserver* observer);
+    void RemoveObserver(ModelObserver* observer);
+
+  private:
+    std::vector<TreeNode> nodes_;
+    QHash<QString, int> nodeByKey_;
+    std::vector<ScaleEntry> scales_;
+    std::vector<MenuRow> menus_;
+    QHash<QString, int> menuByKey_;
+    QHash<quint64, int> menuByOwnerId_;
+    std::vector<ItemRow> items_;
+    QHash<QString, int> itemByKey_;
+    QHash<quint64, int> itemByOwnerId_;
+    QHash<QString, std::vector<int>> itemsByMenu_;
+    int systemItemSerial_ = 0;
+    int scaleItemSerial_ = 0;
+    std::vector<ModelObserver*> observers_;
+};
+
+}  // namespace cfg

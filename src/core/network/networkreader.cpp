@@ -1,0 +1,272 @@
+#include "network/networkreader.h"
+
+#include <charconv>
+#include <set>
+
+#include "common/basic.h"
+#include "common/messages.h"
+#include "common/progress.h"
+#include "link/scalelink.h"
+#include "link/tools.h"
+#include "model/configmodel.h"
+
+namespace cfg {
+
+namespace {
+
+constexpr int kNetworkReplyMinimum = 15;
+constexpr int kPagedReplyMinimum = 20;
+
+constexpr int kScaleMenu = 200;
+constexpr int kSystemMenu = 201;
+constexpr int kScaleMenuHard = 202;
+
+const QString kCommError = QStringLiteral("Error de comunicaciones");
+
+// Byte at `pos` (0-based) of `data`; 0 past the end, as a cut-short record reads.
+int ByteAt(const QByteArray& data, qsizetype pos) {
+    return pos < data.size() ? static_cast<unsigned char>(data[pos]) : 0;
+}
+
+// `count` bytes from `pos`, padded with zeros past the end.
+QByteArray BytesAt(const QByteArray& data, qsizetype pos, qsizetype count) {
+    QByteArray out = pos < data.size() ? data.mid(pos, count) : QByteArray();
+    if (out.size() < count) out.append(count - out.size(), '\0');
+    return out;
+}
+
+QByteArray TextAt(const QByteArray& data, qsizetype pos, qsizetype count) {
+    return pos < data.size() ? data.mid(pos, count) : QByteArray();
+}
+
+}  // namespace
+
+NetworkReader::NetworkReader(ScaleLink& link, ConfigModel& model) : link_(link), model_(model) {}
+
+bool NetworkReader::Lee_Datos(Progress& progress, Messages& messages, ProgramControl& program) {
+    model_.Clear();
+    progress.Begin(QStringLiteral("Leyendo Estructura de Red"));
+    model_.AddNode({}, keys::kRoot, QStringLiteral("Red"), QStringLiteral("mundo"));
+    model_.AddNode(keys::kRoot, keys::kScales, QStringLiteral("Operativa Balanzas"),
+                   QStringLiteral("balanza"));
+    model_.AddNode(keys::kRoot, keys::kSystem, QStringLiteral("Datos Comunes"),
+                   QStringLiteral("sistema"));
+    for (const QString& key : {keys::kRoot, keys::kScales, keys::kSystem}) model_.ExpandNode(key);
+
+    const auto fail = [&] {
+        progress.End();
+        messages.Show(kCommError, Icon::Critical);
+        program.EndProgram();
+        return false;
+    };
+    if (!Lee_Red()) return fail();
+
+    // A scale the network reports twice is read once: its keys are already taken.
+    std::vector<int> readable;
+    for (const ScaleEntry& scale : model_.Scales()) {
+        const QString text = QStringLiteral("Balanza %1.Mostrador : %2.MAC : %3")
+                                 .arg(scale.number)
+                                 .arg(scale.mostrador)
+                                 .arg(scale.mac);
+        if (model_.AddNode(keys::kScales, keys::Scale(scale.number), text, QStringLiteral("g386")))
+            readable.push_back(scale.number);
+    }
+
+    progress.Caption(QStringLiteral("Leyendo Datos Generales"));
+    if (!Lee_Estructura(0)) return fail();
+    if (Lee_Valores(0)) {
+        for (int scale : readable) {
+            progress.Caption(QStringLiteral("Leyendo Datos Equipo %1").arg(scale));
+            if (Lee_Estructura(scale)) Lee_Valores(scale);
+        }
+    }
+    progress.End();
+    return true;
+}
+
+bool NetworkReader::Lee_Red() {
+    model_.Scales().clear();
+    QByteArray request = RequestStart(Destination::System(), 0x03);
+    request.append('\0');
+    QByteArray reply;
+    const int result = link_.Transact(request, reply);
+    reply = Desescapa_Respuesta(reply);
+    if (result != 0 || reply.size() < kNetworkReplyMinimum) return false;
+
+    const int count = ByteAt(reply, 10);
+    for (int i = 0; i < count; ++i) {
+        const QByteArray entry = BytesAt(reply, 11 + 8 * i, 8);
+        ScaleEntry scale;
+        scale.number = ByteAt(entry, 0);
+        scale.mostrador = ByteAt(entry, 1);
+        for (int b = 2; b < 8; ++b) scale.mac += QString::number(ByteAt(entry, b), 16).toUpper();
+        model_.Scales().push_back(scale);
+    }
+    return true;
+}
+
+bool NetworkReader::ReadPages(const std::function<QByteArray(int)>& request,
+                              const std::function<void(int, const QByteArray&)>& handle) {
+    // A cursor that comes back a second time would repeat the same pages for ever: a scale
+    // in that state counts as failed instead of hanging the tool.
+    std::set<int> sent;
+    int cursor = 0;
+    do {
+        if (!sent.insert(cursor).second) return false;
+        QByteArray reply;
+        const int result = link_.Transact(request(cursor), reply);
+        reply = Desescapa_Respuesta(reply);
+        if (result != 0 || reply.size() < kPagedReplyMinimum) return false;
+        const int count = static_cast<int>(Bytes_A_Numero(reply.mid(10, 2)));
+        cursor = static_cast<int>(Bytes_A_Numero(reply.mid(12, 2)));
+        handle(count, reply.mid(14));
+    } while (cursor != 0);
+    return true;
+}
+
+bool NetworkReader::Lee_Estructura(int scale) {
+    const Destination destination = scale == 0 ? Destination::System() : Destination::Structure();
+    QString currentMenu;
+    bool skipping = false;
+    int menuSerial = 0;
+
+    const auto request = [&](int cursor) {
+        return RequestStart(destination, 0x02) + Numero_A_Bytes(cursor, 2) + QByteArray(2, '\0');
+    };
+    const auto handle = [&](int count, const QByteArray& data) {
+        qsizetype pos = 0;
+        for (int r = 0; r < count && pos < data.size(); ++r) {
+            const int id = static_cast<int>(Bytes_A_Numero(BytesAt(data, pos, 2)));
+            const int code = ByteAt(data, pos + 2);
+            const int order = ByteAt(data, pos + 3);
+            const int length = ByteAt(data, pos + 4);
+            const int textLength = ByteAt(data, pos + 5);
+            const QString text = Convierte_Texto(TextAt(data, pos + 6, textLength));
+            // This marker ends what the reply has to say.
+            if (text.contains(QStringLiteral("Paq  igur"))) return;
+
+            QStringList options;
+            qsizetype next = pos + 6 + textLength;
+            if (code == kEnumeration && data.size() - pos > textLength + 7) {
+                qsizetype at = next;
+                const QByteArray rest = data.mid(at);
+                if (rest.count(' ') != rest.size()) {
+                    for (int o = 0; o < length; ++o) {
+                        const int n = ByteAt(data, at);
+                        options.append(TrimSpaces(Convierte_Texto(TextAt(data, at + 1, n))));
+                        const qsizetype left = data.size() - at;
+                        at += 1 + n;
+                        if (n + 2 > left) break;
+                    }
+                    next = std::min<qsizetype>(at, data.size());
+                }
+            }
+            pos = next;
+
+            if (code == kScaleMenu || code == kScaleMenuHard || code == kSystemMenu) {
+                const bool ours = (code == kSystemMenu) == (scale == 0);
+                skipping = !ours;
+                if (!ours) continue;
+                ++menuSerial;
+                const QString key =
+                    scale == 0 ? keys::SystemMenu(menuSerial) : keys::ScaleMenu(scale, menuSerial);
+                const QString parent = scale == 0 ? keys::kSystem : keys::Scale(scale);
+                const QString image =
+                    code == kScaleMenuHard ? QStringLiteral("hard") : QStringLiteral("menu");
+                model_.AddNode(parent, key, text, image);
+                currentMenu = key;
+                model_.AppendMenu({scale, id, text, key});
+                continue;
+            }
+            if (skipping) continue;
+
+            ItemRow item;
+            item.owner = scale;
+            item.id = id;
+            item.type = code;
+            item.order = order;
+            item.length = length;
+            item.text = text;
+            item.options = options;
+            item.menuKey = currentMenu;
+            if (currentMenu.startsWith(u"mb")) {
+                item.key = keys::ScaleItem(scale, model_.NextScaleItemSerial());
+            } else if (currentMenu.startsWith(u"ms")) {
+                item.key = keys::SystemItem(model_.NextSystemItemSerial());
+            }
+            if (!item.key.isEmpty()) {
+                model_.AddNode(currentMenu, item.key, text,
+                               order < kFirstReadOnlyOrder ? QStringLiteral("valor")
+                                                           : QStringLiteral("valorno"));
+            }
+            model_.AppendItem(item);
+        }
+    };
+    return ReadPages(request, handle);
+}
+
+NetworkReader::ValueEntry NetworkReader::DecodeValueEntry(const QByteArray& data, qsizetype pos) {
+    ValueEntry entry;
+    entry.id = static_cast<int>(Bytes_A_Numero(BytesAt(data, pos, 2)));
+    entry.type = ByteAt(data, pos + 2);
+    switch (entry.type) {
+        case kEnumeration:
+            entry.value = QString::number(ByteAt(data, pos + 3));
+            entry.length = 4;
+            break;
+        case kNumber:
+            entry.value =
+                NumberText(Bytes_A_Numero_Signo(BytesAt(data, pos + 3, 4)), ByteAt(data, pos + 7));
+            entry.length = 8;
+            break;
+        case kString:
+        case kDate: {
+            const int n = ByteAt(data, pos + 3);
+            entry.value = Convierte_Texto(TextAt(data, pos + 4, n));
+            entry.length = 4 + n;
+            break;
+        }
+        default:
+            entry.length = 0;
+    }
+    return entry;
+}
+
+QString NetworkReader::NumberText(double number, int divisorByte) {
+    // The divisor travels as a digit character; anything else means none.
+    const int divisor = divisorByte >= '1' && divisorByte <= '9' ? divisorByte - '0' : 0;
+    const double value = divisor > 0 ? number / divisor : number;
+    char buffer[64];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    return QString::fromLatin1(buffer, result.ptr - buffer);
+}
+
+bool NetworkReader::Lee_Valores(int scale) {
+    const Destination destination = scale == 0 ? Destination::System() : Destination::Scale(scale);
+    const auto request = [&](int cursor) {
+        return RequestStart(destination, 0x00) + Numero_A_Bytes(cursor, 2) + QByteArray(1, '\0');
+    };
+    const auto handle = [&](int count, const QByteArray& data) {
+        qsizetype pos = 0;
+        for (int e = 0; e < count && pos < data.size(); ++e) {
+            const ValueEntry entry = DecodeValueEntry(data, pos);
+            // Without a known layout the entries after this one cannot be found.
+            if (entry.length == 0) return;
+            pos += entry.length;
+
+            const int row = model_.FindItem(scale, entry.id);
+            if (row < 0) continue;
+            ItemRow& item = model_.Item(row);
+            item.value = item.type == kDate ? DateValue(entry.value) : entry.value;
+            item.known = true;
+            const std::optional<QString> shown = ShownValue(item);
+            model_.SetNodeText(
+                item.key,
+                shown ? model_.NodeText(item.key) + QStringLiteral(" = ") + *shown : QString());
+        }
+    };
+    return ReadPages(request, handle);
+}
+
+}  // namespace cfg

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+
+namespace cfg {
+
+class ConfigModel;
+class Messages;
+class ProgramControl;
+class Progress;
+class ScaleLink;
+
+// Reads the network into the model: the list of scales, then the structure (menus, items,
+// options) and the values of the system and of every scale.
+class NetworkReader {
+  public:
+    NetworkReader(ScaleLink& link, ConfigModel& model);
+
+    // Rebuilds the model from the network. A failed read of the network or of the system's
+    // structure shows "Error de comunicaciones" and asks the program to end: then false.
+    // Failures later on keep what was read and return true.
+    bool Lee_Datos(Progress& progress, Messages& messages, ProgramControl& program);
+
+    // The steps of Lee_Datos; each returns false when an exchange failed.
+    bool Lee_Red();
+    bool Lee_Estructura(int scale);
+    bool Lee_Valores(int scale);
+
+    // One value entry, decoded by its own type.
+    struct ValueEntry {
+        int id = 0;
+        int type = 0;
+        QString value;
+        int length = 0;  // bytes taken; 0 for a type whose layout is unknown
+    };
+    // Decodes the entry at `pos` of `data`; missing bytes read as 0.
+    static ValueEntry DecodeValueEntry(const QByteArray& data, qsizetype pos);
+
+    // A number read from a scale divided by its divisor byte (an ASCII digit, 0 for none),
+    // in plain decimal with the fewest digits that read back to the same value.
+    static QString NumberText(double number, int divisorByte);
+
+  private:
+    // Requests pages with the cursor until a reply's next cursor is 0. `handle` gets the
+    // entry count and the data from byte 15 of each reply.
+    bool ReadPages(const std::function<QByteArray(int cursor)>& request,
+                   const std::function<void(int count, const QByteArray& data)>& handle);
+
+    ScaleLink& link_;
+    ConfigModel& model_;
+};
+
+}  // namespace cfg

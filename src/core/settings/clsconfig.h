@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+
+namespace cfg {
+
+class Messages;
+class ProgramControl;
+class TrafficLog;
+
+// The program's own settings, kept in data.ini in the program folder. One object for the whole
+// run, shared by every window.
+class ClsConfig {
+  public:
+    // `log`, when given, receives every value read (nlog.txt).
+    explicit ClsConfig(QString programFolder, TrafficLog* log = nullptr);
+
+    int ComMode = 0;  // 0 = TCP/IP, 1 = RS-232; other values are kept as read
+    QString TcpHost;
+    int TcpPort = 6000;
+    int SerialPort = 1;
+    int SerialSpeed = 19200;
+    QString SerialParity = QStringLiteral("E");
+    int SerialBits = 8;
+    QString FilePath;  // the program folder and a separator until set
+    QString Lang = QStringLiteral("org");
+
+    // Writes every property to data.ini, replacing it only once the new file is complete.
+    // False when it could not be written; the previous file is then untouched.
+    bool WriteConfiguration() const;
+
+    // Reads data.ini into the properties, checking each value. A file that cannot be read or
+    // has no `cfgtarascope` root shows its error and asks the program to end: then false.
+    bool ReadConfiguration(Messages& messages, ProgramControl& program);
+
+    bool Exists() const;
+    QString DataFile() const;
+    const QString& ProgramFolder() const { return folder_; }
+
+  private:
+    QString folder_;
+    TrafficLog* log_;
+};
+
+}  // namespace cfg

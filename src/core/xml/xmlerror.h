@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <stdexcept>
+
+namespace cfg {
+
+// A numbered failure of the XML writer or reader, raised to the caller.
+class XmlError : public std::runtime_error {
+public:
+    enum Code {
+        NoDocument = 10000,      // "No document to open"
+        OpenFailed = 10001,      // "Error opening document"
+        NotValid = 10002,        // "No valid document"
+        NotOpened = 10003,       // "No document Opened"
+    };
+    explicit XmlError(Code code);
+    Code code() const { return code_; }
+    QString text() const { return QString::fromLatin1(what()); }
+
+private:
+    Code code_;
+};
+
+// Writing a document failed part-way (disk full, device error). The file it was meant to
+// replace is left as it was.
+class XmlWriteError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+}  // namespace cfg

@@ -1,0 +1,171 @@
+#include "xml/xmlwriter.h"
+
+#include <QSaveFile>
+#include <exception>
+#include <stdexcept>
+
+#include "xml/xmlerror.h"
+
+namespace cfg {
+
+namespace {
+
+std::unique_ptr<QIODevice> OpenSaveFile(const QString& path) {
+    auto file = std::make_unique<QSaveFile>(path);
+    if (!file->open(QIODevice::WriteOnly)) return nullptr;
+    return file;
+}
+
+// A QSaveFile replaces its target only here; any other device is flushed and closed.
+bool Complete(QIODevice& out) {
+    if (auto* save = qobject_cast<QSaveFile*>(&out)) return save->commit();
+    bool ok = true;
+    if (auto* file = qobject_cast<QFileDevice*>(&out)) ok = file->flush();
+    out.close();
+    return ok;
+}
+
+QString Describe(const QString& what, const QString& path, const QIODevice& out) {
+    QString text = what + QStringLiteral(" ") + path;
+    if (!out.errorString().isEmpty()) text += QStringLiteral(": ") + out.errorString();
+    return text;
+}
+
+}  // namespace
+
+struct ClsXMLWriter::State {
+    DeviceOpener opener;
+    QString document;
+    std::unique_ptr<QIODevice> out;  // null: no document open
+    QString outPath;
+    QStringList stack;  // names of the open elements, the root at index 0
+    int depth = 0;
+    int indent = 0;
+    // Exceptions already in flight at OpenDoc: more than these at destruction means the caller
+    // is unwinding and its document is incomplete.
+    int uncaughtAtOpen = 0;
+
+    void RequireOpen() const {
+        if (!out) throw XmlWriteError("No document open for writing");
+    }
+
+    // Destroying an uncommitted QSaveFile removes its temporary file: the target is untouched.
+    void Discard() {
+        if (auto* save = qobject_cast<QSaveFile*>(out.get())) save->cancelWriting();
+        out.reset();
+        depth = 0;
+        stack.clear();
+    }
+
+    void Write(const QByteArray& bytes) {
+        RequireOpen();
+        if (out->write(bytes) == bytes.size()) return;
+        const QString message = Describe(QStringLiteral("Error writing"), outPath, *out);
+        Discard();
+        throw XmlWriteError(message.toStdString());
+    }
+
+    void WriteLine(const QString& text) {
+        QByteArray line;
+        if (indent > 0) line.fill(' ', qsizetype(indent) * 4);
+        line += text.toLatin1();
+        line += "\r\n";
+        Write(line);
+    }
+};
+
+ClsXMLWriter::ClsXMLWriter() : ClsXMLWriter(DeviceOpener(OpenSaveFile)) {}
+
+ClsXMLWriter::ClsXMLWriter(DeviceOpener opener) : d_(std::make_unique<State>()) {
+    d_->opener = opener ? std::move(opener) : DeviceOpener(OpenSaveFile);
+}
+
+ClsXMLWriter::~ClsXMLWriter() {
+    if (!d_->out) return;
+    if (std::uncaught_exceptions() > d_->uncaughtAtOpen) {
+        d_->Discard();
+        return;
+    }
+    try {
+        CloseDoc();
+    } catch (...) {
+        // A destructor cannot report; the previous file is still in place.
+    }
+}
+
+void ClsXMLWriter::setDocument(const QString& path) {
+    d_->document = path;
+}
+
+QString ClsXMLWriter::document() const {
+    return d_->document;
+}
+
+void ClsXMLWriter::OpenDoc(const QString& root) {
+    if (d_->document.isEmpty()) throw XmlError(XmlError::NoDocument);
+    std::unique_ptr<QIODevice> out = d_->opener(d_->document);
+    if (!out || !out->isWritable()) throw XmlError(XmlError::OpenFailed);
+    // A document still open is completed first, as if its writer had been destroyed; if that
+    // fails, the new output is dropped unused.
+    if (d_->out) CloseDoc();
+
+    d_->out = std::move(out);
+    d_->outPath = d_->document;
+    d_->uncaughtAtOpen = std::uncaught_exceptions();
+    d_->indent = 0;
+    d_->depth = 0;
+    d_->stack.clear();
+    d_->WriteLine(QStringLiteral("<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>"));
+    d_->WriteLine(QStringLiteral("<") + root + QStringLiteral(">"));
+    d_->depth = 1;
+    d_->stack = QStringList{root};
+}
+
+void ClsXMLWriter::CloseDoc() {
+    while (d_->depth > 0) EndDataBlock();
+    if (!d_->out) return;
+    std::unique_ptr<QIODevice> out = std::move(d_->out);
+    if (!Complete(*out)) {
+        throw XmlWriteError(
+            Describe(QStringLiteral("Error writing"), d_->outPath, *out).toStdString());
+    }
+}
+
+void ClsXMLWriter::SetSimpleBlock(const QString& key) {
+    SetDataBlock(key, 0, {}, {});
+}
+
+void ClsXMLWriter::SetDataBlock(const QString& key, int count, const QStringList& names,
+                                const QStringList& values) {
+    if (count > names.size() || count > values.size())
+        throw std::out_of_range("SetDataBlock: fewer attribute names or values than count");
+    d_->RequireOpen();
+    ++d_->indent;
+    ++d_->depth;
+    d_->stack.resize(d_->depth);
+    d_->stack[d_->depth - 1] = key;
+
+    QString text = QStringLiteral("<") + key;
+    for (int i = 0; i < count; ++i)
+        text += QStringLiteral(" ") + names[i] + QStringLiteral("=\"") + values[i] +
+                QStringLiteral("\"");
+    text += QStringLiteral(">");
+    d_->WriteLine(text);
+    ++d_->indent;
+}
+
+void ClsXMLWriter::SetData(const QString& key, const QString& value) {
+    d_->WriteLine(QStringLiteral("<") + key + QStringLiteral("> ") + value + QStringLiteral(" </") +
+                  key + QStringLiteral(">"));
+}
+
+void ClsXMLWriter::EndDataBlock() {
+    if (d_->depth <= 0) return;
+    --d_->depth;
+    --d_->indent;
+    d_->WriteLine(QStringLiteral("</") + d_->stack[d_->depth] + QStringLiteral(">"));
+    d_->Write(QByteArrayLiteral("\r\n"));
+    --d_->indent;
+}
+
+}  // namespace cfg

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QIODevice>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+namespace cfg {
+
+// Writes an XML file strictly from start to end, one line per element or leaf, four spaces per
+// indentation step, CR LF line ends, one byte per character (ISO-8859-1). No escaping.
+//
+// The document replaces its file only when CloseDoc completes: it is written to a temporary
+// file beside it and renamed over it, so a failed write never leaves a truncated file.
+class ClsXMLWriter {
+public:
+    // Opens the output for a path; returns nullptr when it cannot be opened. Tests substitute a
+    // device that fails.
+    using DeviceOpener = std::function<std::unique_ptr<QIODevice>(const QString& path)>;
+
+    ClsXMLWriter();
+    explicit ClsXMLWriter(DeviceOpener opener);
+    ~ClsXMLWriter();
+    ClsXMLWriter(const ClsXMLWriter&) = delete;
+    ClsXMLWriter& operator=(const ClsXMLWriter&) = delete;
+
+    void setDocument(const QString& path);
+    QString document() const;
+
+    // Throws XmlError 10000 (no document) or 10001 (cannot open).
+    void OpenDoc(const QString& root);
+    // Closes every open element and completes the file. Throws XmlWriteError when the file
+    // could not be written whole (the previous file then stays as it was).
+    void CloseDoc();
+    void SetSimpleBlock(const QString& key);
+    void SetDataBlock(const QString& key, int count, const QStringList& names,
+                      const QStringList& values);
+    void SetData(const QString& key, const QString& value);
+    void EndDataBlock();
+
+private:
+    struct State;
+    std::unique_ptr<State> d_;
+};
+
+}  // namespace cfg

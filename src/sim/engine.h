@@ -1,0 +1,115 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QHash>
+#include <QList>
+#include <QMutex>
+#include <QSet>
+#include <memory>
+#include <optional>
+#include <random>
+
+#include "sim/simnetwork.h"
+
+namespace cfg::sim {
+
+// Error codes of a write reply (and of the error reply to any request).
+enum ErrorCode : int {
+    kNoData = 0,
+    kNotProgrammable = 98,
+    kWrongDestination = 100,
+    kUnidentified = 101,
+    kUnknownFunction = 102,
+    kBadData = 103,
+};
+
+// Misbehaviour on request, for testing how a client copes.
+struct FaultOptions {
+    int latencyMs = 0;          // delay before each reply
+    int silentAfter = -1;       // answer this many requests of a connection, then none (-1: all)
+    int closeAfter = -1;        // close a connection after answering this many (-1: never)
+    bool shortReplies = false;  // cut every reply below the minimum of its kind, never pad
+    QSet<int> refusedIds;       // writes to these item IDs are always refused (code 98)
+};
+
+struct EngineOptions {
+    int pageSize = 8;  // records or entries per reply of a paged read
+    FaultOptions faults;
+    std::optional<std::uint32_t> seed;  // of the CR stand-in choice; random when unset
+};
+
+// The server scale: answers request frames for a network, keeps the values that writes
+// change, and records every request it receives. Thread-safe: transports on other threads
+// and a test may use one engine at the same time.
+class Engine {
+  public:
+    explicit Engine(Network network, EngineOptions options = {});
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // Records the request and returns its reply frame as it goes on the wire: padded to the
+    // minimum of its kind, byte 5 the CR stand-in and every CR replaced by it.
+    QByteArray HandleRequest(const QByteArray& frame);
+
+    // Records a request that will not be answered.
+    void RecordRequest(const QByteArray& frame);
+
+    // Also appends one line per request (the frame in hexadecimal) to `path`, flushed at once.
+    bool OpenRecordFile(const QString& path, QString* error);
+
+    QList<QByteArray> Requests() const;
+    Network network() const;
+    const EngineOptions& options() const { return options_; }
+
+    // Shortest reply of each kind; an error reply has the write reply's layout.
+    static constexpr int kNetworkMinimum = 15;
+    static constexpr int kPagedMinimum = 20;
+    static constexpr int kWriteMinimum = 14;
+
+  private:
+    // What the engine knows of one structure without searching it.
+    struct Index {
+        QList<QByteArray> recordBytes;     // every record as sent
+        QList<int> valueItems;             // records with a value, in structure order
+        QHash<int, int> itemById;          // item ID to record index
+        QHash<int, QList<int>> menuItems;  // menu ID (its first menu) to its records with a value
+        QList<int> groupIds;               // group IDs present, in ascending order
+    };
+    struct Reply {
+        QByteArray bytes;  // without the stand-in; byte 5 is CR
+        int minimum = 0;
+    };
+    struct Owner {
+        bool valid = false;
+        int scaleIndex = -1;  // -1: the system
+    };
+
+    static Index BuildIndex(const QList<Record>& records);
+    void RecordLocked(const QByteArray& frame);
+    Reply Answer(const QByteArray& frame);
+    Reply ErrorReply(const QByteArray& frame, int code) const;
+    Reply ReadNetwork(const QByteArray& frame) const;
+    Reply ReadStructure(const QByteArray& frame, const Index& index) const;
+    Reply ReadValues(const QByteArray& frame, Owner owner, int cursor) const;
+    Reply ReadMenu(const QByteArray& frame, Owner owner, int menuId) const;
+    Reply Write(const QByteArray& frame, Owner owner);
+    Owner OwnerOf(const QByteArray& frame) const;
+    const Index& IndexOf(Owner owner) const;
+    const Record& ItemOf(Owner owner, int recordIndex) const;
+    Value ValueOf(Owner owner, int recordIndex) const;
+    void Store(Owner owner, int recordIndex, const Value& value);
+    QByteArray Finish(Reply reply);
+
+    const EngineOptions options_;
+    mutable QMutex mutex_;
+    Network network_;
+    Index system_;
+    Index shared_;
+    QHash<int, int> scaleByNumber_;
+    std::mt19937 random_;
+    QList<QByteArray> requests_;
+    std::unique_ptr<QFile> recordFile_;
+};
+
+}  // namespace cfg::sim

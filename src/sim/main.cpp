@@ -1,0 +1,283 @@
+// cfgtarascope-sim: plays the server scale of a scale network over TCP and a pseudo-terminal.
+
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QHostAddress>
+#include <QSocketNotifier>
+#include <QStringList>
+#include <QTimer>
+#include <cstdio>
+#include <memory>
+#include <optional>
+
+#include "sim/engine.h"
+#include "sim/networkfile.h"
+#include "sim/ptyserver.h"
+#include "sim/simnetwork.h"
+#include "sim/tcpserver.h"
+
+namespace {
+
+constexpr const char* kUsage = R"(usage: cfgtarascope-sim [options]
+
+Plays the server scale of a scale network: TCP on 127.0.0.1 (prints "listening on ADDR:PORT"),
+and with --pty a pseudo-terminal for the RS-232 path (prints "pty /dev/pts/N").
+
+Network
+  --network FILE        serve the network described in FILE
+  --generate S,I        serve a generated network: S scales sharing about I items
+  --write-default FILE  write the built-in network (or the generated one) to FILE and exit
+  --page-size N         records or values per reply of a paged read (default 8)
+Transport
+  --port N              TCP port (default: a free one)
+  --bind ADDR           address to listen on (default 127.0.0.1)
+  --pty [PATH]          also serve a pseudo-terminal; PATH becomes a symbolic link to it
+Faults
+  --latency MS          wait MS milliseconds before every reply
+  --silent-after N      answer N requests of a connection, then stay silent (connection kept)
+  --close-after N       close a connection after answering N requests (0: at the first one);
+                        on the pseudo-terminal: a new one, announced with a new "pty" line
+  --short-replies       send every reply one byte shorter than the minimum of its kind
+  --refuse ID[,ID...]   always refuse writes to these items (code 98)
+  --record FILE         append every request received to FILE, one line of hex each
+  --seed N              seed of the random CR stand-in, for repeatable replies
+  --max-seconds N       stop after N seconds
+  --help
+)";
+
+struct Arguments {
+    std::optional<QString> networkFile;
+    std::optional<std::pair<int, int>> generate;
+    std::optional<QString> writeDefault;
+    int pageSize = 8;
+    quint16 port = 0;
+    QHostAddress bind = QHostAddress(QHostAddress::LocalHost);
+    bool pty = false;
+    QString ptyLink;
+    cfg::sim::FaultOptions faults;
+    std::optional<QString> recordFile;
+    std::optional<std::uint32_t> seed;
+    int maxSeconds = 0;
+    bool help = false;
+};
+
+bool ToInt(const QString& text, qint64 low, qint64 high, qint64* out) {
+    bool ok = false;
+    const qint64 value = text.trimmed().toLongLong(&ok);
+    if (!ok || value < low || value > high) return false;
+    *out = value;
+    return true;
+}
+
+// Returns an empty string when the arguments are usable, otherwise what is wrong.
+QString Parse(QStringList args, Arguments& a) {
+    args.removeFirst();
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        QString option = args[i];
+        std::optional<QString> inlineValue;
+        if (const qsizetype eq = option.indexOf(QLatin1Char('='));
+            option.startsWith(QStringLiteral("--")) && eq > 0) {
+            inlineValue = option.mid(eq + 1);
+            option.truncate(eq);
+        }
+        const auto value = [&](QString* out) {
+            if (inlineValue) {
+                *out = *inlineValue;
+                return true;
+            }
+            if (i + 1 >= args.size()) return false;
+            *out = args[++i];
+            return true;
+        };
+        const auto number = [&](qint64 low, qint64 high, qint64* out) {
+            QString text;
+            return value(&text) && ToInt(text, low, high, out);
+        };
+        const QString bad = option + QStringLiteral(": missing or bad value");
+        qint64 n = 0;
+        QString text;
+
+        if (option == QStringLiteral("--help") || option == QStringLiteral("-h")) {
+            a.help = true;
+        } else if (option == QStringLiteral("--network")) {
+            if (!value(&text)) return bad;
+            a.networkFile = text;
+        } else if (option == QStringLiteral("--generate")) {
+            const QStringList parts = value(&text) ? text.split(QLatin1Char(',')) : QStringList();
+            qint64 scales = 0;
+            qint64 items = 0;
+            if (parts.size() != 2 || !ToInt(parts[0], 1, 255, &scales) ||
+                !ToInt(parts[1], 1, 20000, &items))
+                return option + QStringLiteral(": expects SCALES,ITEMS (1-255, 1-20000)");
+            a.generate = std::make_pair(static_cast<int>(scales), static_cast<int>(items));
+        } else if (option == QStringLiteral("--write-default")) {
+            if (!value(&text)) return bad;
+            a.writeDefault = text;
+        } else if (option == QStringLiteral("--page-size")) {
+            if (!number(1, 65535, &n)) return bad;
+            a.pageSize = static_cast<int>(n);
+        } else if (option == QStringLiteral("--port")) {
+            if (!number(0, 65535, &n)) return bad;
+            a.port = static_cast<quint16>(n);
+        } else if (option == QStringLiteral("--bind")) {
+            if (!value(&text) || !a.bind.setAddress(text)) return bad;
+        } else if (option == QStringLiteral("--pty")) {
+            a.pty = true;
+            if (inlineValue) {
+                a.ptyLink = *inlineValue;
+            } else if (i + 1 < args.size() && !args[i + 1].startsWith(QLatin1Char('-'))) {
+                a.ptyLink = args[++i];
+            }
+        } else if (option == QStringLiteral("--latency")) {
+            if (!number(0, 600000, &n)) return bad;
+            a.faults.latencyMs = static_cast<int>(n);
+        } else if (option == QStringLiteral("--silent-after")) {
+            if (!number(0, INT32_MAX, &n)) return bad;
+            a.faults.silentAfter = static_cast<int>(n);
+        } else if (option == QStringLiteral("--close-after")) {
+            if (!number(0, INT32_MAX, &n)) return bad;
+            a.faults.closeAfter = static_cast<int>(n);
+        } else if (option == QStringLiteral("--short-replies")) {
+            a.faults.shortReplies = true;
+        } else if (option == QStringLiteral("--refuse")) {
+            if (!value(&text)) return bad;
+            for (const QString& id : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+                if (!ToInt(id, 0, 0xFFFF, &n)) return bad;
+                a.faults.refusedIds.insert(static_cast<int>(n));
+            }
+        } else if (option == QStringLiteral("--record")) {
+            if (!value(&text)) return bad;
+            a.recordFile = text;
+        } else if (option == QStringLiteral("--seed")) {
+            if (!number(0, UINT32_MAX, &n)) return bad;
+            a.seed = static_cast<std::uint32_t>(n);
+        } else if (option == QStringLiteral("--max-seconds")) {
+            if (!number(1, 86400 * 365, &n)) return bad;
+            a.maxSeconds = static_cast<int>(n);
+        } else {
+            return QStringLiteral("unknown option ") + args[i];
+        }
+    }
+    if (a.networkFile && a.generate)
+        return QStringLiteral("--network and --generate exclude each other");
+    return {};
+}
+
+void PrintLine(const QString& line) {
+    std::fputs(line.toLocal8Bit().constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+void PrintError(const QString& line) {
+    std::fputs(("cfgtarascope-sim: " + line + '\n').toLocal8Bit().constData(), stderr);
+}
+
+// The write end of the signal pipe: set once before the handlers are installed, then only
+// read by them. A signal handler can reach nothing but such a plain variable.
+int signalWriteFd = -1;
+
+extern "C" void OnStopSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(signalWriteFd, &byte, 1);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    Arguments args;
+    if (const QString problem = Parse(QCoreApplication::arguments(), args); !problem.isEmpty()) {
+        PrintError(problem);
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    if (args.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+
+    cfg::sim::Network network;
+    if (args.networkFile) {
+        QString error;
+        std::optional<cfg::sim::Network> read =
+            cfg::sim::ReadNetworkFile(*args.networkFile, &error);
+        if (!read) {
+            PrintError(error);
+            return 1;
+        }
+        network = std::move(*read);
+    } else if (args.generate) {
+        network = cfg::sim::GenerateNetwork(args.generate->first, args.generate->second);
+    } else {
+        network = cfg::sim::DefaultNetwork();
+    }
+    if (args.writeDefault) {
+        QString error;
+        if (!cfg::sim::WriteNetworkFile(network, *args.writeDefault, &error)) {
+            PrintError(error);
+            return 1;
+        }
+        return 0;
+    }
+
+    cfg::sim::EngineOptions options;
+    options.pageSize = args.pageSize;
+    options.faults = args.faults;
+    options.seed = args.seed;
+    cfg::sim::Engine engine(std::move(network), options);
+    if (args.recordFile) {
+        QString error;
+        if (!engine.OpenRecordFile(*args.recordFile, &error)) {
+            PrintError(*args.recordFile + QStringLiteral(": ") + error);
+            return 1;
+        }
+    }
+
+    int signalFds[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalFds) != 0) {
+        PrintError(QStringLiteral("socketpair failed"));
+        return 1;
+    }
+    signalWriteFd = signalFds[0];
+    QSocketNotifier stopNotifier(signalFds[1], QSocketNotifier::Read);
+    QObject::connect(&stopNotifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    ::signal(SIGPIPE, SIG_IGN);
+
+    cfg::sim::TcpListener listener(engine, options.faults);
+    QString error;
+    if (!listener.Listen(args.bind, args.port, &error)) {
+        PrintError(QStringLiteral("cannot listen on %1:%2: %3")
+                       .arg(args.bind.toString())
+                       .arg(args.port)
+                       .arg(error));
+        return 1;
+    }
+    PrintLine(QStringLiteral("listening on %1:%2").arg(args.bind.toString()).arg(listener.port()));
+
+    std::unique_ptr<cfg::sim::PtyServer> pty;
+    if (args.pty) {
+        pty = std::make_unique<cfg::sim::PtyServer>(engine, options.faults);
+        if (!pty->Open(args.ptyLink, &error)) {
+            PrintError(QStringLiteral("cannot open a pseudo-terminal: ") + error);
+            return 1;
+        }
+        QObject::connect(pty.get(), &cfg::sim::PtyServer::reopened,
+                         [](const QString& path) { PrintLine(QStringLiteral("pty ") + path); });
+        PrintLine(QStringLiteral("pty ") + pty->slavePath());
+    }
+
+    if (args.maxSeconds > 0) {
+        QTimer::singleShot(std::chrono::seconds(args.maxSeconds), &app, &QCoreApplication::quit);
+    }
+    return QCoreApplication::exec();
+}

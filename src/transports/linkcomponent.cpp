@@ -1,0 +1,94 @@
+#include "transports/linkcomponent.h"
+
+#include <QDeadlineTimer>
+#include <QIODevice>
+#include <QThread>
+#include <algorithm>
+
+#include "transports/framing.h"
+#include "transports/linkbackend.h"
+
+namespace cfg {
+namespace {
+
+using BackendFactory = std::unique_ptr<LinkBackend> (*)();
+// Indexed by link type.
+constexpr BackendFactory kBackends[] = {MakeTcpBackend, MakeSerialBackend};
+
+}  // namespace
+
+LinkComponent::LinkComponent() = default;
+
+LinkComponent::~LinkComponent() {
+    if (backend_) backend_->Close();
+}
+
+int LinkComponent::Connect(int /*reserved*/, int linkType, const QString& connectionText) {
+    if (backend_) backend_->Close();
+    backend_.reset();
+    linkType_ = linkType;
+    connectionText_ = connectionText;
+    return Open();
+}
+
+void LinkComponent::Configure(int value) {
+    replyTimeoutMs_ = std::clamp(value, 1, kMaxTimeoutSteps) * kTimeoutStepMs;
+}
+
+int LinkComponent::Open() {
+    if (linkType_ < 0 || linkType_ >= static_cast<int>(std::size(kBackends)))
+        return Fail(kBadText, QStringLiteral("unknown link type %1").arg(linkType_));
+    if (!backend_) backend_ = kBackends[linkType_]();
+    QString why;
+    const int code = backend_->Open(connectionText_, QDeadlineTimer(kConnectTimeoutMs), why);
+    if (code != kOk) return Fail(code, why);
+    lastError_.clear();
+    return kOk;
+}
+
+int LinkComponent::Fail(int code, const QString& why) {
+    lastError_ = why;
+    return code;
+}
+
+int LinkComponent::Transact(const QByteArray& request, QByteArray& reply) {
+    reply.clear();
+    if (request.isEmpty() || request.size() > kMaxFrameSize)
+        return Fail(kBadRequest, QStringLiteral("request of %1 bytes").arg(request.size()));
+    if (linkType_ < 0) return Fail(kNoLink, QStringLiteral("not connected"));
+
+    QIODevice* device = backend_ ? backend_->Device() : nullptr;
+    // A device opened by another thread is watched by that thread's event loop: never use it
+    // here, open a fresh one owned by this thread.
+    if (device && (device->thread() != QThread::currentThread() || !backend_->DiscardStale())) {
+        backend_->Close();
+        device = nullptr;
+    }
+    if (!device) {
+        if (Open() != kOk) return kNoLink;
+        device = backend_->Device();
+    }
+
+    const PeerGoneCheck peerGone = [this] { return backend_->PeerGone(); };
+    FrameResult result = WriteFrame(*device, request, replyTimeoutMs_, peerGone);
+    if (result == FrameResult::Ok) result = ReadFrame(*device, reply, replyTimeoutMs_, peerGone);
+    if (result == FrameResult::Ok) return kOk;
+
+    const QString detail = device->errorString();
+    backend_->Close();
+    switch (result) {
+        case FrameResult::PeerGone:
+            return Fail(kPeerClosed, QStringLiteral("connection lost: ") + detail);
+        case FrameResult::Timeout:
+            return Fail(kReplyTimeout,
+                        QStringLiteral("no reply byte for %1 ms").arg(replyTimeoutMs_));
+        case FrameResult::Malformed:
+            return Fail(kMalformedFrame, QStringLiteral("reply frame of length 0"));
+        case FrameResult::WriteFailed:
+        case FrameResult::Ok:
+            break;
+    }
+    return Fail(kWriteFailed, QStringLiteral("request not sent: ") + detail);
+}
+
+}  // namespace cfg

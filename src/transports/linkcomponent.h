@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <memory>
+
+#include "link/scalelink.h"
+
+namespace cfg {
+
+class LinkBackend;
+
+// The scale link over TCP/IP (link type 0, text `HOST:PORT`) or RS-232 (link type 1, text
+// `SPEED,PARITY,BITS,PORT`); the texts are described in transports/connectiontext.h. Both
+// carry the frames of transports/framing.h.
+//
+// Configure(n): the reply timeout becomes n x 200 ms, n clamped to 1..25 (so 200 ms to 5 s).
+// Without Configure it is 3 s, as after Configure(15). It is an inactivity timeout: it starts
+// again with every byte that moves, so a long reply on a slow line is not cut short, while a
+// silent or dead peer holds Transact no longer than that time (plus the connect time when
+// Transact has to reopen the link first).
+//
+// After any failed exchange the connection is closed (a serial port is flushed and closed) and
+// opened again with the same text at the next Transact, so a late reply to an abandoned
+// request can never be read as the answer to a later one, and a scale that restarted is
+// reachable again. A failed Connect is retried the same way, with its text, by the next
+// Transact.
+//
+// Serial settings that a port refuses make Connect fail with kSettingRefused (the port is
+// closed again). On a pseudo-terminal, which has no line to set and refuses parity and 7 data
+// bits, settings that cannot be applied are ignored so that a peer simulated on a pty works.
+//
+// Threading: one thread at a time. A socket or serial port belongs to the thread that opened
+// it, so the desktop program runs its long operations on a worker thread that owns the link
+// (opens it and transacts on it). When Transact is called from another thread than the one
+// that opened the device, the device is closed and opened again in the calling thread.
+class LinkComponent final : public ScaleLink {
+  public:
+    // Results of Connect and Transact. Transact returns the Connect codes only through
+    // kNoLink: why a reopen failed is in LastError().
+    enum Code : int {
+        kOk = 0,
+        // Connect
+        kBadText = 1,          // unknown link type or unreadable connection text
+        kRefused = 2,          // the host refused the connection or cannot be reached
+        kHostNotFound = 3,     // the host name does not resolve
+        kConnectTimedOut = 4,  // no connection within kConnectTimeoutMs
+        kPortNotOpened = 5,    // the serial device cannot be opened (missing, busy, no access)
+        kSettingRefused = 6,   // the serial port refused the speed, parity or data bits
+        // Transact
+        kNoLink = 10,          // never connected, or the link could not be opened again
+        kPeerClosed = 11,      // the other end closed the connection or the device went away
+        kReplyTimeout = 12,    // no byte for the reply timeout
+        kMalformedFrame = 13,  // the reply announced a length of 0
+        kWriteFailed = 14,     // the request could not be sent
+        kBadRequest = 15,      // the request is empty or longer than 65535 bytes; nothing sent
+    };
+
+    static constexpr int kTimeoutStepMs = 200;
+    static constexpr int kDefaultTimeoutSteps = 15;
+    static constexpr int kMaxTimeoutSteps = 25;
+    static constexpr int kConnectTimeoutMs = 5000;
+
+    LinkComponent();
+    ~LinkComponent() override;
+    LinkComponent(const LinkComponent&) = delete;
+    LinkComponent& operator=(const LinkComponent&) = delete;
+
+    // `reserved` is ignored. Closes any open link first; the text is kept for the reopen at the
+    // next Transact even when this fails.
+    int Connect(int reserved, int linkType, const QString& connectionText) override;
+    void Configure(int value) override;
+    int Transact(const QByteArray& request, QByteArray& reply) override;
+
+    int replyTimeoutMs() const { return replyTimeoutMs_; }
+    // Why the last Connect, reopen or exchange failed, for logs and diagnostics.
+    const QString& LastError() const { return lastError_; }
+
+  private:
+    int Open();
+    int Fail(int code, const QString& why);
+
+    int linkType_ = -1;
+    QString connectionText_;
+    std::unique_ptr<LinkBackend> backend_;
+    int replyTimeoutMs_ = kDefaultTimeoutSteps * kTimeoutStepMs;
+    QString lastError_;
+};
+
+}  // namespace cfg

@@ -1,0 +1,122 @@
+#include <QFileInfo>
+#include <QSerialPort>
+#include <QThread>
+
+#include "transports/connectiontext.h"
+#include "transports/linkbackend.h"
+#include "transports/linkcomponent.h"
+
+#ifdef Q_OS_LINUX
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#endif
+
+namespace cfg {
+namespace {
+
+// Linux pseudo-terminal slaves (major numbers 136 to 143, /dev/pts/*) take bytes both ways but
+// refuse some line settings, parity among them.
+bool IsPseudoTerminal([[maybe_unused]] const QSerialPort& port, const QString& device) {
+#ifdef Q_OS_LINUX
+    struct stat info {};
+    if (::fstat(static_cast<int>(port.handle()), &info) == 0 && S_ISCHR(info.st_mode)) {
+        const unsigned int majorNumber = major(info.st_rdev);
+        if (majorNumber >= 136 && majorNumber <= 143) return true;
+    }
+    return QFileInfo(device).canonicalFilePath().startsWith(QLatin1String("/dev/pts/"));
+#else
+    Q_UNUSED(device);
+    return false;
+#endif
+}
+
+QSerialPort::Parity ToParity(char letter) {
+    switch (letter) {
+        case 'E':
+            return QSerialPort::EvenParity;
+        case 'O':
+            return QSerialPort::OddParity;
+        default:
+            return QSerialPort::NoParity;
+    }
+}
+
+class SerialBackend final : public LinkBackend {
+  public:
+    ~SerialBackend() override { Close(); }
+
+    int Open(const QString& text, QDeadlineTimer /*deadline*/, QString& error) override {
+        Close();
+        const auto settings = ParseSerialText(text);
+        if (!settings) {
+            error = QStringLiteral("bad serial connection text \"%1\"").arg(text);
+            return LinkComponent::kBadText;
+        }
+        const QString device = SerialDevice(*settings);
+        auto port = std::make_unique<QSerialPort>();
+        port->setPortName(device);
+        if (!port->open(QIODevice::ReadWrite)) {
+            error = QStringLiteral("%1: %2").arg(device, port->errorString());
+            return LinkComponent::kPortNotOpened;
+        }
+
+        const bool pty = IsPseudoTerminal(*port, device);
+        struct Setting {
+            const char* name;
+            bool applied;
+        };
+        // Each is applied on its own so a refusal names the setting.
+        const Setting applied[] = {
+            {"speed", port->setBaudRate(settings->speed)},
+            {"data bits",
+             port->setDataBits(static_cast<QSerialPort::DataBits>(settings->dataBits))},
+            {"parity", port->setParity(ToParity(settings->parity))},
+            {"stop bits", port->setStopBits(QSerialPort::OneStop)},
+            {"flow control", port->setFlowControl(QSerialPort::NoFlowControl)},
+        };
+        for (const Setting& s : applied) {
+            if (s.applied || pty) continue;
+            error = QStringLiteral("%1: %2 refused: %3")
+                        .arg(device, QLatin1String(s.name), port->errorString());
+            port->close();
+            return LinkComponent::kSettingRefused;
+        }
+        port->clear(QSerialPort::AllDirections);
+        port->clearError();
+        port_ = std::move(port);
+        return LinkComponent::kOk;
+    }
+
+    void Close() override {
+        if (port_ && port_->thread() == QThread::currentThread() && port_->isOpen())
+            port_->clear(QSerialPort::AllDirections);
+        DisposeDevice(std::move(port_));
+    }
+
+    QIODevice* Device() const override { return port_.get(); }
+
+    bool DiscardStale() override {
+        if (!port_ || !port_->isOpen()) return false;
+        port_->readAll();
+        port_->clear(QSerialPort::Input);
+        port_->clearError();
+        return true;
+    }
+
+    bool PeerGone() const override {
+        if (!port_) return true;
+        const QSerialPort::SerialPortError error = port_->error();
+        return error != QSerialPort::NoError && error != QSerialPort::TimeoutError;
+    }
+
+  private:
+    std::unique_ptr<QSerialPort> port_;
+};
+
+}  // namespace
+
+std::unique_ptr<LinkBackend> MakeSerialBackend() {
+    return std::make_unique<SerialBackend>();
+}
+
+}  // namespace cfg

@@ -1,0 +1,159 @@
+#include "editing/sendall.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include "common/progress.h"
+#include "editing/itemwrite.h"
+#include "link/tools.h"
+#include "link/trafficlog.h"
+#include "model/configmodel.h"
+#include "support/scriptedlink.h"
+#include "support/testsupport.h"
+
+using cfgtest::Bytes;
+using cfgtest::ReadAll;
+using cfgtest::RecordingMessages;
+using cfgtest::ScriptedLink;
+
+namespace cfg {
+namespace {
+
+QByteArray WriteAnswer(int accepted, int code) {
+    return Bytes({0x02, 0x7E, 0, 0, 0x0D, 0, 0, 0, 0, 8}) + Numero_A_Bytes(accepted, 2) +
+           Numero_A_Bytes(code, 2);
+}
+
+class Captions : public Progress {
+  public:
+    void Begin(const QString& c) override { list.append("begin " + c); }
+    void Caption(const QString& c) override { list.append(c); }
+    void End() override { list.append("end"); }
+    void EndShowing(const QString& c) override { list.append("end " + c); }
+    QStringList list;
+};
+
+ItemRow Row(int owner, int id, int type, const QString& value, int order = 1, bool known = true) {
+    ItemRow row;
+    row.owner = owner;
+    row.id = id;
+    row.type = type;
+    row.value = value;
+    row.order = order;
+    row.known = known;
+    row.text = QString("Item %1").arg(id);
+    return row;
+}
+
+class SendAllTest : public ::testing::Test {
+  protected:
+    SendSummary Send(bool ask = false) {
+        return Command2_Click(link, model, captions, messages, ask, &log,
+                              [this](int ms) { pauses.push_back(ms); });
+    }
+    QTemporaryDir dir;
+    TrafficLog log{dir.path()};
+    ScriptedLink link{[](const QByteArray&) { return ScriptedLink::Answer{0, WriteAnswer(1, 0)}; }};
+    ConfigModel model;
+    Captions captions;
+    RecordingMessages messages;
+    std::vector<int> pauses;
+};
+
+TEST_F(SendAllTest, OneWritePerEditableItemInTableOrder) {
+    model.AppendItem(Row(0, 12, kNumber, "-617.5"));
+    model.AppendItem(Row(0, 13, kNumber, "5", 100));  // read-only: never sent
+    model.AppendItem(Row(3, 40, kEnumeration, "1.4"));
+    model.AppendItem(Row(3, 41, kDate, "31/12/99"));
+    model.AppendItem(Row(3, 42, kString, QString("Peña")));
+    model.AppendItem(Row(3, 157, kString, "G"));
+    model.AppendItem(Row(3, 158, kString, "H"));
+    const SendSummary summary = Send();
+    EXPECT_TRUE(summary.Clean());
+    EXPECT_EQ(summary.sent, 6);
+    const QByteArray system = Bytes({2, 0x7E, 0, 0, 0, 0, 0, 0, 0, 8, 1, 1, 0});
+    const QByteArray scale3 = Bytes({2, 0x7E, 2, 3, 0, 0, 0, 0, 0, 8, 1, 1, 0});
+    const QList<QByteArray> expected = {
+        system + Bytes({12, 0, 7, 0x96, 0xFD, 0xFF, 0xFF, 0}),  // -617.5 rounds to -618
+        scale3 + Bytes({40, 0, 5, 1}),
+        scale3 + Bytes({41, 0, 9, 6, '3', '1', '1', '2', '9', '9'}),
+        scale3 + Bytes({42, 0, 8, 4, 'P', 'e', 0xA4, 'a'}),
+        scale3 + Bytes({157, 0, 8, 1, 'G'}),
+        scale3 + Bytes({157, 0, 8, 1, 'G'}),
+        scale3 + Bytes({158, 0, 8, 1, 'H'}),
+    };
+    EXPECT_EQ(link.requests, expected);
+    EXPECT_EQ(pauses, (std::vector<int>{200, 200}));
+    EXPECT_EQ(
+        captions.list,
+        (QStringList{"begin Enviando...", QString("Envío Item sistema : 12"),
+                     QString("Envío Item balanza 3 : 40"), QString("Envío Item balanza 3 : 41"),
+                     QString("Envío Item balanza 3 : 42"), QString("Envío Item balanza 3 : 157"),
+                     QString("Envío Item balanza 3 : 158"), "end Envio Finalizado!!!"}));
+    EXPECT_TRUE(messages.asked.empty());
+}
+
+TEST_F(SendAllTest, UnknownValuesAndUnsendableDatesAreSkippedAndCounted) {
+    model.AppendItem(Row(3, 40, kNumber, "0", 1, false));
+    model.AppendItem(Row(3, 41, kDate, ""));
+    model.AppendItem(Row(3, 42, kDate, "311299"));
+    model.AppendItem(Row(3, 43, kNumber, "7"));
+    const SendSummary summary = Send();
+    EXPECT_EQ(summary.skipped, 3);
+    EXPECT_EQ(summary.sent, 1);
+    EXPECT_EQ(link.requests.size(), 1);
+    EXPECT_EQ(captions.list.last(),
+              QString("end Envio Finalizado!!! Rechazados: 0, sin respuesta: 0, no enviados: 3"));
+    const QByteArray nlog = ReadAll(dir.filePath("nlog.txt"));
+    EXPECT_TRUE(nlog.contains("Item balanza 3 : 40 (Item 40): valor desconocido, no enviado"));
+    EXPECT_TRUE(nlog.contains("Item balanza 3 : 41 (Item 41): fecha no v\xE1lida, no enviada"));
+}
+
+TEST_F(SendAllTest, RefusalsAndSilenceDoNotStopTheRun) {
+    for (int id = 1; id <= 4; ++id) model.AppendItem(Row(2, id, kNumber, "1"));
+    link.SetResponder([](const QByteArray& r) {
+        switch (r[13]) {
+            case 2:
+                return ScriptedLink::Answer{0, WriteAnswer(0, 98)};
+            case 3:
+                return ScriptedLink::Answer{1, {}};
+            default:
+                return ScriptedLink::Answer{0, WriteAnswer(1, 0)};
+        }
+    });
+    const SendSummary summary = Send();
+    EXPECT_EQ(link.requests.size(), 4);
+    EXPECT_EQ(summary.sent, 2);
+    EXPECT_EQ(summary.refused, 1);
+    EXPECT_EQ(summary.unanswered, 1);
+    EXPECT_EQ(summary.details,
+              (QStringList{"Item balanza 2 : 2 (Item 2): rechazado: No se puede programar",
+                           "Item balanza 2 : 3 (Item 3): sin respuesta"}));
+}
+
+TEST_F(SendAllTest, AskFirstWhenInteractive) {
+    model.AppendItem(Row(0, 1, kNumber, "1"));
+    messages.answer = false;
+    EXPECT_FALSE(Send(true).confirmed);
+    EXPECT_TRUE(link.requests.isEmpty());
+    ASSERT_EQ(messages.asked.size(), 1u);
+    EXPECT_EQ(messages.asked[0].text,
+              QString("Se enviarán todas las configuraciones a balanzas.¿Está seguro?"));
+    EXPECT_EQ(messages.asked[0].icon, Icon::Question);
+    EXPECT_EQ(captions.list.last(), QString("end Enviando..."));
+    messages.answer = true;
+    EXPECT_TRUE(Send(true).confirmed);
+    EXPECT_EQ(link.requests.size(), 1);
+}
+
+TEST_F(SendAllTest, NothingEditableSendsNothing) {
+    model.AppendItem(Row(0, 1, kNumber, "1", 100));
+    model.AppendItem(Row(0, 2, kNumber, "1", 255));
+    EXPECT_TRUE(Send().Clean());
+    EXPECT_TRUE(link.requests.isEmpty());
+    EXPECT_EQ(captions.list.last(), QString("end Envio Finalizado!!!"));
+}
+
+}  // namespace
+}  // namespace cfg

@@ -1,0 +1,643 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <functional>
+#include <random>
+#include <vector>
+
+#include "link/trafficlog.h"
+#include "support/testsupport.h"
+#include "xml/xmlerror.h"
+#include "xml/xmlreader.h"
+#include "xml/xmlwriter.h"
+
+namespace {
+
+using cfg::ClsXMLReader;
+using cfg::XmlError;
+using cfgtest::RecordingMessages;
+
+class XmlReaderTest : public ::testing::Test {
+  protected:
+    QString Write(const QByteArray& content, const QString& name = "doc.xml") {
+        const QString path = dir_.filePath(name);
+        cfgtest::WriteAll(path, content);
+        return path;
+    }
+    void Open(ClsXMLReader& r, const QByteArray& content) {
+        r.setDocument(Write(content));
+        r.OpenDoc();
+    }
+    static XmlError::Code FailureOf(ClsXMLReader& r) {
+        try {
+            r.OpenDoc();
+        } catch (const XmlError& e) {
+            return e.code();
+        }
+        return XmlError::Code(0);
+    }
+    static QList<int> Ids(ClsXMLReader& r) {
+        QList<int> ids;
+        QStringList names;
+        r.GetChildren(ids, names);
+        return ids;
+    }
+    QTemporaryDir dir_;
+};
+
+TEST_F(XmlReaderTest, FailureCodesAndTexts) {
+    const std::vector<std::pair<XmlError::Code, const char*>> texts = {
+        {XmlError::NoDocument, "No document to open"},
+        {XmlError::OpenFailed, "Error opening document"},
+        {XmlError::NotValid, "No valid document"},
+        {XmlError::NotOpened, "No document Opened"}};
+    for (const auto& [code, text] : texts) {
+        EXPECT_EQ(int(code), int(XmlError(code).code()));
+        EXPECT_STREQ(XmlError(code).what(), text);
+        EXPECT_EQ(XmlError(code).text(), text);
+    }
+    EXPECT_EQ(int(XmlError::NoDocument), 10000);
+    EXPECT_EQ(int(XmlError::NotOpened), 10003);
+}
+
+TEST_F(XmlReaderTest, EveryReadFailsBeforeOpening) {
+    ClsXMLReader r;
+    r.setDocument(Write("x"));
+    EXPECT_EQ(FailureOf(r), XmlError::NotValid);  // a failed OpenDoc opens nothing either
+    int n = 0;
+    QStringList names, values;
+    QList<int> ids;
+    const std::vector<std::function<void()>> calls = {
+        [&] { r.LabelID(); },
+        [&] { r.LabelName(); },
+        [&] { r.LabelData(); },
+        [&] { r.GetAttributes(n, names, values); },
+        [&] { r.GetChildren(ids, names); },
+        [&] { r.Reset(); },
+        [&] { r.GoBack(); },
+        [&] { r.SearchChildID(0); },
+        [&] { r.SearchString("a"); },
+    };
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        SCOPED_TRACE(i);
+        try {
+            calls[i]();
+            ADD_FAILURE() << "no failure";
+        } catch (const XmlError& e) {
+            EXPECT_EQ(e.code(), XmlError::NotOpened);
+        }
+    }
+}
+
+TEST_F(XmlReaderTest, DocumentsThatDoNotOpen) {
+    struct Case {
+        const char* what;
+        QString path;  // empty: a file with `content`
+        QByteArray content;
+        XmlError::Code code;
+        bool err;
+    };
+    const std::vector<Case> cases = {
+        {"no path", " ", {}, XmlError::NoDocument, false},
+        {"missing file", dir_.filePath("none.xml"), {}, XmlError::OpenFailed, false},
+        {"folder", dir_.path(), {}, XmlError::OpenFailed, false},
+        {"empty file", {}, "", XmlError::NotValid, false},
+        {"blank lines", {}, "  \r\n\n \r  ", XmlError::NotValid, false},
+        {"text before the first tag", {}, "x<a></a>", XmlError::NotValid, false},
+        {"tab before the first tag", {}, "\t<a></a>", XmlError::NotValid, false},
+        {"unterminated tag", {}, "<a>\r\n<b", XmlError::NotValid, false},
+        {"tag name over two lines", {}, "<ab\r\ncd></ab>", XmlError::NotValid, false},
+        {"end tag with nothing open", {}, "</a>", XmlError::NotValid, true},
+        {"end tag of no open element", {}, "<r>\r\n<a>\r\n</x>\r\n</r>", XmlError::NotValid, true},
+        {"end tag one level too deep", {}, "<r><a><b></a></b></r>", XmlError::NotValid, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RecordingMessages messages;
+        ClsXMLReader r(&messages);
+        r.setDocument(c.path.isNull() ? Write(c.content) : c.path);
+        EXPECT_EQ(FailureOf(r), c.code);
+        ASSERT_EQ(messages.shown.size(), c.err ? 1u : 0u);
+        if (c.err) {
+            EXPECT_EQ(messages.shown[0].text, "ERR");
+            EXPECT_EQ(messages.shown[0].icon, cfg::Icon::None);
+        }
+        ClsXMLReader silent;  // no one to tell
+        silent.setDocument(r.document());
+        EXPECT_EQ(FailureOf(silent), c.code);
+    }
+}
+
+TEST_F(XmlReaderTest, FailedOpenKeepsThePreviousDocument) {
+    ClsXMLReader r;
+    Open(r, "<r>\r\n<a k=\"v\"> 1 </a>\r\n</r>\r\n");
+    ASSERT_TRUE(r.SearchString("r"));
+    ASSERT_TRUE(r.SearchString("a"));
+    for (const QString& bad : {QString(), dir_.filePath("none.xml"), Write("<a", "bad.xml")}) {
+        r.setDocument(bad);
+        EXPECT_THROW(r.OpenDoc(), XmlError);
+        EXPECT_EQ(r.LabelID(), 1);
+        EXPECT_EQ(r.LabelData(), "1");
+        r.GoBack();
+        EXPECT_EQ(r.LabelName(), "r");
+        ASSERT_TRUE(r.SearchString("a"));
+    }
+    // Opening again starts over with the cursor above the top level.
+    r.setDocument(Write("<s><b/></s>", "other.xml"));
+    r.OpenDoc();
+    EXPECT_EQ(r.LabelID(), -1);
+    EXPECT_FALSE(r.SearchString("r"));
+    EXPECT_TRUE(r.SearchString("s"));
+}
+
+// One tag alone in a document: accepted with its name and attributes, or refused.
+TEST_F(XmlReaderTest, TagSyntax) {
+    struct Case {
+        QByteArray tag;
+        bool valid;
+        QString name;
+        QStringList names;
+        QStringList values;
+    };
+    const std::vector<Case> cases = {
+        {"a", true, "a", {}, {}},
+        {"a x=\"1\" y = \"2\"", true, "a", {"x", "y"}, {"1", "2"}},
+        {"a x=\"1\"y=\"2\"", true, "a", {"x", "y"}, {"1", "2"}},
+        {"a  x =  \"\"", true, "a", {"x"}, {""}},
+        {"a x=\"<&'= /\"", true, "a", {"x"}, {"<&'= /"}},
+        {"a x=\"1\" x=\"2\"", true, "a", {"x", "x"}, {"1", "2"}},
+        {"a ?", true, "a", {}, {}},
+        {"a=\"1\"", true, "a=\"1\"", {}, {}},
+        {"", false, {}, {}, {}},
+        {" a", false, {}, {}, {}},
+        {"a ", false, {}, {}, {}},
+        {"a x=\"1\" ", false, {}, {}, {}},
+        {"a x", false, {}, {}, {}},
+        {"a x y", false, {}, {}, {}},
+        {"a x=1", false, {}, {}, {}},
+        {"a =\"1\"", false, {}, {}, {}},
+        {"a x=\"1", false, {}, {}, {}},
+        {"a x=\"1\" /", false, {}, {}, {}},
+        {"/a x=\"1\"", false, {}, {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.tag.toStdString());
+        RecordingMessages messages;
+        ClsXMLReader r(&messages);
+        r.setDocument(Write("<" + c.tag + ">"));
+        if (!c.valid) {
+            EXPECT_EQ(FailureOf(r), XmlError::NotValid);
+            EXPECT_TRUE(messages.shown.empty());
+            continue;
+        }
+        r.OpenDoc();
+        ASSERT_TRUE(r.SearchString(c.name));
+        EXPECT_EQ(r.LabelName(), c.name);
+        int n = -1;
+        QStringList names, values;
+        r.GetAttributes(n, names, values);
+        EXPECT_EQ(n, c.names.size());
+        EXPECT_EQ(names, c.names + QStringList{""});
+        EXPECT_EQ(values, c.values + QStringList{""});
+    }
+}
+
+TEST_F(XmlReaderTest, DeclarationMakesNoRecord) {
+    for (const QByteArray& doc :
+         {QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\r\n"),
+          QByteArray("<?xml version=\"1.0\"?>")}) {
+        ClsXMLReader r;
+        Open(r, doc);
+        for (const char* name : {"xml", "?xml", "version", ""}) EXPECT_FALSE(r.SearchString(name));
+        EXPECT_FALSE(r.SearchChildID(0));
+        r.Reset();
+        r.GoBack();
+        QList<int> ids{5};
+        QStringList names{"keep"};
+        EXPECT_EQ(r.GetChildren(ids, names), 0);
+        EXPECT_EQ(ids, QList<int>{5});
+        EXPECT_EQ(r.LabelID(), -1);
+    }
+}
+
+TEST_F(XmlReaderTest, TextsAndLines) {
+    ClsXMLReader r;
+    Open(r, QByteArray("<?xml version=\"1.0\" ?>\n"
+                       "   <r>   \r"
+                       "<a> hello \r\n  world </a>\n"
+                       "\t<b>\tx\ty\t</b>\r\n"
+                       "\r\n   \r\n"
+                       "<c v=\"1\n  2\"\n  w=\n\"3\"></c> after\r\n"
+                       "<d>\xf1\xe9</d>\r\n"
+                       "<e/> tail\n"
+                       "</r>"));
+    ASSERT_TRUE(r.SearchString("r"));
+    EXPECT_EQ(Ids(r), (QList<int>{1, 2, 3, 4, 5, 0}));
+    const std::vector<std::pair<const char*, QString>> data = {
+        {"a", "helloworld"}, {"b", "x y"}, {"c", ""},     {"/c", "after"},
+        {"d", "ñé"},         {"e", ""},    {"/e", "tail"}};
+    for (const auto& [name, text] : data) {
+        ASSERT_TRUE(r.SearchString(name)) << name;
+        EXPECT_EQ(r.LabelData(), text) << name;
+        r.GoBack();
+    }
+    ASSERT_TRUE(r.SearchString("c"));
+    int n = 0;
+    QStringList names, values;
+    r.GetAttributes(n, names, values);
+    // A line end between attributes stays in the next attribute's name.
+    EXPECT_EQ(names, (QStringList{"v", "\rw", ""}));
+    EXPECT_EQ(values, (QStringList{"1\r2", "3", ""}));
+}
+
+TEST_F(XmlReaderTest, RecordsOfSmallDocuments) {
+    ClsXMLReader r;
+    Open(r, "<a> x </a>");
+    ASSERT_TRUE(r.SearchString("a"));
+    EXPECT_EQ(r.LabelID(), 0);
+    EXPECT_EQ(r.LabelData(), "x");
+    r.Reset();
+    ASSERT_TRUE(r.SearchString("/a"));  // the end tag: same ID, same parent
+    EXPECT_EQ(r.LabelID(), 0);
+    EXPECT_EQ(r.LabelName(), "/a");
+    r.GoBack();
+    EXPECT_EQ(r.LabelID(), -1);
+
+    Open(r, "<a>\r\n<b/>\r\n</a>\r\n");
+    ASSERT_TRUE(r.SearchString("a"));
+    QList<int> ids;
+    QStringList names;
+    EXPECT_EQ(r.GetChildren(ids, names), 1);
+    EXPECT_EQ(names, (QStringList{"b", ""}));
+    ASSERT_TRUE(r.SearchString("/b"));
+    EXPECT_EQ(r.LabelID(), 1);
+    r.GoBack();
+    ASSERT_TRUE(r.SearchString("b"));
+    EXPECT_EQ(r.GetChildren(ids, names), 0);
+
+    // Elements left open at the end are accepted; the text after the last tag is dropped.
+    Open(r, "<a><b> x");
+    ASSERT_TRUE(r.SearchString("a"));
+    ASSERT_TRUE(r.SearchString("b"));
+    EXPECT_EQ(r.LabelData(), "");
+
+    // An end tag pairs with the latest earlier element of its name under the expected parent,
+    // which need not be the element it closes.
+    Open(r, "<r><b></b><a></b></r>");
+    ASSERT_TRUE(r.SearchString("r"));
+    EXPECT_EQ(Ids(r), (QList<int>{1, 2, 0}));
+    ASSERT_TRUE(r.SearchString("a"));
+    EXPECT_EQ(r.GetChildren(ids, names), 0);
+}
+
+TEST_F(XmlReaderTest, NavigationOfASettingsFile) {
+    cfg::ClsXMLWriter w;
+    w.setDocument(dir_.filePath("data.ini"));
+    w.OpenDoc("cfgtarascope");
+    w.SetData("lang", "org");
+    w.SetSimpleBlock("TCP");
+    w.SetData("tcphost", "");
+    w.SetData("tcpport", "6000");
+    w.EndDataBlock();
+    w.SetDataBlock("RS232", 2, {"a", "b"}, {"1", "2"});
+    w.SetData("TCPPORT", "elsewhere");
+    w.CloseDoc();
+
+    cfg::TrafficLog log(dir_.path());
+    ClsXMLReader r(nullptr, &log);
+    r.setDocument(dir_.filePath("data.ini"));
+    r.OpenDoc();
+    QList<int> ids{7, 8, 9};
+    QStringList names{"x", "y", "z"};
+    EXPECT_EQ(r.GetChildren(ids, names), 0);  // right after opening: on no record
+    EXPECT_EQ(ids, (QList<int>{7, 8, 9}));
+
+    EXPECT_FALSE(r.SearchString("lang"));  // not at the top level
+    ASSERT_TRUE(r.SearchString(" CfgTarascope "));
+    EXPECT_FALSE(r.SearchString("tcpport"));  // a grandchild
+    EXPECT_EQ(r.LabelName(), "cfgtarascope");
+    ASSERT_TRUE(r.SearchString("tcp"));
+    ASSERT_TRUE(r.SearchString("TcpHost"));
+    EXPECT_EQ(r.LabelData(), "");
+    r.GoBack();
+    ASSERT_TRUE(r.SearchString("tcpport "));
+    EXPECT_EQ(r.LabelData(), "6000");
+    r.GoBack();
+    r.GoBack();
+    EXPECT_EQ(r.LabelName(), "cfgtarascope");
+    EXPECT_EQ(r.GetChildren(ids, names), 3);
+    EXPECT_EQ(names, (QStringList{"lang", "TCP", "RS232", ""}));
+    EXPECT_EQ(ids, (QList<int>{1, 2, 5, 0}));
+
+    EXPECT_FALSE(r.SearchChildID(3));  // tcphost: not a direct child
+    EXPECT_FALSE(r.SearchChildID(-1));
+    EXPECT_FALSE(r.SearchChildID(99));
+    ASSERT_TRUE(r.SearchChildID(5));
+    EXPECT_EQ(r.LabelName(), "RS232");
+    // The lists are rebuilt for each call, with one spare entry at the end.
+    int n = -1;
+    QStringList attribNames{"p", "q", "r", "s"}, attribValues;
+    r.GetAttributes(n, attribNames, attribValues);
+    EXPECT_EQ(n, 2);
+    EXPECT_EQ(attribNames, (QStringList{"a", "b", ""}));
+    EXPECT_EQ(attribValues, (QStringList{"1", "2", ""}));
+    // One child: the caller's entry 1 survives as the spare entry.
+    EXPECT_EQ(r.GetChildren(ids, names), 1);
+    EXPECT_EQ(ids, (QList<int>{6, 2}));
+    EXPECT_EQ(names, (QStringList{"TCPPORT", "TCP"}));
+    ASSERT_TRUE(r.SearchString("tcpport"));
+    EXPECT_EQ(r.LabelData(), "elsewhere");
+
+    // Above the top level the reads give nothing, but the record under the cursor stays, and
+    // it is that record whose children are counted.
+    r.GoBack();
+    r.GoBack();
+    r.GoBack();
+    EXPECT_EQ(r.LabelID(), -1);
+    EXPECT_EQ(r.LabelName(), "");
+    EXPECT_EQ(r.LabelData(), "");
+    r.GetAttributes(n, attribNames, attribValues);
+    EXPECT_EQ(n, 0);
+    EXPECT_EQ(attribNames, (QStringList{"a", "b", ""}));
+    EXPECT_EQ(Ids(r), (QList<int>{1, 2, 5, 0}));
+    r.Reset();
+    EXPECT_EQ(Ids(r), (QList<int>{1, 2, 5, 0}));
+    EXPECT_FALSE(r.SearchString("lang"));
+
+    // Every LabelData read is logged, in order.
+    const QList<QByteArray> lines = cfgtest::ReadAll(dir_.filePath("nlog.txt")).split('\n');
+    const QList<QByteArray> logged = {"", "6000", "elsewhere", ""};
+    ASSERT_EQ(lines.size(), logged.size() + 1);
+    for (qsizetype i = 0; i < logged.size(); ++i)
+        EXPECT_TRUE(lines[i].endsWith("-->" + logged[i] + "\r")) << lines[i].toStdString();
+}
+
+// A configuration written by the writer reads back element by element.
+TEST_F(XmlReaderTest, RoundTrip) {
+    const QStringList values = {"", "a b", "x&y\"z", "ñÑ", "~ABC~", ">", "  padded  "};
+    cfg::ClsXMLWriter w;
+    w.setDocument(dir_.filePath("c.xml"));
+    w.OpenDoc("TARASCOPE");
+    for (int scale = 1; scale <= 3; ++scale) {
+        w.SetDataBlock("SCALE", 1, {"number"}, {QString::number(scale)});
+        for (int i = 0; i < values.size(); ++i) {
+            w.SetDataBlock("OPTION", 2, {"id", "text"},
+                           {QString::number(i), "Opción & <" + QString::number(i)});
+            w.SetData("VALUE", values[i]);
+            w.EndDataBlock();
+        }
+        w.EndDataBlock();
+    }
+    w.CloseDoc();
+
+    ClsXMLReader r;
+    r.setDocument(dir_.filePath("c.xml"));
+    r.OpenDoc();
+    ASSERT_TRUE(r.SearchString("tarascope"));
+    QList<int> scales;
+    QStringList scaleNames;
+    ASSERT_EQ(r.GetChildren(scales, scaleNames), 3);
+    for (int s = 0; s < 3; ++s) {
+        ASSERT_TRUE(r.SearchChildID(scales[s]));
+        int n = 0;
+        QStringList names, attribs;
+        r.GetAttributes(n, names, attribs);
+        EXPECT_EQ(attribs[0], QString::number(s + 1));
+        QList<int> options;
+        QStringList optionNames;
+        ASSERT_EQ(r.GetChildren(options, optionNames), values.size());
+        for (int i = 0; i < values.size(); ++i) {
+            ASSERT_TRUE(r.SearchChildID(options[i]));
+            EXPECT_EQ(r.LabelName(), "OPTION");
+            r.GetAttributes(n, names, attribs);
+            EXPECT_EQ(attribs,
+                      (QStringList{QString::number(i), "Opción & <" + QString::number(i), ""}));
+            ASSERT_TRUE(r.SearchString("value"));
+            EXPECT_EQ(r.LabelData(), values[i].trimmed());
+            r.GoBack();
+            r.GoBack();
+        }
+        r.GoBack();
+    }
+}
+
+// --- The indexed lookups against a plain scan of the record table, on random documents ---
+
+struct Rec {
+    bool isEnd;
+    int id;
+    int parent;
+    QString name;
+    QStringList attribNames;
+    QStringList attribValues;
+    QString data;
+};
+
+QString TrimSpaces(const QString& s) {
+    qsizetype b = 0, e = s.size();
+    while (b < e && s[b] == u' ') ++b;
+    while (e > b && s[e - 1] == u' ') --e;
+    return s.mid(b, e - b);
+}
+
+// The cursor rules applied by scanning every record, as the table is described.
+struct ScanReader {
+    std::vector<Rec> recs;
+    int index = -1;
+    int id = -1;
+
+    bool Valid() const { return index >= 0 && index < int(recs.size()); }
+    bool Find(const std::function<bool(const Rec&)>& match) {
+        for (std::size_t k = 0; k < recs.size(); ++k) {
+            if (recs[k].parent == id && match(recs[k])) {
+                index = int(k);
+                id = recs[k].id;
+                return true;
+            }
+        }
+        return false;
+    }
+    bool SearchString(const QString& s) {
+        const QString key = TrimSpaces(s).toUpper();
+        return Find([&](const Rec& r) { return TrimSpaces(r.name).toUpper() == key; });
+    }
+    bool SearchChildID(int n) {
+        return Find([&](const Rec& r) { return r.id == n; });
+    }
+    void GoBack() {
+        if (!Valid()) return;
+        id = recs[std::size_t(index)].parent;
+        for (std::size_t k = 0; k < recs.size(); ++k) {
+            if (recs[k].id == id) {
+                index = int(k);
+                break;
+            }
+        }
+    }
+    void Reset() {
+        id = -1;
+        index = 0;
+    }
+    int GetChildren(QList<int>& ids, QStringList& names) const {
+        if (!Valid()) return 0;
+        const int p = recs[std::size_t(index)].id;
+        int count = 0;
+        for (const Rec& r : recs) {
+            if (r.parent != p || r.isEnd) continue;
+            ++count;
+            ids.resize(count + 1);
+            names.resize(count + 1);
+            ids[count - 1] = r.id;
+            names[count - 1] = r.name;
+        }
+        return count;
+    }
+};
+
+// Numbers and links the records as the table is described: an end tag takes the ID and parent
+// of the nearest earlier record of its name whose parent is the element below the innermost
+// open one. False when an end tag finds none.
+bool LinkRecords(std::vector<Rec>& recs) {
+    std::vector<int> open;
+    int next = 0;
+    for (std::size_t k = 0; k < recs.size(); ++k) {
+        Rec& r = recs[k];
+        r.isEnd = r.name.startsWith('/');
+        if (!r.isEnd) {
+            r.id = next++;
+            r.parent = open.empty() ? -1 : open.back();
+            open.push_back(r.id);
+            continue;
+        }
+        if (open.empty()) return false;
+        const int parent = open.size() == 1 ? -1 : open[open.size() - 2];
+        open.pop_back();
+        std::size_t j = k;
+        while (j-- > 0 && !(recs[j].name == r.name.mid(1) && recs[j].parent == parent)) {
+        }
+        if (j == std::size_t(-1)) return false;
+        r.id = recs[j].id;
+        r.parent = recs[j].parent;
+    }
+    return true;
+}
+
+// A random document and the records it must give; some end tags of a `malformed` one name
+// another element, or none is open.
+struct Generated {
+    QByteArray text;
+    std::vector<Rec> recs;
+};
+
+Generated Generate(std::mt19937& rng, bool malformed) {
+    const QStringList pool = {"a", "A", "b", "item", "Item", "x.y"};
+    const QStringList texts = {"", "v", "hello world", "ñ", "1 2 3"};
+    auto pick = [&](const QStringList& l) { return l[int(rng() % l.size())]; };
+    auto gap = [&]() -> QString {
+        const char* const gaps[] = {"", "  ", " \t\r\n  ", "\n"};
+        return gaps[rng() % 4];
+    };
+    Generated g;
+    QString out = "<?xml version=\"1.0\" ?>\r\n";
+    auto tag = [&](const QString& text, const Rec& rec) {
+        out += "<" + text + ">" + gap() + rec.data + gap();
+        g.recs.push_back(rec);
+    };
+    std::function<void(int)> element = [&](int depth) {
+        Rec start{false, -1, -1, pick(pool), {}, {}, pick(texts)};
+        // Only a tag without attributes can close itself ("<b/>").
+        const bool selfClosing = depth > 0 && rng() % 4 == 0;
+        QString text = start.name;
+        for (int i = selfClosing ? 0 : int(rng() % 3); i > 0; --i) {
+            start.attribNames << pick(pool);
+            start.attribValues << pick(texts);
+            text += " " + start.attribNames.back() + "=\"" + start.attribValues.back() + "\"";
+        }
+        if (selfClosing) {  // the text after it belongs to the end record
+            g.recs.push_back({false, -1, -1, start.name, {}, {}, {}});
+            tag(text + "/", {true, -1, -1, "/" + start.name, {}, {}, pick(texts)});
+            return;
+        }
+        tag(text, start);
+        for (int c = depth < 4 ? int(rng() % 5) : 0; c > 0; --c) element(depth + 1);
+        const QString end = malformed && rng() % 4 == 0 ? pick(pool) : start.name;
+        tag("/" + end, {true, -1, -1, "/" + end, {}, {}, pick(texts)});
+        if (malformed && rng() % 40 == 0) tag("/a", {true, -1, -1, "/a", {}, {}, {}});
+    };
+    for (int top = 1 + int(rng() % 2); top > 0; --top) element(0);
+    g.recs.back().data.clear();  // text after the last tag is never stored
+    g.text = out.toLatin1();
+    return g;
+}
+
+TEST_F(XmlReaderTest, IndexedLookupsAgreeWithAScan) {
+    std::mt19937 rng(20240601);
+    int malformedOpened = 0;  // those with end tags that name another element
+    for (int doc = 0; doc < 60; ++doc) {
+        SCOPED_TRACE(doc);
+        Generated g = Generate(rng, doc % 2 == 1);
+        RecordingMessages messages;
+        ClsXMLReader r(&messages);
+        r.setDocument(Write(g.text));
+        if (!LinkRecords(g.recs)) {
+            EXPECT_EQ(FailureOf(r), XmlError::NotValid);
+            EXPECT_EQ(messages.shown.size(), 1u);
+            continue;
+        }
+        r.OpenDoc();
+        malformedOpened += doc % 2;
+        ScanReader scan{g.recs};
+        const int idCount =
+            int(std::count_if(g.recs.begin(), g.recs.end(), [](const Rec& x) { return !x.isEnd; }));
+        QList<int> ids{-7, -8}, scanIds = ids;
+        QStringList names{"p", "q"}, scanNames = names;
+        for (int step = 0; step < 400; ++step) {
+            SCOPED_TRACE(step);
+            switch (rng() % 6) {
+                case 0:
+                case 1: {
+                    QString name = g.recs[rng() % g.recs.size()].name;
+                    if (rng() % 3 == 0) name = name.toUpper();
+                    if (rng() % 3 == 0) name = "  " + name + " ";
+                    if (rng() % 8 == 0) name = "zz";
+                    ASSERT_EQ(r.SearchString(name), scan.SearchString(name)) << name.toStdString();
+                    break;
+                }
+                case 2: {
+                    const int n = int(rng() % std::uint32_t(idCount + 4)) - 2;
+                    ASSERT_EQ(r.SearchChildID(n), scan.SearchChildID(n)) << n;
+                    break;
+                }
+                case 3:
+                case 4:
+                    r.GoBack();
+                    scan.GoBack();
+                    break;
+                default:
+                    r.Reset();
+                    scan.Reset();
+            }
+            const bool above = scan.id == -1;
+            ASSERT_EQ(r.LabelID(), above ? -1 : scan.recs[std::size_t(scan.index)].id);
+            ASSERT_EQ(r.LabelName(), above ? "" : scan.recs[std::size_t(scan.index)].name);
+            ASSERT_EQ(r.LabelData(), above ? "" : scan.recs[std::size_t(scan.index)].data);
+            int n = 0;
+            QStringList attribNames, attribValues;
+            r.GetAttributes(n, attribNames, attribValues);
+            if (!above) {
+                ASSERT_EQ(attribNames,
+                          scan.recs[std::size_t(scan.index)].attribNames + QStringList{""});
+                ASSERT_EQ(attribValues,
+                          scan.recs[std::size_t(scan.index)].attribValues + QStringList{""});
+            }
+            ASSERT_EQ(r.GetChildren(ids, names), scan.GetChildren(scanIds, scanNames));
+            ASSERT_EQ(ids, scanIds);
+            ASSERT_EQ(names, scanNames);
+        }
+    }
+    EXPECT_GE(malformedOpened, 5);
+}
+
+}  // namespace

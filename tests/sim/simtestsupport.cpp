@@ -1,0 +1,150 @@
+#include "sim/simtestsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+
+#include "link/tools.h"
+
+namespace simtest {
+
+using namespace cfg::sim;
+
+QByteArray Request(int dest1, int dest2, int function) {
+    QByteArray r;
+    for (int b : {0x02, 0x7E, dest1, dest2, 0, 0, 0, 0, 0, 0x08, function})
+        r.append(static_cast<char>(b));
+    return r;
+}
+
+QByteArray Undo(const QByteArray& wire) {
+    EXPECT_GE(wire.size(), 5);
+    if (wire.size() < 5) return wire;
+    const char standIn = wire[4];
+    if (standIn != '\r') {
+        EXPECT_EQ(wire.count('\r'), 0) << "a CR left in a reply whose stand-in is not CR";
+    }
+    return cfg::Desescapa_Respuesta(wire);
+}
+
+QByteArray Framed(const QByteArray& frame) {
+    QByteArray out;
+    out.append(static_cast<char>(frame.size() & 0xFF));
+    out.append(static_cast<char>((frame.size() >> 8) & 0xFF));
+    return out + frame;
+}
+
+namespace {
+
+Record Item(int id, int code, int order, int length, const char* text) {
+    Record r;
+    r.id = id;
+    r.code = code;
+    r.order = order;
+    r.length = length;
+    r.text = QByteArray(text);
+    return r;
+}
+
+Record Menu(int id, int code, const char* text) {
+    return Item(id, code, 0, 0, text);
+}
+
+}  // namespace
+
+Network SmallNetwork() {
+    Network n;
+    Record version = Item(7, kString, 0, 5, "Ver");
+    version.value.bytes = "ab";
+    Record yesNo = Item(13, kEnumeration, 1, 2, "Id");
+    yesNo.options = {QByteArray("No"), QByteArray("S\xA1")};
+    yesNo.value.number = 1;
+    Record tare = Item(2, kNumber, 2, 3, "Tara");
+    tare.divisor = '2';
+    tare.value.number = 1234;
+    Record name = Item(3, kString, 3, 4, "Nom");
+    name.value.bytes =
+        "Pe\xA4"
+        "a";
+    Record date = Item(4, kDate, 4, 8, "Fecha");
+    date.value.bytes = "311299";
+    Record readOnly = Item(5, kNumber, 120, 3, "RO");
+    readOnly.value.number = -1;
+    Record noOptions = Item(6, kEnumeration, 5, 0, "Modo");
+    Record skipped = Item(8, kNumber, 1, 2, "X");
+    skipped.value.number = 13;
+    n.system = {version,   Menu(1, kSystemMenu, "Gen"), yesNo,  tare, name, date, readOnly,
+                noOptions, Menu(2, kScaleMenu, "B"),    skipped};
+
+    n.shared.append(Menu(1, kScaleMenu, "Bal"));
+    for (int i = 0; i < 6; ++i) {
+        Record line = Item(152 + i, kString, i + 1, 4, "L");
+        line.text.append(static_cast<char>('1' + i));
+        line.value.bytes = QByteArray(1, static_cast<char>('a' + i));
+        n.shared.append(line);
+    }
+    Record offset = Item(20, kNumber, 7, 2, "Despl vertical");
+    offset.allowNegative = true;
+    n.shared.append(offset);
+    n.shared.append(Menu(3, kHardwareMenu, "Hw"));
+    Record sharedYesNo = yesNo;
+    sharedYesNo.value.number = 0;
+    n.shared.append(sharedYesNo);
+
+    Scale five{5, 2, QByteArray("\x00\x0A\x1B\x2C\x3D\x4E", 6), {}};
+    Scale nine{9, 0, QByteArray("\x01\x02\x03\x04\x05\x06", 6), {}};
+    nine.values.insert(152, Value{0, "zz"});
+    nine.values.insert(13, Value{1, {}});
+    n.scales = {five, nine};
+    return n;
+}
+
+bool Client::Connect(quint16 port) {
+    socket_.connectToHost(QHostAddress(QHostAddress::LocalHost), port);
+    return socket_.waitForConnected(5000);
+}
+
+void Client::SendRaw(const QByteArray& bytes) {
+    socket_.write(bytes);
+    socket_.waitForBytesWritten(5000);
+}
+
+bool Client::Fill(qsizetype size, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (buffer_.size() < size) {
+        buffer_.append(socket_.readAll());
+        if (buffer_.size() >= size) break;
+        const qint64 left = timeoutMs - clock.elapsed();
+        if (left <= 0 || socket_.state() != QAbstractSocket::ConnectedState) return false;
+        if (!socket_.waitForReadyRead(static_cast<int>(left))) {
+            buffer_.append(socket_.readAll());
+            return buffer_.size() >= size;
+        }
+    }
+    return true;
+}
+
+std::optional<QByteArray> Client::Receive(int timeoutMs) {
+    if (!Fill(2, timeoutMs)) return std::nullopt;
+    const int length = static_cast<std::uint8_t>(buffer_[0]) | static_cast<std::uint8_t>(buffer_[1])
+                                                                   << 8;
+    if (!Fill(2 + length, timeoutMs)) return std::nullopt;
+    const QByteArray frame = buffer_.mid(2, length);
+    buffer_.remove(0, 2 + length);
+    return frame;
+}
+
+bool Client::WaitClosed(int timeoutMs) {
+    if (socket_.state() == QAbstractSocket::UnconnectedState) return true;
+    QElapsedTimer clock;
+    clock.start();
+    while (socket_.state() != QAbstractSocket::UnconnectedState && clock.elapsed() < timeoutMs) {
+        socket_.waitForReadyRead(
+            static_cast<int>(std::max<qint64>(1, timeoutMs - clock.elapsed())));
+        buffer_.append(socket_.readAll());
+    }
+    return socket_.state() == QAbstractSocket::UnconnectedState;
+}
+
+}  // namespace simtest
