@@ -118,6 +118,11 @@ QList<QByteArray> Engine::Requests() const {
     return requests_;
 }
 
+void Engine::ClearRequests() {
+    QMutexLocker lock(&mutex_);
+    requests_.clear();
+}
+
 Network Engine::network() const {
     QMutexLocker lock(&mutex_);
     return network_;
@@ -325,7 +330,10 @@ Engine::Reply Engine::Write(const QByteArray& frame, Owner owner) {
             entry.code = kNotProgrammable;
         } else if (type == kEnumeration) {
             entry.value.number = Byte(data, 0);
-            if (entry.value.number >= item->options.size()) entry.code = kBadData;
+            // An item without options can only be given the value it has.
+            const bool kept =
+                item->options.isEmpty() && entry.value.number == ValueOf(owner, at).number;
+            if (entry.value.number >= item->options.size() && !kept) entry.code = kBadData;
         } else if (type == kNumber) {
             const auto written =
                 static_cast<std::int32_t>(static_cast<std::uint32_t>(Le16(data, 0)) |
@@ -346,7 +354,11 @@ Engine::Reply Engine::Write(const QByteArray& frame, Owner owner) {
         entries.append(entry);
     }
 
-    // The group is stored only when every group item of the owner came, all acceptable.
+    // The group is stored when every group item of the owner came, all acceptable, or when
+    // the same write comes twice in a row: the tool sends the group items twice, 200 ms
+    // apart, and only the second write takes.
+    const bool repeated = frame == lastWrite_;
+    lastWrite_ = repeated ? QByteArray() : frame;
     QSet<int> groupSeen;
     bool groupAcceptable = true;
     bool anyGroup = false;
@@ -357,7 +369,9 @@ Engine::Reply Engine::Write(const QByteArray& frame, Owner owner) {
         groupAcceptable = groupAcceptable && e.code == kNoData;
     }
     if (anyGroup) {
-        for (int id : index.groupIds) groupAcceptable = groupAcceptable && groupSeen.contains(id);
+        bool complete = true;
+        for (int id : index.groupIds) complete = complete && groupSeen.contains(id);
+        groupAcceptable = groupAcceptable && (complete || repeated);
         for (Entry& e : entries) {
             if (!IsGroupId(e.id) || e.code != kNoData) continue;
             if (groupAcceptable) {

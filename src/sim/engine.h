@@ -44,6 +44,7 @@ struct EngineOptions {
 // and a test may use one engine at the same time.
 class Engine {
   public:
+    // The network is expected to pass Validate: what does not fit the wire is sent cut.
     explicit Engine(Network network, EngineOptions options = {});
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
@@ -59,6 +60,7 @@ class Engine {
     bool OpenRecordFile(const QString& path, QString* error);
 
     QList<QByteArray> Requests() const;
+    void ClearRequests();
     Network network() const;
     const EngineOptions& options() const { return options_; }
 
@@ -103,6 +105,7 @@ class Engine {
 
     const EngineOptions options_;
     mutable QMutex mutex_;
+    QByteArray lastWrite_;
     Network network_;
     Index system_;
     Index shared_;

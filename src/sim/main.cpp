@@ -9,6 +9,7 @@
 #include <QSocketNotifier>
 #include <QStringList>
 #include <QTimer>
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <optional>

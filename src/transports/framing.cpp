@@ -1,7 +1,9 @@
 #include "transports/framing.h"
 
+#include <QAbstractSocket>
 #include <QDeadlineTimer>
 #include <QIODevice>
+#include <QSerialPort>
 
 namespace cfg {
 namespace {
@@ -41,6 +43,12 @@ FrameResult WriteFrame(QIODevice& device, const QByteArray& frame, int inactivit
     wire.append(static_cast<char>((frame.size() >> 8) & 0xFF));
     wire.append(frame);
     if (device.write(wire) != wire.size()) return FrameResult::WriteFailed;
+    // Hand the frame to the system at once; only what it could not take yet is waited for.
+    if (auto* socket = qobject_cast<QAbstractSocket*>(&device)) {
+        socket->flush();
+    } else if (auto* port = qobject_cast<QSerialPort*>(&device)) {
+        port->flush();
+    }
 
     QDeadlineTimer silence(inactivityMs);
     qint64 pending = device.bytesToWrite();

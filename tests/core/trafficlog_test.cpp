@@ -41,7 +41,10 @@ TEST(TrafficLog, NLogAppendsTimeStampedLatin1Lines) {
         log.Escribe_NLog(QString("Configuración"));
         log.Escribe_NLog("");
     }
-    TrafficLog(dir.path()).Escribe_NLog("later");
+    TrafficLog later(dir.path());
+    later.Escribe_NLog("later");
+    EXPECT_EQ(ReadAll(dir.filePath("nlog.txt")).count('\n'), 2);  // still buffered
+    later.Flush();
     const QByteArray text = ReadAll(dir.filePath("nlog.txt"));
     const QList<QByteArray> lines = text.split('\n');
     ASSERT_EQ(lines.size(), 4);
@@ -59,8 +62,13 @@ TEST(TrafficLog, NLogAppendsTimeStampedLatin1Lines) {
 TEST(TrafficLog, NLogRotatesKeepingOnePreviousFile) {
     QTemporaryDir dir;
     const qint64 limit = 200;
-    TrafficLog log(dir.path(), limit);
-    for (int i = 0; i < 40; ++i) log.Escribe_NLog(QString("line %1").arg(i, 2, 10, QChar('0')));
+    {
+        TrafficLog log(dir.path(), limit);
+        for (int i = 0; i < 40; ++i) {
+            log.Escribe_NLog(QString("line %1").arg(i, 2, 10, QChar('0')));
+            if (i % 7 == 0) log.Flush();
+        }
+    }
     const QByteArray current = ReadAll(dir.filePath("nlog.txt"));
     const QByteArray previous = ReadAll(dir.filePath("nlog.old.txt"));
     EXPECT_LE(current.size(), limit);

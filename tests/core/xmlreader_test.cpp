@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <functional>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "link/trafficlog.h"
@@ -47,19 +48,16 @@ class XmlReaderTest : public ::testing::Test {
     QTemporaryDir dir_;
 };
 
-TEST_F(XmlReaderTest, FailureCodesAndTexts) {
-    const std::vector<std::pair<XmlError::Code, const char*>> texts = {
-        {XmlError::NoDocument, "No document to open"},
-        {XmlError::OpenFailed, "Error opening document"},
-        {XmlError::NotValid, "No valid document"},
-        {XmlError::NotOpened, "No document Opened"}};
-    for (const auto& [code, text] : texts) {
-        EXPECT_EQ(int(code), int(XmlError(code).code()));
+TEST_F(XmlReaderTest, FailureNumbersAndTexts) {
+    const std::vector<std::tuple<XmlError::Code, int, const char*>> failures = {
+        {XmlError::NoDocument, 10000, "No document to open"},
+        {XmlError::OpenFailed, 10001, "Error opening document"},
+        {XmlError::NotValid, 10002, "No valid document"},
+        {XmlError::NotOpened, 10003, "No document Opened"}};
+    for (const auto& [code, number, text] : failures) {
+        EXPECT_EQ(int(XmlError(code).code()), number);
         EXPECT_STREQ(XmlError(code).what(), text);
-        EXPECT_EQ(XmlError(code).text(), text);
     }
-    EXPECT_EQ(int(XmlError::NoDocument), 10000);
-    EXPECT_EQ(int(XmlError::NotOpened), 10003);
 }
 
 TEST_F(XmlReaderTest, EveryReadFailsBeforeOpening) {
@@ -367,6 +365,7 @@ TEST_F(XmlReaderTest, NavigationOfASettingsFile) {
     EXPECT_FALSE(r.SearchString("lang"));
 
     // Every LabelData read is logged, in order.
+    log.Flush();
     const QList<QByteArray> lines = cfgtest::ReadAll(dir_.filePath("nlog.txt")).split('\n');
     const QList<QByteArray> logged = {"", "6000", "elsewhere", ""};
     ASSERT_EQ(lines.size(), logged.size() + 1);

@@ -278,7 +278,8 @@ TEST(SimEngine, WriteValidation) {
         {"enumeration index", WriteTo(0, 0, {Entry(13, 5, Bytes({0}))}), 1, 0},
         {"index = option count", WriteTo(0, 0, {Entry(13, 5, Bytes({2}))}), 0, 103},
         {"index 0xFF", WriteTo(0, 0, {Entry(13, 5, Bytes({0xFF}))}), 0, 103},
-        {"enumeration without options", WriteTo(0, 0, {Entry(6, 5, Bytes({0}))}), 0, 103},
+        {"enumeration without options, its value", WriteTo(0, 0, {Entry(6, 5, Bytes({0}))}), 1, 0},
+        {"enumeration without options, another", WriteTo(0, 0, {Entry(6, 5, Bytes({1}))}), 0, 103},
         {"number of length digits", WriteTo(0, 0, {Num(2, 999)}), 1, 0},
         {"number one digit too long", WriteTo(0, 0, {Num(2, 1000)}), 0, 103},
         {"negative number not allowed", WriteTo(0, 0, {Num(2, -5)}), 0, 103},
@@ -339,6 +340,23 @@ TEST(SimEngine, AcceptedWritesAreReadBack) {
     Engine wide(big, PageSize(8));
     EXPECT_EQ(Outcome(Ask(wide, WriteTo(0, 0, {Num(2, 2000000000)}))), (QList<int>{0, 103}));
     EXPECT_EQ(Outcome(Ask(wide, WriteTo(0, 0, {Num(2, 1000000000)}))), (QList<int>{1, 0}));
+}
+
+// The second of two identical writes in a row takes a part of the group: how the tool sends
+// the group items one by one.
+TEST(SimEngine, GroupItemsAloneTakeOnlyWhenWrittenTwice) {
+    Engine engine(SmallNetwork(), PageSize(100));
+    const QByteArray write = WriteTo(0x02, 5, {Str(154, 8, "X")});
+    EXPECT_EQ(Outcome(Ask(engine, write)), (QList<int>{0, 98}));
+    EXPECT_EQ(Outcome(Ask(engine, write)), (QList<int>{1, 0}));
+    EXPECT_EQ(Ask(engine, MenuRead(0x02, 5, 1)).mid(14 + 14, 1), QByteArray("X"));
+    // A third time is the first of a new pair.
+    EXPECT_EQ(Outcome(Ask(engine, write)), (QList<int>{0, 98}));
+    // Another write between the two breaks the pair.
+    const QByteArray other = WriteTo(0x02, 5, {Str(154, 8, "Y")});
+    EXPECT_EQ(Outcome(Ask(engine, other)), (QList<int>{0, 98}));
+    Ask(engine, write);
+    EXPECT_EQ(Outcome(Ask(engine, other)), (QList<int>{0, 98}));
 }
 
 TEST(SimEngine, GroupItemsOnlyAsAWhole) {

@@ -85,6 +85,7 @@ SendSummary Command2_Click(ScaleLink& link, const ConfigModel& model, Progress& 
     }
     if (log) {
         for (const QString& line : summary.details) log->Escribe_NLog(line);
+        log->Flush();
     }
     progress.EndShowing(summary.FinalCaption());
     return summary;

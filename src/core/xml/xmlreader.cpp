@@ -319,7 +319,10 @@ ClsXMLReader::ClsXMLReader(Messages* messages, TrafficLog* log) : d_(std::make_u
     d_->log = log;
 }
 
-ClsXMLReader::~ClsXMLReader() = default;
+ClsXMLReader::~ClsXMLReader() {
+    // What this document logged reaches nlog.txt when the reading is over.
+    if (d_->log) d_->log->Flush();
+}
 
 void ClsXMLReader::setDocument(const QString& path) {
     d_->document = path;

@@ -21,6 +21,7 @@ public:
 
     ClsXMLWriter();
     explicit ClsXMLWriter(DeviceOpener opener);
+    // Completes an open document, or drops it when an exception is unwinding past the writer.
     ~ClsXMLWriter();
     ClsXMLWriter(const ClsXMLWriter&) = delete;
     ClsXMLWriter& operator=(const ClsXMLWriter&) = delete;
@@ -28,12 +29,15 @@ public:
     void setDocument(const QString& path);
     QString document() const;
 
-    // Throws XmlError 10000 (no document) or 10001 (cannot open).
+    // Throws XmlError 10000 (no document) or 10001 (cannot open); the writer is then unchanged.
+    // A document still open is completed first. Every writing call throws XmlWriteError when
+    // its line cannot be written (the document is then dropped) or no document is open.
     void OpenDoc(const QString& root);
     // Closes every open element and completes the file. Throws XmlWriteError when the file
     // could not be written whole (the previous file then stays as it was).
     void CloseDoc();
     void SetSimpleBlock(const QString& key);
+    // Throws std::out_of_range, writing nothing, when count exceeds either list.
     void SetDataBlock(const QString& key, int count, const QStringList& names,
                       const QStringList& values);
     void SetData(const QString& key, const QString& value);

@@ -1,0 +1,190 @@
+// Reads a large simulated network with the tool and replays the same requests raw against the
+// same simulator, then times saving, loading and sending that configuration.
+//
+//   build/bench/network_bench [SCALES ITEMS [ROUNDS]]   (default 60 400 3)
+//
+// The simulator runs as its own process (build/bin/cfgtarascope-sim) on loopback, as a server
+// scale would. Figures are the best of ROUNDS runs, in milliseconds; the ratios compare runs
+// made in the same process, one after the other.
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <memory>
+
+#include "common/messages.h"
+#include "common/progress.h"
+#include "editing/sendall.h"
+#include "files/configload.h"
+#include "files/configsave.h"
+#include "link/trafficlog.h"
+#include "linkcomponent.h"
+#include "model/configmodel.h"
+#include "network/networkreader.h"
+
+namespace {
+
+using namespace cfg;
+
+class Quiet : public Messages, public Progress, public ProgramControl, public LoadLog {
+  public:
+    void Show(const QString&, Icon) override {}
+    bool Ask(const QString&, Icon) override { return true; }
+    void Begin(const QString&) override {}
+    void Caption(const QString&) override {}
+    void End() override {}
+    void EndShowing(const QString&) override {}
+    void EndProgram() override { ended = true; }
+    void Agregar_Linea(const QString&) override { ++lines; }
+    bool ended = false;
+    long lines = 0;
+};
+
+// Forwards to the real link and keeps every request, for the raw replay.
+class RecordingLink : public ScaleLink {
+  public:
+    explicit RecordingLink(ScaleLink& inner) : inner_(inner) {}
+    int Connect(int r, int t, const QString& text) override { return inner_.Connect(r, t, text); }
+    void Configure(int value) override { inner_.Configure(value); }
+    int Transact(const QByteArray& request, QByteArray& reply) override {
+        requests.append(request);
+        QElapsedTimer timer;
+        timer.start();
+        const int result = inner_.Transact(request, reply);
+        linkNs += timer.nsecsElapsed();
+        return result;
+    }
+    QList<QByteArray> requests;
+    qint64 linkNs = 0;
+
+  private:
+    ScaleLink& inner_;
+};
+
+// The least a client can do: frame each request, read each reply frame whole.
+bool RawReplay(const QString& host, quint16 port, const QList<QByteArray>& requests) {
+    QTcpSocket socket;
+    socket.connectToHost(host, port);
+    if (!socket.waitForConnected(5000)) return false;
+    for (const QByteArray& request : requests) {
+        const auto n = static_cast<quint16>(request.size());
+        QByteArray frame;
+        frame.append(static_cast<char>(n & 0xFF)).append(static_cast<char>(n >> 8)).append(request);
+        socket.write(frame);
+        while (socket.bytesAvailable() < 2)
+            if (!socket.waitForReadyRead(5000)) return false;
+        const QByteArray head = socket.read(2);
+        const int length = static_cast<unsigned char>(head[0]) | static_cast<unsigned char>(head[1])
+                                                                     << 8;
+        while (socket.bytesAvailable() < length)
+            if (!socket.waitForReadyRead(5000)) return false;
+        socket.read(length);
+    }
+    return true;
+}
+
+double Best(int rounds, const std::function<void()>& run) {
+    double best = 1e300;
+    for (int r = 0; r < rounds; ++r) {
+        QElapsedTimer timer;
+        timer.start();
+        run();
+        best = std::min(best, static_cast<double>(timer.nsecsElapsed()) / 1e6);
+    }
+    return best;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const int scales = args.size() > 2 ? args[1].toInt() : 60;
+    const int items = args.size() > 2 ? args[2].toInt() : 400;
+    const int rounds = args.size() > 3 ? args[3].toInt() : 3;
+
+    QProcess sim;
+    sim.setProgram(QDir(app.applicationDirPath()).filePath("../bin/cfgtarascope-sim"));
+    sim.setArguments(
+        {"--generate", QString("%1,%2").arg(scales).arg(items), "--max-seconds", "900"});
+    sim.start();
+    QString address;
+    while (address.isEmpty() && sim.waitForReadyRead(10000)) {
+        const QString line = QString::fromUtf8(sim.readLine()).trimmed();
+        if (line.startsWith("listening on ")) address = line.mid(13);
+    }
+    if (address.isEmpty()) {
+        std::fprintf(stderr, "the simulator did not start\n");
+        return 1;
+    }
+    const QString host = address.section(':', 0, 0);
+    const auto port = static_cast<quint16>(address.section(':', 1).toUInt());
+
+    // Tool and raw replay take turns, so that both meet the same machine.
+    LinkComponent link;
+    if (link.Connect(0, 0, address) != 0) return 1;
+    RecordingLink recording(link);
+    ConfigModel model;
+    Quiet quiet;
+    bool rawOk = true;
+    double read = 1e300, readRaw = 1e300, readLink = 0;
+    QList<QByteArray> readRequests;
+    for (int r = 0; r < rounds; ++r) {
+        const double tool = Best(1, [&] {
+            recording.requests.clear();
+            recording.linkNs = 0;
+            NetworkReader(recording, model).Lee_Datos(quiet, quiet, quiet);
+        });
+        if (tool < read) {
+            read = tool;
+            readLink = static_cast<double>(recording.linkNs) / 1e6;
+        }
+        readRequests = recording.requests;
+        readRaw = std::min(readRaw, Best(1, [&] { rawOk &= RawReplay(host, port, readRequests); }));
+    }
+
+    QTemporaryDir dir;
+    const QString file = dir.filePath("red.xml");
+    const double save =
+        Best(rounds, [&] { Guardar_Datos_Archivo(model, file, true, ScalesInTree(model)); });
+    TrafficLog nlog(dir.path());
+    const double load =
+        Best(rounds, [&] { Leer_Datos_Archivo(model, file, quiet, quiet, &nlog, false); });
+
+    // The pauses around the grouped items are the scales' pacing, not the tool's work: left out
+    // of both sides.
+    double send = 1e300, sendRaw = 1e300;
+    QList<QByteArray> sendRequests;
+    for (int r = 0; r < rounds; ++r) {
+        send =
+            std::min(send, Best(1, [&] {
+                         recording.requests.clear();
+                         Command2_Click(recording, model, quiet, quiet, false, nullptr, [](int) {});
+                     }));
+        sendRequests = recording.requests;
+        sendRaw = std::min(sendRaw, Best(1, [&] { rawOk &= RawReplay(host, port, sendRequests); }));
+    }
+    if (!rawOk) std::printf("warning: a raw replay lost its reply\n");
+
+    std::printf("network: %d scales, %zu menus, %zu items, %lld bytes of file\n", scales,
+                model.Menus().size(), model.Items().size(),
+                static_cast<long long>(QFileInfo(file).size()));
+    std::printf("read      %9.1f ms  (%lld requests)\n", read,
+                static_cast<long long>(readRequests.size()));
+    std::printf("read raw  %9.1f ms  ratio %.2f  (best read: %.1f ms in the link)\n", readRaw,
+                read / readRaw, readLink);
+    std::printf("save      %9.1f ms\n", save);
+    std::printf("load      %9.1f ms  (%ld log lines per load)\n", load, quiet.lines / rounds);
+    std::printf("send      %9.1f ms  (%lld requests)\n", send,
+                static_cast<long long>(sendRequests.size()));
+    std::printf("send raw  %9.1f ms  ratio %.2f\n", sendRaw, send / sendRaw);
+    sim.terminate();
+    sim.waitForFinished(3000);
+    return 0;
+}
