@@ -1,7 +1,10 @@
 // Reads a large simulated network with the tool and replays the same requests raw against the
 // same simulator, then times saving, loading and sending that configuration.
 //
-//   build/bench/network_bench [SCALES ITEMS [ROUNDS]]   (default 60 400 3)
+//   build/bench/network_bench [SCALES ITEMS [ROUNDS [PAGE [LATENCY]]]]   (default 60 400 3 8 0)
+//
+// PAGE is the simulator's records per reply of a paged read, LATENCY its delay before each
+// reply in milliseconds (a real scale takes its time).
 //
 // The simulator runs as its own process (build/bin/cfgtarascope-sim) on loopback, as a server
 // scale would. Figures are the best of ROUNDS runs, in milliseconds; the ratios compare runs
@@ -58,13 +61,32 @@ class RecordingLink : public ScaleLink {
         timer.start();
         const int result = inner_.Transact(request, reply);
         linkNs += timer.nsecsElapsed();
+        replies.append(reply);
         return result;
     }
     QList<QByteArray> requests;
+    QList<QByteArray> replies;
     qint64 linkNs = 0;
 
   private:
     ScaleLink& inner_;
+};
+
+// Answers each request with the reply recorded for it, in order: the tool's own work without
+// the exchanges.
+class ReplayLink : public ScaleLink {
+  public:
+    ReplayLink(QList<QByteArray> replies) : replies_(std::move(replies)) {}
+    int Connect(int, int, const QString&) override { return 0; }
+    void Configure(int) override {}
+    int Transact(const QByteArray&, QByteArray& reply) override {
+        reply = replies_.value(next_++ % replies_.size());
+        return 0;
+    }
+
+  private:
+    QList<QByteArray> replies_;
+    qsizetype next_ = 0;
 };
 
 // The least a client can do: frame each request, read each reply frame whole.
@@ -108,11 +130,13 @@ int main(int argc, char** argv) {
     const int scales = args.size() > 2 ? args[1].toInt() : 60;
     const int items = args.size() > 2 ? args[2].toInt() : 400;
     const int rounds = args.size() > 3 ? args[3].toInt() : 3;
+    const QString page = args.size() > 4 ? args[4] : QStringLiteral("8");
+    const QString latency = args.size() > 5 ? args[5] : QStringLiteral("0");
 
     QProcess sim;
     sim.setProgram(QDir(app.applicationDirPath()).filePath("../bin/cfgtarascope-sim"));
-    sim.setArguments(
-        {"--generate", QString("%1,%2").arg(scales).arg(items), "--max-seconds", "900"});
+    sim.setArguments({"--generate", QString("%1,%2").arg(scales).arg(items), "--max-seconds", "900",
+                      "--page-size", page, "--latency", latency});
     sim.start();
     QString address;
     while (address.isEmpty() && sim.waitForReadyRead(10000)) {
@@ -138,6 +162,7 @@ int main(int argc, char** argv) {
     for (int r = 0; r < rounds; ++r) {
         const double tool = Best(1, [&] {
             recording.requests.clear();
+            recording.replies.clear();
             recording.linkNs = 0;
             NetworkReader(recording, model).Lee_Datos(quiet, quiet, quiet);
         });
@@ -148,6 +173,14 @@ int main(int argc, char** argv) {
         readRequests = recording.requests;
         readRaw = std::min(readRaw, Best(1, [&] { rawOk &= RawReplay(host, port, readRequests); }));
     }
+
+    // The same reading with every reply at hand: what the tool itself costs.
+    const QList<QByteArray> readReplies = recording.replies;
+    const double readWork = Best(rounds, [&] {
+        ConfigModel scratch;
+        ReplayLink replay(readReplies);
+        NetworkReader(replay, scratch).Lee_Datos(quiet, quiet, quiet);
+    });
 
     QTemporaryDir dir;
     const QString file = dir.filePath("red.xml");
@@ -172,13 +205,16 @@ int main(int argc, char** argv) {
     }
     if (!rawOk) std::printf("warning: a raw replay lost its reply\n");
 
-    std::printf("network: %d scales, %zu menus, %zu items, %lld bytes of file\n", scales,
-                model.Menus().size(), model.Items().size(),
-                static_cast<long long>(QFileInfo(file).size()));
+    std::printf(
+        "network: %d scales, %zu menus, %zu items, %lld bytes of file, %s per page, %s ms "
+        "latency\n",
+        scales, model.Menus().size(), model.Items().size(),
+        static_cast<long long>(QFileInfo(file).size()), qPrintable(page), qPrintable(latency));
     std::printf("read      %9.1f ms  (%lld requests)\n", read,
                 static_cast<long long>(readRequests.size()));
     std::printf("read raw  %9.1f ms  ratio %.2f  (best read: %.1f ms in the link)\n", readRaw,
                 read / readRaw, readLink);
+    std::printf("read work %9.1f ms  (the tool alone, replies at hand)\n", readWork);
     std::printf("save      %9.1f ms\n", save);
     std::printf("load      %9.1f ms  (%ld log lines per load)\n", load, quiet.lines / rounds);
     std::printf("send      %9.1f ms  (%lld requests)\n", send,

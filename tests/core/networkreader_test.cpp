@@ -22,9 +22,8 @@ QByteArray Le16(int v) {
     return Numero_A_Bytes(v, 2);
 }
 
-// A reply header whose CR stand-in is `standIn`.
-QByteArray Header(int standIn = 0x0D) {
-    return Bytes({0x02, 0x7E, 0, 0, standIn, 0, 0, 0, 0, 8});
+QByteArray Header() {
+    return cfgtest::ReplyHeader();
 }
 
 QByteArray Paged(int count, int cursor, const QByteArray& data) {

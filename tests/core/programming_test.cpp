@@ -15,18 +15,13 @@ using cfgtest::Bytes;
 using cfgtest::ReadAll;
 using cfgtest::RecordingMessages;
 using cfgtest::ScriptedLink;
+using cfgtest::WriteAnswer;
 
 namespace cfg {
 namespace {
 
-QByteArray Header() {
-    return Bytes({0x02, 0x7E, 0, 0, 0x0D, 0, 0, 0, 0, 8});
-}
-QByteArray WriteAnswer(int accepted, int code) {
-    return Header() + Numero_A_Bytes(accepted, 2) + Numero_A_Bytes(code, 2);
-}
 QByteArray MenuAnswer(int count, const QByteArray& entries) {
-    QByteArray reply = Header() + Numero_A_Bytes(count, 2) + Bytes({0, 0}) + entries;
+    QByteArray reply = cfgtest::ReplyHeader() + Numero_A_Bytes(count, 2) + Bytes({0, 0}) + entries;
     if (reply.size() < 20) reply.append(20 - reply.size(), '\0');
     return reply;
 }

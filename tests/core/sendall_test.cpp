@@ -16,14 +16,10 @@ using cfgtest::Bytes;
 using cfgtest::ReadAll;
 using cfgtest::RecordingMessages;
 using cfgtest::ScriptedLink;
+using cfgtest::WriteAnswer;
 
 namespace cfg {
 namespace {
-
-QByteArray WriteAnswer(int accepted, int code) {
-    return Bytes({0x02, 0x7E, 0, 0, 0x0D, 0, 0, 0, 0, 8}) + Numero_A_Bytes(accepted, 2) +
-           Numero_A_Bytes(code, 2);
-}
 
 class Captions : public Progress {
   public:

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "link/scalelink.h"
+#include "link/tools.h"
 
 namespace cfgtest {
 
@@ -34,5 +35,17 @@ class ScriptedLink : public cfg::ScaleLink {
   private:
     Responder responder_;
 };
+
+// The ten header bytes of a reply whose CR stand-in is `standIn` (CR itself: nothing to undo).
+inline QByteArray ReplyHeader(int standIn = 0x0D) {
+    QByteArray header("\x02\x7E\x00\x00", 4);
+    header.append(static_cast<char>(standIn)).append(4, '\0').append('\x08');
+    return header;
+}
+
+// A write reply: the accepted count and the error code.
+inline QByteArray WriteAnswer(int accepted, int code) {
+    return ReplyHeader() + cfg::Numero_A_Bytes(accepted, 2) + cfg::Numero_A_Bytes(code, 2);
+}
 
 }  // namespace cfgtest

@@ -1,5 +1,7 @@
 #include "network/networkreader.h"
 
+#include <QByteArrayView>
+#include <algorithm>
 #include <charconv>
 #include <set>
 
@@ -149,8 +151,8 @@ bool NetworkReader::Lee_Estructura(int scale) {
             qsizetype next = pos + 6 + textLength;
             if (code == kEnumeration && data.size() - pos > textLength + 7) {
                 qsizetype at = next;
-                const QByteArray rest = data.mid(at);
-                if (rest.count(' ') != rest.size()) {
+                const auto rest = QByteArrayView(data).sliced(at);
+                if (std::any_of(rest.begin(), rest.end(), [](char c) { return c != ' '; })) {
                     for (int o = 0; o < length; ++o) {
                         const int n = ByteAt(data, at);
                         options.append(TrimSpaces(Convierte_Texto(TextAt(data, at + 1, n))));
