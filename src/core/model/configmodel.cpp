@@ -143,12 +143,13 @@ int ConfigModel::FindMenuByKey(const QString& key) const {
     return menuByKey_.value(key, -1);
 }
 
-void ConfigModel::AppendItem(const ItemRow& row) {
+void ConfigModel::AppendItem(ItemRow row) {
     const int index = static_cast<int>(items_.size());
-    items_.push_back(row);
-    if (!row.key.isEmpty()) KeepFirst(itemByKey_, row.key, index);
-    KeepFirst(itemByOwnerId_, OwnerId(row.owner, row.id), index);
-    itemsByMenu_[row.menuKey].push_back(index);
+    items_.push_back(std::move(row));
+    const ItemRow& added = items_.back();
+    if (!added.key.isEmpty()) KeepFirst(itemByKey_, added.key, index);
+    KeepFirst(itemByOwnerId_, OwnerId(added.owner, added.id), index);
+    itemsByMenu_[added.menuKey].push_back(index);
 }
 
 int ConfigModel::FindItem(int owner, int id) const {

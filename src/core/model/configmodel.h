@@ -117,7 +117,7 @@ class ConfigModel {
     int FindMenu(int owner, int id) const;        // first row, -1 when absent
 
     // --- item table ---
-    void AppendItem(const ItemRow& row);
+    void AppendItem(ItemRow row);
     const std::vector<ItemRow>& Items() const { return items_; }
     ItemRow& Item(int index) { return items_[index]; }
     int FindItem(int owner, int id) const;        // first row, -1 when absent

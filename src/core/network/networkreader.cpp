@@ -201,7 +201,7 @@ bool NetworkReader::Lee_Estructura(int scale) {
                                order < kFirstReadOnlyOrder ? QStringLiteral("valor")
                                                            : QStringLiteral("valorno"));
             }
-            model_.AppendItem(item);
+            model_.AppendItem(std::move(item));
         }
     };
     return ReadPages(request, handle);
