@@ -14,7 +14,7 @@ namespace cfg {
 // The document replaces its file only when CloseDoc completes: it is written to a temporary
 // file beside it and renamed over it, so a failed write never leaves a truncated file.
 class ClsXMLWriter {
-public:
+  public:
     // Opens the output for a path; returns nullptr when it cannot be opened. Tests substitute a
     // device that fails.
     using DeviceOpener = std::function<std::unique_ptr<QIODevice>(const QString& path)>;
@@ -43,7 +43,7 @@ public:
     void SetData(const QString& key, const QString& value);
     void EndDataBlock();
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> d_;
 };
