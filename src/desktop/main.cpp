@@ -1,9 +1,12 @@
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
+#include <QLockFile>
 #include <QStringList>
 #include <cstdio>
 
 #include "commands.h"
-#include "console.h"
+#include "desktop.h"
 
 // The argument string as one text: the arguments after the program's name, joined by single
 // spaces (quote it to keep other spacing).
@@ -20,8 +23,12 @@ int main(int argc, char** argv) {
         QCoreApplication app(argc, argv);
         return cfg::RunBatch(arguments.left(20), arguments.mid(20), stderr);
     }
-    cfg::WriteLine(stderr,
-                   QStringLiteral("Esta versión no tiene ventanas todavía: use cfgtarascope-cli, "
-                                  "o el modo por lotes (conexión de 20 caracteres y fichero)."));
-    return cfg::kExitUsage;
+
+    // One interactive instance at a time; a second one ends without a word. A lock left by a
+    // crashed instance is taken over (QLockFile checks whether its process still runs).
+    QLockFile instance(QDir::temp().filePath(QStringLiteral("cfgtarascope.lock")));
+    if (!instance.tryLock(0)) return 0;
+
+    QApplication app(argc, argv);
+    return cfg::RunDesktop(app);
 }

@@ -1,0 +1,94 @@
+#include "editing/editor.h"
+
+#include "common/basic.h"
+#include "model/configmodel.h"
+
+namespace cfg {
+
+namespace {
+constexpr int kBackspace = 8;
+constexpr int kComma = 44;
+constexpr int kMinus = 45;
+constexpr int kPoint = 46;
+
+bool DigitOrColon(int code) {
+    return code >= 48 && code <= 59;
+}
+}  // namespace
+
+QString NumberHint(int length) {
+    // 10^length - 1 is the digit 9 written `length` times; no floating point, no overflow.
+    return QStringLiteral("Max. ") + (length > 0 ? QString(length, u'9') : QStringLiteral("0"));
+}
+
+QString TextHint(int length) {
+    return QStringLiteral("Max. %1 cars.").arg(length);
+}
+
+EditorState EditorFor(const ConfigModel& model, const QString& nodeKey) {
+    EditorState state;
+    if (nodeKey.isEmpty()) return state;
+    const QChar first = nodeKey.front();
+    if (first != u'b' && first != u's' && first != u'h') return state;
+    const int row = model.FindItemByKey(nodeKey);
+    if (row < 0) return state;
+    const ItemRow& item = model.Items()[row];
+    if (item.order >= kFirstReadOnlyOrder) return state;
+
+    state.buttonShown = true;
+    state.selection = Selection{item.owner, item.id, item.type, item.length};
+    switch (item.type) {
+        case kEnumeration: {
+            state.editor = EditorKind::Enumeration;
+            if (item.optionCount() < 1) break;
+            state.buttonEnabled = true;
+            state.options = item.options;
+            if (IsNumeric(item.value)) {
+                const double index = LeadingNumber(item.value);
+                const int whole = ToWholeNumber(index);
+                if (whole >= 0 && whole < item.optionCount()) state.selectedOption = whole;
+            }
+            break;
+        }
+        case kNumber:
+            state.editor = EditorKind::Number;
+            state.buttonEnabled = true;
+            state.hintShown = true;
+            state.hint = NumberHint(item.length);
+            state.text = item.value;
+            state.permiteNegativo =
+                item.text.compare(QStringLiteral("Despl vertical"), Qt::CaseInsensitive) == 0;
+            break;
+        case kString:
+            state.editor = EditorKind::Text;
+            state.buttonEnabled = true;
+            state.hintShown = true;
+            state.hint = TextHint(item.length);
+            state.maxLength = item.length;
+            state.text = item.value;
+            break;
+        case kDate:
+            // No limit of its own: one left by a short string item must not cut a date.
+            state.editor = EditorKind::Date;
+            state.buttonEnabled = true;
+            state.text = item.value;
+            break;
+        default:
+            break;
+    }
+    return state;
+}
+
+int FiltraTeclaNumero(int code, bool permiteNegativo) {
+    if (DigitOrColon(code) || code == kBackspace || code == kPoint) return code;
+    if (code == kComma) return kPoint;
+    if (code == kMinus && permiteNegativo) return code;
+    return 0;
+}
+
+int FiltraTeclaConexion(int code) {
+    if (DigitOrColon(code) || code == kBackspace || code == kPoint) return code;
+    return 0;
+}
+
+}  // namespace cfg

@@ -1,0 +1,121 @@
+#include "frmabrir.h"
+
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
+
+#include "frmguardar.h"
+#include "settings/clsconfig.h"
+
+namespace cfg {
+
+FrmAbrir::FrmAbrir(DesktopServices& services, ClsConfig& config, ConfigModel& model,
+                   QWidget* parent)
+    : QDialog(parent), services_(services), config_(config), model_(model) {
+    setObjectName(QStringLiteral("FrmAbrir"));
+    setWindowTitle(kProgramTitle);
+    setAttribute(Qt::WA_DeleteOnClose);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::WindowText, Qt::white);
+    setPalette(palette);
+
+    auto* Label1 = new QLabel(QStringLiteral("Ruta :"), this);
+    TxtRuta = new QLineEdit(this);
+    TxtRuta->setObjectName(QStringLiteral("TxtRuta"));
+    CmdSelect = new QPushButton(QStringLiteral("..."), this);
+    CmdSelect->setObjectName(QStringLiteral("CmdSelect"));
+    CmdSelect->setAutoDefault(false);
+    Lista = new QListWidget(this);
+    Lista->setObjectName(QStringLiteral("Lista"));
+    Lista->setUniformItemSizes(true);
+    Command1_1 = new QPushButton(QStringLiteral("Abrir"), this);
+    Command1_1->setObjectName(QStringLiteral("Command1_1"));
+    Command1_1->setDefault(true);
+    Command1_0 = new QPushButton(QStringLiteral("Cancelar"), this);
+    Command1_0->setObjectName(QStringLiteral("Command1_0"));
+    Command1_0->setAutoDefault(false);
+
+    auto* layout = new QGridLayout(this);
+    layout->addWidget(Label1, 0, 0);
+    layout->addWidget(TxtRuta, 0, 1);
+    layout->addWidget(CmdSelect, 0, 2);
+    layout->addWidget(Lista, 1, 0, 1, 3);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(Command1_1);
+    buttons->addWidget(Command1_0);
+    layout->addLayout(buttons, 2, 0, 1, 3);
+    resize(560, 380);
+    TxtRuta->setFocus();
+
+    connect(CmdSelect, &QPushButton::clicked, this, &FrmAbrir::CmdSelect_Click);
+    connect(Command1_1, &QPushButton::clicked, this, &FrmAbrir::Abrir_Click);
+    connect(Command1_0, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void FrmAbrir::CmdSelect_Click() {
+    if (const auto chosen = services_.files.ChooseOpen(this, config_.FilePath))
+        TakeChosenFile(config_, *TxtRuta, *chosen);
+}
+
+void FrmAbrir::Abrir_Click() {
+    switch (CheckOpenPath(TxtRuta->text())) {
+        case OpenPath::Empty:
+            services_.messages.Show(QStringLiteral("Elija nombre del fichero"), Icon::Critical);
+            return;
+        case OpenPath::Invalid:
+            services_.messages.Show(QStringLiteral("Ruta no válida"), Icon::Critical);
+            return;
+        case OpenPath::Missing:
+            services_.messages.Show(QStringLiteral("El fichero no existe"), Icon::Critical);
+            return;
+        case OpenPath::Ok:
+            break;
+    }
+    Leer_Datos_Archivo();
+}
+
+void FrmAbrir::Leer_Datos_Archivo() {
+    // The log lets window events through: no second load, and no closing, until it ends.
+    loading_ = true;
+    Command1_1->setEnabled(false);
+    CmdSelect->setEnabled(false);
+    Lista->clear();
+    linesSinceYield_ = 0;
+    cfg::Leer_Datos_Archivo(model_, TxtRuta->text(), *this, services_.messages, services_.log,
+                            true);
+    Command1_1->setEnabled(true);
+    CmdSelect->setEnabled(true);
+    loading_ = false;
+}
+
+void FrmAbrir::Agregar_Linea(const QString& line) {
+    ++linesSinceYield_;
+    Lista->addItem(line);
+    // By row: finding an item's row is a search through the list.
+    Lista->scrollTo(Lista->model()->index(Lista->count() - 1, 0), QAbstractItemView::PositionAtTop);
+    if (Lista->count() > kMaxLines) Lista->clear();
+    // Window events get through every second line, but no more than 25 times a second:
+    // repainting the list for every pair of lines made a file of 25,000 lines take 15 s.
+    if (linesSinceYield_ >= 2 && (!sinceYield_.isValid() || sinceYield_.elapsed() >= kYieldMs)) {
+        QCoreApplication::processEvents();
+        linesSinceYield_ = 0;
+        sinceYield_.start();
+    }
+}
+
+void FrmAbrir::done(int result) {
+    if (loading_) return;
+    QDialog::done(result);
+}
+
+void FrmAbrir::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    Pinta_Fondo(painter, width(), height());
+}
+
+}  // namespace cfg

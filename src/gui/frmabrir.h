@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QDialog>
+#include <QElapsedTimer>
+
+#include "files/configload.h"
+#include "guiservices.h"
+
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+namespace cfg {
+
+class ClsConfig;
+class ConfigModel;
+
+// The open window: loads a configuration file into the model read from the network, one log
+// line per decision. Nothing is sent. Shown without blocking; deletes itself when it closes.
+class FrmAbrir : public QDialog, public LoadLog {
+    Q_OBJECT
+  public:
+    static constexpr int kMaxLines = 9000;
+    static constexpr int kYieldMs = 40;
+
+    FrmAbrir(DesktopServices& services, ClsConfig& config, ConfigModel& model,
+             QWidget* parent = nullptr);
+
+    void CmdSelect_Click();
+    void Abrir_Click();
+    void Leer_Datos_Archivo();
+    void Agregar_Linea(const QString& line) override;
+
+    void done(int result) override;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    DesktopServices& services_;
+    ClsConfig& config_;
+    ConfigModel& model_;
+    QLineEdit* TxtRuta;
+    QPushButton* CmdSelect;
+    QListWidget* Lista;
+    QPushButton* Command1_1;
+    QPushButton* Command1_0;
+    int linesSinceYield_ = 0;
+    QElapsedTimer sinceYield_;
+    bool loading_ = false;
+};
+
+}  // namespace cfg

@@ -1,0 +1,180 @@
+#include "frmconexion.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "common/basic.h"
+#include "editing/editor.h"
+#include "frmmain.h"
+#include "link/scalelink.h"
+#include "settings/clsconfig.h"
+#include "startup/ipcheck.h"
+
+namespace cfg {
+
+namespace {
+
+const QString kConnecting = QStringLiteral("Conectando...");
+const QString kConnectError = QStringLiteral("Error al conectar con la balanza");
+
+std::array<QPushButton*, 2> DialogButtons(QDialog* dialog) {
+    std::array<QPushButton*, 2> buttons{new QPushButton(QStringLiteral("Aceptar"), dialog),
+                                        new QPushButton(QStringLiteral("Cancelar"), dialog)};
+    buttons[0]->setObjectName(QStringLiteral("Command1_0"));
+    buttons[1]->setObjectName(QStringLiteral("Command1_1"));
+    buttons[0]->setDefault(true);
+    buttons[1]->setAutoDefault(false);
+    return buttons;
+}
+
+QHBoxLayout* ButtonRow(const std::array<QPushButton*, 2>& buttons) {
+    auto* row = new QHBoxLayout;
+    row->addStretch(1);
+    row->addWidget(buttons[0]);
+    row->addWidget(buttons[1]);
+    return row;
+}
+
+}  // namespace
+
+FrmConfiguracion::FrmConfiguracion(DesktopServices& services, ClsConfig& config, FrmMain& main,
+                                   QWidget* parent)
+    : QDialog(parent), services_(services), config_(config), main_(main) {
+    setObjectName(QStringLiteral("FrmConfiguracion"));
+    setWindowTitle(QStringLiteral("Conexión"));
+    Label1 = new QLabel(QStringLiteral("Indique IP de la Balanza Servidora"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Text1 = new QLineEdit(this);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    auto* Label2 = new QLabel(QStringLiteral("Puerto :"), this);
+    Text2 = new QLineEdit(QStringLiteral("6000"), this);
+    Text2->setObjectName(QStringLiteral("Text2"));
+    for (QLineEdit* box : {Text1, Text2}) new KeyFilter(box, FiltraTeclaConexion);
+    Command1 = DialogButtons(this);
+
+    auto* layout = new QGridLayout(this);
+    layout->addWidget(Label1, 0, 0, 1, 2);
+    layout->addWidget(Text1, 1, 0, 1, 2);
+    layout->addWidget(Label2, 2, 0);
+    layout->addWidget(Text2, 2, 1);
+    layout->addLayout(ButtonRow(Command1), 3, 0, 1, 2);
+    setMinimumWidth(340);
+
+    // Load.
+    Text1->setText(config_.TcpHost);
+    Text2->setText(QString::number(config_.TcpPort));
+    Text1->setFocus();
+
+    connect(Command1[0], &QPushButton::clicked, this, &FrmConfiguracion::Aceptar_Click);
+    connect(Command1[1], &QPushButton::clicked, this, &FrmConfiguracion::reject);
+}
+
+void FrmConfiguracion::Aceptar_Click() {
+    setEnabled(false);
+    QString address = Text1->text();
+    if (!GeneraTextoIP(address)) {
+        services_.messages.Show(QStringLiteral("IP incorrecta"), Icon::Critical);
+        setEnabled(true);
+        return;
+    }
+    const double port = LeadingNumber(Text2->text());
+    if (port < 1 || port > 65535) {
+        services_.messages.Show(QStringLiteral("Puerto no válido"), Icon::Critical);
+        setEnabled(true);
+        return;
+    }
+    const QString caption = Label1->text();
+    Label1->setText(kConnecting);
+    main_.Connect(ScaleLink::Tcp, Text1->text() + u':' + Text2->text(),
+                  [this, caption, port](int result) {
+                      Label1->setText(caption);
+                      if (result != 0) services_.messages.Show(kConnectError, Icon::Critical);
+                      config_.TcpHost = Text1->text();
+                      config_.TcpPort = ToWholeNumber(port);
+                      config_.WriteConfiguration();
+                      main_.Configure(15);
+                      hide();
+                      setEnabled(true);
+                      main_.show();
+                      if (result == 0) main_.Lee_Datos();
+                  });
+}
+
+void FrmConfiguracion::reject() {
+    if (!isEnabled()) return;  // a connection attempt is under way
+    QDialog::reject();
+    services_.program.EndProgram();
+}
+
+FrmConf232::FrmConf232(DesktopServices& services, FrmMain& main, QWidget* parent)
+    : QDialog(parent), services_(services), main_(main) {
+    setObjectName(QStringLiteral("FrmConf232"));
+    setWindowTitle(QStringLiteral("Conexión"));
+    Label1 = new QLabel(QStringLiteral("Indique Configuración de Comunicaciones"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    const auto list = [this](const QString& name, const QStringList& items) {
+        auto* box = new QComboBox(this);
+        box->setObjectName(name);
+        box->addItems(items);
+        return box;
+    };
+    CmbPuerto = list(QStringLiteral("CmbPuerto"),
+                     {"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "COM9"});
+    CmbSpeed = list(QStringLiteral("CmbSpeed"), {"19200", "14400", "9600", "2400", "1200"});
+    CmbParidad = list(QStringLiteral("CmbParidad"), {"E", "O", "N"});
+    CmbBits = list(QStringLiteral("CmbBits"), {"8", "7"});
+    Command1 = DialogButtons(this);
+
+    auto* layout = new QGridLayout(this);
+    layout->addWidget(Label1, 0, 0, 1, 2);
+    const QStringList captions{"Puerto :", "Velocidad :", "Paridad :", "Bits :"};
+    const std::array<QComboBox*, 4> boxes{CmbPuerto, CmbSpeed, CmbParidad, CmbBits};
+    for (int i = 0; i < 4; ++i) {
+        layout->addWidget(new QLabel(captions[i], this), i + 1, 0);
+        layout->addWidget(boxes[static_cast<size_t>(i)], i + 1, 1);
+    }
+    layout->addLayout(ButtonRow(Command1), 5, 0, 1, 2);
+    setMinimumWidth(340);
+
+    // Load: the first entry of every list.
+    for (QComboBox* box : boxes) box->setCurrentIndex(0);
+    CmbPuerto->setFocus();
+
+    connect(Command1[0], &QPushButton::clicked, this, &FrmConf232::Aceptar_Click);
+    connect(Command1[1], &QPushButton::clicked, this, &FrmConf232::reject);
+}
+
+QString FrmConf232::ConnectionText() const {
+    return QStringLiteral("%1,%2,%3,%4")
+        .arg(CmbSpeed->currentText(), CmbParidad->currentText(), CmbBits->currentText())
+        .arg(CmbPuerto->currentIndex() + 1);
+}
+
+void FrmConf232::Aceptar_Click() {
+    setEnabled(false);
+    const QString caption = Label1->text();
+    Label1->setText(kConnecting);
+    main_.Connect(ScaleLink::Serial, ConnectionText(), [this, caption](int result) {
+        Label1->setText(caption);
+        setEnabled(true);
+        if (result != 0) {
+            services_.messages.Show(kConnectError, Icon::Critical);
+            return;
+        }
+        main_.Configure(15);
+        hide();
+        main_.show();
+        main_.Lee_Datos();
+    });
+}
+
+void FrmConf232::reject() {
+    if (!isEnabled()) return;
+    QDialog::reject();
+    services_.program.EndProgram();
+}
+
+}  // namespace cfg

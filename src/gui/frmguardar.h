@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QDialog>
+
+#include "guiservices.h"
+
+class QCheckBox;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+namespace cfg {
+
+class ClsConfig;
+class ConfigModel;
+
+// Shared by the save and open windows: "..." puts the chosen file into the path box and its
+// folder into the settings, which are written at once.
+void TakeChosenFile(ClsConfig& config, QLineEdit& box, const QString& chosen);
+
+// The save window: which file, the common data and which scales. Shown without blocking;
+// deletes itself when it closes.
+class FrmGuardar : public QDialog {
+    Q_OBJECT
+  public:
+    FrmGuardar(DesktopServices& services, ClsConfig& config, const ConfigModel& model,
+               QWidget* parent = nullptr);
+
+    void CmdSelect_Click();
+    void Guardar_Click();
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    DesktopServices& services_;
+    ClsConfig& config_;
+    const ConfigModel& model_;
+    QLineEdit* TxtRuta;
+    QPushButton* CmdSelect;
+    QCheckBox* Check1;
+    QListWidget* ListaBal;
+    QCheckBox* ChkGeneral;
+    QPushButton* Command1_1;
+    QPushButton* Command1_0;
+};
+
+}  // namespace cfg

@@ -1,0 +1,373 @@
+#include "frmmain.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "common/progress.h"
+#include "editing/editor.h"
+#include "frmabrir.h"
+#include "frmguardar.h"
+#include "linkworker.h"
+#include "network/networkreader.h"
+#include "settings/clsconfig.h"
+#include "treemirror.h"
+
+namespace cfg {
+
+namespace {
+const QColor kRed(255, 0, 0);
+const QColor kBlue(0, 0, 255);
+constexpr int kBlinkMs = 400;
+constexpr int kNoLimit = 32767;
+
+void SetBackground(QLabel* label, const QColor& colour) {
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::Window, colour);
+    label->setPalette(palette);
+}
+}  // namespace
+
+// Progress of an operation on the worker thread, shown on the busy label.
+class FrmMain::WindowProgress : public Progress {
+  public:
+    WindowProgress(FrmMain& window, bool blink) : window_(window), blink_(blink) {}
+    void Begin(const QString& caption) override {
+        Post([this, caption] {
+            window_.BusyLabel->setText(caption);
+            window_.BusyLabel->show();
+            if (blink_) window_.TmrEspera->start(kBlinkMs);
+        });
+    }
+    void Caption(const QString& caption) override {
+        Post([this, caption] { window_.BusyLabel->setText(caption); });
+    }
+    void End() override {
+        Post([this] {
+            window_.BusyLabel->hide();
+            window_.TmrEspera->stop();
+        });
+    }
+    void EndShowing(const QString& caption) override {
+        Post([this, caption] {
+            window_.BusyLabel->setText(caption);
+            window_.TmrEspera->stop();
+        });
+    }
+
+  private:
+    void Post(std::function<void()> change) {
+        QMetaObject::invokeMethod(&window_, std::move(change), Qt::AutoConnection);
+    }
+    FrmMain& window_;
+    const bool blink_;
+};
+
+// "Enviando..." on the button while one item is programmed.
+class FrmMain::WindowIndicator : public SendIndicator {
+  public:
+    explicit WindowIndicator(FrmMain& window) : window_(window) {}
+    void Sending(bool on) override {
+        QMetaObject::invokeMethod(
+            &window_,
+            [this, on] {
+                if (on) {
+                    window_.savedButtonCaption_ = window_.CmbValor->text();
+                    window_.CmbValor->setText(QStringLiteral("Enviando..."));
+                } else {
+                    window_.CmbValor->setText(window_.savedButtonCaption_);
+                }
+            },
+            Qt::AutoConnection);
+    }
+
+  private:
+    FrmMain& window_;
+};
+
+// Ending the program, asked for by the worker, happens on the window thread.
+class FrmMain::WindowProgram : public ProgramControl {
+  public:
+    explicit WindowProgram(FrmMain& window) : window_(window) {}
+    void EndProgram() override {
+        QMetaObject::invokeMethod(
+            &window_, [this] { window_.services_.program.EndProgram(); }, Qt::AutoConnection);
+    }
+
+  private:
+    FrmMain& window_;
+};
+
+FrmMain::FrmMain(DesktopServices& services, ClsConfig& config, QWidget* parent)
+    : QWidget(parent), services_(services), config_(config) {
+    setWindowTitle(QStringLiteral("Configuración Sistemas Tarascope 3.3.6"));
+    setObjectName(QStringLiteral("FrmMain"));
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::WindowText, Qt::white);
+    setPalette(palette);
+
+    Arbol = new QTreeWidget(this);
+    Arbol->setObjectName(QStringLiteral("Arbol"));
+    Arbol->setHeaderHidden(true);
+    Arbol->setUniformRowHeights(true);
+    Arbol->setIconSize(QSize(16, 16));
+    Arbol->setMinimumSize(420, 420);
+
+    const auto button = [this](const QString& caption, const QString& name) {
+        auto* b = new QPushButton(caption, this);
+        b->setObjectName(name);
+        return b;
+    };
+    Command3 = button(QStringLiteral("Recargar Datos"), QStringLiteral("Command3"));
+    Command2 = button(QStringLiteral("Enviar Todo a Balanzas"), QStringLiteral("Command2"));
+    Command1[0] = button(QStringLiteral("Salir"), QStringLiteral("Command1_0"));
+    Command1[1] = button(QStringLiteral("Guardar"), QStringLiteral("Command1_1"));
+    Command1[2] = button(QStringLiteral("Abrir"), QStringLiteral("Command1_2"));
+    CmbValor = button(QStringLiteral("Modificar Valor"), QStringLiteral("CmbValor"));
+
+    TxtNumero = new QLineEdit(this);
+    TxtNumero->setObjectName(QStringLiteral("TxtNumero"));
+    new KeyFilter(TxtNumero,
+                  [this](int code) { return FiltraTeclaNumero(code, permiteNegativo_); });
+    TxtString = new QLineEdit(this);
+    TxtString->setObjectName(QStringLiteral("TxtString"));
+    CmbEnum = new QComboBox(this);
+    CmbEnum->setObjectName(QStringLiteral("CmbEnum"));
+    LblInfo = new QLabel(this);
+    LblInfo->setObjectName(QStringLiteral("LblInfo"));
+
+    BusyLabel = new QLabel(QStringLiteral("Red"), this);
+    BusyLabel->setObjectName(QStringLiteral("Label1_2"));
+    BusyLabel->setAutoFillBackground(true);
+    BusyLabel->setAlignment(Qt::AlignCenter);
+    BusyLabel->setMinimumHeight(28);
+    BusyLabel->setWordWrap(true);
+    {
+        QPalette busy = BusyLabel->palette();
+        busy.setColor(QPalette::WindowText, Qt::white);
+        BusyLabel->setPalette(busy);
+        SetBackground(BusyLabel, kRed);
+        QFont font = BusyLabel->font();
+        font.setBold(true);
+        BusyLabel->setFont(font);
+    }
+    BusyLabel->hide();
+    TmrEspera = new QTimer(this);
+    TmrEspera->setObjectName(QStringLiteral("TmrEspera"));
+    TmrEspera->setInterval(kBlinkMs);
+
+    auto* Shape1 = new QFrame(this);
+    Shape1->setObjectName(QStringLiteral("Shape1"));
+    Shape1->setFrameShape(QFrame::HLine);
+    Shape1->setStyleSheet(QStringLiteral("color: rgb(180, 200, 255);"));
+
+    // Layout: the tree on the left; buttons, busy label and editor on the right.
+    auto* side = new QVBoxLayout;
+    side->addWidget(Command3);
+    side->addWidget(Command2);
+    side->addSpacing(8);
+    side->addWidget(BusyLabel);
+    side->addSpacing(8);
+    side->addWidget(Shape1);
+    side->addWidget(CmbEnum);
+    side->addWidget(TxtNumero);
+    side->addWidget(TxtString);
+    side->addWidget(LblInfo);
+    side->addWidget(CmbValor);
+    side->addStretch(1);
+    for (QPushButton* b : Command1) side->addWidget(b);
+    auto* sideBox = new QWidget(this);
+    sideBox->setLayout(side);
+    sideBox->setFixedWidth(240);
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(Arbol, 1);
+    layout->addWidget(sideBox);
+
+    // Form_Load: the editors start hidden.
+    for (QWidget* w : {static_cast<QWidget*>(LblInfo), static_cast<QWidget*>(TxtNumero),
+                       static_cast<QWidget*>(TxtString), static_cast<QWidget*>(CmbEnum),
+                       static_cast<QWidget*>(CmbValor)})
+        w->hide();
+    resize(760, 560);
+
+    mirror_ = std::make_unique<TreeMirror>(model_, *Arbol, LoadTreeImages());
+    workerMessages_ = std::make_unique<MarshalledMessages>(this, services_.messages);
+    readProgress_ = std::make_unique<WindowProgress>(*this, true);
+    sendProgress_ = std::make_unique<WindowProgress>(*this, false);
+    indicator_ = std::make_unique<WindowIndicator>(*this);
+    workerProgram_ = std::make_unique<WindowProgram>(*this);
+    worker_ = std::make_unique<LinkWorker>(this);
+    programmer_ = std::make_unique<ItemProgrammer>(worker_->link(), model_, services_.log);
+
+    connect(TmrEspera, &QTimer::timeout, this, &FrmMain::TmrEspera_Timer);
+    connect(Arbol, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem* item) { NodeClick(item); });
+    connect(Command3, &QPushButton::clicked, this, &FrmMain::Lee_Datos);
+    connect(Command2, &QPushButton::clicked, this, &FrmMain::Command2_Click);
+    connect(CmbValor, &QPushButton::clicked, this, &FrmMain::CmbValor_Click);
+    connect(Command1[0], &QPushButton::clicked, this, &QWidget::close);
+    connect(Command1[1], &QPushButton::clicked, this, &FrmMain::Muestra_Guardar);
+    connect(Command1[2], &QPushButton::clicked, this, &FrmMain::Muestra_Abrir);
+}
+
+FrmMain::~FrmMain() {
+    delete guardar_;
+    delete abrir_;
+    // The worker goes first: it may still be writing the model.
+    programmer_.reset();
+    worker_.reset();
+}
+
+QTreeWidgetItem* FrmMain::NodeItem(const QString& key) const {
+    mirror_->Flush();
+    return mirror_->Find(key);
+}
+
+void FrmMain::StartOperation() {
+    busy_ = true;
+    setEnabled(false);
+}
+
+void FrmMain::EndOperation() {
+    busy_ = false;
+    setEnabled(true);
+    emit operationFinished();
+}
+
+void FrmMain::Connect(int linkType, const QString& connectionText, std::function<void(int)> done) {
+    StartOperation();
+    auto result = std::make_shared<int>(-1);
+    worker_->Run([=](ScaleLink& link) { *result = link.Connect(0, linkType, connectionText); },
+                 [this, result, done = std::move(done)] {
+                     EndOperation();
+                     if (done) done(*result);
+                 });
+}
+
+void FrmMain::Configure(int value) {
+    worker_->Run([value](ScaleLink& link) { link.Configure(value); });
+}
+
+void FrmMain::Lee_Datos() {
+    StartOperation();
+    worker_->Run(
+        [this](ScaleLink& link) {
+            NetworkReader reader(link, model_);
+            reader.Lee_Datos(*readProgress_, *workerMessages_, *workerProgram_);
+        },
+        [this] { EndOperation(); });
+}
+
+void FrmMain::Command2_Click() {
+    StartOperation();
+    worker_->Run(
+        [this](ScaleLink& link) {
+            lastSend_ = cfg::Command2_Click(link, model_, *sendProgress_, *workerMessages_, true,
+                                            services_.log);
+        },
+        [this] { EndOperation(); });
+}
+
+void FrmMain::CmbValor_Click() {
+    auto input = std::make_shared<EditorInput>();
+    input->enumIndex = CmbEnum->currentIndex();
+    input->number = TxtNumero->text();
+    input->numberShown = !TxtNumero->isHidden();
+    input->text = TxtString->text();
+    const Selection selection = selection_;
+    StartOperation();
+    worker_->Run(
+        [this, input, selection](ScaleLink&) {
+            programmer_->Modificar_Valor(selection, *input, *workerMessages_, *indicator_);
+        },
+        [this, input, selection] {
+            if (selection.type == kDate) TxtString->setText(input->text);
+            EndOperation();
+        });
+}
+
+void FrmMain::NodeClick(QTreeWidgetItem* item) {
+    if (busy_ || !item) return;
+    CmbValor->hide();
+    CmbValor->setEnabled(false);
+    CmbEnum->hide();
+    TxtString->hide();
+    TxtNumero->hide();
+    LblInfo->hide();
+
+    const EditorState state = EditorFor(model_, item->data(0, TreeMirror::kKeyRole).toString());
+    if (!state.buttonShown) return;
+    CmbValor->show();
+    CmbValor->setEnabled(state.buttonEnabled);
+    if (state.selection) selection_ = *state.selection;
+    if (state.hintShown) {
+        LblInfo->setText(state.hint);
+        LblInfo->show();
+    }
+    switch (state.editor) {
+        case EditorKind::Enumeration:
+            CmbEnum->clear();
+            CmbEnum->addItems(state.options);
+            CmbEnum->setCurrentIndex(state.selectedOption);
+            CmbEnum->setEnabled(true);
+            CmbEnum->show();
+            break;
+        case EditorKind::Number:
+            permiteNegativo_ = state.permiteNegativo;
+            TxtNumero->setText(state.text);
+            TxtNumero->show();
+            break;
+        case EditorKind::Text:
+        case EditorKind::Date:
+            TxtString->setMaxLength(state.maxLength > 0 ? state.maxLength : kNoLimit);
+            TxtString->setText(state.text);
+            TxtString->show();
+            break;
+        case EditorKind::None:
+            break;
+    }
+}
+
+void FrmMain::TmrEspera_Timer() {
+    SetBackground(BusyLabel, BusyLabel->palette().color(QPalette::Window) != kRed ? kRed : kBlue);
+}
+
+void FrmMain::Muestra_Guardar() {
+    setEnabled(false);
+    guardar_ = new FrmGuardar(services_, config_, model_);
+    connect(guardar_, &QObject::destroyed, this, [this] { setEnabled(true); });
+    guardar_->show();
+}
+
+void FrmMain::Muestra_Abrir() {
+    setEnabled(false);
+    abrir_ = new FrmAbrir(services_, config_, model_);
+    connect(abrir_, &QObject::destroyed, this, [this] { setEnabled(true); });
+    abrir_->show();
+}
+
+void FrmMain::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    Pinta_Fondo(painter, width(), height());
+}
+
+void FrmMain::closeEvent(QCloseEvent* event) {
+    // An exchange under way ends first; the worker must not outlive what it writes to.
+    if (busy_) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    services_.program.EndProgram();
+}
+
+}  // namespace cfg

@@ -1,0 +1,111 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+
+#include "editing/programming.h"
+#include "editing/sendall.h"
+#include "guiservices.h"
+#include "model/configmodel.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace cfg {
+
+class ClsConfig;
+class FrmAbrir;
+class FrmGuardar;
+class LinkWorker;
+class TrafficLog;
+class TreeMirror;
+
+// The main window: the configuration tree, the item editor and the buttons that read, program,
+// send, save and open. Exchanges with the scales run on the link's worker thread; while one
+// runs the window is disabled (it keeps painting, and the busy label blinks while reading).
+// The model is written by the worker only while an operation runs, and read here only when
+// none does.
+class FrmMain : public QWidget {
+    Q_OBJECT
+  public:
+    FrmMain(DesktopServices& services, ClsConfig& config, QWidget* parent = nullptr);
+    ~FrmMain() override;
+
+    // Opens the link on the worker thread; `done` gets Connect's result on this thread.
+    void Connect(int linkType, const QString& connectionText, std::function<void(int)> done);
+    void Configure(int value);
+    // Reads the whole network into the tree.
+    void Lee_Datos();
+    // "Enviar Todo a Balanzas".
+    void Command2_Click();
+    // "Modificar Valor".
+    void CmbValor_Click();
+
+    bool Busy() const { return busy_; }
+    // Only while no operation runs.
+    ConfigModel& model() { return model_; }
+    const SendSummary& lastSend() const { return lastSend_; }
+    QTreeWidgetItem* NodeItem(const QString& key) const;
+
+  signals:
+    void operationFinished();
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    class WindowProgress;
+    class WindowIndicator;
+    class WindowProgram;
+
+    void StartOperation();
+    void EndOperation();
+    void NodeClick(QTreeWidgetItem* item);
+    void Muestra_Guardar();
+    void Muestra_Abrir();
+    void TmrEspera_Timer();
+
+    DesktopServices& services_;
+    ClsConfig& config_;
+    ConfigModel model_;
+
+    QTreeWidget* Arbol;
+    QPushButton* Command3;
+    QPushButton* Command2;
+    std::array<QPushButton*, 3> Command1;
+    QPushButton* CmbValor;
+    QLineEdit* TxtNumero;
+    QLineEdit* TxtString;
+    QComboBox* CmbEnum;
+    QLabel* LblInfo;
+    QLabel* BusyLabel;  // member 2 of the label array Label1
+    QTimer* TmrEspera;
+
+    Selection selection_;
+    bool permiteNegativo_ = false;
+    bool busy_ = false;
+    QString savedButtonCaption_;
+    SendSummary lastSend_;
+
+    std::unique_ptr<TreeMirror> mirror_;
+    std::unique_ptr<MarshalledMessages> workerMessages_;
+    std::unique_ptr<WindowProgress> readProgress_;
+    std::unique_ptr<WindowProgress> sendProgress_;
+    std::unique_ptr<WindowIndicator> indicator_;
+    std::unique_ptr<WindowProgram> workerProgram_;
+    std::unique_ptr<LinkWorker> worker_;
+    std::unique_ptr<ItemProgrammer> programmer_;
+    QPointer<FrmGuardar> guardar_;
+    QPointer<FrmAbrir> abrir_;
+};
+
+}  // namespace cfg

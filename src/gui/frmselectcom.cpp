@@ -1,0 +1,84 @@
+#include "frmselectcom.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "frmconexion.h"
+#include "frmmain.h"
+#include "settings/clsconfig.h"
+
+namespace cfg {
+
+FrmSelectCOM::FrmSelectCOM(DesktopServices& services, QWidget* parent)
+    : QDialog(parent), services_(services) {
+    setObjectName(QStringLiteral("FrmSelectCOM"));
+    setWindowTitle(QStringLiteral("CfgTaraScope"));
+    auto* Label1 = new QLabel(QStringLiteral("Clave:"), this);
+    TxtPass = new QLineEdit(this);
+    TxtPass->setObjectName(QStringLiteral("TxtPass"));
+    Combo1 = new QComboBox(this);
+    Combo1->setObjectName(QStringLiteral("Combo1"));
+    Combo1->addItems({QStringLiteral("TCP/IP"), QStringLiteral("RS-232")});
+    Command1 = {new QPushButton(QStringLiteral("Aceptar"), this),
+                new QPushButton(QStringLiteral("Cancelar"), this)};
+    Command1[0]->setObjectName(QStringLiteral("Command1_0"));
+    Command1[1]->setObjectName(QStringLiteral("Command1_1"));
+    Command1[0]->setDefault(true);
+    Command1[1]->setAutoDefault(false);
+
+    auto* layout = new QGridLayout(this);
+    layout->addWidget(Label1, 0, 0);
+    layout->addWidget(TxtPass, 0, 1);
+    layout->addWidget(Combo1, 1, 0, 1, 2);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(Command1[0]);
+    buttons->addWidget(Command1[1]);
+    layout->addLayout(buttons, 2, 0, 1, 2);
+    setMinimumWidth(300);
+    TxtPass->setFocus();
+
+    connect(Command1[0], &QPushButton::clicked, this, &FrmSelectCOM::Aceptar_Click);
+    connect(Command1[1], &QPushButton::clicked, this, &FrmSelectCOM::reject);
+}
+
+FrmSelectCOM::~FrmSelectCOM() = default;
+
+bool FrmSelectCOM::Load() {
+    config_ = std::make_unique<ClsConfig>(services_.programFolder, services_.log);
+    if (!config_->Exists()) config_->WriteConfiguration();
+    if (!config_->ReadConfiguration(services_.messages, services_.program)) return false;
+    // A type the list does not offer is shown, and kept, as the first one.
+    if (config_->ComMode < 0 || config_->ComMode >= Combo1->count()) config_->ComMode = 0;
+    Combo1->setCurrentIndex(config_->ComMode);
+    connect(Combo1, &QComboBox::currentIndexChanged, this,
+            [this](int index) { config_->ComMode = index; });
+    return true;
+}
+
+void FrmSelectCOM::Aceptar_Click() {
+    if (TxtPass->text().toUpper() != kAccessCode) {
+        services_.messages.Show(QStringLiteral("Clave erronea..."), Icon::None);
+        return;
+    }
+    config_->WriteConfiguration();
+    if (!main_) main_ = std::make_unique<FrmMain>(services_, *config_);
+    if (Combo1->currentIndex() == 0) {
+        if (!tcp_) tcp_ = std::make_unique<FrmConfiguracion>(services_, *config_, *main_);
+        tcp_->show();
+    } else {
+        if (!serial_) serial_ = std::make_unique<FrmConf232>(services_, *main_);
+        serial_->show();
+    }
+    hide();
+}
+
+void FrmSelectCOM::reject() {
+    QDialog::reject();
+    services_.program.EndProgram();
+}
+
+}  // namespace cfg

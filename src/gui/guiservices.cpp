@@ -1,0 +1,157 @@
+#include "guiservices.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPixmap>
+#include <QSvgRenderer>
+#include <QThread>
+#include <algorithm>
+
+// The images live in the library's resources, which a static library must register itself.
+static void RegisterImages() {
+    Q_INIT_RESOURCE(images);
+}
+
+namespace cfg {
+
+namespace {
+
+QMessageBox::Icon BoxIcon(Icon icon) {
+    switch (icon) {
+        case Icon::Critical:
+            return QMessageBox::Critical;
+        case Icon::Exclamation:
+            return QMessageBox::Warning;
+        case Icon::Question:
+            return QMessageBox::Question;
+        case Icon::Information:
+            return QMessageBox::Information;
+        case Icon::None:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+std::optional<QString> Choose(QWidget* parent, const QString& folder,
+                              QFileDialog::AcceptMode mode) {
+    QFileDialog dialog(parent, kProgramTitle, folder);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile
+                                                       : QFileDialog::ExistingFile);
+    // The save window asks about overwriting itself.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+}  // namespace
+
+void BoxMessages::Show(const QString& text, Icon icon) {
+    QMessageBox box(BoxIcon(icon), kProgramTitle, text, QMessageBox::Ok,
+                    QApplication::activeWindow());
+    box.exec();
+}
+
+bool BoxMessages::Ask(const QString& text, Icon icon) {
+    QMessageBox box(BoxIcon(icon), kProgramTitle, text, QMessageBox::Yes | QMessageBox::No,
+                    QApplication::activeWindow());
+    return box.exec() == QMessageBox::Yes;
+}
+
+std::optional<QString> DialogFileChooser::ChooseSave(QWidget* parent, const QString& folder) {
+    return Choose(parent, folder, QFileDialog::AcceptSave);
+}
+
+std::optional<QString> DialogFileChooser::ChooseOpen(QWidget* parent, const QString& folder) {
+    return Choose(parent, folder, QFileDialog::AcceptOpen);
+}
+
+void MarshalledMessages::Show(const QString& text, Icon icon) {
+    if (QThread::currentThread() == context_->thread()) {
+        target_.Show(text, icon);
+        return;
+    }
+    QMetaObject::invokeMethod(
+        context_, [&] { target_.Show(text, icon); }, Qt::BlockingQueuedConnection);
+}
+
+bool MarshalledMessages::Ask(const QString& text, Icon icon) {
+    if (QThread::currentThread() == context_->thread()) return target_.Ask(text, icon);
+    bool answer = false;
+    QMetaObject::invokeMethod(
+        context_, [&] { answer = target_.Ask(text, icon); }, Qt::BlockingQueuedConnection);
+    return answer;
+}
+
+KeyFilter::KeyFilter(QLineEdit* box, Filter filter)
+    : QObject(box), box_(box), filter_(std::move(filter)) {
+    box->installEventFilter(this);
+}
+
+bool KeyFilter::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != box_ || event->type() != QEvent::KeyPress) return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    switch (key->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Escape:
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+            return false;
+        default:
+            break;
+    }
+    const QString text = key->text();
+    if (text.isEmpty()) return false;  // arrows, Delete, Home...
+    const int code = text.front().unicode();
+    const int kept = filter_(code);
+    if (kept == code) return false;
+    if (kept != 0) box_->insert(QString(QChar(kept)));
+    return true;
+}
+
+void Pinta_Fondo(QPainter& painter, int width, int height) {
+    constexpr int kBand = 50;
+    constexpr double kStart[3] = {12, 81, 179};
+    // Each component's divisor, kept within 1 to 20 as the shading routine always did.
+    constexpr int kDivisor[3] = {1, 1, 1};
+    if (width <= 0 || height <= 0) return;
+    double colour[3] = {kStart[0], kStart[1], kStart[2]};
+    for (int y = height; y > -kBand; y -= kBand) {
+        int rgb[3];
+        for (int c = 0; c < 3; ++c) {
+            const int divisor = std::clamp(kDivisor[c], 1, 20);
+            rgb[c] = std::clamp(static_cast<int>(colour[c] / divisor), 0, 255);
+            colour[c] += (0 - kStart[c]) * kBand / height;
+        }
+        painter.fillRect(0, y - kBand, width, kBand, QColor(rgb[0], rgb[1], rgb[2]));
+    }
+}
+
+QHash<QString, QIcon> LoadTreeImages() {
+    RegisterImages();
+    QHash<QString, QIcon> images;
+    for (const char* key :
+         {"balanza", "valorno", "mos", "g386", "hard", "menu", "mundo", "sistema", "valor"}) {
+        const QString name = QString::fromLatin1(key);
+        QSvgRenderer renderer(QStringLiteral(":/imagenes/%1.svg").arg(name));
+        QIcon icon;
+        for (int size : {16, 32}) {
+            QPixmap pixmap(size, size);
+            pixmap.fill(Qt::transparent);
+            QPainter painter(&pixmap);
+            renderer.render(&painter);
+            painter.end();
+            icon.addPixmap(pixmap);
+        }
+        images.insert(name, icon);
+    }
+    return images;
+}
+
+}  // namespace cfg

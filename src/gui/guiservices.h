@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QHash>
+#include <QIcon>
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <optional>
+
+#include "common/messages.h"
+
+class QLineEdit;
+class QPainter;
+class QWidget;
+
+namespace cfg {
+
+class TrafficLog;
+
+// The program's title, shown on its message boxes.
+inline const QString kProgramTitle = QStringLiteral("CfgTaraScope");
+
+// Message boxes with the program's title, an OK button (Yes/No for questions) and the icon of
+// the message's kind.
+class BoxMessages : public Messages {
+  public:
+    void Show(const QString& text, Icon icon) override;
+    bool Ask(const QString& text, Icon icon) override;
+};
+
+// The file dialog of the save and open windows. Nothing when the user cancelled.
+class FileChooser {
+  public:
+    virtual ~FileChooser() = default;
+    virtual std::optional<QString> ChooseSave(QWidget* parent, const QString& folder) = 0;
+    virtual std::optional<QString> ChooseOpen(QWidget* parent, const QString& folder) = 0;
+};
+
+class DialogFileChooser : public FileChooser {
+  public:
+    std::optional<QString> ChooseSave(QWidget* parent, const QString& folder) override;
+    std::optional<QString> ChooseOpen(QWidget* parent, const QString& folder) override;
+};
+
+// What every window of a run shares.
+struct DesktopServices {
+    Messages& messages;  // used on the window thread only
+    FileChooser& files;
+    ProgramControl& program;
+    QString programFolder;
+    TrafficLog* log = nullptr;  // log.txt and nlog.txt; none in tests
+};
+
+// Shows messages of another thread on the window thread and waits for them to be closed; on
+// the window thread itself it shows them at once.
+class MarshalledMessages : public Messages {
+  public:
+    MarshalledMessages(QObject* windowThreadContext, Messages& target)
+        : context_(windowThreadContext), target_(target) {}
+    void Show(const QString& text, Icon icon) override;
+    bool Ask(const QString& text, Icon icon) override;
+
+  private:
+    QObject* context_;
+    Messages& target_;
+};
+
+// Passes the typed characters of a text box through a key filter (a character code in, the
+// code to type or 0 out). Keys that type no character, and the dialog keys, are not filtered.
+class KeyFilter : public QObject {
+  public:
+    using Filter = std::function<int(int code)>;
+    KeyFilter(QLineEdit* box, Filter filter);
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    QLineEdit* box_;
+    Filter filter_;
+};
+
+// The background of the main, save and open windows: bands 50 pixels high from the bottom
+// up, starting at RGB(12, 81, 179) and darkening evenly to black at the top.
+void Pinta_Fondo(QPainter& painter, int width, int height);
+
+// The nine 16 x 16 images of the tree, by key.
+QHash<QString, QIcon> LoadTreeImages();
+
+}  // namespace cfg

@@ -1,0 +1,82 @@
+#include "treemirror.h"
+
+#include <QMutexLocker>
+#include <QTreeWidget>
+
+namespace cfg {
+
+TreeMirror::TreeMirror(ConfigModel& model, QTreeWidget& tree, QHash<QString, QIcon> images)
+    : model_(model), tree_(tree), images_(std::move(images)) {
+    model_.AddObserver(this);
+}
+
+TreeMirror::~TreeMirror() {
+    model_.RemoveObserver(this);
+}
+
+void TreeMirror::TreeCleared() {
+    Post({Note::Clear, {}, {}, {}, {}});
+}
+
+void TreeMirror::NodeAdded(int node) {
+    const TreeNode& n = model_.Node(node);
+    const QString parent = n.parent >= 0 ? model_.Node(n.parent).key : QString();
+    Post({Note::Add, n.key, parent, n.text, n.image});
+}
+
+void TreeMirror::NodeTextChanged(int node) {
+    const TreeNode& n = model_.Node(node);
+    Post({Note::Text, n.key, {}, n.text, {}});
+}
+
+void TreeMirror::NodeExpanded(int node) {
+    Post({Note::Expand, model_.Node(node).key, {}, {}, {}});
+}
+
+void TreeMirror::Post(Note note) {
+    bool first = false;
+    {
+        QMutexLocker lock(&mutex_);
+        first = pending_.empty();
+        pending_.push_back(std::move(note));
+    }
+    // One flush for everything noted until it runs; later notes post the next one.
+    if (first) QMetaObject::invokeMethod(this, &TreeMirror::Flush, Qt::QueuedConnection);
+}
+
+void TreeMirror::Flush() {
+    std::vector<Note> notes;
+    {
+        QMutexLocker lock(&mutex_);
+        notes.swap(pending_);
+    }
+    if (notes.empty()) return;
+    tree_.setUpdatesEnabled(false);
+    for (Note& note : notes) {
+        switch (note.kind) {
+            case Note::Clear:
+                items_.clear();
+                tree_.clear();
+                break;
+            case Note::Add: {
+                QTreeWidgetItem* parent =
+                    note.parent.isEmpty() ? tree_.invisibleRootItem() : items_.value(note.parent);
+                if (!parent) break;
+                auto* item = new QTreeWidgetItem(parent, QStringList{note.text});
+                item->setIcon(0, images_.value(note.image));
+                item->setData(0, kKeyRole, note.key);
+                items_.insert(note.key, item);
+                break;
+            }
+            case Note::Text:
+                if (QTreeWidgetItem* item = items_.value(note.key)) item->setText(0, note.text);
+                break;
+            case Note::Expand:
+                if (QTreeWidgetItem* item = items_.value(note.key)) item->setExpanded(true);
+                break;
+        }
+    }
+    tree_.setUpdatesEnabled(true);
+}
+
+}  // namespace cfg

@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include "editing/editor.h"
+#include "model/configmodel.h"
+#include "support/testsupport.h"
+
+namespace cfg {
+namespace {
+
+ItemRow Item(const QString& key, int type, int order, int length, const QString& value,
+             QStringList options = {}, const QString& text = QStringLiteral("Item")) {
+    ItemRow row;
+    row.owner = key.startsWith(u'b') ? 3 : 0;
+    row.id = 40;
+    row.type = type;
+    row.order = order;
+    row.length = length;
+    row.text = text;
+    row.key = key;
+    row.options = std::move(options);
+    row.value = value;
+    row.known = true;
+    return row;
+}
+
+TEST(EditorTest, NodesThatAreNotEditableItemsShowNothing) {
+    ConfigModel model;
+    model.AppendItem(Item("b0030001", kNumber, 100, 3, "5"));
+    model.AppendItem(Item("s0002", kNumber, 1, 3, "5"));
+    for (const char* key :
+         {"Red", "Balanza", "Sistema", "bal003", "ms0001", "mb0030001", "b0030001", "s9999", ""}) {
+        SCOPED_TRACE(key);
+        const EditorState state = EditorFor(model, QString::fromLatin1(key));
+        EXPECT_FALSE(state.buttonShown);
+        EXPECT_EQ(state.editor, EditorKind::None);
+        EXPECT_FALSE(state.hintShown);
+        EXPECT_FALSE(state.selection.has_value());
+    }
+}
+
+TEST(EditorTest, EachTypeGetsItsEditorHintAndSelection) {
+    struct Case {
+        ItemRow row;
+        EditorKind editor;
+        bool enabled;
+        QString hint;  // empty: none shown
+        int selected;
+        int maxLength;
+    };
+    const QStringList yesNo{"NO", "SI"};
+    const Case cases[] = {
+        {Item("s0001", kEnumeration, 5, 1, "1", yesNo), EditorKind::Enumeration, true, {}, 1, 0},
+        {Item("s0001", kEnumeration, 5, 1, "2", yesNo), EditorKind::Enumeration, true, {}, -1, 0},
+        {Item("s0001", kEnumeration, 5, 1, "x", yesNo), EditorKind::Enumeration, true, {}, -1, 0},
+        {Item("s0001", kEnumeration, 5, 1, "-1", yesNo), EditorKind::Enumeration, true, {}, -1, 0},
+        {Item("s0001", kEnumeration, 5, 1, "0"), EditorKind::Enumeration, false, {}, -1, 0},
+        {Item("b0030007", kNumber, 99, 3, "12"), EditorKind::Number, true, "Max. 999", -1, 0},
+        {Item("b0030007", kNumber, 1, 0, "0"), EditorKind::Number, true, "Max. 0", -1, 0},
+        {Item("b0030007", kNumber, 1, 12, "0"), EditorKind::Number, true, "Max. 999999999999", -1,
+         0},
+        {Item("b0030007", kString, 1, 20, "ABC"), EditorKind::Text, true, "Max. 20 cars.", -1, 20},
+        {Item("b0030007", kDate, 1, 8, "31/12/99"), EditorKind::Date, true, {}, -1, 0},
+        {Item("b0030007", 4, 1, 8, "?"), EditorKind::None, false, {}, -1, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QString("type %1 value %2").arg(c.row.type).arg(c.row.value).toStdString());
+        ConfigModel model;
+        model.AppendItem(c.row);
+        const EditorState state = EditorFor(model, c.row.key);
+        EXPECT_TRUE(state.buttonShown);
+        EXPECT_EQ(state.buttonEnabled, c.enabled);
+        EXPECT_EQ(state.editor, c.editor);
+        EXPECT_EQ(state.hintShown, !c.hint.isEmpty());
+        EXPECT_EQ(state.hint, c.hint);
+        EXPECT_EQ(state.selectedOption, c.selected);
+        EXPECT_EQ(state.maxLength, c.maxLength);
+        if (c.editor == EditorKind::Enumeration) {
+            EXPECT_EQ(state.options, c.row.options);
+        } else if (c.editor != EditorKind::None) {
+            EXPECT_EQ(state.text, c.row.value);
+        }
+        ASSERT_TRUE(state.selection.has_value());
+        EXPECT_EQ(state.selection->owner, c.row.owner);
+        EXPECT_EQ(state.selection->id, c.row.id);
+        EXPECT_EQ(state.selection->type, c.row.type);
+        EXPECT_EQ(state.selection->length, c.row.length);
+    }
+}
+
+TEST(EditorTest, OnlyDesplVerticalTakesNegativeNumbers) {
+    for (const auto& [text, allowed] : {std::pair{"Despl vertical", true},
+                                        {"DESPL VERTICAL", true},
+                                        {"Despl vertical ", false},
+                                        {"Despl horizontal", false}}) {
+        ConfigModel model;
+        model.AppendItem(Item("s0001", kNumber, 1, 3, "0", {}, QString::fromLatin1(text)));
+        EXPECT_EQ(EditorFor(model, "s0001").permiteNegativo, allowed) << text;
+    }
+}
+
+TEST(EditorTest, FirstRowWithTheKeyIsEdited) {
+    ConfigModel model;
+    ItemRow first = Item("s0001", kNumber, 1, 2, "1");
+    ItemRow second = Item("s0001", kNumber, 1, 5, "2");
+    second.id = 41;
+    model.AppendItem(first);
+    model.AppendItem(second);
+    const EditorState state = EditorFor(model, "s0001");
+    EXPECT_EQ(state.text, "1");
+    EXPECT_EQ(state.selection->id, 40);
+}
+
+TEST(EditorTest, NumberKeyFilter) {
+    for (int code = 0; code < 256; ++code) {
+        int expected = 0;
+        if ((code >= 48 && code <= 59) || code == 8 || code == 46) expected = code;
+        if (code == 44) expected = 46;
+        EXPECT_EQ(FiltraTeclaNumero(code, false), expected) << code;
+        EXPECT_EQ(FiltraTeclaNumero(code, true), code == 45 ? 45 : expected) << code;
+        const int connection = (code >= 48 && code <= 59) || code == 8 || code == 46 ? code : 0;
+        EXPECT_EQ(FiltraTeclaConexion(code), connection) << code;
+    }
+}
+
+}  // namespace
+}  // namespace cfg

@@ -1,0 +1,85 @@
+#include "guitestsupport.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QThread>
+
+#include "frmconexion.h"
+
+namespace cfgtest {
+
+bool WaitUntil(const std::function<bool()>& done, int ms) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > ms) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+    QCoreApplication::processEvents();
+    return true;
+}
+
+void GuiTest::SetUp() {
+    ASSERT_TRUE(dir.isValid());
+    services = std::make_unique<cfg::DesktopServices>(
+        cfg::DesktopServices{messages, files, end, dir.path(), nullptr});
+}
+
+void GuiTest::TearDown() {
+    if (start && start->mainWindow()) WaitIdle();
+    start.reset();
+    // Windows that deleted themselves on closing go now.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void GuiTest::Serve(cfg::sim::Network network, cfg::sim::EngineOptions options) {
+    server.reset();
+    engine = std::make_unique<cfg::sim::Engine>(std::move(network), options);
+    server = std::make_unique<cfg::sim::TcpServer>(*engine);
+    ASSERT_TRUE(server->Start());
+}
+
+cfg::FrmSelectCOM& GuiTest::Start() {
+    start = std::make_unique<cfg::FrmSelectCOM>(*services);
+    EXPECT_TRUE(start->Load());
+    start->show();
+    return *start;
+}
+
+cfg::FrmMain& GuiTest::Connected() {
+    if (!server) Serve();
+    Start();
+    QTest::keyClicks(Child<QLineEdit>(start.get(), "TxtPass"), " qwztr");
+    Child<QPushButton>(start.get(), "Command1_0")->click();
+    cfg::FrmConfiguracion* tcp = start->tcpDialog();
+    EXPECT_NE(tcp, nullptr);
+    Child<QLineEdit>(tcp, "Text1")->setText("127.0.0.1");
+    Child<QLineEdit>(tcp, "Text2")->setText(QString::number(server->port()));
+    Child<QPushButton>(tcp, "Command1_0")->click();
+    cfg::FrmMain* main = start->mainWindow();
+    EXPECT_TRUE(WaitUntil([&] { return main->isVisible() && !main->Busy(); }));
+    EXPECT_FALSE(main->model().Items().empty());
+    return *main;
+}
+
+void GuiTest::WaitIdle() {
+    cfg::FrmMain* main = start->mainWindow();
+    EXPECT_TRUE(WaitUntil([&] { return !main->Busy(); }));
+}
+
+QList<QByteArray> GuiTest::Writes() const {
+    QList<QByteArray> writes;
+    for (const QByteArray& request : engine->Requests())
+        if (request.size() > 10 && request[10] == 0x01) writes.append(request);
+    return writes;
+}
+
+QString GuiTest::DataIni() const {
+    return QString::fromLatin1(ReadAll(dir.filePath("data.ini")));
+}
+
+}  // namespace cfgtest
