@@ -96,16 +96,25 @@ void FrmAbrir::Leer_Datos_Archivo() {
 void FrmAbrir::Agregar_Linea(const QString& line) {
     ++linesSinceYield_;
     Lista->addItem(line);
-    // By row: finding an item's row is a search through the list.
-    Lista->scrollTo(Lista->model()->index(Lista->count() - 1, 0), QAbstractItemView::PositionAtTop);
     if (Lista->count() > kMaxLines) Lista->clear();
     // Window events get through every second line, but no more than 25 times a second:
-    // repainting the list for every pair of lines made a file of 25,000 lines take 15 s.
+    // repainting the list for every pair of lines made a file of 25,000 lines take 15 s. The
+    // last line is brought to the top whenever the list can be seen.
     if (linesSinceYield_ >= 2 && (!sinceYield_.isValid() || sinceYield_.elapsed() >= kYieldMs)) {
+        ScrollToLast();
         QCoreApplication::processEvents();
         linesSinceYield_ = 0;
         sinceYield_.start();
     }
+}
+
+void FrmAbrir::Finished() {
+    ScrollToLast();
+}
+
+void FrmAbrir::ScrollToLast() {
+    // By row: finding an item's row is a search through the list.
+    Lista->scrollTo(Lista->model()->index(Lista->count() - 1, 0), QAbstractItemView::PositionAtTop);
 }
 
 void FrmAbrir::done(int result) {

@@ -30,6 +30,7 @@ class FrmAbrir : public QDialog, public LoadLog {
     void Abrir_Click();
     void Leer_Datos_Archivo();
     void Agregar_Linea(const QString& line) override;
+    void Finished() override;
 
     void done(int result) override;
 
@@ -45,6 +46,8 @@ class FrmAbrir : public QDialog, public LoadLog {
     QListWidget* Lista;
     QPushButton* Command1_1;
     QPushButton* Command1_0;
+    void ScrollToLast();
+
     int linesSinceYield_ = 0;
     QElapsedTimer sinceYield_;
     bool loading_ = false;

@@ -290,6 +290,7 @@ bool Leer_Datos_Archivo(ConfigModel& model, const QString& path, LoadLog& log, M
     log.Agregar_Linea(QStringLiteral("****Actualizando árbol"));
     Actualizar_Arbol(model);
     log.Agregar_Linea(QStringLiteral("****Proceso finalizado"));
+    log.Finished();
     if (interactive) {
         messages.Show(QStringLiteral("Proceso finalizado, los datos no han sido enviados aún a "
                                      "balanzas, hágalo pulsando 'Enviar Todo' en el formulario "

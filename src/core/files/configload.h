@@ -13,6 +13,8 @@ class LoadLog {
   public:
     virtual ~LoadLog() = default;
     virtual void Agregar_Linea(const QString& line) = 0;
+    // The last line has been added; the closing message, if any, comes next.
+    virtual void Finished() {}
 };
 
 // What the file system says of a path typed to open.
