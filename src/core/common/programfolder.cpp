@@ -26,8 +26,4 @@ QString ResolveProgramFolder(const QString& executableFolder) {
     return QDir::cleanPath(folder);
 }
 
-QString ProgramFile(const QString& folder, const QString& name) {
-    return QDir(folder).filePath(name);
-}
-
 }  // namespace cfg

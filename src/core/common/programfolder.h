@@ -9,7 +9,4 @@ namespace cfg {
 // copy). Resolved once by each front end and handed to whatever needs it.
 QString ResolveProgramFolder(const QString& executableFolder);
 
-// A file of the program folder. The folder is kept as given, without a trailing separator.
-QString ProgramFile(const QString& folder, const QString& name);
-
 }  // namespace cfg
