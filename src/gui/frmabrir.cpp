@@ -8,7 +8,7 @@
 #include <QPainter>
 #include <QPushButton>
 
-#include "frmguardar.h"
+#include "filewindow.h"
 #include "settings/clsconfig.h"
 
 namespace cfg {
@@ -16,45 +16,22 @@ namespace cfg {
 FrmAbrir::FrmAbrir(DesktopServices& services, ClsConfig& config, ConfigModel& model,
                    QWidget* parent)
     : QDialog(parent), services_(services), config_(config), model_(model) {
-    setObjectName(QStringLiteral("FrmAbrir"));
-    setWindowTitle(kProgramTitle);
-    setAttribute(Qt::WA_DeleteOnClose);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::WindowText, Qt::white);
-    setPalette(palette);
-
-    auto* Label1 = new QLabel(QStringLiteral("Ruta :"), this);
-    TxtRuta = new QLineEdit(this);
-    TxtRuta->setObjectName(QStringLiteral("TxtRuta"));
-    CmdSelect = new QPushButton(QStringLiteral("..."), this);
-    CmdSelect->setObjectName(QStringLiteral("CmdSelect"));
-    CmdSelect->setAutoDefault(false);
+    const FileWindowParts parts =
+        BuildFileWindow(*this, QStringLiteral("FrmAbrir"), QStringLiteral("Abrir"));
+    TxtRuta = parts.TxtRuta;
+    CmdSelect = parts.CmdSelect;
+    Command1_1 = parts.Command1_1;
+    Command1_0 = parts.Command1_0;
     Lista = new QListWidget(this);
     Lista->setObjectName(QStringLiteral("Lista"));
     Lista->setUniformItemSizes(true);
-    Command1_1 = new QPushButton(QStringLiteral("Abrir"), this);
-    Command1_1->setObjectName(QStringLiteral("Command1_1"));
-    Command1_1->setDefault(true);
-    Command1_0 = new QPushButton(QStringLiteral("Cancelar"), this);
-    Command1_0->setObjectName(QStringLiteral("Command1_0"));
-    Command1_0->setAutoDefault(false);
-
-    auto* layout = new QGridLayout(this);
-    layout->addWidget(Label1, 0, 0);
-    layout->addWidget(TxtRuta, 0, 1);
-    layout->addWidget(CmdSelect, 0, 2);
-    layout->addWidget(Lista, 1, 0, 1, 3);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(Command1_1);
-    buttons->addWidget(Command1_0);
-    layout->addLayout(buttons, 2, 0, 1, 3);
+    parts.layout->addWidget(Lista, 1, 0, 1, 3);
+    AddButtonRow(parts, 2);
     resize(560, 380);
     TxtRuta->setFocus();
 
     connect(CmdSelect, &QPushButton::clicked, this, &FrmAbrir::CmdSelect_Click);
     connect(Command1_1, &QPushButton::clicked, this, &FrmAbrir::Abrir_Click);
-    connect(Command1_0, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void FrmAbrir::CmdSelect_Click() {

@@ -10,34 +10,21 @@
 #include <QPushButton>
 
 #include "files/configsave.h"
+#include "filewindow.h"
 #include "settings/clsconfig.h"
 #include "xml/xmlerror.h"
 
 namespace cfg {
 
-void TakeChosenFile(ClsConfig& config, QLineEdit& box, const QString& chosen) {
-    box.setText(chosen);
-    const qsizetype cut = std::max(chosen.lastIndexOf(u'/'), chosen.lastIndexOf(u'\\'));
-    config.FilePath = cut >= 0 ? chosen.left(cut + 1) : QString(QDir::separator());
-    config.WriteConfiguration();
-}
-
 FrmGuardar::FrmGuardar(DesktopServices& services, ClsConfig& config, const ConfigModel& model,
                        QWidget* parent)
     : QDialog(parent), services_(services), config_(config), model_(model) {
-    setObjectName(QStringLiteral("FrmGuardar"));
-    setWindowTitle(kProgramTitle);
-    setAttribute(Qt::WA_DeleteOnClose);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::WindowText, Qt::white);
-    setPalette(palette);
-
-    auto* Label1 = new QLabel(QStringLiteral("Ruta :"), this);
-    TxtRuta = new QLineEdit(this);
-    TxtRuta->setObjectName(QStringLiteral("TxtRuta"));
-    CmdSelect = new QPushButton(QStringLiteral("..."), this);
-    CmdSelect->setObjectName(QStringLiteral("CmdSelect"));
-    CmdSelect->setAutoDefault(false);
+    const FileWindowParts parts =
+        BuildFileWindow(*this, QStringLiteral("FrmGuardar"), QStringLiteral("Guardar"));
+    TxtRuta = parts.TxtRuta;
+    CmdSelect = parts.CmdSelect;
+    Command1_1 = parts.Command1_1;
+    Command1_0 = parts.Command1_0;
     Check1 = new QCheckBox(QStringLiteral("Guardar datos de balanzas:"), this);
     Check1->setObjectName(QStringLiteral("Check1"));
     ListaBal = new QListWidget(this);
@@ -45,25 +32,10 @@ FrmGuardar::FrmGuardar(DesktopServices& services, ClsConfig& config, const Confi
     ListaBal->setSelectionMode(QAbstractItemView::MultiSelection);
     ChkGeneral = new QCheckBox(QStringLiteral("Guardar datos comunes"), this);
     ChkGeneral->setObjectName(QStringLiteral("ChkGeneral"));
-    Command1_1 = new QPushButton(QStringLiteral("Guardar"), this);
-    Command1_1->setObjectName(QStringLiteral("Command1_1"));
-    Command1_1->setDefault(true);
-    Command1_0 = new QPushButton(QStringLiteral("Cancelar"), this);
-    Command1_0->setObjectName(QStringLiteral("Command1_0"));
-    Command1_0->setAutoDefault(false);
-
-    auto* layout = new QGridLayout(this);
-    layout->addWidget(Label1, 0, 0);
-    layout->addWidget(TxtRuta, 0, 1);
-    layout->addWidget(CmdSelect, 0, 2);
-    layout->addWidget(ChkGeneral, 1, 0, 1, 3);
-    layout->addWidget(Check1, 2, 0, 1, 3);
-    layout->addWidget(ListaBal, 3, 0, 1, 3);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(Command1_1);
-    buttons->addWidget(Command1_0);
-    layout->addLayout(buttons, 4, 0, 1, 3);
+    parts.layout->addWidget(ChkGeneral, 1, 0, 1, 3);
+    parts.layout->addWidget(Check1, 2, 0, 1, 3);
+    parts.layout->addWidget(ListaBal, 3, 0, 1, 3);
+    AddButtonRow(parts, 4);
     resize(460, 340);
 
     TxtRuta->setText(config_.FilePath);
@@ -78,7 +50,6 @@ FrmGuardar::FrmGuardar(DesktopServices& services, ClsConfig& config, const Confi
     });
     connect(CmdSelect, &QPushButton::clicked, this, &FrmGuardar::CmdSelect_Click);
     connect(Command1_1, &QPushButton::clicked, this, &FrmGuardar::Guardar_Click);
-    connect(Command1_0, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void FrmGuardar::CmdSelect_Click() {

@@ -14,10 +14,6 @@ namespace cfg {
 class ClsConfig;
 class ConfigModel;
 
-// Shared by the save and open windows: "..." puts the chosen file into the path box and its
-// folder into the settings, which are written at once.
-void TakeChosenFile(ClsConfig& config, QLineEdit& box, const QString& chosen);
-
 // The save window: which file, the common data and which scales. Shown without blocking;
 // deletes itself when it closes.
 class FrmGuardar : public QDialog {
