@@ -1,6 +1,5 @@
 #include "editing/editor.h"
 
-#include "common/basic.h"
 #include "model/configmodel.h"
 
 namespace cfg {
@@ -43,11 +42,7 @@ EditorState EditorFor(const ConfigModel& model, const QString& nodeKey) {
             if (item.optionCount() < 1) break;
             state.buttonEnabled = true;
             state.options = item.options;
-            if (IsNumeric(item.value)) {
-                const double index = LeadingNumber(item.value);
-                const int whole = ToWholeNumber(index);
-                if (whole >= 0 && whole < item.optionCount()) state.selectedOption = whole;
-            }
+            if (const std::optional<int> index = OptionIndex(item)) state.selectedOption = *index;
             break;
         }
         case kNumber:

@@ -1,5 +1,8 @@
 #include "editing/itemwrite.h"
 
+#include <chrono>
+#include <thread>
+
 #include "common/basic.h"
 #include "link/scalelink.h"
 #include "link/tools.h"
@@ -9,7 +12,8 @@ namespace cfg {
 
 namespace {
 constexpr int kWriteReplyMinimum = 14;
-}
+constexpr int kGroupPauseMs = 200;
+}  // namespace
 
 QByteArray ItemEntry(int id, int type, const QString& stored) {
     QByteArray entry = Numero_A_Bytes(id, 2) + Numero_A_Bytes(type, 1);
@@ -43,7 +47,9 @@ QByteArray WriteRequest(int owner, const QList<QByteArray>& entries) {
     return request;
 }
 
-WriteReply ExchangeWrite(ScaleLink& link, const QByteArray& request) {
+namespace {
+
+WriteReply ExchangeOnce(ScaleLink& link, const QByteArray& request) {
     WriteReply result;
     const int code = link.Transact(request, result.reply);
     result.reply = Desescapa_Respuesta(result.reply);
@@ -53,6 +59,25 @@ WriteReply ExchangeWrite(ScaleLink& link, const QByteArray& request) {
     result.accepted = static_cast<int>(Bytes_A_Numero(result.reply.mid(10, 2)));
     result.errorCode = static_cast<int>(Bytes_A_Numero(result.reply.mid(12, 2)));
     return result;
+}
+
+}  // namespace
+
+WriteReply ExchangeWrite(ScaleLink& link, const QByteArray& request, bool twice,
+                         const Pause& pause) {
+    if (!twice) return ExchangeOnce(link, request);
+    const auto wait = [&](int ms) {
+        if (pause) {
+            pause(ms);
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        }
+    };
+    ExchangeOnce(link, request);
+    wait(kGroupPauseMs);
+    WriteReply second = ExchangeOnce(link, request);
+    wait(kGroupPauseMs);
+    return second;
 }
 
 QString RefusalReason(int errorCode) {

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <functional>
 
 namespace cfg {
 
@@ -23,7 +24,14 @@ struct WriteReply {
     int errorCode = 0;       // the reason of a refusal
     QByteArray reply;        // the normalised reply
 };
-WriteReply ExchangeWrite(ScaleLink& link, const QByteArray& request);
+// A wait of some milliseconds; tests pass one that only records.
+using Pause = std::function<void(int milliseconds)>;
+
+// Exchanges a write request. The grouped items (152 to 157) take only from the second of two
+// writes 200 ms apart: with `twice` the request goes again after that wait, a second wait
+// follows, and the second reply is the one that counts. Without a pause the thread sleeps.
+WriteReply ExchangeWrite(ScaleLink& link, const QByteArray& request, bool twice = false,
+                         const Pause& pause = {});
 
 // The scale's reason for refusing a write.
 QString RefusalReason(int errorCode);

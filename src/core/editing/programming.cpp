@@ -1,9 +1,7 @@
 #include "editing/programming.h"
 
 #include <QList>
-#include <chrono>
 #include <limits>
-#include <thread>
 
 #include "common/basic.h"
 #include "common/messages.h"
@@ -24,8 +22,6 @@ const QString kBadDate = QStringLiteral("Introduzca las fechas en formato dd/mm/
 const QString kSendError = QStringLiteral("Error en el envío");
 const QString kRefused =
     QStringLiteral("La balanza no acepta la programación de este Item con el valor indicado.");
-
-constexpr int kGroupPauseMs = 200;
 
 bool FitsInt32(double value) {
     const double whole = RoundHalfEven(value);
@@ -79,11 +75,7 @@ std::optional<QString> StoredValue(const Selection& selection, EditorInput& inpu
 }  // namespace
 
 ItemProgrammer::ItemProgrammer(ScaleLink& link, ConfigModel& model, TrafficLog* log, Pause pause)
-    : link_(link), model_(model), log_(log), pause_(std::move(pause)) {
-    if (!pause_) {
-        pause_ = [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
-    }
-}
+    : link_(link), model_(model), log_(log), pause_(std::move(pause)) {}
 
 ItemProgrammer::Result ItemProgrammer::Modificar_Valor(const Selection& selection,
                                                        EditorInput& input, Messages& messages,
@@ -121,13 +113,7 @@ ItemProgrammer::Result ItemProgrammer::Modificar_Valor(const Selection& selectio
     }
 
     indicator.Sending(true);
-    WriteReply reply = ExchangeWrite(link_, request);
-    if (doubled) {
-        // The scales take the group only from the second of two writes.
-        pause_(kGroupPauseMs);
-        reply = ExchangeWrite(link_, request);
-        pause_(kGroupPauseMs);
-    }
+    const WriteReply reply = ExchangeWrite(link_, request, doubled, pause_);
     if (log_ && reply.exchanged) log_->Escribe_Log(reply.reply);
 
     if (!reply.answered) {
@@ -146,9 +132,8 @@ ItemProgrammer::Result ItemProgrammer::Modificar_Valor(const Selection& selectio
             ItemRow& item = model_.Item(result.row);
             item.value = *value;
             item.known = true;
-            const QString shown =
-                selection.type == kEnumeration ? ShownValue(item).value_or(QString()) : *value;
-            model_.SetNodeText(item.key, item.text + QStringLiteral(" = ") + shown);
+            model_.SetNodeText(
+                item.key, item.text + QStringLiteral(" = ") + ShownValue(item).value_or(QString()));
         }
     }
     indicator.Sending(false);

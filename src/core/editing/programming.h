@@ -4,6 +4,8 @@
 #include <array>
 #include <functional>
 
+#include "editing/itemwrite.h"
+
 namespace cfg {
 
 class ConfigModel;
@@ -50,7 +52,6 @@ class ItemProgrammer {
         int errorCode = 0;  // the scale's reason when refused
         int row = -1;       // the item row changed when accepted
     };
-    using Pause = std::function<void(int milliseconds)>;
 
     ItemProgrammer(ScaleLink& link, ConfigModel& model, TrafficLog* log, Pause pause = {});
 

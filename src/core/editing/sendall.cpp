@@ -1,8 +1,5 @@
 #include "editing/sendall.h"
 
-#include <chrono>
-#include <thread>
-
 #include "common/messages.h"
 #include "common/progress.h"
 #include "editing/itemwrite.h"
@@ -11,10 +8,6 @@
 #include "model/configmodel.h"
 
 namespace cfg {
-
-namespace {
-constexpr int kGroupPauseMs = 200;
-}
 
 QString SendSummary::FinalCaption() const {
     const QString done = QStringLiteral("Envio Finalizado!!!");
@@ -26,14 +19,7 @@ QString SendSummary::FinalCaption() const {
 }
 
 SendSummary Command2_Click(ScaleLink& link, const ConfigModel& model, Progress& progress,
-                           Messages& messages, bool ask, TrafficLog* log,
-                           const std::function<void(int)>& pause) {
-    const auto wait = [&](int ms) {
-        if (pause)
-            pause(ms);
-        else
-            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-    };
+                           Messages& messages, bool ask, TrafficLog* log, const Pause& pause) {
     SendSummary summary;
     progress.Begin(QStringLiteral("Enviando..."));
     if (ask && !messages.Ask(QStringLiteral("Se enviarán todas las configuraciones a "
@@ -67,12 +53,7 @@ SendSummary Command2_Click(ScaleLink& link, const ConfigModel& model, Progress& 
         progress.Caption(QStringLiteral("Envío Item ") + name);
         const QByteArray request =
             WriteRequest(item.owner, {ItemEntry(item.id, item.type, item.value)});
-        WriteReply reply = ExchangeWrite(link, request);
-        if (IsGroupItem(item.id)) {
-            wait(kGroupPauseMs);
-            reply = ExchangeWrite(link, request);
-            wait(kGroupPauseMs);
-        }
+        const WriteReply reply = ExchangeWrite(link, request, IsGroupItem(item.id), pause);
         if (!reply.answered) {
             ++summary.unanswered;
             note(QStringLiteral("sin respuesta"));

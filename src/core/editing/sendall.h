@@ -2,7 +2,7 @@
 
 #include <QString>
 #include <QStringList>
-#include <functional>
+#include "editing/itemwrite.h"
 
 namespace cfg {
 
@@ -30,7 +30,6 @@ struct SendSummary {
 // `ask` asks for confirmation first (interactive use). Failed or refused items do not stop the
 // run; they are counted, and listed in nlog.txt when a log is given.
 SendSummary Command2_Click(ScaleLink& link, const ConfigModel& model, Progress& progress,
-                           Messages& messages, bool ask, TrafficLog* log,
-                           const std::function<void(int)>& pause = {});
+                           Messages& messages, bool ask, TrafficLog* log, const Pause& pause = {});
 
 }  // namespace cfg

@@ -303,16 +303,9 @@ bool Leer_Datos_Archivo(ConfigModel& model, const QString& path, LoadLog& log, M
 void Actualizar_Arbol(ConfigModel& model) {
     for (int row = 0; row < static_cast<int>(model.Items().size()); ++row) {
         ItemRow& item = model.Item(row);
-        QString shown = item.value;
-        if (item.type == kEnumeration) {
-            if (item.value.isEmpty()) item.value = QStringLiteral("0");
-            // Loaded indices may carry a fraction: the option is the rounded one.
-            const int index = ToWholeNumber(LeadingNumber(item.value));
-            shown = item.options.isEmpty() ? QStringLiteral("(No seleccionable)")
-                    : index >= 0 && index < item.options.size() ? item.options[index]
-                                                                : QString();
-        }
-        model.SetNodeText(item.key, item.text + QStringLiteral(" = ") + shown);
+        if (item.type == kEnumeration && item.value.isEmpty()) item.value = QStringLiteral("0");
+        model.SetNodeText(item.key,
+                          item.text + QStringLiteral(" = ") + ShownValue(item).value_or(QString()));
     }
 }
 

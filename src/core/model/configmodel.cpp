@@ -54,13 +54,19 @@ QString DateValue(const QString& sent) {
     return text.left(2) + u'/' + text.mid(2, 2) + u'/' + text.mid(4, 2);
 }
 
+std::optional<int> OptionIndex(const ItemRow& item) {
+    if (!IsNumeric(item.value)) return std::nullopt;
+    const int index = ToWholeNumber(LeadingNumber(item.value));
+    if (index < 0 || index >= item.optionCount()) return std::nullopt;
+    return index;
+}
+
 std::optional<QString> ShownValue(const ItemRow& item) {
     if (item.type != kEnumeration) return item.value;
     if (item.options.isEmpty()) return QStringLiteral("(No seleccionable)");
-    bool ok = false;
-    const int index = item.value.toInt(&ok);
-    if (!ok || index < 0 || index >= item.options.size()) return std::nullopt;
-    return item.options[index];
+    const std::optional<int> index = OptionIndex(item);
+    if (!index) return std::nullopt;
+    return item.options[*index];
 }
 
 namespace {

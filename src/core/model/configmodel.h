@@ -57,6 +57,10 @@ struct ItemRow {
 // text that is not six characters once trimmed stands for "010103".
 QString DateValue(const QString& sent);
 
+// The option an enumeration's value names: the value rounded to a whole number, when it is
+// numeric and one of the options' indices.
+std::optional<int> OptionIndex(const ItemRow& item);
+
 // How an item's value is shown after its text and " = ": the option text of an enumeration
 // ("(No seleccionable)" when it has no options), else the value itself. Nothing when an
 // enumeration's value is not the index of one of its options.
