@@ -82,18 +82,9 @@ class Session {
 
     // Loads a configuration file as the open window does; kExitOk or kExitFile.
     int Load(const QString& path, LoadLog& lines) {
-        switch (CheckOpenPath(path)) {
-            case OpenPath::Empty:
-                messages_.Show(QStringLiteral("Elija nombre del fichero"), Icon::Critical);
-                return kExitFile;
-            case OpenPath::Invalid:
-                messages_.Show(QStringLiteral("Ruta no válida"), Icon::Critical);
-                return kExitFile;
-            case OpenPath::Missing:
-                messages_.Show(QStringLiteral("El fichero no existe"), Icon::Critical);
-                return kExitFile;
-            case OpenPath::Ok:
-                break;
+        if (const OpenPath answer = CheckOpenPath(path); answer != OpenPath::Ok) {
+            messages_.Show(OpenPathMessage(answer), Icon::Critical);
+            return kExitFile;
         }
         return Leer_Datos_Archivo(model_, path, lines, messages_, &log_, false) ? kExitOk
                                                                                 : kExitFile;
@@ -149,15 +140,10 @@ int Save(const QStringList& args, std::FILE* err) {
         }
     }
     const QString path = args[2];
-    switch (CheckSavePath(path)) {
-        case SavePath::Empty:
-            return Usage(err, QStringLiteral("Elija nombre del fichero"));
-        case SavePath::Invalid:
-            WriteLine(err, QStringLiteral("Ruta no válida"));
-            return kExitFile;
-        case SavePath::Exists:
-        case SavePath::Ok:
-            break;
+    // An existing file is overwritten: nobody is there to be asked.
+    if (const SavePath answer = CheckSavePath(path); !SavePathMessage(answer).isEmpty()) {
+        WriteLine(err, SavePathMessage(answer));
+        return answer == SavePath::Empty ? kExitUsage : kExitFile;
     }
 
     Session session(err);

@@ -40,18 +40,9 @@ void FrmAbrir::CmdSelect_Click() {
 }
 
 void FrmAbrir::Abrir_Click() {
-    switch (CheckOpenPath(TxtRuta->text())) {
-        case OpenPath::Empty:
-            services_.messages.Show(QStringLiteral("Elija nombre del fichero"), Icon::Critical);
-            return;
-        case OpenPath::Invalid:
-            services_.messages.Show(QStringLiteral("Ruta no válida"), Icon::Critical);
-            return;
-        case OpenPath::Missing:
-            services_.messages.Show(QStringLiteral("El fichero no existe"), Icon::Critical);
-            return;
-        case OpenPath::Ok:
-            break;
+    if (const OpenPath answer = CheckOpenPath(TxtRuta->text()); answer != OpenPath::Ok) {
+        services_.messages.Show(OpenPathMessage(answer), Icon::Critical);
+        return;
     }
     Leer_Datos_Archivo();
 }

@@ -59,21 +59,15 @@ void FrmGuardar::CmdSelect_Click() {
 
 void FrmGuardar::Guardar_Click() {
     const QString path = TxtRuta->text();
-    switch (CheckSavePath(path)) {
-        case SavePath::Empty:
-            services_.messages.Show(QStringLiteral("Elija nombre del fichero"), Icon::Critical);
-            return;
-        case SavePath::Invalid:
-            services_.messages.Show(QStringLiteral("Ruta no válida"), Icon::Critical);
-            return;
-        case SavePath::Exists:
-            if (!services_.messages.Ask(QStringLiteral("el fichero ya existe, ¿Sobreescribir?"),
-                                        Icon::Exclamation))
-                return;
-            break;
-        case SavePath::Ok:
-            break;
+    const SavePath answer = CheckSavePath(path);
+    if (const QString refusal = SavePathMessage(answer); !refusal.isEmpty()) {
+        services_.messages.Show(refusal, Icon::Critical);
+        return;
     }
+    if (answer == SavePath::Exists &&
+        !services_.messages.Ask(QStringLiteral("el fichero ya existe, ¿Sobreescribir?"),
+                                Icon::Exclamation))
+        return;
     std::vector<int> scales;
     for (int i = 0; i < ListaBal->count(); ++i) {
         if (ListaBal->item(i)->isSelected()) scales.push_back(ListaBal->item(i)->text().toInt());

@@ -274,6 +274,20 @@ OpenPath CheckOpenPath(const QString& path) {
     return QFileInfo(path).isFile() ? OpenPath::Ok : OpenPath::Missing;
 }
 
+QString OpenPathMessage(OpenPath answer) {
+    switch (answer) {
+        case OpenPath::Empty:
+            return QStringLiteral("Elija nombre del fichero");
+        case OpenPath::Invalid:
+            return QStringLiteral("Ruta no válida");
+        case OpenPath::Missing:
+            return QStringLiteral("El fichero no existe");
+        case OpenPath::Ok:
+            break;
+    }
+    return {};
+}
+
 bool Leer_Datos_Archivo(ConfigModel& model, const QString& path, LoadLog& log, Messages& messages,
                         TrafficLog* nlog, bool interactive) {
     ClsXMLReader reader(&messages, nlog);

@@ -25,6 +25,8 @@ enum class OpenPath {
     Missing,  // "El fichero no existe"
 };
 OpenPath CheckOpenPath(const QString& path);
+// The message a refused path gets (critical icon); empty for Ok.
+QString OpenPathMessage(OpenPath answer);
 
 // Loads a configuration file into the model read from the network: every menu and option of
 // the file is matched against the tables, and a value is copied only into an existing item of

@@ -68,6 +68,19 @@ SavePath CheckSavePath(const QString& path) {
     return QFileInfo(path).isFile() ? SavePath::Exists : SavePath::Ok;
 }
 
+QString SavePathMessage(SavePath answer) {
+    switch (answer) {
+        case SavePath::Empty:
+            return QStringLiteral("Elija nombre del fichero");
+        case SavePath::Invalid:
+            return QStringLiteral("Ruta no válida");
+        case SavePath::Exists:
+        case SavePath::Ok:
+            break;
+    }
+    return {};
+}
+
 std::vector<int> ScalesInTree(const ConfigModel& model) {
     std::vector<int> scales;
     std::set<int> seen;

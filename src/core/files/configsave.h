@@ -19,6 +19,8 @@ enum class SavePath {
     Exists,   // a file of that name exists: ask before overwriting
 };
 SavePath CheckSavePath(const QString& path);
+// The message a refused path gets (critical icon); empty for Ok and Exists.
+QString SavePathMessage(SavePath answer);
 
 // Writes the configuration file: the system's menus when `common`, then every scale of
 // `scales` in that order. The file is replaced only once it is complete. Throws XmlError
