@@ -55,11 +55,18 @@ class RecordingLink : public ScaleLink {
     explicit RecordingLink(ScaleLink& inner) : inner_(inner) {}
     int Connect(int r, int t, const QString& text) override { return inner_.Connect(r, t, text); }
     void Configure(int value) override { inner_.Configure(value); }
-    int Transact(const QByteArray& request, QByteArray& reply) override {
+    int Send(const QByteArray& request) override {
         requests.append(request);
         QElapsedTimer timer;
         timer.start();
-        const int result = inner_.Transact(request, reply);
+        const int result = inner_.Send(request);
+        linkNs += timer.nsecsElapsed();
+        return result;
+    }
+    int Receive(QByteArray& reply) override {
+        QElapsedTimer timer;
+        timer.start();
+        const int result = inner_.Receive(reply);
         linkNs += timer.nsecsElapsed();
         replies.append(reply);
         return result;
@@ -79,7 +86,8 @@ class ReplayLink : public ScaleLink {
     ReplayLink(QList<QByteArray> replies) : replies_(std::move(replies)) {}
     int Connect(int, int, const QString&) override { return 0; }
     void Configure(int) override {}
-    int Transact(const QByteArray&, QByteArray& reply) override {
+    int Send(const QByteArray&) override { return 0; }
+    int Receive(QByteArray& reply) override {
         reply = replies_.value(next_++ % replies_.size());
         return 0;
     }

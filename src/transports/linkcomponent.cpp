@@ -51,30 +51,47 @@ int LinkComponent::Fail(int code, const QString& why) {
     return code;
 }
 
-int LinkComponent::Transact(const QByteArray& request, QByteArray& reply) {
-    reply.clear();
+int LinkComponent::Send(const QByteArray& request) {
     if (request.isEmpty() || request.size() > kMaxFrameSize)
         return Fail(kBadRequest, QStringLiteral("request of %1 bytes").arg(request.size()));
     if (linkType_ < 0) return Fail(kNoLink, QStringLiteral("not connected"));
 
     QIODevice* device = backend_ ? backend_->Device() : nullptr;
-    // A device opened by another thread is watched by that thread's event loop: never use it
-    // here, open a fresh one owned by this thread.
-    if (device && (device->thread() != QThread::currentThread() || !backend_->DiscardStale())) {
+    // A reply still owed may arrive at any moment and must not answer this request. A device
+    // opened by another thread is watched by that thread's event loop: never use it here. In
+    // both cases a fresh connection, owned by this thread, is opened.
+    if (device &&
+        (awaiting_ || device->thread() != QThread::currentThread() || !backend_->DiscardStale())) {
         backend_->Close();
         device = nullptr;
     }
+    awaiting_ = false;
     if (!device) {
         if (Open() != kOk) return kNoLink;
         device = backend_->Device();
     }
 
-    const PeerGoneCheck peerGone = [this] { return backend_->PeerGone(); };
-    FrameResult result = WriteFrame(*device, request, replyTimeoutMs_, peerGone);
-    if (result == FrameResult::Ok) result = ReadFrame(*device, reply, replyTimeoutMs_, peerGone);
-    if (result == FrameResult::Ok) return kOk;
+    const FrameResult result = WriteFrame(*device, request, replyTimeoutMs_, PeerGone());
+    if (result != FrameResult::Ok) return Failed(result, *device);
+    awaiting_ = true;
+    return kOk;
+}
 
-    const QString detail = device->errorString();
+int LinkComponent::Receive(QByteArray& reply) {
+    reply.clear();
+    QIODevice* device = backend_ ? backend_->Device() : nullptr;
+    if (!awaiting_ || !device) return Fail(kNoLink, QStringLiteral("no request awaits a reply"));
+    awaiting_ = false;
+    const FrameResult result = ReadFrame(*device, reply, replyTimeoutMs_, PeerGone());
+    return result == FrameResult::Ok ? kOk : Failed(result, *device);
+}
+
+PeerGoneCheck LinkComponent::PeerGone() const {
+    return [this] { return backend_->PeerGone(); };
+}
+
+int LinkComponent::Failed(FrameResult result, QIODevice& device) {
+    const QString detail = device.errorString();
     backend_->Close();
     switch (result) {
         case FrameResult::PeerGone:

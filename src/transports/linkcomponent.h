@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "link/scalelink.h"
+#include "transports/framing.h"
 
 namespace cfg {
 
@@ -17,14 +18,14 @@ class LinkBackend;
 // Configure(n): the reply timeout becomes n x 200 ms, n clamped to 1..25 (so 200 ms to 5 s).
 // Without Configure it is 3 s, as after Configure(15). It is an inactivity timeout: it starts
 // again with every byte that moves, so a long reply on a slow line is not cut short, while a
-// silent or dead peer holds Transact no longer than that time (plus the connect time when
-// Transact has to reopen the link first).
+// silent or dead peer holds Receive no longer than that time (plus, for Send, the connect time
+// when it has to reopen the link first).
 //
 // After any failed exchange the connection is closed (a serial port is flushed and closed) and
-// opened again with the same text at the next Transact, so a late reply to an abandoned
+// opened again with the same text at the next Send, so a late reply to an abandoned
 // request can never be read as the answer to a later one, and a scale that restarted is
 // reachable again. A failed Connect is retried the same way, with its text, by the next
-// Transact.
+// Send. So is a Send made while the previous reply is still owed.
 //
 // Serial settings that a port refuses make Connect fail with kSettingRefused (the port is
 // closed again). On a pseudo-terminal, which has no line to set and refuses parity and 7 data
@@ -32,12 +33,12 @@ class LinkBackend;
 //
 // Threading: one thread at a time. A socket or serial port belongs to the thread that opened
 // it, so the desktop program runs its long operations on a worker thread that owns the link
-// (opens it and transacts on it). When Transact is called from another thread than the one
+// (opens it and transacts on it). When Send is called from another thread than the one
 // that opened the device, the device is closed and opened again in the calling thread.
 class LinkComponent final : public ScaleLink {
   public:
-    // Results of Connect and Transact. Transact returns the Connect codes only through
-    // kNoLink: why a reopen failed is in LastError().
+    // Results of Connect and of an exchange (Send, Receive, Transact). An exchange returns the
+    // Connect codes only through kNoLink: why a reopen failed is in LastError().
     enum Code : int {
         kOk = 0,
         // Connect
@@ -47,8 +48,9 @@ class LinkComponent final : public ScaleLink {
         kConnectTimedOut = 4,  // no connection within kConnectTimeoutMs
         kPortNotOpened = 5,    // the serial device cannot be opened (missing, busy, no access)
         kSettingRefused = 6,   // the serial port refused the speed, parity or data bits
-        // Transact
-        kNoLink = 10,          // never connected, or the link could not be opened again
+        // Send, Receive, Transact
+        kNoLink = 10,          // never connected, the link could not be opened again, or a
+                               // Receive without a request awaiting its reply
         kPeerClosed = 11,      // the other end closed the connection or the device went away
         kReplyTimeout = 12,    // no byte for the reply timeout
         kMalformedFrame = 13,  // the reply announced a length of 0
@@ -67,10 +69,11 @@ class LinkComponent final : public ScaleLink {
     LinkComponent& operator=(const LinkComponent&) = delete;
 
     // `reserved` is ignored. Closes any open link first; the text is kept for the reopen at the
-    // next Transact even when this fails.
+    // next Send even when this fails.
     int Connect(int reserved, int linkType, const QString& connectionText) override;
     void Configure(int value) override;
-    int Transact(const QByteArray& request, QByteArray& reply) override;
+    int Send(const QByteArray& request) override;
+    int Receive(QByteArray& reply) override;
 
     int replyTimeoutMs() const { return replyTimeoutMs_; }
     // Why the last Connect, reopen or exchange failed, for logs and diagnostics.
@@ -79,12 +82,16 @@ class LinkComponent final : public ScaleLink {
   private:
     int Open();
     int Fail(int code, const QString& why);
+    // Closes the link after a failed frame and returns the code for `result`.
+    int Failed(FrameResult result, QIODevice& device);
+    PeerGoneCheck PeerGone() const;
 
     int linkType_ = -1;
     QString connectionText_;
     std::unique_ptr<LinkBackend> backend_;
     int replyTimeoutMs_ = kDefaultTimeoutSteps * kTimeoutStepMs;
     QString lastError_;
+    bool awaiting_ = false;  // a request went out and its reply is not read yet
 };
 
 }  // namespace cfg

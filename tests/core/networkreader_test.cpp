@@ -314,6 +314,60 @@ TEST_F(NetworkReaderTest, CursorLoopEndsOnZeroAndRefusesToCycle) {
     EXPECT_EQ(link.requests.size(), 2);
 }
 
+// Counts the requests sent by the time each node is added.
+class RequestsAtEachNode : public ModelObserver {
+  public:
+    explicit RequestsAtEachNode(const ScriptedLink& link) : link_(link) {}
+    void NodeAdded(int) override { counts.append(static_cast<int>(link_.requests.size())); }
+    QList<int> counts;
+
+  private:
+    const ScriptedLink& link_;
+};
+
+// The next page is asked for before a page is handled, so the scale prepares it meanwhile; a
+// page is handled whatever becomes of that request.
+TEST_F(NetworkReaderTest, NextPageIsAskedForBeforeEachPageIsHandled) {
+    const QList<QByteArray> pages = {Paged(1, 0, Menu(1, 201, "General")),
+                                     Paged(1, 0, Record(1, 7, 1, 4, "Precio")),
+                                     Paged(1, 0, Record(2, 7, 1, 4, "Tara"))};
+    struct Case {
+        const char* name;
+        int failingSend;         // 0: none
+        QList<int> cyclingPage;  // this page points back to page 1
+        bool ok;
+        QList<int> requestsAtNodes;
+    };
+    const Case cases[] = {
+        {"three pages", -1, {}, true, {2, 3, 3}},
+        {"second request not sent", 1, {}, false, {1}},
+        {"third request not sent", 2, {}, false, {2, 2}},
+        {"cursor comes back", -1, {2}, false, {2, 3, 3}},
+    };
+    for (const Case& c : cases) {
+        model.Clear();
+        Skeleton();
+        FakeNetwork net;
+        net.structure[kSystem] = pages;
+        Use(net);
+        if (!c.cyclingPage.isEmpty()) {
+            link.SetResponder([&](const QByteArray& r) {
+                ScriptedLink::Answer answer = fake(r);
+                if (Bytes_A_Numero(r.mid(11, 2)) == c.cyclingPage[0])
+                    answer.reply.replace(12, 2, Le16(1));
+                return answer;
+            });
+        }
+        link.requests.clear();
+        link.failingSend = c.failingSend;
+        RequestsAtEachNode observer(link);
+        model.AddObserver(&observer);
+        EXPECT_EQ(reader.Lee_Estructura(0), c.ok) << c.name;
+        model.RemoveObserver(&observer);
+        EXPECT_EQ(observer.counts, c.requestsAtNodes) << c.name;
+    }
+}
+
 FakeNetwork TwoScales() {
     FakeNetwork net;
     net.network = Header() + Bytes({2, 1, 4, 0, 0, 0, 0, 0, 0x0F, 2, 5, 1, 2, 3, 4, 5, 6});

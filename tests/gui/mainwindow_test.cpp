@@ -10,6 +10,7 @@
 #include <QTreeWidgetItemIterator>
 #include <cstdio>
 #include <thread>
+#include <utility>
 
 #include "common/progress.h"
 #include "files/configsave.h"
@@ -294,13 +295,18 @@ class EngineLink : public cfg::ScaleLink {
     explicit EngineLink(cfg::sim::Engine& engine) : engine_(engine) {}
     int Connect(int, int, const QString&) override { return 0; }
     void Configure(int) override {}
-    int Transact(const QByteArray& request, QByteArray& reply) override {
-        reply = engine_.HandleRequest(request);
+    int Send(const QByteArray& request) override {
+        reply_ = engine_.HandleRequest(request);
+        return 0;
+    }
+    int Receive(QByteArray& reply) override {
+        reply = std::exchange(reply_, {});
         return 0;
     }
 
   private:
     cfg::sim::Engine& engine_;
+    QByteArray reply_;
 };
 
 class Quiet : public cfg::Progress, public cfg::ProgramControl {

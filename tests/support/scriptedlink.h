@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QList>
 #include <functional>
+#include <optional>
+#include <utility>
 
 #include "link/scalelink.h"
 #include "link/tools.h"
@@ -23,17 +25,27 @@ class ScriptedLink : public cfg::ScaleLink {
 
     int Connect(int, int, const QString&) override { return 0; }
     void Configure(int) override {}
-    int Transact(const QByteArray& request, QByteArray& reply) override {
+    // The answer is chosen when the request goes out, as a scale would; its failure shows at
+    // Receive, where a link's timeouts and closed connections show.
+    int Send(const QByteArray& request) override {
+        if (requests.size() == failingSend) return 14;
         requests.append(request);
-        const Answer answer = responder_ ? responder_(request) : Answer{1, {}};
+        pending_ = responder_ ? responder_(request) : Answer{1, {}};
+        return 0;
+    }
+    int Receive(QByteArray& reply) override {
+        if (!pending_) return 1;
+        const Answer answer = *std::exchange(pending_, std::nullopt);
         reply = answer.reply;
         return answer.result;
     }
 
     QList<QByteArray> requests;
+    qsizetype failingSend = -1;  // the Send made when `requests` holds this many fails
 
   private:
     Responder responder_;
+    std::optional<Answer> pending_;
 };
 
 // The ten header bytes of a reply whose CR stand-in is `standIn` (CR itself: nothing to undo).

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QSemaphore>
 #include <QThread>
 #include <optional>
 
@@ -122,6 +123,38 @@ TEST(TcpLink, PeerThatClosesIsReportedAndReachedAgain) {
         EXPECT_EQ(reply, "again");
         EXPECT_EQ(peer.Requests().back().connection, ++connection) << closing;
     }
+}
+
+// Split exchanges: one reply per request, and a reply still owed when the next request goes out
+// is given up with its connection, however late it comes.
+TEST(TcpLink, SendAndReceiveKeepOneRequestInFlight) {
+    QSemaphore late;
+    TcpPeer peer([&](const PeerRequest& request) {
+        if (request.frame == "owed") return PeerAnswer{Frame("owed reply"), 0, 0, &late};
+        return Echo(request);
+    });
+    ASSERT_TRUE(peer.listening());
+    LinkComponent link;
+    ASSERT_EQ(link.Connect(0, LinkComponent::Tcp, Loopback(peer.port())), LinkComponent::kOk);
+    QByteArray reply("stale");
+    EXPECT_EQ(link.Receive(reply), LinkComponent::kNoLink);
+    EXPECT_TRUE(reply.isEmpty());
+
+    ASSERT_EQ(link.Send("one"), LinkComponent::kOk);
+    ASSERT_EQ(link.Receive(reply), LinkComponent::kOk);
+    EXPECT_EQ(reply, "one");
+    EXPECT_EQ(link.Receive(reply), LinkComponent::kNoLink);
+    EXPECT_TRUE(reply.isEmpty());
+
+    ASSERT_EQ(link.Send("owed"), LinkComponent::kOk);
+    ASSERT_EQ(link.Send("next"), LinkComponent::kOk) << link.LastError().toStdString();
+    late.release();  // the owed reply now goes out on the abandoned connection
+    ASSERT_EQ(link.Receive(reply), LinkComponent::kOk) << link.LastError().toStdString();
+    EXPECT_EQ(reply, "next");
+    const auto requests = peer.Requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[1].connection, 1);
+    EXPECT_EQ(requests[2].connection, 2);
 }
 
 TEST(TcpLink, ScaleRestartedWhileIdleIsReachedAgain) {

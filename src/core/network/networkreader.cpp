@@ -111,19 +111,23 @@ bool NetworkReader::ReadPages(const std::function<QByteArray(int)>& request,
                               const std::function<void(int, const QByteArray&)>& handle) {
     // A cursor that comes back a second time would repeat the same pages for ever: a scale
     // in that state counts as failed instead of hanging the tool.
-    std::set<int> sent;
-    int cursor = 0;
-    do {
-        if (!sent.insert(cursor).second) return false;
+    std::set<int> sent{0};
+    if (link_.Send(request(0)) != 0) return false;
+    for (;;) {
         QByteArray reply;
-        const int result = link_.Transact(request(cursor), reply);
+        const int result = link_.Receive(reply);
         reply = Desescapa_Respuesta(reply);
         if (result != 0 || reply.size() < kPagedReplyMinimum) return false;
         const int count = static_cast<int>(Bytes_A_Numero(reply.mid(10, 2)));
-        cursor = static_cast<int>(Bytes_A_Numero(reply.mid(12, 2)));
+        const int cursor = static_cast<int>(Bytes_A_Numero(reply.mid(12, 2)));
+        // The next page is asked for before this one is handled, so that the scale prepares it
+        // meanwhile. This page is handled whatever happens to that request.
+        const bool asked =
+            cursor != 0 && sent.insert(cursor).second && link_.Send(request(cursor)) == 0;
         handle(count, reply.mid(14));
-    } while (cursor != 0);
-    return true;
+        if (cursor == 0) return true;
+        if (!asked) return false;
+    }
 }
 
 bool NetworkReader::Lee_Estructura(int scale) {
