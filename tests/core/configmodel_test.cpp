@@ -75,8 +75,8 @@ TEST(ConfigModel, TreeKeepsOrderRefusesDuplicatesAndTellsObservers) {
     EXPECT_FALSE(model.AddNode("Red", "Sistema", "again", "sistema"));
     EXPECT_FALSE(model.AddNode("nowhere", "x", "x", "valor"));
     model.ExpandNode("Red");
-    model.SetNodeText("Sistema", "Datos Comunes = 1");
-    model.SetNodeText("absent", "ignored");
+    model.SetNodeText(model.FindNode("Sistema"), "Datos Comunes = 1");
+    model.SetNodeText(model.FindNode("absent"), "ignored");
 
     ASSERT_EQ(model.Nodes().size(), 3u);
     EXPECT_EQ(model.Node(0).children, (std::vector<int>{1, 2}));

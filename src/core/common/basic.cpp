@@ -1,7 +1,9 @@
 #include "common/basic.h"
 
+#include <charconv>
 #include <cmath>
 #include <limits>
+#include <string>
 
 namespace cfg {
 
@@ -15,8 +17,9 @@ bool IsDigit(QChar c) {
 }
 
 // Parses a number at the start of `text`; `end` receives how far it got.
-double ParseNumber(const QString& text, bool skipInnerBlanks, qsizetype& end) {
-    QString number;
+double ParseNumber(QStringView text, bool skipInnerBlanks, qsizetype& end) {
+    // The characters of the number, as the C library reads them ('+' left out).
+    std::string number;
     qsizetype i = 0;
     const auto skip = [&] {
         while (i < text.size() && IsBlank(text[i])) ++i;
@@ -27,20 +30,20 @@ double ParseNumber(const QString& text, bool skipInnerBlanks, qsizetype& end) {
     };
     skip();
     if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
-        number += text[i];
+        if (text[i] == u'-') number += '-';
         next();
     }
     bool digits = false;
     while (i < text.size() && IsDigit(text[i])) {
-        number += text[i];
+        number += static_cast<char>(text[i].unicode());
         digits = true;
         next();
     }
     if (i < text.size() && text[i] == u'.') {
-        number += u'.';
+        number += '.';
         next();
         while (i < text.size() && IsDigit(text[i])) {
-            number += text[i];
+            number += static_cast<char>(text[i].unicode());
             digits = true;
             next();
         }
@@ -52,18 +55,21 @@ double ParseNumber(const QString& text, bool skipInnerBlanks, qsizetype& end) {
     end = i;
     if (i < text.size() && (text[i].toUpper() == u'E' || text[i].toUpper() == u'D')) {
         qsizetype j = i + 1;
-        QString exponent = QStringLiteral("e");
-        if (j < text.size() && (text[j] == u'+' || text[j] == u'-')) exponent += text[j++];
-        qsizetype start = j;
-        while (j < text.size() && IsDigit(text[j])) exponent += text[j++];
+        std::string exponent = "e";
+        if (j < text.size() && (text[j] == u'+' || text[j] == u'-'))
+            exponent += static_cast<char>(text[j++].unicode());
+        const qsizetype start = j;
+        while (j < text.size() && IsDigit(text[j]))
+            exponent += static_cast<char>(text[j++].unicode());
         if (j > start) {
             number += exponent;
             end = j;
         }
     }
-    bool ok = false;
-    const double value = number.toDouble(&ok);
-    return ok ? value : 0;
+    // Out of range either way reads as 0.
+    double value = 0;
+    const auto [ptr, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+    return error == std::errc() && std::isfinite(value) ? value : 0;
 }
 
 }  // namespace
@@ -84,7 +90,7 @@ double LeadingNumber(const QString& text) {
 bool IsNumeric(const QString& text) {
     qsizetype last = text.size();
     while (last > 0 && IsBlank(text[last - 1])) --last;
-    const QString body = text.left(last);
+    const QStringView body = QStringView(text).left(last);
     qsizetype end = 0;
     ParseNumber(body, false, end);
     return end > 0 && end == body.size();

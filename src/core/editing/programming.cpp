@@ -132,8 +132,8 @@ ItemProgrammer::Result ItemProgrammer::Modificar_Valor(const Selection& selectio
             ItemRow& item = model_.Item(result.row);
             item.value = *value;
             item.known = true;
-            model_.SetNodeText(
-                item.key, item.text + QStringLiteral(" = ") + ShownValue(item).value_or(QString()));
+            model_.SetNodeText(model_.FindNode(item.key), item.text + QStringLiteral(" = ") +
+                                                              ShownValue(item).value_or(QString()));
         }
     }
     indicator.Sending(false);
@@ -179,8 +179,8 @@ int ItemProgrammer::ReadMenu(int row, int owner, bool keepGroup) {
         ItemRow& item = model_.Item(match);
         item.value = item.type == kDate ? DateValue(entry.value) : entry.value;
         item.known = true;
-        model_.SetNodeText(
-            item.key, item.text + QStringLiteral(" = ") + ShownValue(item).value_or(QString()));
+        model_.SetNodeText(model_.FindNode(item.key), item.text + QStringLiteral(" = ") +
+                                                          ShownValue(item).value_or(QString()));
     }
     return std::min(decoded, kGroupSize);
 }

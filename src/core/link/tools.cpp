@@ -49,7 +49,7 @@ constexpr std::array<std::uint8_t, 256> MakeOutgoing() {
 }
 constexpr std::array<std::uint8_t, 256> kOutgoing = MakeOutgoing();
 
-std::uint8_t ByteAt(const QByteArray& bytes, qsizetype i) {
+std::uint8_t ByteAt(QByteArrayView bytes, qsizetype i) {
     return static_cast<std::uint8_t>(bytes[i]);
 }
 
@@ -65,14 +65,14 @@ QByteArray Desescapa_Respuesta(const QByteArray& reply) {
     return out;
 }
 
-double Bytes_A_Numero(const QByteArray& bytes) {
+double Bytes_A_Numero(QByteArrayView bytes) {
     double value = 0;
     double weight = 1;
     for (qsizetype i = 0; i < bytes.size(); ++i, weight *= 256) value += ByteAt(bytes, i) * weight;
     return value;
 }
 
-double Bytes_A_Numero_Signo(const QByteArray& bytes) {
+double Bytes_A_Numero_Signo(QByteArrayView bytes) {
     if (bytes.isEmpty() || ByteAt(bytes, bytes.size() - 1) < 128) return Bytes_A_Numero(bytes);
     // Magnitude of the two's complement: one more than the complement of every byte.
     double complement = 0;
@@ -110,9 +110,10 @@ QString Rellena_Ceros(const QString& text, int width) {
     return QString(QStringLiteral("00000000")).left(width - text.size()) + text;
 }
 
-QString Convierte_Texto(const QByteArray& bytes) {
+QString Convierte_Texto(QByteArrayView bytes) {
     QString text(bytes.size(), Qt::Uninitialized);
-    for (qsizetype i = 0; i < bytes.size(); ++i) text[i] = QChar(kIncoming[ByteAt(bytes, i)]);
+    QChar* out = text.data();
+    for (qsizetype i = 0; i < bytes.size(); ++i) out[i] = QChar(kIncoming[ByteAt(bytes, i)]);
     return text;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <cstdint>
 
@@ -14,10 +15,10 @@ namespace cfg {
 QByteArray Desescapa_Respuesta(const QByteArray& reply);
 
 // Unsigned little-endian value of the bytes; 0 for none.
-double Bytes_A_Numero(const QByteArray& bytes);
+double Bytes_A_Numero(QByteArrayView bytes);
 
 // Signed (two's complement) little-endian value of the bytes; 0 for none.
-double Bytes_A_Numero_Signo(const QByteArray& bytes);
+double Bytes_A_Numero_Signo(QByteArrayView bytes);
 
 // `width` bytes, little-endian, of the number rounded to the nearest integer (a half to the
 // even neighbour); negatives in two's complement. Only the low `width` bytes are kept.
@@ -27,7 +28,7 @@ QByteArray Numero_A_Bytes(double number, int width);
 QString Rellena_Ceros(const QString& text, int width);
 
 // Scale bytes to display text, one character per byte.
-QString Convierte_Texto(const QByteArray& bytes);
+QString Convierte_Texto(QByteArrayView bytes);
 
 // Display text to scale bytes, one byte per character.
 QByteArray Convierte_Texto_Balanza(const QString& text);

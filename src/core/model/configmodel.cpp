@@ -1,6 +1,9 @@
 #include "model/configmodel.h"
 
 #include <algorithm>
+#include <charconv>
+#include <string_view>
+#include <utility>
 
 #include "common/basic.h"
 
@@ -9,25 +12,36 @@ namespace cfg {
 namespace keys {
 
 namespace {
-QString Digits(int value, int width) {
-    return QString::number(value).rightJustified(width, u'0');
+// The prefix, then each number in decimal left-padded with "0" to its width (never cut).
+QString MakeKey(std::string_view prefix, int first, int firstWidth, int second = 0,
+                int secondWidth = 0) {
+    char key[48];
+    char* end = std::copy(prefix.begin(), prefix.end(), key);
+    for (const auto& [value, width] : {std::pair{first, firstWidth}, {second, secondWidth}}) {
+        if (width == 0) break;
+        char digits[16];
+        const char* last = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        for (auto n = last - digits; n < width; ++n) *end++ = '0';
+        end = std::copy(static_cast<const char*>(digits), last, end);
+    }
+    return QString::fromLatin1(key, end - key);
 }
 }  // namespace
 
 QString Scale(int number) {
-    return QStringLiteral("bal") + Digits(number, 3);
+    return MakeKey("bal", number, 3);
 }
 QString SystemMenu(int serial) {
-    return QStringLiteral("ms") + Digits(serial, 4);
+    return MakeKey("ms", serial, 4);
 }
 QString ScaleMenu(int number, int serial) {
-    return QStringLiteral("mb") + Digits(number, 3) + Digits(serial, 4);
+    return MakeKey("mb", number, 3, serial, 4);
 }
 QString SystemItem(int serial) {
-    return QStringLiteral("s") + Digits(serial, 4);
+    return MakeKey("s", serial, 4);
 }
 QString ScaleItem(int number, int serial) {
-    return QStringLiteral("b") + Digits(number, 3) + Digits(serial, 4);
+    return MakeKey("b", number, 3, serial, 4);
 }
 
 std::optional<int> ScaleOf(const QString& key) {
@@ -121,8 +135,7 @@ QString ConfigModel::NodeText(const QString& key) const {
     return node < 0 ? QString() : nodes_[node].text;
 }
 
-void ConfigModel::SetNodeText(const QString& key, const QString& text) {
-    const int node = FindNode(key);
+void ConfigModel::SetNodeText(int node, const QString& text) {
     if (node < 0) return;
     nodes_[node].text = text;
     for (ModelObserver* o : observers_) o->NodeTextChanged(node);

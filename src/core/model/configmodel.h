@@ -107,7 +107,7 @@ class ConfigModel {
     const TreeNode& Node(int index) const { return nodes_[index]; }
     const std::vector<TreeNode>& Nodes() const { return nodes_; }
     QString NodeText(const QString& key) const;
-    void SetNodeText(const QString& key, const QString& text);
+    void SetNodeText(int node, const QString& text);  // nothing for a node < 0
     void ExpandNode(const QString& key);
 
     // --- scale list ---

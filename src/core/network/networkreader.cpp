@@ -26,19 +26,22 @@ constexpr int kScaleMenuHard = 202;
 const QString kCommError = QStringLiteral("Error de comunicaciones");
 
 // Byte at `pos` (0-based) of `data`; 0 past the end, as a cut-short record reads.
-int ByteAt(const QByteArray& data, qsizetype pos) {
+int ByteAt(QByteArrayView data, qsizetype pos) {
     return pos < data.size() ? static_cast<unsigned char>(data[pos]) : 0;
 }
 
-// `count` bytes from `pos`, padded with zeros past the end.
-QByteArray BytesAt(const QByteArray& data, qsizetype pos, qsizetype count) {
-    QByteArray out = pos < data.size() ? data.mid(pos, count) : QByteArray();
-    if (out.size() < count) out.append(count - out.size(), '\0');
-    return out;
+// The number in the `count` (at most 4) bytes from `pos`, those past the end read as 0.
+double NumberAt(QByteArrayView data, qsizetype pos, int count, bool isSigned = false) {
+    char bytes[4];
+    for (int i = 0; i < count; ++i) bytes[i] = static_cast<char>(ByteAt(data, pos + i));
+    const QByteArrayView number(bytes, count);
+    return isSigned ? Bytes_A_Numero_Signo(number) : Bytes_A_Numero(number);
 }
 
-QByteArray TextAt(const QByteArray& data, qsizetype pos, qsizetype count) {
-    return pos < data.size() ? data.mid(pos, count) : QByteArray();
+// Up to `count` bytes from `pos`, as many as there are.
+QByteArrayView TextAt(QByteArrayView data, qsizetype pos, qsizetype count) {
+    return pos < data.size() ? data.sliced(pos, std::min(count, data.size() - pos))
+                             : QByteArrayView();
 }
 
 }  // namespace
@@ -97,18 +100,19 @@ bool NetworkReader::Lee_Red() {
 
     const int count = ByteAt(reply, 10);
     for (int i = 0; i < count; ++i) {
-        const QByteArray entry = BytesAt(reply, 11 + 8 * i, 8);
+        const qsizetype entry = 11 + 8 * i;
         ScaleEntry scale;
-        scale.number = ByteAt(entry, 0);
-        scale.mostrador = ByteAt(entry, 1);
-        for (int b = 2; b < 8; ++b) scale.mac += QString::number(ByteAt(entry, b), 16).toUpper();
+        scale.number = ByteAt(reply, entry);
+        scale.mostrador = ByteAt(reply, entry + 1);
+        for (int b = 2; b < 8; ++b)
+            scale.mac += QString::number(ByteAt(reply, entry + b), 16).toUpper();
         model_.Scales().push_back(scale);
     }
     return true;
 }
 
 bool NetworkReader::ReadPages(const std::function<QByteArray(int)>& request,
-                              const std::function<void(int, const QByteArray&)>& handle) {
+                              const std::function<void(int, QByteArrayView)>& handle) {
     // A cursor that comes back a second time would repeat the same pages for ever: a scale
     // in that state counts as failed instead of hanging the tool.
     std::set<int> sent{0};
@@ -118,13 +122,13 @@ bool NetworkReader::ReadPages(const std::function<QByteArray(int)>& request,
         const int result = link_.Receive(reply);
         reply = Desescapa_Respuesta(reply);
         if (result != 0 || reply.size() < kPagedReplyMinimum) return false;
-        const int count = static_cast<int>(Bytes_A_Numero(reply.mid(10, 2)));
-        const int cursor = static_cast<int>(Bytes_A_Numero(reply.mid(12, 2)));
+        const int count = static_cast<int>(NumberAt(reply, 10, 2));
+        const int cursor = static_cast<int>(NumberAt(reply, 12, 2));
         // The next page is asked for before this one is handled, so that the scale prepares it
         // meanwhile. This page is handled whatever happens to that request.
         const bool asked =
             cursor != 0 && sent.insert(cursor).second && link_.Send(request(cursor)) == 0;
-        handle(count, reply.mid(14));
+        handle(count, QByteArrayView(reply).sliced(14));
         if (cursor == 0) return true;
         if (!asked) return false;
     }
@@ -139,10 +143,10 @@ bool NetworkReader::Lee_Estructura(int scale) {
     const auto request = [&](int cursor) {
         return RequestStart(destination, 0x02) + Numero_A_Bytes(cursor, 2) + QByteArray(2, '\0');
     };
-    const auto handle = [&](int count, const QByteArray& data) {
+    const auto handle = [&](int count, QByteArrayView data) {
         qsizetype pos = 0;
         for (int r = 0; r < count && pos < data.size(); ++r) {
-            const int id = static_cast<int>(Bytes_A_Numero(BytesAt(data, pos, 2)));
+            const int id = static_cast<int>(NumberAt(data, pos, 2));
             const int code = ByteAt(data, pos + 2);
             const int order = ByteAt(data, pos + 3);
             const int length = ByteAt(data, pos + 4);
@@ -155,7 +159,7 @@ bool NetworkReader::Lee_Estructura(int scale) {
             qsizetype next = pos + 6 + textLength;
             if (code == kEnumeration && data.size() - pos > textLength + 7) {
                 qsizetype at = next;
-                const auto rest = QByteArrayView(data).sliced(at);
+                const auto rest = data.sliced(at);
                 if (std::any_of(rest.begin(), rest.end(), [](char c) { return c != ' '; })) {
                     for (int o = 0; o < length; ++o) {
                         const int n = ByteAt(data, at);
@@ -211,9 +215,9 @@ bool NetworkReader::Lee_Estructura(int scale) {
     return ReadPages(request, handle);
 }
 
-NetworkReader::ValueEntry NetworkReader::DecodeValueEntry(const QByteArray& data, qsizetype pos) {
+NetworkReader::ValueEntry NetworkReader::DecodeValueEntry(QByteArrayView data, qsizetype pos) {
     ValueEntry entry;
-    entry.id = static_cast<int>(Bytes_A_Numero(BytesAt(data, pos, 2)));
+    entry.id = static_cast<int>(NumberAt(data, pos, 2));
     entry.type = ByteAt(data, pos + 2);
     switch (entry.type) {
         case kEnumeration:
@@ -221,8 +225,7 @@ NetworkReader::ValueEntry NetworkReader::DecodeValueEntry(const QByteArray& data
             entry.length = 4;
             break;
         case kNumber:
-            entry.value =
-                NumberText(Bytes_A_Numero_Signo(BytesAt(data, pos + 3, 4)), ByteAt(data, pos + 7));
+            entry.value = NumberText(NumberAt(data, pos + 3, 4, true), ByteAt(data, pos + 7));
             entry.length = 8;
             break;
         case kString:
@@ -253,7 +256,7 @@ bool NetworkReader::Lee_Valores(int scale) {
     const auto request = [&](int cursor) {
         return RequestStart(destination, 0x00) + Numero_A_Bytes(cursor, 2) + QByteArray(1, '\0');
     };
-    const auto handle = [&](int count, const QByteArray& data) {
+    const auto handle = [&](int count, QByteArrayView data) {
         qsizetype pos = 0;
         for (int e = 0; e < count && pos < data.size(); ++e) {
             const ValueEntry entry = DecodeValueEntry(data, pos);
@@ -267,9 +270,13 @@ bool NetworkReader::Lee_Valores(int scale) {
             item.value = item.type == kDate ? DateValue(entry.value) : entry.value;
             item.known = true;
             const std::optional<QString> shown = ShownValue(item);
-            model_.SetNodeText(
-                item.key,
-                shown ? model_.NodeText(item.key) + QStringLiteral(" = ") + *shown : QString());
+            // After what the node says already: an ID sent twice shows both values.
+            const int node = model_.FindNode(item.key);
+            if (node >= 0) {
+                model_.SetNodeText(
+                    node,
+                    shown ? model_.Node(node).text + QStringLiteral(" = ") + *shown : QString());
+            }
         }
     };
     return ReadPages(request, handle);

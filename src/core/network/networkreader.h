@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <functional>
 
@@ -36,7 +37,7 @@ class NetworkReader {
         int length = 0;  // bytes taken; 0 for a type whose layout is unknown
     };
     // Decodes the entry at `pos` of `data`; missing bytes read as 0.
-    static ValueEntry DecodeValueEntry(const QByteArray& data, qsizetype pos);
+    static ValueEntry DecodeValueEntry(QByteArrayView data, qsizetype pos);
 
     // A number read from a scale divided by its divisor byte (an ASCII digit, 0 for none),
     // in plain decimal with the fewest digits that read back to the same value.
@@ -46,7 +47,7 @@ class NetworkReader {
     // Requests pages with the cursor until a reply's next cursor is 0. `handle` gets the
     // entry count and the data from byte 15 of each reply.
     bool ReadPages(const std::function<QByteArray(int cursor)>& request,
-                   const std::function<void(int count, const QByteArray& data)>& handle);
+                   const std::function<void(int count, QByteArrayView data)>& handle);
 
     ScaleLink& link_;
     ConfigModel& model_;
