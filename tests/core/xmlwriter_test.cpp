@@ -29,6 +29,11 @@ QByteArray Doc(std::initializer_list<std::pair<int, const char*>> lines) {
     return out;
 }
 
+// "<r>" holding an empty block "<c>".
+QByteArray RootWithBlock() {
+    return Doc({{0, kProlog}, {0, "<r>"}, {4, "<c>"}, {4, "</c>"}, {0, ""}, {0, "</r>"}, {0, ""}});
+}
+
 class XmlWriterTest : public ::testing::Test {
   protected:
     QString Path(const QString& name) const { return dir_.filePath(name); }
@@ -38,127 +43,42 @@ class XmlWriterTest : public ::testing::Test {
     QTemporaryDir dir_;
 };
 
-TEST_F(XmlWriterTest, BlockAndLeafInsideTheRoot) {
-    ClsXMLWriter w;
-    EXPECT_EQ(w.document(), "");
-    w.setDocument(Path("a.xml"));
-    w.OpenDoc("r");
-    w.SetSimpleBlock("c");
-    w.SetData("k", "v");
-    w.CloseDoc();
-    EXPECT_EQ(ReadAll(Path("a.xml")), Doc({{0, kProlog},
-                                           {0, "<r>"},
-                                           {4, "<c>"},
-                                           {8, "<k> v </k>"},
-                                           {4, "</c>"},
-                                           {0, ""},
-                                           {0, "</r>"},
-                                           {0, ""}}));
-}
-
-TEST_F(XmlWriterTest, SettingsFileLayout) {
-    ClsXMLWriter w;
-    w.setDocument(Path("data.ini"));
-    w.OpenDoc("cfgtarascope");
-    w.SetData("lang", "org");
-    w.SetData("filepath", "F\\");
-    w.SetData("commode", "0");
-    w.SetSimpleBlock("TCP");
-    w.SetData("tcphost", "");
-    w.SetData("tcpport", "6000");
-    w.EndDataBlock();
-    w.SetSimpleBlock("RS232");
-    w.SetData("serialport", "1");
-    w.SetData("serialspeed", "19200");
-    w.SetData("serialparity", "E");
-    w.SetData("serialbits", "8");
-    w.EndDataBlock();
-    w.CloseDoc();
-    EXPECT_EQ(ReadAll(Path("data.ini")), Doc({{0, kProlog},
-                                              {0, "<cfgtarascope>"},
-                                              {0, "<lang> org </lang>"},
-                                              {0, "<filepath> F\\ </filepath>"},
-                                              {0, "<commode> 0 </commode>"},
-                                              {4, "<TCP>"},
-                                              {8, "<tcphost>  </tcphost>"},
-                                              {8, "<tcpport> 6000 </tcpport>"},
-                                              {4, "</TCP>"},
-                                              {0, ""},
-                                              {4, "<RS232>"},
-                                              {8, "<serialport> 1 </serialport>"},
-                                              {8, "<serialspeed> 19200 </serialspeed>"},
-                                              {8, "<serialparity> E </serialparity>"},
-                                              {8, "<serialbits> 8 </serialbits>"},
-                                              {4, "</RS232>"},
-                                              {0, ""},
-                                              {0, "</cfgtarascope>"},
-                                              {0, ""}}));
-}
-
-TEST_F(XmlWriterTest, ConfigurationFileLayout) {
+// A block's tag goes one step in from the lines around it and its content two; an empty line
+// follows its end tag. CloseDoc ends every block still open.
+TEST_F(XmlWriterTest, NestedBlocks) {
     ClsXMLWriter w;
     w.setDocument(Path("c.xml"));
     w.OpenDoc("TARASCOPE");
+    w.SetData("lang", "org");
     w.SetSimpleBlock("COMMON");
     w.SetDataBlock("MENU", 2, {"id", "text"}, {"3", "Menu 3"});
-    auto option = [&](const char* id, const char* value, const char* length, const char* order,
-                      const char* type) {
-        w.SetDataBlock("OPTION", 2, {"id", "text"}, {id, QStringLiteral("Opcion ") + id});
-        w.SetData("VALUE", value);
-        w.SetData("LENGTH", length);
-        w.SetData("ORDER", order);
-        w.SetData("TYPE", type);
-    };
-    option("12", "2", "1", "4", "number");
+    w.SetData("VALUE", "2");
     w.EndDataBlock();
-    option("15", "1", "1", "5", "enum");
     w.SetSimpleBlock("AVAILABLE");
     w.SetData("ITEM", "NO");
-    w.SetData("ITEM", "SI");
-    w.EndDataBlock();
-    w.EndDataBlock();
     w.EndDataBlock();
     w.EndDataBlock();
     w.SetDataBlock("SCALE", 1, {"number"}, {"2"});
-    w.SetDataBlock("MENU", 2, {"id", "text"}, {"7", "Menu 7"});
-    option("152", "~ABC~", "20", "1", "string");
+    w.SetSimpleBlock("MENU");
+    w.SetData("VALUE", "~ABC~");
     w.CloseDoc();
     EXPECT_EQ(ReadAll(Path("c.xml")), Doc({{0, kProlog},
                                            {0, "<TARASCOPE>"},
+                                           {0, "<lang> org </lang>"},
                                            {4, "<COMMON>"},
                                            {12, "<MENU id=\"3\" text=\"Menu 3\">"},
-                                           {20, "<OPTION id=\"12\" text=\"Opcion 12\">"},
-                                           {24, "<VALUE> 2 </VALUE>"},
-                                           {24, "<LENGTH> 1 </LENGTH>"},
-                                           {24, "<ORDER> 4 </ORDER>"},
-                                           {24, "<TYPE> number </TYPE>"},
-                                           {20, "</OPTION>"},
-                                           {0, ""},
-                                           {20, "<OPTION id=\"15\" text=\"Opcion 15\">"},
-                                           {24, "<VALUE> 1 </VALUE>"},
-                                           {24, "<LENGTH> 1 </LENGTH>"},
-                                           {24, "<ORDER> 5 </ORDER>"},
-                                           {24, "<TYPE> enum </TYPE>"},
-                                           {28, "<AVAILABLE>"},
-                                           {32, "<ITEM> NO </ITEM>"},
-                                           {32, "<ITEM> SI </ITEM>"},
-                                           {28, "</AVAILABLE>"},
-                                           {0, ""},
-                                           {20, "</OPTION>"},
-                                           {0, ""},
+                                           {16, "<VALUE> 2 </VALUE>"},
                                            {12, "</MENU>"},
+                                           {0, ""},
+                                           {12, "<AVAILABLE>"},
+                                           {16, "<ITEM> NO </ITEM>"},
+                                           {12, "</AVAILABLE>"},
                                            {0, ""},
                                            {4, "</COMMON>"},
                                            {0, ""},
                                            {4, "<SCALE number=\"2\">"},
-                                           {12, "<MENU id=\"7\" text=\"Menu 7\">"},
-                                           {20, "<OPTION id=\"152\" text=\"Opcion 152\">"},
-                                           {24, "<VALUE> ~ABC~ </VALUE>"},
-                                           {24, "<LENGTH> 20 </LENGTH>"},
-                                           {24, "<ORDER> 1 </ORDER>"},
-                                           {24, "<TYPE> string </TYPE>"},
-                                           {20, "</OPTION>"},
-                                           {0, ""},
+                                           {12, "<MENU>"},
+                                           {16, "<VALUE> ~ABC~ </VALUE>"},
                                            {12, "</MENU>"},
                                            {0, ""},
                                            {4, "</SCALE>"},
@@ -176,11 +96,6 @@ TEST_F(XmlWriterTest, LinesOfSingleCalls) {
         QByteArray tail;
     };
     const std::vector<Case> cases = {
-        {"two attributes",
-         [](ClsXMLWriter& w) {
-             w.SetDataBlock("MENU", 2, {"id", "text"}, {"3", "A"});
-         },
-         Doc({{4, "<MENU id=\"3\" text=\"A\">"}, {4, "</MENU>"}, {0, ""}}) + rootEnd},
         {"count below the list sizes",
          [](ClsXMLWriter& w) {
              w.SetDataBlock("M", 1, {"id", "text"}, {"3", "A"});
@@ -203,15 +118,10 @@ TEST_F(XmlWriterTest, LinesOfSingleCalls) {
         {"one byte per character",
          [](ClsXMLWriter& w) { w.SetData("k", QString::fromUtf8("\xc3\xb1\xc3\xa9\xe2\x82\xac")); },
          QByteArray("<k> \xf1\xe9? </k>\r\n") + rootEnd},
-        {"end tag with no element open writes nothing",
-         [](ClsXMLWriter& w) {
-             w.EndDataBlock();  // the root
-             w.EndDataBlock();
-         },
-         rootEnd},
-        {"negative indent level writes no spaces",
+        {"past the root: end tags write nothing, lines no spaces",
          [](ClsXMLWriter& w) {
              w.EndDataBlock();  // the root: level -2 from here
+             w.EndDataBlock();
              w.SetData("x", "1");
              w.SetSimpleBlock("b");
              w.SetData("y", "2");
@@ -229,35 +139,6 @@ TEST_F(XmlWriterTest, LinesOfSingleCalls) {
     }
 }
 
-TEST_F(XmlWriterTest, CloseWithoutOpenAndTwice) {
-    {
-        ClsXMLWriter w;
-        w.setDocument(Path("never.xml"));
-        w.EndDataBlock();
-        w.CloseDoc();
-        w.CloseDoc();
-    }
-    EXPECT_TRUE(Entries().isEmpty());
-
-    ClsXMLWriter w;
-    w.setDocument(Path("a.xml"));
-    w.OpenDoc("r");
-    w.CloseDoc();
-    const QByteArray once = ReadAll(Path("a.xml"));
-    EXPECT_EQ(once, Doc({{0, kProlog}, {0, "<r>"}, {0, "</r>"}, {0, ""}}));
-    w.CloseDoc();
-    EXPECT_EQ(ReadAll(Path("a.xml")), once);
-
-    // Reused for another file, starting again at no indentation.
-    w.setDocument(Path("b.xml"));
-    w.OpenDoc("s");
-    w.SetData("k", "v");
-    w.CloseDoc();
-    EXPECT_EQ(ReadAll(Path("b.xml")),
-              Doc({{0, kProlog}, {0, "<s>"}, {0, "<k> v </k>"}, {0, "</s>"}, {0, ""}}));
-    EXPECT_EQ(ReadAll(Path("a.xml")), once);
-}
-
 TEST_F(XmlWriterTest, OpenFailuresAndMisuse) {
     ClsXMLWriter w;
     try {
@@ -267,8 +148,12 @@ TEST_F(XmlWriterTest, OpenFailuresAndMisuse) {
         EXPECT_EQ(e.code(), XmlError::NoDocument);
         EXPECT_EQ(e.text(), "No document to open");
     }
+    w.setDocument(Path("never.xml"));
     EXPECT_THROW(w.SetData("k", "v"), XmlWriteError);
     EXPECT_THROW(w.SetSimpleBlock("k"), XmlWriteError);
+    w.EndDataBlock();
+    w.CloseDoc();
+    EXPECT_TRUE(Entries().isEmpty());
 
     // A failed OpenDoc leaves the document being written as it was.
     w.setDocument(Path("good.xml"));
@@ -309,13 +194,14 @@ TEST_F(XmlWriterTest, FileReplacedOnlyWhenComplete) {
 
     // Opening another document completes the one still open.
     w.setDocument(Path("b.xml"));
-    w.OpenDoc("s");
-    EXPECT_EQ(
-        ReadAll(Path("a.xml")),
-        Doc({{0, kProlog}, {0, "<r>"}, {4, "<c>"}, {4, "</c>"}, {0, ""}, {0, "</r>"}, {0, ""}}));
+    w.OpenDoc("r");
+    EXPECT_EQ(ReadAll(Path("a.xml")), RootWithBlock());
     EXPECT_EQ(ReadAll(Path("b.xml")), "old b");
+    w.SetSimpleBlock("c");  // indented afresh
     w.CloseDoc();
-    EXPECT_EQ(ReadAll(Path("b.xml")), Doc({{0, kProlog}, {0, "<s>"}, {0, "</s>"}, {0, ""}}));
+    EXPECT_EQ(ReadAll(Path("b.xml")), RootWithBlock());
+    w.CloseDoc();  // nothing more to complete
+    EXPECT_EQ(ReadAll(Path("b.xml")), RootWithBlock());
     EXPECT_EQ(Entries(), QStringList({"a.xml", "b.xml"}));
 }
 
@@ -367,8 +253,6 @@ TEST_F(XmlWriterTest, FailedRenameKeepsNothing) {
 }
 
 TEST_F(XmlWriterTest, DestructorCompletesUnlessUnwinding) {
-    const QByteArray complete =
-        Doc({{0, kProlog}, {0, "<r>"}, {4, "<c>"}, {4, "</c>"}, {0, ""}, {0, "</r>"}, {0, ""}});
     auto start = [](ClsXMLWriter& w, const QString& path) {
         w.setDocument(path);
         w.OpenDoc("r");
@@ -378,7 +262,7 @@ TEST_F(XmlWriterTest, DestructorCompletesUnlessUnwinding) {
         ClsXMLWriter w;
         start(w, Path("plain.xml"));
     }
-    EXPECT_EQ(ReadAll(Path("plain.xml")), complete);
+    EXPECT_EQ(ReadAll(Path("plain.xml")), RootWithBlock());
 
     WriteAll(Path("thrown.xml"), "old");
     try {
@@ -402,7 +286,7 @@ TEST_F(XmlWriterTest, DestructorCompletesUnlessUnwinding) {
         throw std::runtime_error("unwinding");
     } catch (const std::runtime_error&) {
     }
-    EXPECT_EQ(ReadAll(Path("nested.xml")), complete);
+    EXPECT_EQ(ReadAll(Path("nested.xml")), RootWithBlock());
     EXPECT_EQ(Entries(), QStringList({"nested.xml", "plain.xml", "thrown.xml"}));
 }
 

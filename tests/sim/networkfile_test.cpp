@@ -73,15 +73,29 @@ void ExpectSameReplies(const Network& a, const Network& b) {
     }
 }
 
-TEST(SimNetworkFile, DefaultNetworkRoundTrip) {
-    const Network original = DefaultNetwork();
-    ASSERT_EQ(Validate(original), QString());
+TEST(SimNetworkFile, NetworksSurviveTheRoundTrip) {
+    const Network big = GenerateNetwork(60, 400);
+    EXPECT_EQ(big.scales.size(), 60);
+    EXPECT_EQ(std::count_if(big.shared.cbegin(), big.shared.cend(),
+                            [](const Record& r) { return !r.IsMenu(); }),
+              400);
+    EXPECT_EQ(GenerateNetwork(60, 400), big);  // deterministic
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("red.xml"));
-    QString error;
-    ASSERT_TRUE(WriteNetworkFile(original, path, &error)) << error.toStdString();
-
-    const QByteArray bytes = cfgtest::ReadAll(path);
+    const std::pair<const char*, Network> networks[] = {{"built-in", DefaultNetwork()},
+                                                        {"generated", big}};
+    for (const auto& [name, original] : networks) {
+        ASSERT_EQ(Validate(original), QString()) << name;
+        QString error;
+        ASSERT_TRUE(WriteNetworkFile(original, path, &error)) << error.toStdString();
+        const std::optional<Network> read = ReadNetworkFile(path, &error);
+        ASSERT_TRUE(read) << error.toStdString();
+        EXPECT_EQ(*read, original) << name;
+        ExpectSameReplies(original, *read);
+        // Written again, byte for byte the same file.
+        EXPECT_EQ(WriteNetworkXml(*read), cfgtest::ReadAll(path)) << name;
+    }
+    const QByteArray bytes = WriteNetworkXml(DefaultNetwork());
     EXPECT_TRUE(bytes.startsWith("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"));
     // One byte per character, Latin-1: "Versión", "Peña".
     EXPECT_TRUE(bytes.contains("text=\"Versi\xF3n programa\""));
@@ -90,28 +104,6 @@ TEST(SimNetworkFile, DefaultNetworkRoundTrip) {
                        "a Hermanos Pe\xF1"
                        "a\""));
     EXPECT_TRUE(bytes.contains("value=\" Mercado Central \""));
-
-    const std::optional<Network> read = ReadNetworkFile(path, &error);
-    ASSERT_TRUE(read) << error.toStdString();
-    EXPECT_EQ(*read, original);
-    ExpectSameReplies(original, *read);
-    // Written again, byte for byte the same file.
-    EXPECT_EQ(WriteNetworkXml(*read), bytes);
-}
-
-TEST(SimNetworkFile, GeneratedNetworkRoundTrip) {
-    const Network big = GenerateNetwork(60, 400);
-    ASSERT_EQ(Validate(big), QString());
-    EXPECT_EQ(big.scales.size(), 60);
-    EXPECT_EQ(std::count_if(big.shared.cbegin(), big.shared.cend(),
-                            [](const Record& r) { return !r.IsMenu(); }),
-              400);
-    EXPECT_EQ(GenerateNetwork(60, 400), big);  // deterministic
-    QString error;
-    const std::optional<Network> read = ReadNetworkXml(WriteNetworkXml(big), &error);
-    ASSERT_TRUE(read) << error.toStdString();
-    EXPECT_EQ(*read, big);
-    ExpectSameReplies(big, *read);
 }
 
 TEST(SimNetworkFile, ReadsAHandWrittenFile) {

@@ -26,6 +26,12 @@ using simtest::Request;
 using simtest::Undo;
 
 const QByteArray kReadNetwork = Request(0, 0, 0x03) + Bytes({0});
+// The built-in network's four scales.
+const QByteArray kDefaultNetworkReply = Bytes({0x02, 0x7E, 0, 0, 0x0D, 0, 0, 0, 0, 0x08, 4}) +
+                                        Bytes({1, 1, 0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E}) +
+                                        Bytes({2, 1, 0x00, 0x1E, 0xC0, 0x05, 0x7F, 0x12}) +
+                                        Bytes({3, 2, 0x00, 0x1E, 0xC0, 0xA4, 0x0D, 0x31}) +
+                                        Bytes({7, 3, 0x00, 0x1E, 0xC0, 0xB2, 0x09, 0xE0});
 
 QString ProgramPath() {
     return QCoreApplication::applicationDirPath() + QStringLiteral("/cfgtarascope-sim");
@@ -91,10 +97,7 @@ TEST(SimProgram, ServesTheDefaultNetworkAndStopsOnSigterm) {
     ASSERT_TRUE(client.Connect(program.port));
     const std::optional<QByteArray> reply = client.Transact(kReadNetwork);
     ASSERT_TRUE(reply);
-    EXPECT_EQ(Undo(*reply), Bytes({0x02, 0x7E, 0,    0,    0x0D, 0,    0,    0,    0,    0x08, 4,
-                                   1,    1,    0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E, 2,    1,    0x00,
-                                   0x1E, 0xC0, 0x05, 0x7F, 0x12, 3,    2,    0x00, 0x1E, 0xC0, 0xA4,
-                                   0x0D, 0x31, 7,    3,    0x00, 0x1E, 0xC0, 0xB2, 0x09, 0xE0}));
+    EXPECT_EQ(Undo(*reply), kDefaultNetworkReply);
     EXPECT_TRUE(program.StopCleanly());
 }
 
@@ -102,18 +105,15 @@ TEST(SimProgram, WritesItsNetworksAndServesAFile) {
     QTemporaryDir dir;
     const QString builtIn = dir.filePath(QStringLiteral("default.xml"));
     const QString generated = dir.filePath(QStringLiteral("big.xml"));
-    ASSERT_EQ(RunToEnd({QStringLiteral("--write-default"), builtIn}), 0);
+    ASSERT_EQ(RunToEnd({"--write-default", builtIn}), 0);
     EXPECT_EQ(cfgtest::ReadAll(builtIn), WriteNetworkXml(DefaultNetwork()));
-    ASSERT_EQ(RunToEnd({QStringLiteral("--generate"), QStringLiteral("5,30"),
-                        QStringLiteral("--write-default"), generated}),
-              0);
+    ASSERT_EQ(RunToEnd({"--generate", "5,30", "--write-default", generated}), 0);
     EXPECT_EQ(cfgtest::ReadAll(generated), WriteNetworkXml(GenerateNetwork(5, 30)));
 
     const QString small = dir.filePath(QStringLiteral("small.xml"));
     ASSERT_TRUE(WriteNetworkFile(simtest::SmallNetwork(), small, nullptr));
     Program program;
-    ASSERT_TRUE(program.Start(
-        {QStringLiteral("--network"), small, QStringLiteral("--port"), QStringLiteral("0")}));
+    ASSERT_TRUE(program.Start({"--network", small, "--port", "0"}));
     simtest::Client client;
     ASSERT_TRUE(client.Connect(program.port));
     const std::optional<QByteArray> reply = client.Transact(kReadNetwork);
@@ -122,43 +122,46 @@ TEST(SimProgram, WritesItsNetworksAndServesAFile) {
               Bytes({2, 5, 2, 0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E, 9, 0, 1, 2, 3, 4, 5, 6}));
 }
 
-TEST(SimProgram, RefusesBadCommandLinesAndFiles) {
+TEST(SimProgram, ExitStatusAndMessageOfRunsThatEnd) {
     QTemporaryDir dir;
     const QString bad = dir.filePath(QStringLiteral("bad.xml"));
     cfgtest::WriteAll(bad, "<NETWORK><SYSTEM><OPTION id=\"1\" type=\"bogus\"/></SYSTEM></NETWORK>");
+    const QString plain = dir.filePath(QStringLiteral("plain"));
+    cfgtest::WriteAll(plain, "keep");
     struct Case {
         QStringList args;
         int status;
         const char* message;
     };
     const Case cases[] = {
-        {{QStringLiteral("--bogus")}, 2, "unknown option --bogus"},
-        {{QStringLiteral("--port")}, 2, "--port"},
-        {{QStringLiteral("--port"), QStringLiteral("70000")}, 2, "--port"},
-        {{QStringLiteral("--generate"), QStringLiteral("0,10")}, 2, "--generate"},
-        {{QStringLiteral("--page-size"), QStringLiteral("0")}, 2, "--page-size"},
-        {{QStringLiteral("--refuse"), QStringLiteral("1,x")}, 2, "--refuse"},
-        {{QStringLiteral("--network"), bad, QStringLiteral("--generate"), QStringLiteral("2,2")},
-         2,
-         "exclude"},
-        {{QStringLiteral("--network"), bad}, 1, "not an item type"},
-        {{QStringLiteral("--network"), dir.filePath(QStringLiteral("none.xml"))}, 1, "none.xml"},
+        {{"--bogus"}, 2, "unknown option --bogus"},
+        {{"--port"}, 2, "--port"},
+        {{"--port", "70000"}, 2, "--port"},
+        {{"--generate", "0,10"}, 2, "--generate"},
+        {{"--page-size", "0"}, 2, "--page-size"},
+        {{"--refuse", "1,x"}, 2, "--refuse"},
+        {{"--network", bad, "--generate", "2,2"}, 2, "exclude"},
+        {{"--network", bad}, 1, "not an item type"},
+        {{"--network", dir.filePath(QStringLiteral("none.xml"))}, 1, "none.xml"},
+        // The pseudo-terminal's link never replaces a file.
+        {{"--pty", plain}, 1, "not a symbolic link"},
+        {{"--help"}, 0, ""},
+        {{"--max-seconds", "1"}, 0, ""},
     };
     for (const Case& c : cases) {
         QByteArray err;
         EXPECT_EQ(RunToEnd(c.args, &err), c.status) << c.args.join(QLatin1Char(' ')).toStdString();
         EXPECT_TRUE(err.contains(c.message)) << err.toStdString();
     }
-    EXPECT_EQ(RunToEnd({QStringLiteral("--help")}), 0);
+    EXPECT_EQ(cfgtest::ReadAll(plain), QByteArray("keep"));
 }
 
 TEST(SimProgram, FaultOptionsFromTheCommandLine) {
     QTemporaryDir dir;
     const QString record = dir.filePath(QStringLiteral("requests.txt"));
     Program program;
-    ASSERT_TRUE(program.Start({QStringLiteral("--record"), record, QStringLiteral("--refuse=20,31"),
-                               QStringLiteral("--silent-after"), QStringLiteral("2"),
-                               QStringLiteral("--seed"), QStringLiteral("3")}));
+    ASSERT_TRUE(program.Start(
+        {"--record", record, "--refuse=20,31", "--silent-after", "2", "--seed", "3"}));
     simtest::Client client;
     ASSERT_TRUE(client.Connect(program.port));
     // "Pie de ticket" is refused as asked, whatever its value.
@@ -172,13 +175,6 @@ TEST(SimProgram, FaultOptionsFromTheCommandLine) {
                                             kReadNetwork.toHex(' ').toUpper() + '\n' +
                                             kReadNetwork.toHex(' ').toUpper() + '\n');
     EXPECT_TRUE(program.StopCleanly());
-}
-
-TEST(SimProgram, MaxSecondsEndsTheRun) {
-    Program program;
-    ASSERT_TRUE(program.Start({QStringLiteral("--max-seconds"), QStringLiteral("1")}));
-    EXPECT_TRUE(program.process.waitForFinished(10000));
-    EXPECT_EQ(program.process.exitCode(), 0);
 }
 
 // A blocking client on the slave side of the pseudo-terminal, as a serial port would be.
@@ -202,22 +198,18 @@ class Line {
         if (::write(fd_, out.constData(), static_cast<size_t>(out.size())) != out.size())
             return std::nullopt;
         QByteArray in;
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < 5000) {
-            if (in.size() >= 2) {
-                const int n = static_cast<std::uint8_t>(in[0]) | static_cast<std::uint8_t>(in[1])
-                                                                     << 8;
-                if (in.size() >= 2 + n) return in.mid(2, n);
-            }
+        const auto length = [&in] {
+            return static_cast<std::uint8_t>(in[0]) | static_cast<std::uint8_t>(in[1]) << 8;
+        };
+        while (in.size() < 2 || in.size() < 2 + length()) {
             pollfd p{fd_, POLLIN, 0};
-            if (::poll(&p, 1, 100) <= 0) continue;
             char buffer[512];
+            if (::poll(&p, 1, 5000) <= 0) return std::nullopt;
             const ssize_t got = ::read(fd_, buffer, sizeof buffer);
             if (got <= 0) return std::nullopt;
             in.append(buffer, static_cast<qsizetype>(got));
         }
-        return std::nullopt;
+        return in.mid(2, length());
     }
 
   private:
@@ -228,44 +220,23 @@ TEST(SimProgram, PseudoTerminalAnswersThroughItsLink) {
     QTemporaryDir dir;
     const QString link = dir.filePath(QStringLiteral("ttySIM0"));
     Program program;
-    ASSERT_TRUE(program.Start(
-        {QStringLiteral("--pty"), link, QStringLiteral("--close-after"), QStringLiteral("1")}));
-    const QString first = program.ReadLine();
-    ASSERT_TRUE(first.startsWith(QStringLiteral("pty /dev/pts/"))) << first.toStdString();
-    EXPECT_EQ(QFileInfo(link).symLinkTarget(), first.mid(4));
-    {
+    ASSERT_TRUE(program.Start({"--pty", link, "--close-after", "1"}));
+    // Each request on the pseudo-terminal the link points to at the time.
+    const auto ask = [&](const QByteArray& request) {
+        const QString pty = program.ReadLine();
+        EXPECT_TRUE(pty.startsWith(QStringLiteral("pty /dev/pts/"))) << pty.toStdString();
+        EXPECT_EQ(QFileInfo(link).symLinkTarget(), pty.mid(4));
         Line line(link);
-        ASSERT_TRUE(line.open());
-        const std::optional<QByteArray> reply = line.Transact(kReadNetwork);
-        ASSERT_TRUE(reply);
-        EXPECT_EQ(Undo(*reply).mid(10, 1), Bytes({4}));
-        EXPECT_EQ(Undo(*reply).size(), 43);
-    }
+        const std::optional<QByteArray> reply = line.open() ? line.Transact(request) : std::nullopt;
+        EXPECT_TRUE(reply) << pty.toStdString();
+        return reply ? Undo(*reply) : QByteArray();
+    };
+    EXPECT_EQ(ask(kReadNetwork), kDefaultNetworkReply);
     // After the one request the scale "restarts" on a new pseudo-terminal behind the same link.
-    const QString second = program.ReadLine();
-    ASSERT_TRUE(second.startsWith(QStringLiteral("pty /dev/pts/"))) << second.toStdString();
-    EXPECT_EQ(QFileInfo(link).symLinkTarget(), second.mid(4));
-    {
-        Line line(link);
-        ASSERT_TRUE(line.open());
-        const std::optional<QByteArray> reply =
-            line.Transact(Request(0x02, 7, 0x00) + Bytes({4, 0, 1}));
-        ASSERT_TRUE(reply);
-        // Menu 4 of scale 7 holds the group 152 to 157 and 158.
-        EXPECT_EQ(Undo(*reply).mid(10, 2), Bytes({7, 0}));
-    }
+    // Menu 4 of scale 7 holds the group 152 to 157 and 158.
+    EXPECT_EQ(ask(Request(0x02, 7, 0x00) + Bytes({4, 0, 1})).mid(10, 2), Bytes({7, 0}));
     EXPECT_TRUE(program.StopCleanly());
     EXPECT_FALSE(QFileInfo(link).isSymLink());
-}
-
-TEST(SimProgram, PseudoTerminalRefusesToReplaceAFile) {
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("plain"));
-    cfgtest::WriteAll(file, "keep");
-    QByteArray err;
-    EXPECT_EQ(RunToEnd({QStringLiteral("--pty"), file}, &err), 1);
-    EXPECT_TRUE(err.contains("not a symbolic link")) << err.toStdString();
-    EXPECT_EQ(cfgtest::ReadAll(file), QByteArray("keep"));
 }
 
 }  // namespace

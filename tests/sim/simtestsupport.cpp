@@ -36,60 +36,48 @@ QByteArray Framed(const QByteArray& frame) {
 
 namespace {
 
-Record Item(int id, int code, int order, int length, const char* text) {
+Record Item(int id, int code, int order, int length, const char* text, Value value = {}) {
     Record r;
     r.id = id;
     r.code = code;
     r.order = order;
     r.length = length;
     r.text = QByteArray(text);
+    r.value = std::move(value);
     return r;
-}
-
-Record Menu(int id, int code, const char* text) {
-    return Item(id, code, 0, 0, text);
 }
 
 }  // namespace
 
 Network SmallNetwork() {
     Network n;
-    Record version = Item(7, kString, 0, 5, "Ver");
-    version.value.bytes = "ab";
-    Record yesNo = Item(13, kEnumeration, 1, 2, "Id");
+    Record yesNo = Item(13, kEnumeration, 1, 2, "Id", {1, {}});
     yesNo.options = {QByteArray("No"), QByteArray("S\xA1")};
-    yesNo.value.number = 1;
-    Record tare = Item(2, kNumber, 2, 3, "Tara");
+    Record tare = Item(2, kNumber, 2, 3, "Tara", {1234, {}});
     tare.divisor = '2';
-    tare.value.number = 1234;
-    Record name = Item(3, kString, 3, 4, "Nom");
-    name.value.bytes =
-        "Pe\xA4"
-        "a";
-    Record date = Item(4, kDate, 4, 8, "Fecha");
-    date.value.bytes = "311299";
-    Record readOnly = Item(5, kNumber, 120, 3, "RO");
-    readOnly.value.number = -1;
-    Record noOptions = Item(6, kEnumeration, 5, 0, "Modo");
-    Record skipped = Item(8, kNumber, 1, 2, "X");
-    skipped.value.number = 13;
-    n.system = {version,   Menu(1, kSystemMenu, "Gen"), yesNo,  tare, name, date, readOnly,
-                noOptions, Menu(2, kScaleMenu, "B"),    skipped};
+    n.system = {Item(7, kString, 0, 5, "Ver", {0, "ab"}),
+                Item(1, kSystemMenu, 0, 0, "Gen"),
+                yesNo,
+                tare,
+                Item(3, kString, 3, 4, "Nom", {0, "Pe\xA4\x61"}),
+                Item(4, kDate, 4, 8, "Fecha", {0, "311299"}),
+                Item(5, kNumber, 120, 3, "RO", {-1, {}}),
+                Item(6, kEnumeration, 5, 0, "Modo"),
+                Item(2, kScaleMenu, 0, 0, "B"),
+                Item(8, kNumber, 1, 2, "X", {13, {}})};
 
-    n.shared.append(Menu(1, kScaleMenu, "Bal"));
+    n.shared.append(Item(1, kScaleMenu, 0, 0, "Bal"));
     for (int i = 0; i < 6; ++i) {
-        Record line = Item(152 + i, kString, i + 1, 4, "L");
+        Record line = Item(152 + i, kString, i + 1, 4, "L", {0, QByteArray(1, char('a' + i))});
         line.text.append(static_cast<char>('1' + i));
-        line.value.bytes = QByteArray(1, static_cast<char>('a' + i));
         n.shared.append(line);
     }
     Record offset = Item(20, kNumber, 7, 2, "Despl vertical");
     offset.allowNegative = true;
     n.shared.append(offset);
-    n.shared.append(Menu(3, kHardwareMenu, "Hw"));
-    Record sharedYesNo = yesNo;
-    sharedYesNo.value.number = 0;
-    n.shared.append(sharedYesNo);
+    n.shared.append(Item(3, kHardwareMenu, 0, 0, "Hw"));
+    yesNo.value.number = 0;
+    n.shared.append(yesNo);
 
     Scale five{5, 2, QByteArray("\x00\x0A\x1B\x2C\x3D\x4E", 6), {}};
     Scale nine{9, 0, QByteArray("\x01\x02\x03\x04\x05\x06", 6), {}};
@@ -112,17 +100,16 @@ void Client::SendRaw(const QByteArray& bytes) {
 bool Client::Fill(qsizetype size, int timeoutMs) {
     QElapsedTimer clock;
     clock.start();
-    while (buffer_.size() < size) {
+    for (;;) {
         buffer_.append(socket_.readAll());
-        if (buffer_.size() >= size) break;
+        if (buffer_.size() >= size) return true;
         const qint64 left = timeoutMs - clock.elapsed();
-        if (left <= 0 || socket_.state() != QAbstractSocket::ConnectedState) return false;
-        if (!socket_.waitForReadyRead(static_cast<int>(left))) {
+        if (left <= 0 || socket_.state() != QAbstractSocket::ConnectedState ||
+            !socket_.waitForReadyRead(static_cast<int>(left))) {
             buffer_.append(socket_.readAll());
             return buffer_.size() >= size;
         }
     }
-    return true;
 }
 
 std::optional<QByteArray> Client::Receive(int timeoutMs) {
