@@ -4,11 +4,13 @@
 
 #include <QTemporaryDir>
 
+#include "itemrows.h"
 #include "model/configmodel.h"
 #include "support/testsupport.h"
 #include "xml/xmlerror.h"
 
 using cfgtest::ReadAll;
+using cfgtest::Row;
 
 namespace cfg {
 namespace {
@@ -17,21 +19,6 @@ QByteArray Lines(std::initializer_list<const char*> lines) {
     QByteArray out;
     for (const char* line : lines) out += QByteArray(line) + "\r\n";
     return out;
-}
-
-ItemRow Item(int id, int type, const QString& text, const QString& value, int length, int order,
-             const QString& menuKey, QStringList options = {}) {
-    ItemRow row;
-    row.id = id;
-    row.type = type;
-    row.text = text;
-    row.value = value;
-    row.length = length;
-    row.order = order;
-    row.menuKey = menuKey;
-    row.options = std::move(options);
-    row.known = true;
-    return row;
 }
 
 class ConfigSaveTest : public ::testing::Test {
@@ -48,9 +35,9 @@ class ConfigSaveTest : public ::testing::Test {
 TEST_F(ConfigSaveTest, WorkedExampleByteForByte) {
     model.AppendMenu({0, 3, "Menu 3", "ms0001"});
     model.AppendMenu({2, 7, "Menu 7", "mb0020001"});
-    model.AppendItem(Item(12, kNumber, "Opcion 12", "2", 1, 4, "ms0001"));
-    model.AppendItem(Item(15, kEnumeration, "Opcion 15", "1", 1, 5, "ms0001", {"NO", "SI"}));
-    model.AppendItem(Item(152, kString, "Opcion 152", " ABC ", 20, 1, "mb0020001"));
+    model.AppendItem(Row(0, 12, kNumber, 1, 4, "2", "ms0001"));
+    model.AppendItem(Row(0, 15, kEnumeration, 1, 5, "1", "ms0001", {"NO", "SI"}));
+    model.AppendItem(Row(0, 152, kString, 20, 1, " ABC ", "mb0020001"));
     EXPECT_EQ(Save(true, {2}), Lines({"<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>",
                                       "<TARASCOPE>",
                                       "    <COMMON>",
@@ -107,39 +94,39 @@ TEST_F(ConfigSaveTest, EdgesOfTheFormat) {
     model.AppendMenu({0, 1, "Comun", "ms0001"});
     model.AppendMenu({4, 2, "Vacio", "mb0040001"});
     model.AppendMenu({5, 3, "Grupo", "mb0050001"});
-    model.AppendItem(Item(153, kString, "G", " X ", 9, 1, "ms0001"));
-    model.AppendItem(Item(40, 6, "Raro", "", 1, 1, "mb0050001"));
-    model.AppendItem(Item(41, kEnumeration, "Sin", "0", 0, 1, "mb0050001"));
-    model.AppendItem(Item(152, kString, "A", " ", 9, 1, "mb0050001"));
-    model.AppendItem(Item(153, kString, "B", " X ", 9, 1, "mb0050001"));
-    model.AppendItem(Item(154, kString, "C", "  Y", 9, 1, "mb0050001"));
-    model.AppendItem(Item(158, kString, "D", " Z ", 9, 1, "mb0050001"));
-    model.AppendItem(Item(60, kNumber, "Neg", "-5", 4, 120, "mb0050001"));
+    model.AppendItem(Row(0, 153, kString, 9, 1, " X ", "ms0001"));
+    model.AppendItem(Row(0, 40, 6, 1, 1, "", "mb0050001"));
+    model.AppendItem(Row(0, 41, kEnumeration, 0, 1, "0", "mb0050001"));
+    model.AppendItem(Row(0, 152, kString, 9, 1, " ", "mb0050001"));
+    model.AppendItem(Row(0, 153, kString, 9, 1, " X ", "mb0050001"));
+    model.AppendItem(Row(0, 154, kString, 9, 1, "  Y", "mb0050001"));
+    model.AppendItem(Row(0, 158, kString, 9, 1, " Z ", "mb0050001"));
+    model.AppendItem(Row(0, 60, kNumber, 4, 120, "-5", "mb0050001"));
     const QByteArray text = Save(true, {4, 5, 9});
-    // Under COMMON the value keeps its spaces: two on each side of X.
-    EXPECT_TRUE(text.contains("<VALUE>  X  </VALUE>\r\n"));
-    // A menu without items is still written; a scale without menus is an empty SCALE block.
-    EXPECT_TRUE(
-        text.contains("    <SCALE number=\"4\">\r\n            <MENU id=\"2\" text=\"Vacio\">\r\n"
-                      "            </MENU>\r\n\r\n    </SCALE>\r\n\r\n"));
-    EXPECT_TRUE(text.contains("    <SCALE number=\"9\">\r\n    </SCALE>\r\n\r\n"));
-    // An unknown type has no TYPE line; an enumeration without options an empty AVAILABLE.
-    EXPECT_TRUE(text.contains("<ORDER> 1 </ORDER>\r\n                    </OPTION>"));
-    EXPECT_TRUE(
-        text.contains("<TYPE> enum </TYPE>\r\n                            <AVAILABLE>\r\n"
-                      "                            </AVAILABLE>\r\n"));
-    EXPECT_TRUE(text.contains("<VALUE> ~ </VALUE>"));
-    EXPECT_TRUE(text.contains("<VALUE> ~X~ </VALUE>"));
-    EXPECT_TRUE(text.contains("<VALUE> ~ Y </VALUE>"));
-    EXPECT_TRUE(text.contains("<VALUE>  Z  </VALUE>"));
-    EXPECT_TRUE(
-        text.contains("<VALUE> -5 </VALUE>\r\n                        <LENGTH> 4 </LENGTH>\r\n"
-                      "                        <ORDER> 120 </ORDER>"));
+    const char* const parts[] = {
+        "<VALUE>  X  </VALUE>\r\n",  // under COMMON a value keeps its spaces
+        // A menu without items is still written; a scale without menus is an empty block.
+        "    <SCALE number=\"4\">\r\n            <MENU id=\"2\" text=\"Vacio\">\r\n"
+        "            </MENU>\r\n\r\n    </SCALE>\r\n\r\n",
+        "    <SCALE number=\"9\">\r\n    </SCALE>\r\n\r\n",
+        // An unknown type has no TYPE line; an enumeration without options an empty AVAILABLE.
+        "<ORDER> 1 </ORDER>\r\n                    </OPTION>",
+        "<TYPE> enum </TYPE>\r\n                            <AVAILABLE>\r\n"
+        "                            </AVAILABLE>\r\n",
+        "<VALUE> ~ </VALUE>",
+        "<VALUE> ~X~ </VALUE>",
+        "<VALUE> ~ Y </VALUE>",
+        "<VALUE>  Z  </VALUE>",
+        "<VALUE> -5 </VALUE>\r\n                        <LENGTH> 4 </LENGTH>\r\n"
+        "                        <ORDER> 120 </ORDER>",
+    };
+    for (const char* part : parts) EXPECT_TRUE(text.contains(part)) << part;
 }
 
 TEST_F(ConfigSaveTest, TextsAreWrittenAsLatin1WithoutEscaping) {
     model.AppendMenu({0, 1, QString("Dirección <&>"), "ms0001"});
-    model.AppendItem(Item(1, kString, QString("Año \"x\""), QString("Peña & <b>"), 9, 1, "ms0001"));
+    model.AppendItem(Row(0, 1, kString, 9, 1, QString("Peña & <b>"), "ms0001"));
+    model.Item(0).text = QString("Año \"x\"");
     const QByteArray text = Save(true, {});
     EXPECT_TRUE(text.contains("<MENU id=\"1\" text=\"Direcci\xF3n <&>\">"));
     EXPECT_TRUE(text.contains("<OPTION id=\"1\" text=\"A\xF1o \"x\"\">"));
@@ -168,7 +155,6 @@ TEST(ScalesInTree, NumbersFromScaleNodeKeys) {
 }
 
 TEST(MarkSpaces, OneSpaceAtEachEnd) {
-    EXPECT_EQ(MarkSpaces(" "), QString("~"));
     EXPECT_EQ(MarkSpaces("  "), QString("~~"));
     EXPECT_EQ(MarkSpaces("   "), QString("~ ~"));
     EXPECT_EQ(MarkSpaces("a b"), QString("a b"));

@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 
 #include "editing/itemwrite.h"
+#include "itemrows.h"
 #include "link/tools.h"
 #include "link/trafficlog.h"
 #include "model/configmodel.h"
@@ -53,20 +54,11 @@ class ProgrammingTest : public ::testing::Test {
         }
     }
     void AddItem(int owner, int id, int type, const QString& text, int length,
-                 const QString& menuKey, QStringList options = {}) {
-        ItemRow row;
-        row.owner = owner;
-        row.id = id;
-        row.type = type;
+                 const QString& menuKey, const QStringList& options = {}) {
+        ItemRow row = cfgtest::Row(owner, id, type, length, 1, "0", menuKey, options);
         row.text = text;
-        row.length = length;
-        row.order = 1;
-        row.menuKey = menuKey;
-        row.options = std::move(options);
         row.key = owner == 0 ? keys::SystemItem(model.NextSystemItemSerial())
                              : keys::ScaleItem(owner, model.NextScaleItemSerial());
-        row.value = "0";
-        row.known = true;
         model.AddNode(menuKey, row.key, text, "valor");
         model.AppendItem(row);
     }
@@ -183,10 +175,6 @@ TEST_F(ProgrammingTest, FailuresAndRefusalsChangeNothing) {
          ItemProgrammer::Outcome::Failed,
          "Error en el envío",
          Icon::Critical},
-        {{0, WriteAnswer(0, 103)},
-         ItemProgrammer::Outcome::Refused,
-         "La balanza no acepta la programación de este Item con el valor indicado.\nDatos erróneos",
-         Icon::Exclamation},
         {{0, WriteAnswer(0, 7)},
          ItemProgrammer::Outcome::Refused,
          "La balanza no acepta la programación de este Item con el valor indicado.\n(Desconocido)",
@@ -249,7 +237,6 @@ TEST_F(ProgrammingTest, ReadBackDecodesEveryEntryKind) {
     programmer.Relee_Menu(model.FindItem(3, 12));
     EXPECT_EQ(NodeText(3, 12), QString("Precio = 617"));
     EXPECT_EQ(NodeText(3, 30), QString("Fecha = 31/12/99"));
-    EXPECT_EQ(model.Items()[model.FindItem(3, 30)].value, QString("31/12/99"));
     EXPECT_EQ(NodeText(3, 20), QString("Nombre = "));
     EXPECT_EQ(NodeText(3, 15), QString("Modo = "));  // no option 7
     EXPECT_EQ(programmer.Lee_Menu_Grupo(model.FindItem(3, 12), 3), 5);

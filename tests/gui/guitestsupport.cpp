@@ -7,8 +7,6 @@
 #include <QTest>
 #include <QThread>
 
-#include "frmconexion.h"
-
 namespace cfgtest {
 
 bool WaitUntil(const std::function<bool()>& done, int ms) {
@@ -50,16 +48,26 @@ cfg::FrmSelectCOM& GuiTest::Start() {
     return *start;
 }
 
-cfg::FrmMain& GuiTest::Connected() {
-    if (!server) Serve();
+cfg::FrmConfiguracion* GuiTest::PassStart() {
     Start();
     QTest::keyClicks(Child<QLineEdit>(start.get(), "TxtPass"), " qwztr");
     Child<QPushButton>(start.get(), "Command1_0")->click();
+    EXPECT_NE(start->tcpDialog(), nullptr);
+    return start->tcpDialog();
+}
+
+void GuiTest::ConnectTcp(const QString& port) {
     cfg::FrmConfiguracion* tcp = start->tcpDialog();
-    EXPECT_NE(tcp, nullptr);
     Child<QLineEdit>(tcp, "Text1")->setText("127.0.0.1");
-    Child<QLineEdit>(tcp, "Text2")->setText(QString::number(server->port()));
+    Child<QLineEdit>(tcp, "Text2")
+        ->setText(port.isEmpty() ? QString::number(server->port()) : port);
     Child<QPushButton>(tcp, "Command1_0")->click();
+}
+
+cfg::FrmMain& GuiTest::Connected() {
+    if (!server) Serve();
+    PassStart();
+    ConnectTcp();
     cfg::FrmMain* main = start->mainWindow();
     EXPECT_TRUE(WaitUntil([&] { return main->isVisible() && !main->Busy(); }));
     EXPECT_FALSE(main->model().Items().empty());

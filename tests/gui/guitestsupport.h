@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 
+#include "frmconexion.h"
 #include "frmmain.h"
 #include "frmselectcom.h"
 #include "guiservices.h"
@@ -20,16 +21,9 @@ namespace cfgtest {
 // Answers the file dialogs as a test tells it.
 class RecordingFiles : public cfg::FileChooser {
   public:
-    std::optional<QString> ChooseSave(QWidget*, const QString& folder) override {
-        folders.append(folder);
-        return answer;
-    }
-    std::optional<QString> ChooseOpen(QWidget*, const QString& folder) override {
-        folders.append(folder);
-        return answer;
-    }
+    std::optional<QString> ChooseSave(QWidget*, const QString&) override { return answer; }
+    std::optional<QString> ChooseOpen(QWidget*, const QString&) override { return answer; }
     std::optional<QString> answer;
-    QStringList folders;
 };
 
 // Processes window events until `done` holds; false after `ms` milliseconds.
@@ -46,6 +40,10 @@ class GuiTest : public ::testing::Test {
                cfg::sim::EngineOptions options = {});
     // The start dialog, loaded and shown.
     cfg::FrmSelectCOM& Start();
+    // The start dialog passed with the access code: the TCP/IP dialog it opened.
+    cfg::FrmConfiguracion* PassStart();
+    // Asks the TCP/IP dialog for 127.0.0.1 at `port`, the simulator's when empty.
+    void ConnectTcp(const QString& port = {});
     // From the start dialog to the main window with the network read.
     cfg::FrmMain& Connected();
     // Waits for the main window's operation to end.

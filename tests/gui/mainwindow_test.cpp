@@ -10,13 +10,12 @@
 #include <QTreeWidgetItemIterator>
 #include <cstdio>
 #include <thread>
-#include <utility>
 
 #include "common/progress.h"
 #include "files/configsave.h"
 #include "guitestsupport.h"
-#include "link/scalelink.h"
 #include "network/networkreader.h"
+#include "support/scriptedlink.h"
 #include "treemirror.h"
 
 namespace cfgtest {
@@ -54,17 +53,13 @@ class MainWindowTest : public GuiTest {
 TEST_F(MainWindowTest, EachNodeShowsItsEditorAndHint) {
     cfg::FrmMain& main = Connected();
     const cfg::ConfigModel& model = main.model();
-    auto* button = Child<QPushButton>(&main, "CmbValor");
-    auto* number = Child<QLineEdit>(&main, "TxtNumero");
     auto* text = Child<QLineEdit>(&main, "TxtString");
     auto* options = Child<QComboBox>(&main, "CmbEnum");
     auto* hint = Child<QLabel>(&main, "LblInfo");
     const auto shown = [&] {
         QStringList names;
-        for (QWidget* w : {static_cast<QWidget*>(button), static_cast<QWidget*>(number),
-                           static_cast<QWidget*>(text), static_cast<QWidget*>(options),
-                           static_cast<QWidget*>(hint)})
-            if (!w->isHidden()) names.append(w->objectName());
+        for (const char* name : {"CmbValor", "TxtNumero", "TxtString", "CmbEnum", "LblInfo"})
+            if (!Child<QWidget>(&main, name)->isHidden()) names.append(name);
         return names;
     };
 
@@ -77,7 +72,7 @@ TEST_F(MainWindowTest, EachNodeShowsItsEditorAndHint) {
 
     Click(main, enumeration->key);
     EXPECT_EQ(shown(), QStringList({"CmbValor", "CmbEnum"}));
-    EXPECT_TRUE(button->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>(&main, "CmbValor")->isEnabled());
     EXPECT_EQ(options->count(), enumeration->optionCount());
     EXPECT_EQ(options->itemText(1), enumeration->options[1]);
     EXPECT_EQ(options->currentIndex(), enumeration->value.toInt());
@@ -85,7 +80,7 @@ TEST_F(MainWindowTest, EachNodeShowsItsEditorAndHint) {
     Click(main, numberRow->key);
     EXPECT_EQ(shown(), QStringList({"CmbValor", "TxtNumero", "LblInfo"}));
     EXPECT_EQ(hint->text(), "Max. " + QString(numberRow->length, '9'));
-    EXPECT_EQ(number->text(), numberRow->value);
+    EXPECT_EQ(Child<QLineEdit>(&main, "TxtNumero")->text(), numberRow->value);
 
     Click(main, stringRow->key);
     EXPECT_EQ(shown(), QStringList({"CmbValor", "TxtString", "LblInfo"}));
@@ -172,11 +167,7 @@ TEST_F(MainWindowTest, ModificarValorAcceptedRefusedAndInvalid) {
     cfg::sim::EngineOptions refusing;
     refusing.faults.refusedIds = {id};
     const QString accepted = main.NodeItem(key)->text(0);
-    const cfg::sim::Network network = engine->network();
-    server.reset();
-    engine = std::make_unique<cfg::sim::Engine>(network, refusing);
-    server = std::make_unique<cfg::sim::TcpServer>(*engine);
-    ASSERT_TRUE(server->Start());
+    Serve(engine->network(), refusing);
     bool connected = false;
     main.Connect(0, QString("127.0.0.1:%1").arg(server->port()),
                  [&](int result) { connected = result == 0; });
@@ -226,14 +217,12 @@ TEST_F(MainWindowTest, ModificarValorOfAnEnumerationAndAWrongDate) {
 
 // The default network with one scale and without the grouped items, which take 400 ms each.
 cfg::sim::Network SmallNetwork() {
+    const auto grouped = [](const cfg::sim::Record& r) { return cfg::sim::IsGroupId(r.id); };
     cfg::sim::Network network = cfg::sim::DefaultNetwork();
     network.scales = {network.scales.front()};
-    QSet<int> removed;
-    for (const cfg::sim::Record& r : network.shared)
-        if (cfg::sim::IsGroupId(r.id)) removed.insert(r.id);
-    network.shared.removeIf([](const cfg::sim::Record& r) { return cfg::sim::IsGroupId(r.id); });
-    network.system.removeIf([](const cfg::sim::Record& r) { return cfg::sim::IsGroupId(r.id); });
-    for (int id : removed) network.scales.front().values.remove(id);
+    network.shared.removeIf(grouped);
+    network.system.removeIf(grouped);
+    network.scales.front().values.removeIf([](auto it) { return cfg::sim::IsGroupId(it.key()); });
     return network;
 }
 
@@ -289,26 +278,6 @@ TEST(BackgroundTest, BandsOfFiftyDarkenFromTheBottomUp) {
     }
 }
 
-// Answers every request from the simulator's engine, in the calling thread.
-class EngineLink : public cfg::ScaleLink {
-  public:
-    explicit EngineLink(cfg::sim::Engine& engine) : engine_(engine) {}
-    int Connect(int, int, const QString&) override { return 0; }
-    void Configure(int) override {}
-    int Send(const QByteArray& request) override {
-        reply_ = engine_.HandleRequest(request);
-        return 0;
-    }
-    int Receive(QByteArray& reply) override {
-        reply = std::exchange(reply_, {});
-        return 0;
-    }
-
-  private:
-    cfg::sim::Engine& engine_;
-    QByteArray reply_;
-};
-
 class Quiet : public cfg::Progress, public cfg::ProgramControl {
   public:
     void Begin(const QString&) override {}
@@ -322,7 +291,9 @@ class Quiet : public cfg::Progress, public cfg::ProgramControl {
 // time is printed for the record, not judged.
 TEST(TreeMirrorTest, LargeNetworkIsMirroredWhole) {
     cfg::sim::Engine engine(cfg::sim::GenerateNetwork(60, 400));
-    EngineLink link(engine);
+    ScriptedLink link([&](const QByteArray& request) {
+        return ScriptedLink::Answer{0, engine.HandleRequest(request)};
+    });
     cfg::ConfigModel model;
     QTreeWidget tree;
     tree.setUniformRowHeights(true);

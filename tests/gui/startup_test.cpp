@@ -5,10 +5,9 @@
 #include <QTest>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
+#include <array>
 
-#include "frmconexion.h"
 #include "guitestsupport.h"
-#include "settings/clsconfig.h"
 #include "sim/ptyserver.h"
 
 namespace cfgtest {
@@ -91,10 +90,7 @@ TEST_F(GuiTest, AddressAndPortAreCheckedBeforeConnecting) {
         {"1.2.3:4", "6000", "IP incorrecta"},       {"127.0.0.1", "0", "Puerto no válido"},
         {"127.0.0.1", "65536", "Puerto no válido"}, {"127.0.0.1", "", "Puerto no válido"},
     };
-    Start();
-    QTest::keyClicks(Child<QLineEdit>(start.get(), "TxtPass"), " QWZTR");
-    Child<QPushButton>(start.get(), "Command1_0")->click();
-    cfg::FrmConfiguracion* tcp = start->tcpDialog();
+    cfg::FrmConfiguracion* tcp = PassStart();
     ASSERT_NE(tcp, nullptr);
     auto* address = Child<QLineEdit>(tcp, "Text1");
     auto* port = Child<QLineEdit>(tcp, "Text2");
@@ -126,13 +122,8 @@ TEST_F(GuiTest, FailedTcpConnectionStillLeadsToTheMainWindowAndSaves) {
     Serve();
     const quint16 closed = server->port();
     server.reset();
-    Start();
-    QTest::keyClicks(Child<QLineEdit>(start.get(), "TxtPass"), " QWZTR");
-    Child<QPushButton>(start.get(), "Command1_0")->click();
-    cfg::FrmConfiguracion* tcp = start->tcpDialog();
-    Child<QLineEdit>(tcp, "Text1")->setText("127.0.0.1");
-    Child<QLineEdit>(tcp, "Text2")->setText(QString::number(closed) + ".5");
-    Child<QPushButton>(tcp, "Command1_0")->click();
+    cfg::FrmConfiguracion* tcp = PassStart();
+    ConnectTcp(QString::number(closed) + ".5");
     cfg::FrmMain* main = start->mainWindow();
     ASSERT_TRUE(WaitUntil([&] { return main->isVisible() && !main->Busy(); }));
     ASSERT_EQ(messages.shown.size(), 1u);
@@ -170,13 +161,8 @@ TEST_F(GuiTest, FromStartDialogToFilledTree) {
     cfg::sim::EngineOptions slow;
     slow.faults.latencyMs = 15;
     Serve(cfg::sim::DefaultNetwork(), slow);
-    Start();
-    QTest::keyClicks(Child<QLineEdit>(start.get(), "TxtPass"), " QWZTR");
-    Child<QPushButton>(start.get(), "Command1_0")->click();
-    cfg::FrmConfiguracion* tcp = start->tcpDialog();
-    Child<QLineEdit>(tcp, "Text1")->setText("127.0.0.1");
-    Child<QLineEdit>(tcp, "Text2")->setText(QString::number(server->port()));
-    Child<QPushButton>(tcp, "Command1_0")->click();
+    PassStart();
+    ConnectTcp();
     cfg::FrmMain* main = start->mainWindow();
     auto* busy = Child<QLabel>(main, "Label1_2");
     ASSERT_TRUE(WaitUntil([&] { return main->isVisible() && main->Busy(); }));
@@ -226,12 +212,8 @@ TEST_F(GuiTest, FailedNetworkReadEndsTheProgram) {
     cfg::sim::EngineOptions cut;
     cut.faults.shortReplies = true;
     Serve(cfg::sim::DefaultNetwork(), cut);
-    Start();
-    QTest::keyClicks(Child<QLineEdit>(start.get(), "TxtPass"), " QWZTR");
-    Child<QPushButton>(start.get(), "Command1_0")->click();
-    Child<QLineEdit>(start->tcpDialog(), "Text1")->setText("127.0.0.1");
-    Child<QLineEdit>(start->tcpDialog(), "Text2")->setText(QString::number(server->port()));
-    Child<QPushButton>(start->tcpDialog(), "Command1_0")->click();
+    PassStart();
+    ConnectTcp();
     ASSERT_TRUE(WaitUntil([&] { return end.ended > 0; }));
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text, "Error de comunicaciones");
@@ -253,11 +235,12 @@ TEST_F(GuiTest, SerialDialogStaysAfterAFailedConnectionAndGoesOnAfterAGoodOne) {
     Child<QPushButton>(start.get(), "Command1_0")->click();
     cfg::FrmConf232* serial = start->serialDialog();
     ASSERT_NE(serial, nullptr);
+    const auto choose = [&](std::array<int, 4> indexes) {
+        const char* boxes[] = {"CmbPuerto", "CmbSpeed", "CmbParidad", "CmbBits"};
+        for (int i = 0; i < 4; ++i) Child<QComboBox>(serial, boxes[i])->setCurrentIndex(indexes[i]);
+    };
     EXPECT_EQ(serial->ConnectionText(), "19200,E,8,1");
-    Child<QComboBox>(serial, "CmbPuerto")->setCurrentIndex(1);
-    Child<QComboBox>(serial, "CmbSpeed")->setCurrentIndex(2);
-    Child<QComboBox>(serial, "CmbParidad")->setCurrentIndex(2);
-    Child<QComboBox>(serial, "CmbBits")->setCurrentIndex(1);
+    choose({1, 2, 2, 1});
     EXPECT_EQ(serial->ConnectionText(), "9600,N,7,2");
     Child<QPushButton>(serial, "Command1_0")->click();
     cfg::FrmMain* main = start->mainWindow();
@@ -267,10 +250,7 @@ TEST_F(GuiTest, SerialDialogStaysAfterAFailedConnectionAndGoesOnAfterAGoodOne) {
     EXPECT_TRUE(serial->isEnabled());
     EXPECT_FALSE(main->isVisible());
 
-    Child<QComboBox>(serial, "CmbPuerto")->setCurrentIndex(2);
-    Child<QComboBox>(serial, "CmbSpeed")->setCurrentIndex(0);
-    Child<QComboBox>(serial, "CmbParidad")->setCurrentIndex(0);
-    Child<QComboBox>(serial, "CmbBits")->setCurrentIndex(0);
+    choose({2, 0, 0, 0});
     Child<QPushButton>(serial, "Command1_0")->click();
     ASSERT_TRUE(WaitUntil([&] { return main->isVisible() && !main->Busy(); }, 60000));
     EXPECT_EQ(messages.shown.size(), 1u);

@@ -1,5 +1,4 @@
-// The RS-232 side of the link against a pseudo-terminal peer: how the port is named, settings
-// a pty refuses, ports that cannot be opened.
+// The RS-232 side of the link against a pseudo-terminal peer.
 #include <gtest/gtest.h>
 
 #include "support/testsupport.h"
@@ -11,10 +10,6 @@ namespace {
 
 using cfg::LinkComponent;
 
-PeerAnswer Echo(const PeerRequest& request) {
-    return PeerAnswer{Frame(request.frame)};
-}
-
 class SerialLink : public ::testing::Test {
   protected:
     void TearDown() override {
@@ -23,65 +18,38 @@ class SerialLink : public ::testing::Test {
     }
 };
 
-TEST_F(SerialLink, PortNamedByComNumberOrByDevicePath) {
+TEST_F(SerialLink, ConnectTextsAndTheirCodes) {
     PtyPeer peer(Echo);
     ASSERT_TRUE(peer.ok());
     qputenv("CFGTARASCOPE_COM8", peer.slavePath().toLocal8Bit());
-    // Parity and 7 data bits are refused by a pty: ignored there.
-    const QString texts[] = {
-        "19200,E,8,8",
-        "1200,N,7,8",
-        "9600,O,8,8",
-        " 19200,E,8,8 ",
-        "19200,E,8," + peer.slavePath(),
-        "2400,o,7," + peer.slavePath(),
-    };
-    for (const QString& text : texts) {
-        LinkComponent link;
-        ASSERT_EQ(link.Connect(0, LinkComponent::Serial, text), LinkComponent::kOk)
-            << text.toStdString() << ": " << link.LastError().toStdString();
-        QByteArray reply;
-        ASSERT_EQ(link.Transact(text.toLatin1(), reply), LinkComponent::kOk) << text.toStdString();
-        EXPECT_EQ(reply, text.toLatin1());
-    }
-}
-
-TEST_F(SerialLink, ConnectRefusalsAndTheirCodes) {
     qputenv("CFGTARASCOPE_COM9", "/nonexistent/tty9");
     struct Case {
         QString text;
         int code;
     };
+    // Parity and 7 data bits are refused by a pty: ignored there.
     const Case cases[] = {
+        {"19200,E,8,8", LinkComponent::kOk},
+        {"1200,N,7,8", LinkComponent::kOk},
+        {"2400,o,7," + peer.slavePath(), LinkComponent::kOk},
         {"", LinkComponent::kBadText},
         {"19200,E,8", LinkComponent::kBadText},
-        {"19200,X,8,1", LinkComponent::kBadText},
-        {"19200,E,9,1", LinkComponent::kBadText},
-        {"19200,E,8,0", LinkComponent::kBadText},
         {"127.0.0.1:6000", LinkComponent::kBadText},
         {"19200,E,8,9", LinkComponent::kPortNotOpened},
         {"19200,E,8,/nonexistent/ttyUSB0", LinkComponent::kPortNotOpened},
     };
     for (const Case& c : cases) {
         LinkComponent link;
-        EXPECT_EQ(link.Connect(0, LinkComponent::Serial, c.text), c.code) << c.text.toStdString();
+        EXPECT_EQ(link.Connect(0, LinkComponent::Serial, c.text), c.code)
+            << c.text.toStdString() << ": " << link.LastError().toStdString();
+        // A failed Connect is tried again by the next Transact, and fails the same way.
+        const bool ok = c.code == LinkComponent::kOk;
+        const QByteArray request = "ping " + c.text.toLatin1();
         QByteArray reply;
-        EXPECT_EQ(link.Transact("x", reply), LinkComponent::kNoLink) << c.text.toStdString();
+        EXPECT_EQ(link.Transact(request, reply), ok ? LinkComponent::kOk : LinkComponent::kNoLink)
+            << c.text.toStdString();
+        EXPECT_EQ(reply, ok ? request : QByteArray()) << c.text.toStdString();
     }
-}
-
-TEST_F(SerialLink, FailedConnectIsRetriedWithItsTextByTheNextTransact) {
-    qputenv("CFGTARASCOPE_COM9", "/nonexistent/tty9");
-    LinkComponent link;
-    ASSERT_EQ(link.Connect(0, LinkComponent::Serial, "19200,E,8,9"), LinkComponent::kPortNotOpened);
-    QByteArray reply;
-    EXPECT_EQ(link.Transact("early", reply), LinkComponent::kNoLink);
-
-    PtyPeer peer(Echo);  // the adapter is plugged in
-    ASSERT_TRUE(peer.ok());
-    qputenv("CFGTARASCOPE_COM9", peer.slavePath().toLocal8Bit());
-    ASSERT_EQ(link.Transact("later", reply), LinkComponent::kOk) << link.LastError().toStdString();
-    EXPECT_EQ(reply, "later");
 }
 
 TEST_F(SerialLink, VanishedPeerIsReportedAsClosed) {

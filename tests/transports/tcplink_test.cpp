@@ -1,5 +1,4 @@
-// The TCP/IP side of the link: connection texts, refusals, a peer that goes away, threads.
-// Only 127.0.0.1 is ever contacted.
+// The TCP/IP side of the link; only 127.0.0.1 is ever contacted.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -16,22 +15,14 @@ namespace {
 
 using cfg::LinkComponent;
 
-PeerAnswer Echo(const PeerRequest& request) {
-    return PeerAnswer{Frame(request.frame)};
-}
-
 QString Loopback(quint16 port) {
     return QStringLiteral("127.0.0.1:%1").arg(port);
 }
 
-TEST(TcpLink, TransactBeforeAnyConnectHasNoLink) {
-    LinkComponent link;
-    QByteArray reply("stale");
-    EXPECT_EQ(link.Transact("x", reply), LinkComponent::kNoLink);
-    EXPECT_TRUE(reply.isEmpty());
-}
-
-TEST(TcpLink, ConnectRefusalsAndTheirCodes) {
+TEST(TcpLink, ConnectTextsAndTheirCodes) {
+    TcpPeer peer(Echo);
+    ASSERT_TRUE(peer.listening());
+    const QString open = Loopback(peer.port());
     const quint16 closed = UnusedPort();
     ASSERT_NE(closed, 0);
     struct Case {
@@ -40,88 +31,77 @@ TEST(TcpLink, ConnectRefusalsAndTheirCodes) {
         int code;
     };
     const Case cases[] = {
+        {0, open, LinkComponent::kOk},
+        {0, "127.000.000.001:" + QString::number(peer.port()), LinkComponent::kOk},
+        {0, open.leftJustified(20, u' '), LinkComponent::kOk},  // the batch line's field
+        {0, "localhost:" + QString::number(peer.port()), LinkComponent::kOk},
         {0, "", LinkComponent::kBadText},
-        {0, "                    ", LinkComponent::kBadText},
-        {0, "127.0.0.1", LinkComponent::kBadText},
-        {0, "127.0.0.1:", LinkComponent::kBadText},
-        {0, "127.0.0.1:0", LinkComponent::kBadText},
         {0, "127.0.0.1:65536", LinkComponent::kBadText},
-        {0, "127.0.0.1:abc", LinkComponent::kBadText},
-        {0, "abc", LinkComponent::kBadText},
-        {0, ":6000", LinkComponent::kBadText},
         {0, "127.0.1:6000", LinkComponent::kBadText},  // a resolver would make it 127.0.0.1
-        {0, "0x7f.0.0.1:6000", LinkComponent::kBadText},
         {0, Loopback(closed), LinkComponent::kRefused},
-        {0, QStringLiteral("127.000.000.001:%1").arg(closed), LinkComponent::kRefused},
-        {2, Loopback(closed), LinkComponent::kBadText},
-        {-1, Loopback(closed), LinkComponent::kBadText},
+        {2, open, LinkComponent::kBadText},
+        {-1, open, LinkComponent::kBadText},  // as if never connected
     };
     for (const Case& c : cases) {
+        const std::string name = std::to_string(c.linkType) + " " + c.text.toStdString();
         LinkComponent link;
-        EXPECT_EQ(link.Connect(0, c.linkType, c.text), c.code) << c.text.toStdString();
-        EXPECT_FALSE(link.LastError().isEmpty()) << c.text.toStdString();
-        // The next Transact tries the same text again, and fails the same way.
+        EXPECT_EQ(link.Connect(0, c.linkType, c.text), c.code)
+            << name << ": " << link.LastError().toStdString();
+        EXPECT_EQ(link.LastError().isEmpty(), c.code == LinkComponent::kOk) << name;
+        // A failed Connect is tried again by the next Transact, and fails the same way.
+        const bool ok = c.code == LinkComponent::kOk;
+        const QByteArray request = "ping " + c.text.toLatin1();
         QByteArray reply;
-        EXPECT_EQ(link.Transact("x", reply), LinkComponent::kNoLink) << c.text.toStdString();
+        EXPECT_EQ(link.Transact(request, reply), ok ? LinkComponent::kOk : LinkComponent::kNoLink)
+            << name;
+        EXPECT_EQ(reply, ok ? request : QByteArray()) << name;
     }
-}
-
-TEST(TcpLink, ConnectionTextsAsTheDialogsAndTheBatchLineGiveThem) {
-    TcpPeer peer(Echo);
-    ASSERT_TRUE(peer.listening());
-    const QString port = QString::number(peer.port());
-    const QString texts[] = {
-        "127.0.0.1:" + port,
-        "127.000.000.001:" + port,
-        ("127.0.0.1:" + port).leftJustified(20, u' '),  // the batch line's 20-character field
-        "  127.0.0.1:" + port + "  ",
-        "127.0.0.1:" + port + ":00",
-        "127.0.0.1:" + port + ".5",
-        "127.0.0.1:000" + port,
-        "localhost:" + port,
-    };
-    for (const QString& text : texts) {
-        LinkComponent link;
-        ASSERT_EQ(link.Connect(0, LinkComponent::Tcp, text), LinkComponent::kOk)
-            << text.toStdString() << ": " << link.LastError().toStdString();
-        QByteArray reply;
-        ASSERT_EQ(link.Transact(text.toLatin1(), reply), LinkComponent::kOk) << text.toStdString();
-        EXPECT_EQ(reply, text.toLatin1());
-    }
-}
-
-TEST(TcpLink, FailedConnectIsRetriedWithItsTextByTheNextTransact) {
-    const quint16 port = UnusedPort();
-    ASSERT_NE(port, 0);
+    // The scale comes up: the refused text is tried again, and now reached.
     LinkComponent link;
-    ASSERT_EQ(link.Connect(0, LinkComponent::Tcp, Loopback(port)), LinkComponent::kRefused);
+    ASSERT_EQ(link.Connect(0, LinkComponent::Tcp, Loopback(closed)), LinkComponent::kRefused);
+    TcpPeer later(Echo, closed);
+    ASSERT_TRUE(later.listening());
     QByteArray reply;
-    EXPECT_EQ(link.Transact("early", reply), LinkComponent::kNoLink);
-
-    TcpPeer peer(Echo, port);  // the scale comes up
-    ASSERT_TRUE(peer.listening());
     ASSERT_EQ(link.Transact("later", reply), LinkComponent::kOk) << link.LastError().toStdString();
     EXPECT_EQ(reply, "later");
 }
 
+// The peer closes instead of replying, halfway through a reply, or after replying while the
+// link is idle: each is seen, and the next exchange reaches it on a new connection.
 TEST(TcpLink, PeerThatClosesIsReportedAndReachedAgain) {
     TcpPeer peer([](const PeerRequest& request) {
-        if (request.frame == "close") return PeerAnswer{{}, 0, 0, nullptr, true};
-        if (request.frame == "half")
-            return PeerAnswer{Bytes({0x05, 0x00, 'a'}), 0, 0, nullptr, true};
-        return Echo(request);
+        PeerAnswer answer = Echo(request);
+        if (request.frame == "close") answer.bytes.clear();
+        if (request.frame == "half") answer.bytes = Bytes({0x05, 0x00, 'a'});
+        answer.closeAfter = request.frame != "again";
+        return answer;
     });
     ASSERT_TRUE(peer.listening());
     LinkComponent link;
     ASSERT_EQ(link.Connect(0, LinkComponent::Tcp, Loopback(peer.port())), LinkComponent::kOk);
+    struct Case {
+        const char* request;
+        int code;
+    };
+    const Case cases[] = {{"close", LinkComponent::kPeerClosed},
+                          {"half", LinkComponent::kPeerClosed},
+                          {"idle", LinkComponent::kOk}};
     int connection = 1;
-    for (const char* closing : {"close", "half"}) {
-        QByteArray reply("stale");
-        EXPECT_EQ(link.Transact(closing, reply), LinkComponent::kPeerClosed) << closing;
-        EXPECT_TRUE(reply.isEmpty());
-        ASSERT_EQ(link.Transact("again", reply), LinkComponent::kOk) << closing;
-        EXPECT_EQ(reply, "again");
-        EXPECT_EQ(peer.Requests().back().connection, ++connection) << closing;
+    for (const Case& c : cases) {
+        QByteArray reply;
+        EXPECT_EQ(link.Transact(c.request, reply), c.code) << c.request;
+        EXPECT_EQ(reply, c.code == LinkComponent::kOk ? QByteArray(c.request) : QByteArray())
+            << c.request;
+        peer.WaitAnswered(2 * connection - 1);  // the peer has closed its end
+        // An idle close is normally seen before sending; should it still be on its way, the
+        // exchange fails as closed and the one after reconnects. Nothing is ever sent twice.
+        int result = link.Transact("again", reply);
+        if (result == LinkComponent::kPeerClosed && c.code == LinkComponent::kOk)
+            result = link.Transact("again", reply);
+        ASSERT_EQ(result, LinkComponent::kOk)
+            << c.request << ": " << link.LastError().toStdString();
+        EXPECT_EQ(reply, "again") << c.request;
+        EXPECT_EQ(peer.Requests().back().connection, ++connection) << c.request;
     }
 }
 
@@ -157,44 +137,7 @@ TEST(TcpLink, SendAndReceiveKeepOneRequestInFlight) {
     EXPECT_EQ(requests[2].connection, 2);
 }
 
-TEST(TcpLink, ScaleRestartedWhileIdleIsReachedAgain) {
-    TcpPeer peer([](const PeerRequest& request) {
-        PeerAnswer answer = Echo(request);
-        answer.closeAfter = request.frame == "bye";
-        return answer;
-    });
-    ASSERT_TRUE(peer.listening());
-    LinkComponent link;
-    ASSERT_EQ(link.Connect(0, LinkComponent::Tcp, Loopback(peer.port())), LinkComponent::kOk);
-    QByteArray reply;
-    ASSERT_EQ(link.Transact("bye", reply), LinkComponent::kOk);
-    peer.WaitAnswered(1);  // the peer has closed its end
-    // The close is normally seen before sending; should it still be on its way, the exchange
-    // fails as closed and the one after reconnects. Nothing is ever sent twice by the link.
-    int result = link.Transact("hello", reply);
-    if (result == LinkComponent::kPeerClosed) result = link.Transact("hello", reply);
-    ASSERT_EQ(result, LinkComponent::kOk) << link.LastError().toStdString();
-    EXPECT_EQ(reply, "hello");
-    EXPECT_EQ(peer.Requests().back().connection, 2);
-}
-
-TEST(TcpLink, DeviceOpenedByAFinishedThreadIsReopenedHere) {
-    TcpPeer peer(Echo);
-    ASSERT_TRUE(peer.listening());
-    LinkComponent link;
-    int connected = -1;
-    std::unique_ptr<QThread> worker(QThread::create(
-        [&] { connected = link.Connect(0, LinkComponent::Tcp, Loopback(peer.port())); }));
-    worker->start();
-    worker->wait();
-    ASSERT_EQ(connected, LinkComponent::kOk);
-
-    QByteArray reply;
-    ASSERT_EQ(link.Transact("here", reply), LinkComponent::kOk) << link.LastError().toStdString();
-    EXPECT_EQ(reply, "here");
-    EXPECT_EQ(peer.Requests().back().connection, 2);
-}
-
+// Also covers a device opened by a thread that has finished: the worker's, at "main again".
 TEST(TcpLink, WorkerThreadTakesOverALinkConnectedHere) {
     TcpPeer peer(Echo);
     ASSERT_TRUE(peer.listening());
@@ -224,8 +167,7 @@ TEST(TcpLink, ConfigureSetsTheReplyTimeoutInStepsOf200Ms) {
         std::optional<int> value;
         int ms;
     };
-    const Case cases[] = {{std::nullopt, 3000}, {15, 3000}, {1, 200},       {0, 200}, {-7, 200},
-                          {25, 5000},           {26, 5000}, {1000000, 5000}};
+    const Case cases[] = {{std::nullopt, 3000}, {1, 200}, {0, 200}, {25, 5000}, {26, 5000}};
     for (const Case& c : cases) {
         LinkComponent link;
         if (c.value) link.Configure(*c.value);

@@ -1,15 +1,15 @@
 #include "transports/testpeers.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
-#include <QHostAddress>
-#include <QTcpServer>
-#include <QTcpSocket>
+#include <QThread>
 #include <cerrno>
-#include <memory>
 
 namespace cfgtest {
 
@@ -26,11 +26,6 @@ QByteArray Pattern(qsizetype size, int seed) {
     return bytes;
 }
 
-void PeerLog::Add(const PeerRequest& request) {
-    QMutexLocker lock(&mutex_);
-    requests_.push_back(request);
-}
-
 std::vector<PeerRequest> PeerLog::Requests() const {
     QMutexLocker lock(&mutex_);
     return requests_;
@@ -39,6 +34,11 @@ std::vector<PeerRequest> PeerLog::Requests() const {
 void PeerLog::WaitAnswered(int count) {
     answered_.acquire(count - waited_);
     waited_ = count;
+}
+
+void PeerLog::Stop() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
 }
 
 namespace {
@@ -53,78 +53,90 @@ bool TakeFrame(QByteArray& buffer, QByteArray& frame) {
     return true;
 }
 
-void Hold(QSemaphore* semaphore, const std::atomic<bool>& stop) {
-    while (semaphore && !stop && !semaphore->tryAcquire(1, 20)) {
+// The descriptors are non-blocking; a socket whose reader left must not raise SIGPIPE.
+void WriteAll(int fd, bool socket, const QByteArray& bytes, const std::atomic<bool>& stop) {
+    qsizetype at = 0;
+    while (at < bytes.size() && !stop) {
+        const char* from = bytes.constData() + at;
+        const auto size = static_cast<size_t>(bytes.size() - at);
+        const ssize_t n = socket ? ::send(fd, from, size, MSG_NOSIGNAL) : ::write(fd, from, size);
+        if (n > 0) {
+            at += n;
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EINTR) return;
+        pollfd p{fd, POLLOUT, 0};
+        ::poll(&p, 1, 20);
     }
-}
-
-// The pieces an answer is written in.
-std::vector<QByteArray> Pieces(const PeerAnswer& answer) {
-    if (answer.pieceSize <= 0) return {answer.bytes};
-    std::vector<QByteArray> pieces;
-    for (qsizetype at = 0; at < answer.bytes.size(); at += answer.pieceSize)
-        pieces.push_back(answer.bytes.mid(at, answer.pieceSize));
-    return pieces;
 }
 
 }  // namespace
 
-TcpPeer::TcpPeer(PeerScript script, quint16 port)
-    : script_(std::move(script)), requestedPort_(port) {
-    start();
-    started_.acquire();
-}
-
-TcpPeer::~TcpPeer() {
-    stop_ = true;
-    wait();
-}
-
-void TcpPeer::run() {
-    QTcpServer server;
-    if (server.listen(QHostAddress::LocalHost, requestedPort_)) port_ = server.serverPort();
-    started_.release();
-    int connection = 0;
-    while (!stop_ && server.isListening()) {
-        // One wait may accept several connections: take those already queued first.
-        if (!server.hasPendingConnections() && !server.waitForNewConnection(20)) continue;
-        std::unique_ptr<QTcpSocket> socket(server.nextPendingConnection());
-        ++connection;
-        QByteArray buffer;
-        bool open = true;
-        while (open && !stop_) {
-            buffer += socket->readAll();
-            QByteArray frame;
-            if (!TakeFrame(buffer, frame)) {
-                if (!socket->waitForReadyRead(20) &&
-                    socket->state() != QAbstractSocket::ConnectedState)
-                    open = false;
-                continue;
-            }
+bool PeerLog::Serve(int fd, int connection, bool socket) {
+    QByteArray buffer;
+    while (!stop_) {
+        QByteArray frame;
+        if (TakeFrame(buffer, frame)) {
             const PeerRequest request{connection, frame};
-            Add(request);
+            {
+                QMutexLocker lock(&mutex_);
+                requests_.push_back(request);
+            }
             const PeerAnswer answer = script_(request);
-            Hold(answer.holdUntil, stop_);
-            bool first = true;
-            for (const QByteArray& piece : Pieces(answer)) {
-                if (!first) msleep(static_cast<unsigned long>(answer.pauseMs));
-                first = false;
-                socket->write(piece);
-                while (socket->bytesToWrite() > 0 && socket->waitForBytesWritten(1000)) {
-                }
+            while (answer.holdUntil && !stop_ && !answer.holdUntil->tryAcquire(1, 20)) {
             }
-            if (answer.closeAfter) {
-                socket->disconnectFromHost();
-                if (socket->state() != QAbstractSocket::UnconnectedState)
-                    socket->waitForDisconnected(1000);
-                open = false;
+            const qsizetype piece = answer.pieceSize > 0 ? answer.pieceSize : answer.bytes.size();
+            for (qsizetype at = 0; at < answer.bytes.size(); at += piece) {
+                if (at > 0) QThread::msleep(static_cast<unsigned long>(answer.pauseMs));
+                WriteAll(fd, socket, answer.bytes.mid(at, piece), stop_);
             }
-            Answered();
+            if (answer.closeAfter) ::close(fd);
+            answered_.release();
+            if (answer.closeAfter) return true;
+            continue;
         }
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 20) <= 0) continue;
+        char chunk[4096];
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n > 0)
+            buffer.append(chunk, n);
+        else if (socket && (n == 0 || errno != EAGAIN))
+            return false;  // the link closed the connection
+        else
+            QThread::msleep(5);  // no slave open at the moment
     }
+    return false;
 }
 
-PtyPeer::PtyPeer(PeerScript script) : script_(std::move(script)) {
+TcpPeer::TcpPeer(PeerScript script, quint16 port) : PeerLog(std::move(script)) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    const int one = 1;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    socklen_t size = sizeof address;
+    if (listener < 0) return;
+    if (::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) ||
+        ::bind(listener, reinterpret_cast<sockaddr*>(&address), size) || ::listen(listener, 8) ||
+        ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size)) {
+        ::close(listener);
+        return;
+    }
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this, listener] {
+        for (int connection = 1; !stop_;) {
+            pollfd p{listener, POLLIN, 0};
+            const int fd =
+                ::poll(&p, 1, 20) > 0 ? ::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK) : -1;
+            if (fd >= 0 && !Serve(fd, connection++, true)) ::close(fd);
+        }
+        ::close(listener);
+    });
+}
+
+PtyPeer::PtyPeer(PeerScript script) : PeerLog(std::move(script)) {
     master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
     if (master_ < 0) return;
     // A pty starts in cooked mode with echo, and a serial port puts back the mode it found when
@@ -140,72 +152,15 @@ PtyPeer::PtyPeer(PeerScript script) : script_(std::move(script)) {
         return;
     }
     slavePath_ = QString::fromLocal8Bit(::ptsname(master_));
-    thread_ = std::thread([this] { Run(); });
-}
-
-PtyPeer::~PtyPeer() {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
-    if (master_ >= 0) ::close(master_);
-}
-
-bool PtyPeer::WriteAll(const QByteArray& bytes) {
-    qsizetype at = 0;
-    while (at < bytes.size() && !stop_) {
-        const ssize_t n =
-            ::write(master_, bytes.constData() + at, static_cast<size_t>(bytes.size() - at));
-        if (n > 0) {
-            at += n;
-            continue;
-        }
-        if (n < 0 && errno != EAGAIN && errno != EINTR) return false;
-        pollfd p{master_, POLLOUT, 0};
-        ::poll(&p, 1, 20);
-    }
-    return at == bytes.size();
-}
-
-void PtyPeer::Run() {
-    QByteArray buffer;
-    while (!stop_) {
-        QByteArray frame;
-        if (TakeFrame(buffer, frame)) {
-            const PeerRequest request{1, frame};
-            Add(request);
-            const PeerAnswer answer = script_(request);
-            Hold(answer.holdUntil, stop_);
-            bool first = true;
-            for (const QByteArray& piece : Pieces(answer)) {
-                if (!first) QThread::msleep(static_cast<unsigned long>(answer.pauseMs));
-                first = false;
-                WriteAll(piece);
-            }
-            if (answer.closeAfter) {
-                ::close(master_);
-                master_ = -1;
-                Answered();
-                return;
-            }
-            Answered();
-            continue;
-        }
-        pollfd p{master_, POLLIN, 0};
-        if (::poll(&p, 1, 20) <= 0) continue;
-        char chunk[4096];
-        const ssize_t n = ::read(master_, chunk, sizeof chunk);
-        if (n > 0)
-            buffer.append(chunk, n);
-        else
-            QThread::msleep(5);  // no slave open at the moment
-    }
+    // The thread owns the master from here on: an answer may close it.
+    thread_ = std::thread([this, fd = master_] {
+        if (!Serve(fd, 1, false)) ::close(fd);
+    });
 }
 
 quint16 UnusedPort() {
-    QTcpServer server;
-    if (!server.listen(QHostAddress::LocalHost, 0)) return 0;
-    const quint16 port = server.serverPort();
-    server.close();
-    return port;
+    TcpPeer bound(Echo);
+    return bound.port();
 }
 
 }  // namespace cfgtest

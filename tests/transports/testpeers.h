@@ -4,7 +4,6 @@
 #include <QMutex>
 #include <QSemaphore>
 #include <QString>
-#include <QThread>
 #include <QtGlobal>
 #include <atomic>
 #include <functional>
@@ -36,61 +35,59 @@ struct PeerAnswer {
 
 using PeerScript = std::function<PeerAnswer(const PeerRequest&)>;
 
-// Shared bookkeeping of both peers.
+inline PeerAnswer Echo(const PeerRequest& request) {
+    return PeerAnswer{Frame(request.frame)};
+}
+
+// What both peers share: the requests seen, and the serving of one descriptor on a thread.
 class PeerLog {
   public:
-    void Add(const PeerRequest& request);
     std::vector<PeerRequest> Requests() const;
     // Blocks until `count` answers have been fully written (or the peer gave up on them).
     void WaitAnswered(int count);
-    void Answered() { answered_.release(); }
+
+  protected:
+    explicit PeerLog(PeerScript script) : script_(std::move(script)) {}
+    void Stop();  // joins thread_; each peer's destructor calls it first
+    // Answers the requests arriving on `fd` until stopped, until the other end of a socket
+    // closes, or until an answer closes `fd` (then true).
+    bool Serve(int fd, int connection, bool socket);
+
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
 
   private:
+    PeerScript script_;
     mutable QMutex mutex_;
     std::vector<PeerRequest> requests_;
     QSemaphore answered_;
     int waited_ = 0;
 };
 
-// A TCP peer on 127.0.0.1 in its own QThread, using the blocking calls of QTcpServer and
-// QTcpSocket. One connection at a time; a new connection is taken once the current one ends.
-class TcpPeer : public QThread, public PeerLog {
+// A TCP peer on 127.0.0.1, one connection at a time: a new one is taken once the current ends.
+class TcpPeer : public PeerLog {
   public:
     // `port` 0 picks a free port.
     explicit TcpPeer(PeerScript script, quint16 port = 0);
-    ~TcpPeer() override;
+    ~TcpPeer() { Stop(); }
     quint16 port() const { return port_; }
     bool listening() const { return port_ != 0; }
 
-  protected:
-    void run() override;
-
   private:
-    PeerScript script_;
-    quint16 requestedPort_;
-    std::atomic<quint16> port_{0};
-    std::atomic<bool> stop_{false};
-    QSemaphore started_;
+    quint16 port_ = 0;
 };
 
-// A serial peer on the master side of a pseudo-terminal, in a std::thread; the link opens the
-// slave, whose path is slavePath().
+// A serial peer on the master side of a pseudo-terminal; the link opens the slave, slavePath().
 class PtyPeer : public PeerLog {
   public:
     explicit PtyPeer(PeerScript script);
-    ~PtyPeer();
+    ~PtyPeer() { Stop(); }
     QString slavePath() const { return slavePath_; }
     bool ok() const { return master_ >= 0; }
 
   private:
-    void Run();
-    bool WriteAll(const QByteArray& bytes);
-
-    PeerScript script_;
     int master_ = -1;
     QString slavePath_;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
 };
 
 // A port on 127.0.0.1 where nothing listens (bound once, then released).
