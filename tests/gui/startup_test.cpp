@@ -2,6 +2,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
@@ -228,6 +229,11 @@ TEST_F(GuiTest, SerialDialogStaysAfterAFailedConnectionAndGoesOnAfterAGoodOne) {
     ASSERT_TRUE(pty.Open({}, &error)) << error.toStdString();
     qputenv("CFGTARASCOPE_COM2", dir.filePath("no-such-port").toLocal8Bit());
     qputenv("CFGTARASCOPE_COM3", pty.slavePath().toLocal8Bit());
+    // Unset however the test ends, so that no later test opens these ports.
+    const auto unset = qScopeGuard([] {
+        qunsetenv("CFGTARASCOPE_COM2");
+        qunsetenv("CFGTARASCOPE_COM3");
+    });
 
     Start();
     Child<QComboBox>(start.get(), "Combo1")->setCurrentIndex(1);
@@ -258,8 +264,6 @@ TEST_F(GuiTest, SerialDialogStaysAfterAFailedConnectionAndGoesOnAfterAGoodOne) {
     EXPECT_FALSE(main->model().Items().empty());
     ExpectMirrored(*main);
     start.reset();  // the link closes the port before the simulator goes
-    qunsetenv("CFGTARASCOPE_COM2");
-    qunsetenv("CFGTARASCOPE_COM3");
 }
 
 }  // namespace
