@@ -72,7 +72,16 @@ class Session {
         }
         NetworkReader reader(link_, model_);
         EndRequest end;
-        return reader.Lee_Datos(progress_, messages_, end) ? kExitOk : kExitNetwork;
+        if (!reader.Lee_Datos(progress_, messages_, end)) return kExitNetwork;
+        // What was not read is said now, and the command goes on with the rest.
+        for (const ReadFailure& failure : model_.ReadFailures()) {
+            const QString line =
+                QStringLiteral("Lectura incompleta, sin leer: ") + ReadFailureName(failure);
+            WriteLine(err_, line);
+            log_.Escribe_NLog(line);
+        }
+        log_.Flush();
+        return kExitOk;
     }
     int Open(const QString& conn) {
         const std::optional<LinkTarget> target = CommandLineLink(conn);
@@ -82,12 +91,13 @@ class Session {
 
     // Loads a configuration file as the open window does; kExitOk or kExitFile.
     int Load(const QString& path, LoadLog& lines) {
-        if (const OpenPath answer = CheckOpenPath(path); answer != OpenPath::Ok) {
-            messages_.Show(OpenPathMessage(answer), Icon::Critical);
-            return kExitFile;
-        }
-        return Leer_Datos_Archivo(model_, path, lines, messages_, &log_, false) ? kExitOk
-                                                                                : kExitFile;
+        return LoadConfigurationFile(model_, path, lines, messages_, &log_, false) ? kExitOk
+                                                                                   : kExitFile;
+    }
+
+    // A command's status once the read has had its say: a partial read is never success.
+    int Finish(int status) const {
+        return WorstStatus(status, model_.ReadFailures().empty() ? kExitOk : kExitPartial);
     }
 
     // Sends everything without asking; the items not accepted are listed.
@@ -117,7 +127,7 @@ int Read(const QStringList& args, std::FILE* out, std::FILE* err) {
     Session session(err);
     if (const int status = session.Open(args[1]); status != kExitOk) return status;
     for (const QString& line : TreeLines(session.model())) WriteLine(out, line);
-    return kExitOk;
+    return session.Finish(kExitOk);
 }
 
 int Save(const QStringList& args, std::FILE* err) {
@@ -155,7 +165,7 @@ int Save(const QStringList& args, std::FILE* err) {
         for (int number : *wanted) {
             if (std::find(scales.begin(), scales.end(), number) == scales.end()) {
                 WriteLine(err, QStringLiteral("La balanza %1 no está en la red").arg(number));
-                return kExitUsage;
+                return session.Finish(kExitUsage);
             }
         }
         std::erase_if(scales, [&](int n) { return !wanted->contains(n); });
@@ -164,13 +174,16 @@ int Save(const QStringList& args, std::FILE* err) {
         Guardar_Datos_Archivo(session.model(), path, common, scales);
     } catch (const XmlError& e) {
         WriteLine(err, e.text());
-        return kExitFile;
+        return session.Finish(kExitFile);
     } catch (const XmlWriteError& e) {
         WriteLine(err, QString::fromLocal8Bit(e.what()));
-        return kExitFile;
+        return session.Finish(kExitFile);
     }
     session.messages().Show(QStringLiteral("Datos Guardados"), Icon::Information);
-    return kExitOk;
+    if (const auto missing = MissingFromFile(session.model(), common, scales); !missing.empty())
+        WriteLine(err,
+                  QStringLiteral("Fichero incompleto, sin datos de: ") + ReadFailureList(missing));
+    return session.Finish(kExitOk);
 }
 
 int Load(const QStringList& args, std::FILE* out, std::FILE* err) {
@@ -179,8 +192,9 @@ int Load(const QStringList& args, std::FILE* out, std::FILE* err) {
     Session session(err);
     if (const int status = session.Open(args[1]); status != kExitOk) return status;
     StreamLog lines(out);
-    if (const int status = session.Load(args[2], lines); status != kExitOk) return status;
-    return dryRun ? kExitOk : session.SendAll();
+    if (const int status = session.Load(args[2], lines); status != kExitOk)
+        return session.Finish(status);
+    return session.Finish(dryRun ? kExitOk : session.SendAll());
 }
 
 int Diff(const QStringList& args, std::FILE* out, std::FILE* err) {
@@ -190,18 +204,19 @@ int Diff(const QStringList& args, std::FILE* out, std::FILE* err) {
     QStringList before;
     for (const ItemRow& item : session.model().Items()) before.append(item.value);
     StreamLog quiet(nullptr);
-    if (const int status = session.Load(args[2], quiet); status != kExitOk) return status;
+    if (const int status = session.Load(args[2], quiet); status != kExitOk)
+        return session.Finish(status);
     int differences = 0;
     const auto& items = session.model().Items();
     for (qsizetype row = 0; row < before.size(); ++row) {
         const ItemRow& item = items[row];
-        if (item.value == before[row]) continue;
+        if (!Changed(item)) continue;
         ++differences;
         WriteLine(out, QStringList{QString::number(item.owner), QString::number(item.id), item.text,
                                    before[row], item.value}
                            .join(u'\t'));
     }
-    return differences == 0 ? kExitOk : kExitItems;
+    return session.Finish(differences == 0 ? kExitOk : kExitItems);
 }
 
 int Set(const QStringList& args, std::FILE* out, std::FILE* err) {
@@ -216,14 +231,14 @@ int Set(const QStringList& args, std::FILE* out, std::FILE* err) {
     const int row = session.model().FindItem(owner, id);
     if (row < 0) {
         WriteLine(err, QStringLiteral("No existe el item %1 de %2").arg(id).arg(owner));
-        return kExitUsage;
+        return session.Finish(kExitUsage);
     }
     const ItemRow item = session.model().Items()[row];
     // What the editor offers: nothing for read-only items or option lists without options.
     if (item.order >= kFirstReadOnlyOrder ||
         (item.type == kEnumeration && item.options.isEmpty())) {
         WriteLine(err, QStringLiteral("El item %1 no se puede modificar").arg(id));
-        return kExitItems;
+        return session.Finish(kExitItems);
     }
     EditorInput input;
     const QString value = args[4];
@@ -243,9 +258,9 @@ int Set(const QStringList& args, std::FILE* out, std::FILE* err) {
     ItemProgrammer programmer(session.link(), session.model(), &session.log());
     const ItemProgrammer::Result result = programmer.Modificar_Valor(
         {item.owner, item.id, item.type, item.length}, input, session.messages(), indicator);
-    if (result.outcome != ItemProgrammer::Outcome::Accepted) return kExitItems;
+    if (result.outcome != ItemProgrammer::Outcome::Accepted) return session.Finish(kExitItems);
     WriteLine(out, session.model().NodeText(session.model().Items()[result.row].key));
-    return kExitOk;
+    return session.Finish(kExitOk);
 }
 
 }  // namespace
@@ -282,8 +297,16 @@ int RunBatch(const QString& connection, const QString& file, std::FILE* err) {
     // and an empty model would send nothing.
     if (const int status = session.Open(0, connection, true); status != kExitOk) return status;
     StreamLog lines(err);
-    if (const int status = session.Load(file, lines); status != kExitOk) return status;
-    return session.SendAll();
+    if (const int status = session.Load(file, lines); status != kExitOk)
+        return session.Finish(status);
+    return session.Finish(session.SendAll());
+}
+
+int WorstStatus(int a, int b) {
+    static constexpr int kOrder[] = {kExitNetwork, kExitFile, kExitUsage, kExitPartial, kExitItems};
+    for (int status : kOrder)
+        if (a == status || b == status) return status;
+    return a != kExitOk ? a : b;
 }
 
 }  // namespace cfg

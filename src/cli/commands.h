@@ -15,7 +15,11 @@ enum ExitStatus {
     kExitUsage = 2,    // the command line is wrong
     kExitNetwork = 3,  // the connection or the network read failed
     kExitFile = 4,     // a file is missing, unreadable or not valid
+    kExitPartial = 5,  // the network was read only in part
 };
+
+// The status of a command to which two of the above apply: the first of 3, 4, 2, 5, 1, 0.
+int WorstStatus(int a, int b);
 
 // Runs `cfgtarascope-cli` with its arguments (without the program name): results on `out`,
 // messages and progress on `err`. Returns the exit status.

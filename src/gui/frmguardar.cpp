@@ -11,6 +11,8 @@
 
 #include "files/configsave.h"
 #include "filewindow.h"
+#include "model/configmodel.h"
+#include "network/networkreader.h"
 #include "settings/clsconfig.h"
 #include "xml/xmlerror.h"
 
@@ -35,7 +37,16 @@ FrmGuardar::FrmGuardar(DesktopServices& services, ClsConfig& config, const Confi
     parts.layout->addWidget(ChkGeneral, 1, 0, 1, 3);
     parts.layout->addWidget(Check1, 2, 0, 1, 3);
     parts.layout->addWidget(ListaBal, 3, 0, 1, 3);
-    AddButtonRow(parts, 4);
+    LblEstado = new QLabel(this);
+    LblEstado->setObjectName(QStringLiteral("LblEstado"));
+    LblEstado->setWordWrap(true);
+    {
+        QPalette warning = LblEstado->palette();
+        warning.setColor(QPalette::WindowText, QColor(255, 236, 140));
+        LblEstado->setPalette(warning);
+    }
+    parts.layout->addWidget(LblEstado, 4, 0, 1, 3);
+    AddButtonRow(parts, 5);
     resize(460, 340);
 
     TxtRuta->setText(config_.FilePath);
@@ -48,6 +59,9 @@ FrmGuardar::FrmGuardar(DesktopServices& services, ClsConfig& config, const Confi
     connect(Check1, &QCheckBox::toggled, this, [this](bool on) {
         if (!on) ListaBal->clearSelection();
     });
+    connect(ListaBal, &QListWidget::itemSelectionChanged, this, &FrmGuardar::ShowMissing);
+    connect(ChkGeneral, &QCheckBox::toggled, this, &FrmGuardar::ShowMissing);
+    ShowMissing();
     connect(CmdSelect, &QPushButton::clicked, this, &FrmGuardar::CmdSelect_Click);
     connect(Command1_1, &QPushButton::clicked, this, &FrmGuardar::Guardar_Click);
 }
@@ -68,12 +82,8 @@ void FrmGuardar::Guardar_Click() {
         !services_.messages.Ask(QStringLiteral("el fichero ya existe, ¿Sobreescribir?"),
                                 Icon::Exclamation))
         return;
-    std::vector<int> scales;
-    for (int i = 0; i < ListaBal->count(); ++i) {
-        if (ListaBal->item(i)->isSelected()) scales.push_back(ListaBal->item(i)->text().toInt());
-    }
     try {
-        Guardar_Datos_Archivo(model_, path, ChkGeneral->isChecked(), scales);
+        Guardar_Datos_Archivo(model_, path, ChkGeneral->isChecked(), SelectedScales());
     } catch (const XmlError& e) {
         services_.messages.Show(e.text(), Icon::Critical);
         return;
@@ -83,6 +93,25 @@ void FrmGuardar::Guardar_Click() {
     }
     services_.messages.Show(QStringLiteral("Datos Guardados"), Icon::Information);
     accept();
+}
+
+std::vector<int> FrmGuardar::SelectedScales() const {
+    std::vector<int> scales;
+    for (int i = 0; i < ListaBal->count(); ++i) {
+        if (ListaBal->item(i)->isSelected()) scales.push_back(ListaBal->item(i)->text().toInt());
+    }
+    return scales;
+}
+
+// A read in part is said here, not asked about: the technician may want what was read.
+void FrmGuardar::ShowMissing() {
+    const std::vector<ReadFailure> missing =
+        MissingFromFile(model_, ChkGeneral->isChecked(), SelectedScales());
+    LblEstado->setText(missing.empty() ? QString()
+                                       : QStringLiteral("El fichero quedará incompleto, sin "
+                                                        "datos de: ") +
+                                             ReadFailureList(missing));
+    LblEstado->setVisible(!missing.empty());
 }
 
 void FrmGuardar::paintEvent(QPaintEvent*) {

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QDialog>
+#include <vector>
 
 #include "guiservices.h"
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -29,6 +31,9 @@ class FrmGuardar : public QDialog {
     void paintEvent(QPaintEvent* event) override;
 
   private:
+    std::vector<int> SelectedScales() const;
+    void ShowMissing();
+
     DesktopServices& services_;
     ClsConfig& config_;
     const ConfigModel& model_;
@@ -37,6 +42,7 @@ class FrmGuardar : public QDialog {
     QCheckBox* Check1;
     QListWidget* ListaBal;
     QCheckBox* ChkGeneral;
+    QLabel* LblEstado;  // what the file will lack of a read in part
     QPushButton* Command1_1;
     QPushButton* Command1_0;
 };

@@ -17,6 +17,7 @@
 #include "editing/editor.h"
 #include "frmabrir.h"
 #include "frmguardar.h"
+#include "link/trafficlog.h"
 #include "linkworker.h"
 #include "network/networkreader.h"
 #include "settings/clsconfig.h"
@@ -161,6 +162,18 @@ FrmMain::FrmMain(DesktopServices& services, ClsConfig& config, QWidget* parent)
         BusyLabel->setFont(font);
     }
     BusyLabel->hide();
+    LblAviso = new QLabel(this);
+    LblAviso->setObjectName(QStringLiteral("LblAviso"));
+    LblAviso->setWordWrap(true);
+    LblAviso->setAutoFillBackground(true);
+    LblAviso->setMargin(4);
+    {
+        QPalette notice = LblAviso->palette();
+        notice.setColor(QPalette::Window, QColor(255, 236, 140));
+        notice.setColor(QPalette::WindowText, Qt::black);
+        LblAviso->setPalette(notice);
+    }
+    LblAviso->hide();
     TmrEspera = new QTimer(this);
     TmrEspera->setObjectName(QStringLiteral("TmrEspera"));
     TmrEspera->setInterval(kBlinkMs);
@@ -188,8 +201,11 @@ FrmMain::FrmMain(DesktopServices& services, ClsConfig& config, QWidget* parent)
     auto* sideBox = new QWidget(this);
     sideBox->setLayout(side);
     sideBox->setFixedWidth(240);
+    auto* treeBox = new QVBoxLayout;
+    treeBox->addWidget(LblAviso);
+    treeBox->addWidget(Arbol, 1);
     auto* layout = new QHBoxLayout(this);
-    layout->addWidget(Arbol, 1);
+    layout->addLayout(treeBox, 1);
     layout->addWidget(sideBox);
 
     // Form_Load: the editors start hidden.
@@ -259,12 +275,28 @@ void FrmMain::Configure(int value) {
 
 void FrmMain::Lee_Datos() {
     StartOperation();
+    LblAviso->hide();
     worker_->Run(
         [this](ScaleLink& link) {
             NetworkReader reader(link, model_);
             reader.Lee_Datos(*readProgress_, *workerMessages_, *workerProgram_);
         },
-        [this] { EndOperation(); });
+        [this] {
+            // A read that left owners unread is said without stopping the technician, who
+            // can go on with what was read.
+            const std::vector<ReadFailure>& failures = model_.ReadFailures();
+            if (!failures.empty()) {
+                const QString text =
+                    QStringLiteral("Lectura incompleta, sin leer: ") + ReadFailureList(failures);
+                LblAviso->setText(text);
+                LblAviso->show();
+                if (services_.log) {
+                    services_.log->Escribe_NLog(text);
+                    services_.log->Flush();
+                }
+            }
+            EndOperation();
+        });
 }
 
 void FrmMain::Command2_Click() {

@@ -88,6 +88,7 @@ class FrmMain : public QWidget {
     QComboBox* CmbEnum;
     QLabel* LblInfo;
     QLabel* BusyLabel;  // member 2 of the label array Label1
+    QLabel* LblAviso;   // what the last read could not read; stays until the next read
     QTimer* TmrEspera;
 
     Selection selection_;

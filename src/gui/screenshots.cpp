@@ -22,6 +22,7 @@
 #include "frmmain.h"
 #include "frmselectcom.h"
 #include "guiservices.h"
+#include "link/scalelink.h"
 #include "model/configmodel.h"
 #include "sim/engine.h"
 #include "sim/simnetwork.h"
@@ -143,6 +144,31 @@ int Run(const QString& folder) {
     Child<QPushButton>(open, "Command1_1")->click();
     if (!Shoot(open, folder, "open-window")) return 1;
     open->close();
+    WaitUntil([&] { return main->isEnabled(); });
+
+    // A network whose scale 2 drops the line while its values are read.
+    sim::EngineOptions dropping;
+    dropping.faults.dropAfter = 19;
+    sim::Engine partial(sim::DefaultNetwork(), dropping);
+    sim::TcpServer partialServer(partial);
+    if (!partialServer.Start()) return 1;
+    bool connected = false;
+    main->Connect(ScaleLink::Tcp, QStringLiteral("127.0.0.1:%1").arg(partialServer.port()),
+                  [&](int result) { connected = result == 0; });
+    if (!WaitUntil([&] { return connected && !main->Busy(); })) return 1;
+    main->Lee_Datos();
+    if (!WaitUntil([&] { return !main->Busy(); })) return 1;
+    // Scale 2's first menu open: its items, without values.
+    if (QTreeWidgetItem* menu = main->NodeItem(keys::ScaleMenu(2, 1))) {
+        for (QTreeWidgetItem* up = menu; up; up = up->parent()) up->setExpanded(true);
+        Child<QTreeWidget>(main, "Arbol")->scrollToItem(menu);
+    }
+    if (!Shoot(main, folder, "partial-read")) return 1;
+    Child<QPushButton>(main, "Command1_1")->click();
+    save = TopLevel<FrmGuardar>();
+    Child<QLineEdit>(save, "TxtRuta")->setText(file);
+    if (!Shoot(save, folder, "partial-save")) return 1;
+    save->close();
     WaitUntil([&] { return main->isEnabled(); });
     return 0;
 }

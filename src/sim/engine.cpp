@@ -85,13 +85,13 @@ Engine::Index Engine::BuildIndex(const QList<Record>& records) {
 
 QByteArray Engine::HandleRequest(const QByteArray& frame) {
     QMutexLocker lock(&mutex_);
-    RecordLocked(frame);
+    RecordLocked(frame, true);
     return Finish(Answer(frame));
 }
 
 void Engine::RecordRequest(const QByteArray& frame) {
     QMutexLocker lock(&mutex_);
-    RecordLocked(frame);
+    RecordLocked(frame, false);
 }
 
 bool Engine::OpenRecordFile(const QString& path, QString* error) {
@@ -105,8 +105,9 @@ bool Engine::OpenRecordFile(const QString& path, QString* error) {
     return true;
 }
 
-void Engine::RecordLocked(const QByteArray& frame) {
+void Engine::RecordLocked(const QByteArray& frame, bool answered) {
     requests_.append(frame);
+    answered_.append(answered);
     if (recordFile_) {
         recordFile_->write(frame.toHex(' ').toUpper() + '\n');
         recordFile_->flush();
@@ -118,9 +119,20 @@ QList<QByteArray> Engine::Requests() const {
     return requests_;
 }
 
+QList<bool> Engine::Answered() const {
+    QMutexLocker lock(&mutex_);
+    return answered_;
+}
+
+int Engine::RequestCount() const {
+    QMutexLocker lock(&mutex_);
+    return static_cast<int>(requests_.size());
+}
+
 void Engine::ClearRequests() {
     QMutexLocker lock(&mutex_);
     requests_.clear();
+    answered_.clear();
 }
 
 Network Engine::network() const {

@@ -29,6 +29,10 @@ struct FaultOptions {
     int latencyMs = 0;          // delay before each reply
     int silentAfter = -1;       // answer this many requests of a connection, then none (-1: all)
     int closeAfter = -1;        // close a connection after answering this many (-1: never)
+    int dropAfter = -1;         // answer this many requests of a connection, then close it
+                                // instead of answering the next (-1: never)
+    int silentEvery = 0;        // leave every N-th request the engine receives unanswered,
+                                // the connection kept (0: never)
     bool shortReplies = false;  // cut every reply below the minimum of its kind, never pad
     QSet<int> refusedIds;       // writes to these item IDs are always refused (code 98)
 };
@@ -60,6 +64,9 @@ class Engine {
     bool OpenRecordFile(const QString& path, QString* error);
 
     QList<QByteArray> Requests() const;
+    // For each request of Requests(), whether it was answered.
+    QList<bool> Answered() const;
+    int RequestCount() const;
     void ClearRequests();
     Network network() const;
     const EngineOptions& options() const { return options_; }
@@ -88,7 +95,7 @@ class Engine {
     };
 
     static Index BuildIndex(const QList<Record>& records);
-    void RecordLocked(const QByteArray& frame);
+    void RecordLocked(const QByteArray& frame, bool answered);
     Reply Answer(const QByteArray& frame);
     Reply ErrorReply(const QByteArray& frame, int code) const;
     Reply ReadNetwork(const QByteArray& frame) const;
@@ -112,6 +119,7 @@ class Engine {
     QHash<int, int> scaleByNumber_;
     std::mt19937 random_;
     QList<QByteArray> requests_;
+    QList<bool> answered_;
     std::unique_ptr<QFile> recordFile_;
 };
 

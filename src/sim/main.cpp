@@ -41,6 +41,9 @@ Faults
   --silent-after N      answer N requests of a connection, then stay silent (connection kept)
   --close-after N       close a connection after answering N requests (0: at the first one);
                         on the pseudo-terminal: a new one, announced with a new "pty" line
+  --drop-after N        answer N requests of a connection, then close it instead of
+                        answering the next
+  --silent-every N      leave every N-th request unanswered (connection kept)
   --short-replies       send every reply one byte shorter than the minimum of its kind
   --refuse ID[,ID...]   always refuse writes to these items (code 98)
   --record FILE         append every request received to FILE, one line of hex each
@@ -141,6 +144,12 @@ QString Parse(QStringList args, Arguments& a) {
         } else if (option == QStringLiteral("--close-after")) {
             if (!number(0, INT32_MAX, &n)) return bad;
             a.faults.closeAfter = static_cast<int>(n);
+        } else if (option == QStringLiteral("--drop-after")) {
+            if (!number(0, INT32_MAX, &n)) return bad;
+            a.faults.dropAfter = static_cast<int>(n);
+        } else if (option == QStringLiteral("--silent-every")) {
+            if (!number(1, INT32_MAX, &n)) return bad;
+            a.faults.silentEvery = static_cast<int>(n);
         } else if (option == QStringLiteral("--short-replies")) {
             a.faults.shortReplies = true;
         } else if (option == QStringLiteral("--refuse")) {

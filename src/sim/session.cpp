@@ -33,7 +33,8 @@ void Session::Feed(const QByteArray& bytes) {
 
 void Session::HandleFrame(const QByteArray& frame) {
     ++received_;
-    if (closing_ || faults_.closeAfter == 0) {
+    const bool dropped = faults_.dropAfter >= 0 && received_ > faults_.dropAfter;
+    if (closing_ || faults_.closeAfter == 0 || dropped) {
         engine_.RecordRequest(frame);
         if (!closing_) {
             closing_ = true;
@@ -41,7 +42,9 @@ void Session::HandleFrame(const QByteArray& frame) {
         }
         return;
     }
-    if (faults_.silentAfter >= 0 && received_ > faults_.silentAfter) {
+    const bool silentNow =
+        faults_.silentEvery > 0 && (engine_.RequestCount() + 1) % faults_.silentEvery == 0;
+    if ((faults_.silentAfter >= 0 && received_ > faults_.silentAfter) || silentNow) {
         engine_.RecordRequest(frame);
         return;
     }

@@ -42,7 +42,8 @@ void TcpListener::Accept() {
     }
 }
 
-TcpServer::TcpServer(Engine& engine) : engine_(engine) {}
+TcpServer::TcpServer(Engine& engine, std::optional<FaultOptions> faults)
+    : engine_(engine), faults_(faults.value_or(engine.options().faults)) {}
 
 TcpServer::~TcpServer() {
     Stop();
@@ -50,7 +51,7 @@ TcpServer::~TcpServer() {
 
 bool TcpServer::Start(quint16 port, const QHostAddress& address, QString* error) {
     Stop();
-    listener_ = new TcpListener(engine_, engine_.options().faults);
+    listener_ = new TcpListener(engine_, faults_);
     listener_->moveToThread(&thread_);
     thread_.start();
     bool ok = false;

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 #include <QThread>
+#include <optional>
 
 #include "sim/engine.h"
 
@@ -34,12 +35,13 @@ class TcpListener : public QObject {
 // calls from their own thread.
 class TcpServer {
   public:
-    explicit TcpServer(Engine& engine);
+    // `faults` replaces the engine's own fault options, for a second clean way in.
+    explicit TcpServer(Engine& engine, std::optional<FaultOptions> faults = {});
     ~TcpServer();
     TcpServer(const TcpServer&) = delete;
     TcpServer& operator=(const TcpServer&) = delete;
 
-    // Uses the engine's fault options. Port 0 picks a free port.
+    // Port 0 picks a free port.
     bool Start(quint16 port = 0, const QHostAddress& address = QHostAddress::LocalHost,
                QString* error = nullptr);
     quint16 port() const { return port_; }
@@ -48,6 +50,7 @@ class TcpServer {
 
   private:
     Engine& engine_;
+    const FaultOptions faults_;
     QThread thread_;
     TcpListener* listener_ = nullptr;
     quint16 port_ = 0;

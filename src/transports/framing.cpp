@@ -13,15 +13,19 @@ int Remaining(const QDeadlineTimer& deadline) {
 }
 
 FrameResult ReadExactly(QIODevice& device, qsizetype size, QByteArray& out, int inactivityMs,
-                        const PeerGoneCheck& peerGone) {
+                        const QDeadlineTimer& total, const PeerGoneCheck& peerGone) {
     out.clear();
     out.reserve(size);
     QDeadlineTimer silence(inactivityMs);
     while (out.size() < size) {
         if (device.bytesAvailable() <= 0) {
+            if (total.hasExpired()) return FrameResult::TooSlow;
             if (silence.hasExpired()) return FrameResult::Timeout;
-            if (!device.waitForReadyRead(Remaining(silence)))
-                return peerGone() ? FrameResult::PeerGone : FrameResult::Timeout;
+            const bool totalFirst = total.deadline() < silence.deadline();
+            if (!device.waitForReadyRead(Remaining(totalFirst ? total : silence))) {
+                if (peerGone()) return FrameResult::PeerGone;
+                return totalFirst ? FrameResult::TooSlow : FrameResult::Timeout;
+            }
             continue;
         }
         const QByteArray chunk = device.read(size - out.size());
@@ -63,14 +67,17 @@ FrameResult WriteFrame(QIODevice& device, const QByteArray& frame, int inactivit
 }
 
 FrameResult ReadFrame(QIODevice& device, QByteArray& frame, int inactivityMs,
-                      const PeerGoneCheck& peerGone) {
+                      const PeerGoneCheck& peerGone, ReplyTimeBound bound) {
     frame.clear();
+    const QDeadlineTimer start(0);
+    QDeadlineTimer total(bound.baseMs);
     QByteArray header;
-    FrameResult result = ReadExactly(device, 2, header, inactivityMs, peerGone);
+    FrameResult result = ReadExactly(device, 2, header, inactivityMs, total, peerGone);
     if (result != FrameResult::Ok) return result;
     const qsizetype size = static_cast<quint8>(header[0]) | (static_cast<quint8>(header[1]) << 8);
     if (size == 0) return FrameResult::Malformed;
-    result = ReadExactly(device, size, frame, inactivityMs, peerGone);
+    total.setDeadline(start.deadline() + bound.baseMs + size * bound.perHundredBytesMs / 100);
+    result = ReadExactly(device, size, frame, inactivityMs, total, peerGone);
     if (result != FrameResult::Ok) frame.clear();
     return result;
 }

@@ -99,6 +99,8 @@ int LinkComponent::Failed(FrameResult result, QIODevice& device) {
         case FrameResult::Timeout:
             return Fail(kReplyTimeout,
                         QStringLiteral("no reply byte for %1 ms").arg(replyTimeoutMs_));
+        case FrameResult::TooSlow:
+            return Fail(kReplyTooSlow, QStringLiteral("reply too slow to arrive whole"));
         case FrameResult::Malformed:
             return Fail(kMalformedFrame, QStringLiteral("reply frame of length 0"));
         case FrameResult::WriteFailed:

@@ -19,7 +19,8 @@ class LinkBackend;
 // Without Configure it is 3 s, as after Configure(15). It is an inactivity timeout: it starts
 // again with every byte that moves, so a long reply on a slow line is not cut short, while a
 // silent or dead peer holds Receive no longer than that time (plus, for Send, the connect time
-// when it has to reopen the link first).
+// when it has to reopen the link first). A peer that trickles its reply just inside that time
+// is bounded by ReplyTimeBound: a 20-byte reply ends within 10.2 s, a 65,535-byte one 665 s.
 //
 // After any failed exchange the connection is closed (a serial port is flushed and closed) and
 // opened again with the same text at the next Send, so a late reply to an abandoned
@@ -56,6 +57,8 @@ class LinkComponent final : public ScaleLink {
         kMalformedFrame = 13,  // the reply announced a length of 0
         kWriteFailed = 14,     // the request could not be sent
         kBadRequest = 15,      // the request is empty or longer than 65535 bytes; nothing sent
+        kReplyTooSlow = 16,    // the reply did not arrive whole within 10 s plus 1 s per 100
+                               // bytes of its length (see ReplyTimeBound)
     };
 
     static constexpr int kTimeoutStepMs = 200;

@@ -137,6 +137,14 @@ TEST_F(ConfigLoadTest, MarkedAndReservedValues) {
     ASSERT_TRUE(Load("<SCALE number=\"2\"><MENU id=\"7\" text=\"m\">" +
                      Option(152, "~ X ~", 20, 1, "string") + "</MENU></SCALE>"));
     EXPECT_EQ(Value(2, 152), QString("  X  "));
+    // The spaces around a value, which a file cannot keep, come from what was read.
+    ItemRow& group = model.Item(model.FindItem(2, 152));
+    StoreRead(group, "  A B ", "  A B ");
+    for (const char* value : {"A B", "A  B"}) {
+        ASSERT_TRUE(Load("<SCALE number=\"2\"><MENU id=\"7\" text=\"m\">" +
+                         Option(152, value, 20, 1, "string") + "</MENU></SCALE>"));
+        EXPECT_EQ(Changed(group), QByteArray(value) != "A B") << value;
+    }
 }
 
 TEST_F(ConfigLoadTest, SectionsScalesAndMenus) {

@@ -102,6 +102,8 @@ TEST_F(ConfigSaveTest, EdgesOfTheFormat) {
     model.AppendItem(Row(0, 154, kString, 9, 1, "  Y", "mb0050001"));
     model.AppendItem(Row(0, 158, kString, 9, 1, " Z ", "mb0050001"));
     model.AppendItem(Row(0, 60, kNumber, 4, 120, "-5", "mb0050001"));
+    model.AppendItem(Row(0, 61, kNumber, 4, 1, "", "mb0050001"));
+    model.Item(8).known = false;
     const QByteArray text = Save(true, {4, 5, 9});
     const char* const parts[] = {
         "<VALUE>  X  </VALUE>\r\n",  // under COMMON a value keeps its spaces
@@ -119,6 +121,8 @@ TEST_F(ConfigSaveTest, EdgesOfTheFormat) {
         "<VALUE>  Z  </VALUE>",
         "<VALUE> -5 </VALUE>\r\n                        <LENGTH> 4 </LENGTH>\r\n"
         "                        <ORDER> 120 </ORDER>",
+        // A value never read has no VALUE line: loading would take it for 0.
+        "<OPTION id=\"61\" text=\"Opcion 61\">\r\n                        <LENGTH> 4 </LENGTH>",
     };
     for (const char* part : parts) EXPECT_TRUE(text.contains(part)) << part;
 }

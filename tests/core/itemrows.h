@@ -6,7 +6,7 @@
 
 namespace cfgtest {
 
-// An item whose value is known, named after its ID.
+// An item whose value is known (as if loaded from a file), named after its ID.
 inline cfg::ItemRow Row(int owner, int id, int type, int length, int order, const QString& value,
                         const QString& menuKey = {}, const QStringList& options = {},
                         const QString& key = {}) {
@@ -20,7 +20,10 @@ inline cfg::ItemRow Row(int owner, int id, int type, int length, int order, cons
             .options = options,
             .value = value,
             .menuKey = menuKey,
-            .known = true};
+            .known = true,
+            .readKnown = false,
+            .readValue = {},
+            .readBytes = {}};
 }
 
 }  // namespace cfgtest

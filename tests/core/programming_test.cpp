@@ -199,8 +199,9 @@ TEST_F(ProgrammingTest, FailuresAndRefusalsChangeNothing) {
 TEST_F(ProgrammingTest, GroupItemsGoAsTheirWholeMenuTwice) {
     QByteArray menu;
     // The menu lists the group out of order: the edited value must still land on its item.
+    // The others go back as the scale holds them, bytes no text stands for included.
     for (int id : {153, 152, 154, 155, 156, 157})
-        menu += StringEntry(id, QByteArray("v") + QByteArray::number(id));
+        menu += StringEntry(id, "v\x01|" + QByteArray::number(id));
     link.SetResponder([&](const QByteArray& r) {
         return ScriptedLink::Answer{0, r[10] == 1 ? WriteAnswer(6, 0) : MenuAnswer(6, menu)};
     });
@@ -212,7 +213,7 @@ TEST_F(ProgrammingTest, GroupItemsGoAsTheirWholeMenuTwice) {
     QByteArray entries;
     for (int id : {153, 152, 154, 155, 156, 157})
         entries +=
-            StringEntry(id, id == 152 ? QByteArray(" nuevo ") : "v" + QByteArray::number(id));
+            StringEntry(id, id == 152 ? QByteArray(" nuevo ") : "v\x01|" + QByteArray::number(id));
     EXPECT_EQ(link.requests[1], WriteRequest(3, {}).left(11) + Bytes({6, 0}) + entries);
     EXPECT_EQ(pauses, (std::vector<int>{200, 200}));
     EXPECT_EQ(programmer.ItemsGrupo()[1].value, QString(" nuevo "));

@@ -119,6 +119,35 @@ TEST_F(SendAllTest, RefusalsAndSilenceDoNotStopTheRun) {
                            "Item balanza 2 : 3 (Opcion 3): sin respuesta"}));
 }
 
+// Sending back what was read changes nothing: a string as read goes back as its bytes, which
+// its text cannot always stand for, and a number not whole in the units it is read in stays.
+TEST_F(SendAllTest, ValuesAsReadGoBackAsTheScaleHoldsThem) {
+    const QByteArray held = Bytes({'1', '.', 0x01, 179, '|', '-', '<'});
+    const auto read = [&](int id, int type, const QString& decoded, const QString& now) {
+        ItemRow row = Row(3, id, type, 20, 1, {});
+        StoreRead(row, decoded, type == kString ? held : QByteArray());
+        if (!now.isNull()) row.value = now;
+        model.AppendItem(row);
+    };
+    read(1, kString, Convierte_Texto_Valor(held), {});
+    read(2, kString, Convierte_Texto_Valor(held), "a|b.c");
+    read(3, kNumber, "617.5", {});
+    read(4, kNumber, "617.5", "618.5");
+    read(5, kNumber, "617", {});
+    EXPECT_EQ(model.Items()[0].value, QString("1. ||- "));
+    const SendSummary summary = Send();
+    const QByteArray scale3 = Bytes({2, 0x7E, 2, 3, 0, 0, 0, 0, 0, 8, 1, 1, 0});
+    EXPECT_EQ(link.requests,
+              (QList<QByteArray>{scale3 + Bytes({1, 0, 8, 7}) + held,
+                                 scale3 + Bytes({2, 0, 8, 5, 'a', 179, 'b', '.', 'c'}),
+                                 scale3 + Bytes({4, 0, 7, 0x6A, 0x02, 0, 0, 0}),
+                                 scale3 + Bytes({5, 0, 7, 0x69, 0x02, 0, 0, 0})}));
+    EXPECT_TRUE(summary.Clean());
+    EXPECT_EQ(summary.unchanged, 1);
+    ASSERT_EQ(summary.items.size(), 5u);
+    EXPECT_EQ(summary.items[2].kind, SendOutcome::Unchanged);
+}
+
 TEST_F(SendAllTest, AskFirstWhenInteractive) {
     model.AppendItem(Row(0, 1, kNumber, 0, 1, "1"));
     messages.answer = false;

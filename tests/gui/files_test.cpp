@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -90,6 +91,36 @@ TEST_F(GuiTest, SaveWindowWritesTheChosenScales) {
     // Cancelar closes it, and the main window takes input again.
     Child<QPushButton>(save, "Command1_0")->click();
     ASSERT_TRUE(WaitUntil([&] { return main.isEnabled(); }));
+}
+
+// A read in part is said by a notice that blocks nothing and stays until the next read; the
+// save window says what a file would lack, as the scales chosen change.
+TEST_F(GuiTest, APartialReadIsNoticedAndTheSaveWindowSaysWhatTheFileLacks) {
+    cfg::sim::EngineOptions options;
+    options.faults.dropAfter = 19;  // scale 2's first value request
+    Serve(cfg::sim::DefaultNetwork(), options);
+    cfg::FrmMain& main = Connected();
+    auto* notice = Child<QLabel>(&main, "LblAviso");
+    EXPECT_FALSE(notice->isHidden());
+    EXPECT_EQ(notice->text(), "Lectura incompleta, sin leer: balanza 2 (valores)");
+    EXPECT_TRUE(messages.shown.empty());
+
+    Child<QPushButton>(&main, "Command1_1")->click();
+    auto* save = TopLevel<cfg::FrmGuardar>();
+    ASSERT_NE(save, nullptr);
+    auto* status = Child<QLabel>(save, "LblEstado");
+    EXPECT_EQ(status->text(), "El fichero quedará incompleto, sin datos de: balanza 2 (valores)");
+    Child<QListWidget>(save, "ListaBal")->item(1)->setSelected(false);
+    EXPECT_TRUE(status->isHidden());
+    Child<QPushButton>(save, "Command1_0")->click();
+    ASSERT_TRUE(WaitUntil([&] { return main.isEnabled(); }));
+
+    Serve();
+    Child<QPushButton>(&main, "Command3")->click();
+    WaitIdle();
+    EXPECT_TRUE(notice->isHidden());
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_TRUE(main.model().ReadFailures().empty());
 }
 
 TEST_F(GuiTest, OpenWindowLoadsAFileAndLogsIt) {

@@ -35,10 +35,12 @@ void GuiTest::TearDown() {
 }
 
 void GuiTest::Serve(cfg::sim::Network network, cfg::sim::EngineOptions options) {
+    // A network served again keeps its port, as a scale that restarts does.
+    const quint16 port = server ? server->port() : 0;
     server.reset();
     engine = std::make_unique<cfg::sim::Engine>(std::move(network), options);
     server = std::make_unique<cfg::sim::TcpServer>(*engine);
-    ASSERT_TRUE(server->Start());
+    ASSERT_TRUE(server->Start(port));
 }
 
 cfg::FrmSelectCOM& GuiTest::Start() {

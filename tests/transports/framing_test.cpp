@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QHostAddress>
+#include <QTcpSocket>
 
 #include "support/testsupport.h"
 #include "transports/testpeers.h"
@@ -52,6 +54,27 @@ TEST(Framing, ReadsExactlyOneFrame) {
 
     ASSERT_EQ(ReadFrom(Frame(Pattern(65535, 1)), frame), FrameResult::Ok);
     EXPECT_EQ(frame, Pattern(65535, 1));
+}
+
+// A peer that trickles its reply just inside the inactivity time is cut off by the bound on
+// the whole reply; the same reply within the bound arrives whole.
+TEST(Framing, AWholeReplyIsBoundInTime) {
+    TcpPeer peer([](const PeerRequest&) { return PeerAnswer{Frame(Pattern(20, 0)), 1, 30}; });
+    struct Case {
+        cfg::ReplyTimeBound bound;
+        FrameResult result;
+    };
+    const Case cases[] = {{{300, 100}, FrameResult::TooSlow}, {{5000, 100}, FrameResult::Ok}};
+    for (const Case& c : cases) {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, peer.port());
+        ASSERT_TRUE(socket.waitForConnected(5000));
+        ASSERT_EQ(cfg::WriteFrame(socket, "?", 1000, [] { return false; }), FrameResult::Ok);
+        QByteArray frame;
+        EXPECT_EQ(cfg::ReadFrame(
+                      socket, frame, 1000, [] { return false; }, c.bound),
+                  c.result);
+    }
 }
 
 }  // namespace

@@ -15,7 +15,7 @@ constexpr int kWriteReplyMinimum = 14;
 constexpr int kGroupPauseMs = 200;
 }  // namespace
 
-QByteArray ItemEntry(int id, int type, const QString& stored) {
+QByteArray ItemEntry(int id, int type, const QString& stored, const QByteArray* asRead) {
     QByteArray entry = Numero_A_Bytes(id, 2) + Numero_A_Bytes(type, 1);
     switch (type) {
         case kEnumeration:
@@ -25,7 +25,7 @@ QByteArray ItemEntry(int id, int type, const QString& stored) {
             entry += Numero_A_Bytes(LeadingNumber(stored), 4) + QByteArray(1, '\0');
             break;
         case kString: {
-            const QByteArray text = Convierte_Texto_Balanza(stored);
+            const QByteArray text = asRead ? *asRead : Convierte_Texto_Balanza(stored);
             entry += Numero_A_Bytes(static_cast<double>(text.size()), 1) + text;
             break;
         }
@@ -37,6 +37,10 @@ QByteArray ItemEntry(int id, int type, const QString& stored) {
             break;
     }
     return entry;
+}
+
+QByteArray ItemEntry(const ItemRow& item) {
+    return ItemEntry(item.id, item.type, item.value, UnchangedBytes(item));
 }
 
 QByteArray WriteRequest(int owner, const QList<QByteArray>& entries) {

@@ -8,10 +8,15 @@
 namespace cfg {
 
 class ScaleLink;
+struct ItemRow;
 
 // One item entry of a write request, its value taken from the text the model stores: an
-// enumeration's option index, a number, a string, or a date as "dd/mm/yy".
-QByteArray ItemEntry(int id, int type, const QString& stored);
+// enumeration's option index, a number, a string, or a date as "dd/mm/yy". A string still
+// unchanged since it was read goes back as the bytes read, `asRead`.
+QByteArray ItemEntry(int id, int type, const QString& stored, const QByteArray* asRead = nullptr);
+
+// The entry that sends a row's value as it stands.
+QByteArray ItemEntry(const ItemRow& item);
 
 // A write request for `owner` (0 = the system) carrying the given entries.
 QByteArray WriteRequest(int owner, const QList<QByteArray>& entries);

@@ -85,6 +85,7 @@ ItemProgrammer::Result ItemProgrammer::Modificar_Valor(const Selection& selectio
     if (!value) return result;
 
     QByteArray request;
+    QByteArray entry;  // the edited item's entry
     bool doubled = false;
     if (IsGroupItem(selection.id)) {
         int count = 0;
@@ -94,22 +95,35 @@ ItemProgrammer::Result ItemProgrammer::Modificar_Valor(const Selection& selectio
                 count = Lee_Menu_Grupo(row, selection.owner);
         }
         // The edited value goes into the entry of the edited item, wherever the menu put it.
-        int entry = -1;
-        for (int j = 0; j < count && entry < 0; ++j)
-            if (itemsGrupo_[j].id == selection.id) entry = j;
-        if (entry < 0) {
+        int edited = -1;
+        for (int j = 0; j < count && edited < 0; ++j)
+            if (itemsGrupo_[j].id == selection.id) edited = j;
+        if (edited < 0) {
             messages.Show(kSendError, Icon::Critical);
             result.outcome = Outcome::Failed;
             return result;
         }
-        itemsGrupo_[entry].value = *value;
+        GroupEntry& group = itemsGrupo_[edited];
+        if (group.value != *value) {
+            group.value = *value;
+            group.asRead = false;
+        }
+        // The other items go back as the scale holds them.
         QList<QByteArray> entries;
-        for (int j = 0; j < count; ++j)
-            entries.append(ItemEntry(itemsGrupo_[j].id, itemsGrupo_[j].type, itemsGrupo_[j].value));
+        for (int j = 0; j < count; ++j) {
+            const GroupEntry& g = itemsGrupo_[j];
+            entries.append(ItemEntry(g.id, g.type, g.value,
+                                     g.asRead && g.type == kString ? &g.bytes : nullptr));
+        }
+        entry = entries[edited];
         request = WriteRequest(selection.owner, entries);
         doubled = true;
     } else {
-        request = WriteRequest(selection.owner, {ItemEntry(selection.id, selection.type, *value)});
+        const int row = model_.FindItem(selection.owner, selection.id);
+        const bool same = row >= 0 && model_.Items()[row].value == *value;
+        entry = ItemEntry(selection.id, selection.type, *value,
+                          same ? UnchangedBytes(model_.Items()[row]) : nullptr);
+        request = WriteRequest(selection.owner, {entry});
     }
 
     indicator.Sending(true);
@@ -130,10 +144,13 @@ ItemProgrammer::Result ItemProgrammer::Modificar_Valor(const Selection& selectio
         result.row = model_.FindItem(selection.owner, selection.id);
         if (result.row >= 0) {
             ItemRow& item = model_.Item(result.row);
-            item.value = *value;
-            item.known = true;
-            model_.SetNodeText(model_.FindNode(item.key), item.text + QStringLiteral(" = ") +
-                                                              ShownValue(item).value_or(QString()));
+            // The scale holds what went out: the entry's bytes after its ID, type and length.
+            StoreAccepted(item, *value, entry.mid(4));
+            // A text is shown as typed until the menu is read back.
+            const bool typed = item.type == kString || item.type == kDate;
+            model_.SetNodeText(model_.FindNode(item.key),
+                               item.text + QStringLiteral(" = ") +
+                                   (typed ? *value : ShownValue(item).value_or(QString())));
         }
     }
     indicator.Sending(false);
@@ -170,15 +187,14 @@ int ItemProgrammer::ReadMenu(int row, int owner, bool keepGroup) {
         if (entry.length == 0) break;
         pos += entry.length;
         if (keepGroup && decoded < kGroupSize)
-            itemsGrupo_[decoded] = {entry.id, entry.type, entry.value};
+            itemsGrupo_[decoded] = {entry.id, entry.type, entry.value, entry.bytes, true};
 
         // Only the item of the owner that was read: another scale's row with the same ID
         // must not show this scale's value.
         const int match = model_.FindItem(owner, entry.id);
         if (match < 0) continue;
         ItemRow& item = model_.Item(match);
-        item.value = item.type == kDate ? DateValue(entry.value) : entry.value;
-        item.known = true;
+        StoreRead(item, entry.value, entry.bytes);
         model_.SetNodeText(model_.FindNode(item.key), item.text + QStringLiteral(" = ") +
                                                           ShownValue(item).value_or(QString()));
     }

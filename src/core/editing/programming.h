@@ -36,11 +36,14 @@ class SendIndicator {
     virtual void Sending(bool on) = 0;
 };
 
-// One decoded entry of a menu read back from a scale.
+// One decoded entry of a menu read back from a scale. A string keeps the bytes it came in, to
+// go back as those while its value is unchanged.
 struct GroupEntry {
     int id = 0;
     int type = 0;
     QString value;
+    QByteArray bytes;
+    bool asRead = false;
 };
 
 // Programs single items and reads their menus back.

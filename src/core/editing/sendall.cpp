@@ -1,9 +1,11 @@
 #include "editing/sendall.h"
 
+#include "common/basic.h"
 #include "common/messages.h"
 #include "common/progress.h"
 #include "editing/itemwrite.h"
 #include "files/configsave.h"
+#include "link/tools.h"
 #include "link/trafficlog.h"
 #include "model/configmodel.h"
 
@@ -30,38 +32,53 @@ SendSummary Command2_Click(ScaleLink& link, const ConfigModel& model, Progress& 
         return summary;
     }
 
-    for (const ItemRow& item : model.Items()) {
+    const auto& rows = model.Items();
+    for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
+        const ItemRow& item = rows[row];
         if (item.order >= kFirstReadOnlyOrder) continue;
         const QString name = item.owner == 0
                                  ? QStringLiteral("sistema : %1").arg(item.id)
                                  : QStringLiteral("balanza %1 : %2").arg(item.owner).arg(item.id);
-        const auto note = [&](const QString& what) {
-            summary.details.append(QStringLiteral("Item %1 (%2): %3").arg(name, item.text, what));
+        const auto outcome = [&](SendOutcome::Kind kind, int& count, const QString& what = {},
+                                 int errorCode = 0) {
+            ++count;
+            summary.items.push_back({row, kind, errorCode});
+            if (!what.isEmpty())
+                summary.details.append(
+                    QStringLiteral("Item %1 (%2): %3").arg(name, item.text, what));
         };
         // Never read and never loaded: sending would program 0 or an empty text.
         if (!item.known) {
-            ++summary.skipped;
-            note(QStringLiteral("valor desconocido, no enviado"));
+            outcome(SendOutcome::Skipped, summary.skipped,
+                    QStringLiteral("valor desconocido, no enviado"));
             continue;
         }
         // The date would be announced with six characters and sent with fewer.
         if (item.type == kDate && item.value.size() != 8) {
-            ++summary.skipped;
-            note(QStringLiteral("fecha no válida, no enviada"));
+            outcome(SendOutcome::Skipped, summary.skipped,
+                    QStringLiteral("fecha no válida, no enviada"));
             continue;
         }
+        // A number read in units it is not whole in would be written rounded; as read, it is
+        // in place already.
+        if (item.type == kNumber && !Changed(item)) {
+            const double number = LeadingNumber(item.value);
+            if (RoundHalfEven(number) != number) {
+                outcome(SendOutcome::Unchanged, summary.unchanged);
+                continue;
+            }
+        }
         progress.Caption(QStringLiteral("Envío Item ") + name);
-        const QByteArray request =
-            WriteRequest(item.owner, {ItemEntry(item.id, item.type, item.value)});
+        const QByteArray request = WriteRequest(item.owner, {ItemEntry(item)});
         const WriteReply reply = ExchangeWrite(link, request, IsGroupItem(item.id), pause);
         if (!reply.answered) {
-            ++summary.unanswered;
-            note(QStringLiteral("sin respuesta"));
+            outcome(SendOutcome::Unanswered, summary.unanswered, QStringLiteral("sin respuesta"));
         } else if (reply.accepted <= 0) {
-            ++summary.refused;
-            note(QStringLiteral("rechazado: ") + RefusalReason(reply.errorCode));
+            outcome(SendOutcome::Refused, summary.refused,
+                    QStringLiteral("rechazado: ") + RefusalReason(reply.errorCode),
+                    reply.errorCode);
         } else {
-            ++summary.sent;
+            outcome(SendOutcome::Accepted, summary.sent);
         }
     }
     if (log) {

@@ -2,6 +2,8 @@
 
 #include <QString>
 #include <QStringList>
+#include <vector>
+
 #include "editing/itemwrite.h"
 
 namespace cfg {
@@ -12,14 +14,30 @@ class Progress;
 class ScaleLink;
 class TrafficLog;
 
+// What became of one item of a send.
+struct SendOutcome {
+    enum Kind {
+        Accepted,
+        Refused,     // by its scale, for `errorCode`
+        Unanswered,  // no reply, or one too short to read: it may or may not be in place
+        Skipped,     // not sent: value unknown, or a date that cannot be sent
+        Unchanged,   // not sent: a number as read that no write could put back exactly
+    };
+    int row = -1;  // in the item table
+    Kind kind = Accepted;
+    int errorCode = 0;
+};
+
 // What "Enviar Todo a Balanzas" did.
 struct SendSummary {
-    bool confirmed = true;  // false when the user answered No
-    int sent = 0;           // items sent and accepted
-    int refused = 0;        // refused by their scale
-    int unanswered = 0;     // no reply, or one too short to read
-    int skipped = 0;        // not sent: value unknown, or a date that cannot be sent
-    QStringList details;    // one line per item that was not accepted
+    bool confirmed = true;           // false when the user answered No
+    int sent = 0;                    // items sent and accepted
+    int refused = 0;                 // refused by their scale
+    int unanswered = 0;              // no reply, or one too short to read
+    int skipped = 0;                 // not sent: value unknown, or a date that cannot be sent
+    int unchanged = 0;               // not sent, already in place
+    QStringList details;             // one line per item that was not accepted
+    std::vector<SendOutcome> items;  // every editable item, in table order
 
     bool Clean() const { return refused == 0 && unanswered == 0 && skipped == 0; }
     // "Envio Finalizado!!!", with the counts when anything went wrong.

@@ -262,6 +262,10 @@ void Loader::Leer_Opcion(int owner) {
         Log(QStringLiteral("Ignorando item %1 con valor incompatible").arg(item.id));
         return;
     }
+    // A file cannot keep the spaces around a value: a string that differs from what the scale
+    // holds only by them is what the scale holds.
+    if (item.type == kString && item.readKnown && TrimSpaces(value) == TrimSpaces(item.readValue))
+        value = item.readValue;
     item.value = value;
     item.known = true;
 }
@@ -286,6 +290,15 @@ QString OpenPathMessage(OpenPath answer) {
             break;
     }
     return {};
+}
+
+bool LoadConfigurationFile(ConfigModel& model, const QString& path, LoadLog& log,
+                           Messages& messages, TrafficLog* nlog, bool interactive) {
+    if (const OpenPath answer = CheckOpenPath(path); answer != OpenPath::Ok) {
+        messages.Show(OpenPathMessage(answer), Icon::Critical);
+        return false;
+    }
+    return Leer_Datos_Archivo(model, path, log, messages, nlog, interactive);
 }
 
 bool Leer_Datos_Archivo(ConfigModel& model, const QString& path, LoadLog& log, Messages& messages,

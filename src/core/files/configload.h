@@ -36,6 +36,11 @@ QString OpenPathMessage(OpenPath answer);
 bool Leer_Datos_Archivo(ConfigModel& model, const QString& path, LoadLog& log, Messages& messages,
                         TrafficLog* nlog, bool interactive);
 
+// "Abrir": the path checks, each refusal shown with its message, then Leer_Datos_Archivo.
+// False when the path was refused or the file could not be read.
+bool LoadConfigurationFile(ConfigModel& model, const QString& path, LoadLog& log,
+                           Messages& messages, TrafficLog* nlog, bool interactive);
+
 // Rewrites the text of every item node from its row.
 void Actualizar_Arbol(ConfigModel& model);
 

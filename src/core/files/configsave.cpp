@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QStringList>
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -34,9 +35,11 @@ void WriteMenu(ClsXMLWriter& writer, const ConfigModel& model, const MenuRow& me
         const ItemRow& item = model.Items()[row];
         writer.SetDataBlock(QStringLiteral("OPTION"), 2, idText,
                             {QString::number(item.id), item.text});
-        // Marked in the file only: the model keeps the value the scales hold.
+        // Marked in the file only: the model keeps the value the scales hold. A value that
+        // was never read has no VALUE: loading would take it for 0 or an empty text.
         const bool mark = marking && IsGroupItem(item.id);
-        writer.SetData(QStringLiteral("VALUE"), mark ? MarkSpaces(item.value) : item.value);
+        if (item.known)
+            writer.SetData(QStringLiteral("VALUE"), mark ? MarkSpaces(item.value) : item.value);
         writer.SetData(QStringLiteral("LENGTH"), QString::number(item.length));
         writer.SetData(QStringLiteral("ORDER"), QString::number(item.order));
         const QString type = TypeName(item.type);
@@ -90,6 +93,20 @@ std::vector<int> ScalesInTree(const ConfigModel& model) {
         if (number && seen.insert(*number).second) scales.push_back(*number);
     }
     return scales;
+}
+
+std::vector<ReadFailure> MissingFromFile(const ConfigModel& model, bool common,
+                                         const std::vector<int>& scales) {
+    std::vector<ReadFailure> missing;
+    for (const ReadFailure& failure : model.ReadFailures()) {
+        const bool wanted =
+            failure.part == ReadFailure::SystemValues
+                ? common
+                : failure.part != ReadFailure::ScaleRefused &&
+                      std::find(scales.begin(), scales.end(), failure.owner) != scales.end();
+        if (wanted) missing.push_back(failure);
+    }
+    return missing;
 }
 
 void Guardar_Datos_Archivo(const ConfigModel& model, const QString& path, bool common,

@@ -6,6 +6,7 @@
 namespace cfg {
 
 class ConfigModel;
+struct ReadFailure;
 
 // The scales a configuration file can hold: the numbers of the scale nodes of the tree, once
 // each, in the order the nodes were added.
@@ -21,6 +22,11 @@ enum class SavePath {
 SavePath CheckSavePath(const QString& path);
 // The message a refused path gets (critical icon); empty for Ok and Exists.
 QString SavePathMessage(SavePath answer);
+
+// What a file of the common data (when `common`) and of `scales` will lack because the last
+// network read did not read it.
+std::vector<ReadFailure> MissingFromFile(const ConfigModel& model, bool common,
+                                         const std::vector<int>& scales);
 
 // Writes the configuration file: the system's menus when `common`, then every scale of
 // `scales` in that order. The file is replaced only once it is complete. Throws XmlError

@@ -36,6 +36,15 @@ constexpr std::array<char16_t, 256> MakeIncoming() {
 }
 constexpr std::array<char16_t, 256> kIncoming = MakeIncoming();
 
+// Held values keep the printable ASCII characters the display drops.
+constexpr std::array<char16_t, 256> MakeHeld() {
+    std::array<char16_t, 256> table = MakeIncoming();
+    for (int b = 32; b < 127; ++b)
+        if (b != '<') table[b] = static_cast<char16_t>(b);
+    return table;
+}
+constexpr std::array<char16_t, 256> kHeld = MakeHeld();
+
 // Outgoing: display characters (all within Latin-1) to bytes; unlisted ones pass unchanged.
 constexpr std::array<std::uint8_t, 256> MakeOutgoing() {
     std::array<std::uint8_t, 256> table{};
@@ -45,6 +54,7 @@ constexpr std::array<std::uint8_t, 256> MakeOutgoing() {
     table[u'È'] = 212;
     table[u'²'] = 167;
     table[u'¦'] = 179;
+    table[u'|'] = 179;
     return table;
 }
 constexpr std::array<std::uint8_t, 256> kOutgoing = MakeOutgoing();
@@ -110,11 +120,21 @@ QString Rellena_Ceros(const QString& text, int width) {
     return QString(QStringLiteral("00000000")).left(width - text.size()) + text;
 }
 
-QString Convierte_Texto(QByteArrayView bytes) {
+namespace {
+QString Convert(QByteArrayView bytes, const std::array<char16_t, 256>& table) {
     QString text(bytes.size(), Qt::Uninitialized);
     QChar* out = text.data();
-    for (qsizetype i = 0; i < bytes.size(); ++i) out[i] = QChar(kIncoming[ByteAt(bytes, i)]);
+    for (qsizetype i = 0; i < bytes.size(); ++i) out[i] = QChar(table[ByteAt(bytes, i)]);
     return text;
+}
+}  // namespace
+
+QString Convierte_Texto(QByteArrayView bytes) {
+    return Convert(bytes, kIncoming);
+}
+
+QString Convierte_Texto_Valor(QByteArrayView bytes) {
+    return Convert(bytes, kHeld);
 }
 
 QByteArray Convierte_Texto_Balanza(const QString& text) {

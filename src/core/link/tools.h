@@ -30,7 +30,13 @@ QString Rellena_Ceros(const QString& text, int width);
 // Scale bytes to display text, one character per byte.
 QString Convierte_Texto(QByteArrayView bytes);
 
-// Display text to scale bytes, one byte per character.
+// Scale bytes to the text the tool holds for a value (what the item editor starts from and a
+// configuration file stores), one character per byte: the display text, and also the printable
+// ASCII characters that it turns into spaces, '<' aside, which would end a value in a file.
+QString Convierte_Texto_Valor(QByteArrayView bytes);
+
+// Display text to scale bytes, one byte per character. "|" goes out as byte 179, which is
+// what that byte reads as.
 QByteArray Convierte_Texto_Balanza(const QString& text);
 
 // Request destinations (bytes 3 and 4 of the header).

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "common/basic.h"
+#include "link/tools.h"
 
 namespace cfg {
 
@@ -75,12 +76,48 @@ std::optional<int> OptionIndex(const ItemRow& item) {
     return index;
 }
 
+namespace {
+bool AsRead(const ItemRow& item) {
+    return item.readKnown && item.known && item.value == item.readValue;
+}
+}  // namespace
+
 std::optional<QString> ShownValue(const ItemRow& item) {
+    if (item.type == kString || item.type == kDate) {
+        if (!AsRead(item)) return item.value;
+        const QString shown = Convierte_Texto(item.readBytes);
+        return item.type == kDate ? DateValue(shown) : shown;
+    }
     if (item.type != kEnumeration) return item.value;
     if (item.options.isEmpty()) return QStringLiteral("(No seleccionable)");
     const std::optional<int> index = OptionIndex(item);
     if (!index) return std::nullopt;
     return item.options[*index];
+}
+
+void StoreRead(ItemRow& item, const QString& decoded, const QByteArray& bytes) {
+    StoreAccepted(item, item.type == kDate ? DateValue(decoded) : decoded, bytes);
+}
+
+void StoreAccepted(ItemRow& item, const QString& value, const QByteArray& bytes) {
+    item.value = value;
+    item.known = true;
+    item.readKnown = true;
+    item.readValue = value;
+    item.readBytes = item.type == kString || item.type == kDate ? bytes : QByteArray();
+}
+
+bool Changed(const ItemRow& item) {
+    if (item.order >= kFirstReadOnlyOrder || !item.known) return false;
+    if (!item.readKnown) return true;
+    if ((item.type == kNumber || item.type == kEnumeration) && IsNumeric(item.value) &&
+        IsNumeric(item.readValue))
+        return LeadingNumber(item.value) != LeadingNumber(item.readValue);
+    return item.value != item.readValue;
+}
+
+const QByteArray* UnchangedBytes(const ItemRow& item) {
+    return item.type == kString && AsRead(item) ? &item.readBytes : nullptr;
 }
 
 namespace {
@@ -107,6 +144,7 @@ void ConfigModel::Clear() {
     itemByKey_.clear();
     itemByOwnerId_.clear();
     itemsByMenu_.clear();
+    readFailures_.clear();
     for (ModelObserver* o : observers_) o->TreeCleared();
 }
 

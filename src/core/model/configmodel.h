@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -49,8 +50,44 @@ struct ItemRow {
     QString menuKey;
     // The value came from the scales or from a file; an item whose value read failed has none.
     bool known = false;
+    // What the scale held when the value was last read: `readValue` is what `value` was then,
+    // and `readBytes` the bytes a string or date came in. A string still unchanged goes back to
+    // the scale as those bytes, which the text cannot always stand for.
+    bool readKnown = false;
+    QString readValue;
+    QByteArray readBytes;
 
     int optionCount() const { return static_cast<int>(options.size()); }
+};
+
+// Stores a value the scale sent for the item (its text as decoded, the bytes of a string or a
+// date): the value becomes known, and what was read is kept to tell later changes from it.
+void StoreRead(ItemRow& item, const QString& decoded, const QByteArray& bytes);
+// The same for a value the scale accepted: `value` in the model's form, `bytes` as sent.
+void StoreAccepted(ItemRow& item, const QString& value, const QByteArray& bytes);
+
+// Whether the item's value differs from what the scale held when it was read: numbers and
+// option indices compared as numbers, the rest as texts; an item unknown then and known now
+// has changed. Items of order 100 and above never change.
+bool Changed(const ItemRow& item);
+
+// The bytes the scale sent for a string still unchanged since it was read, else nothing.
+const QByteArray* UnchangedBytes(const ItemRow& item);
+
+// What the network read could not read, owner by owner: data of the read, for the front ends
+// to report.
+struct ReadFailure {
+    enum Part {
+        SystemValues,    // the system's values; no scale was read after it
+        ScaleStructure,  // the scale's menus and items
+        ScaleValues,     // the scale's values
+        ScaleNotRead,    // not read: the system's values failed first
+        ScaleRefused,    // the network reported a scale numbered 0, which would stand for the
+                         // system: it is not read
+    };
+    int owner = 0;  // the scale number; 0 for the system and for a refused scale 0
+    Part part = SystemValues;
+    friend bool operator==(const ReadFailure&, const ReadFailure&) = default;
 };
 
 // A date as the scales send it (six characters "ddmmyy") in the model's "dd/mm/yy" form; a
@@ -62,8 +99,9 @@ QString DateValue(const QString& sent);
 std::optional<int> OptionIndex(const ItemRow& item);
 
 // How an item's value is shown after its text and " = ": the option text of an enumeration
-// ("(No seleccionable)" when it has no options), else the value itself. Nothing when an
-// enumeration's value is not the index of one of its options.
+// ("(No seleccionable)" when it has no options); for a string or date still as read, the
+// display conversion of its bytes; else the value itself. Nothing when an enumeration's value
+// is not the index of one of its options.
 std::optional<QString> ShownValue(const ItemRow& item);
 
 // Told of every change of the tree, so that a view can mirror it without rebuilding.
@@ -129,6 +167,10 @@ class ConfigModel {
     // Rows whose menu key is `menuKey`, in table order.
     const std::vector<int>& ItemsOfMenu(const QString& menuKey) const;
 
+    // What the last network read could not read; empty after a complete read.
+    const std::vector<ReadFailure>& ReadFailures() const { return readFailures_; }
+    void SetReadFailures(std::vector<ReadFailure> failures) { readFailures_ = std::move(failures); }
+
     // The item serials belong to the run, not to one reading: keys never repeat.
     int NextSystemItemSerial() { return ++systemItemSerial_; }
     int NextScaleItemSerial() { return ++scaleItemSerial_; }
@@ -147,6 +189,7 @@ class ConfigModel {
     QHash<QString, int> itemByKey_;
     QHash<quint64, int> itemByOwnerId_;
     QHash<QString, std::vector<int>> itemsByMenu_;
+    std::vector<ReadFailure> readFailures_;
     int systemItemSerial_ = 0;
     int scaleItemSerial_ = 0;
     std::vector<ModelObserver*> observers_;

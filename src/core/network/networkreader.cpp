@@ -1,9 +1,11 @@
 #include "network/networkreader.h"
 
 #include <QByteArrayView>
+#include <QHash>
 #include <algorithm>
+#include <bitset>
 #include <charconv>
-#include <set>
+#include <utility>
 
 #include "common/basic.h"
 #include "common/messages.h"
@@ -46,6 +48,28 @@ QByteArrayView TextAt(QByteArrayView data, qsizetype pos, qsizetype count) {
 
 }  // namespace
 
+QString ReadFailureName(const ReadFailure& failure) {
+    switch (failure.part) {
+        case ReadFailure::SystemValues:
+            return QStringLiteral("valores del sistema");
+        case ReadFailure::ScaleStructure:
+            return QStringLiteral("balanza %1 (estructura)").arg(failure.owner);
+        case ReadFailure::ScaleValues:
+            return QStringLiteral("balanza %1 (valores)").arg(failure.owner);
+        case ReadFailure::ScaleNotRead:
+            return QStringLiteral("balanza %1").arg(failure.owner);
+        case ReadFailure::ScaleRefused:
+            break;
+    }
+    return QStringLiteral("balanza 0 (número no válido)");
+}
+
+QString ReadFailureList(const std::vector<ReadFailure>& failures) {
+    QStringList names;
+    for (const ReadFailure& failure : failures) names.append(ReadFailureName(failure));
+    return names.join(QStringLiteral("; "));
+}
+
 NetworkReader::NetworkReader(ScaleLink& link, ConfigModel& model) : link_(link), model_(model) {}
 
 bool NetworkReader::Lee_Datos(Progress& progress, Messages& messages, ProgramControl& program) {
@@ -66,9 +90,15 @@ bool NetworkReader::Lee_Datos(Progress& progress, Messages& messages, ProgramCon
     };
     if (!Lee_Red()) return fail();
 
-    // A scale the network reports twice is read once: its keys are already taken.
+    std::vector<ReadFailure> failures;
+    // A scale the network reports twice is read once: its keys are already taken. One numbered
+    // 0 would be addressed and stored as the system: it is not read.
     std::vector<int> readable;
     for (const ScaleEntry& scale : model_.Scales()) {
+        if (scale.number == 0) {
+            failures.push_back({0, ReadFailure::ScaleRefused});
+            continue;
+        }
         const QString text = QStringLiteral("Balanza %1.Mostrador : %2.MAC : %3")
                                  .arg(scale.number)
                                  .arg(scale.mostrador)
@@ -82,9 +112,17 @@ bool NetworkReader::Lee_Datos(Progress& progress, Messages& messages, ProgramCon
     if (Lee_Valores(0)) {
         for (int scale : readable) {
             progress.Caption(QStringLiteral("Leyendo Datos Equipo %1").arg(scale));
-            if (Lee_Estructura(scale)) Lee_Valores(scale);
+            if (!Lee_Estructura(scale)) {
+                failures.push_back({scale, ReadFailure::ScaleStructure});
+            } else if (!Lee_Valores(scale)) {
+                failures.push_back({scale, ReadFailure::ScaleValues});
+            }
         }
+    } else {
+        failures.push_back({0, ReadFailure::SystemValues});
+        for (int scale : readable) failures.push_back({scale, ReadFailure::ScaleNotRead});
     }
+    model_.SetReadFailures(std::move(failures));
     progress.End();
     return true;
 }
@@ -114,8 +152,10 @@ bool NetworkReader::Lee_Red() {
 bool NetworkReader::ReadPages(const std::function<QByteArray(int)>& request,
                               const std::function<void(int, QByteArrayView)>& handle) {
     // A cursor that comes back a second time would repeat the same pages for ever: a scale
-    // in that state counts as failed instead of hanging the tool.
-    std::set<int> sent{0};
+    // in that state counts as failed instead of hanging the tool. So a read takes at most
+    // 65,536 pages.
+    std::bitset<65536> sent;
+    sent.set(0);
     if (link_.Send(request(0)) != 0) return false;
     for (;;) {
         QByteArray reply;
@@ -126,8 +166,9 @@ bool NetworkReader::ReadPages(const std::function<QByteArray(int)>& request,
         const int cursor = static_cast<int>(NumberAt(reply, 12, 2));
         // The next page is asked for before this one is handled, so that the scale prepares it
         // meanwhile. This page is handled whatever happens to that request.
-        const bool asked =
-            cursor != 0 && sent.insert(cursor).second && link_.Send(request(cursor)) == 0;
+        const bool fresh = cursor != 0 && !sent.test(static_cast<std::size_t>(cursor));
+        if (fresh) sent.set(static_cast<std::size_t>(cursor));
+        const bool asked = fresh && link_.Send(request(cursor)) == 0;
         handle(count, QByteArrayView(reply).sliced(14));
         if (cursor == 0) return true;
         if (!asked) return false;
@@ -144,6 +185,9 @@ bool NetworkReader::Lee_Estructura(int scale) {
         return RequestStart(destination, 0x02) + Numero_A_Bytes(cursor, 2) + QByteArray(2, '\0');
     };
     const auto handle = [&](int count, QByteArrayView data) {
+        // Options are read only when something but spaces follows: known once for the page.
+        qsizetype lastNonSpace = data.size() - 1;
+        while (lastNonSpace >= 0 && data[lastNonSpace] == ' ') --lastNonSpace;
         qsizetype pos = 0;
         for (int r = 0; r < count && pos < data.size(); ++r) {
             const int id = static_cast<int>(NumberAt(data, pos, 2));
@@ -159,8 +203,7 @@ bool NetworkReader::Lee_Estructura(int scale) {
             qsizetype next = pos + 6 + textLength;
             if (code == kEnumeration && data.size() - pos > textLength + 7) {
                 qsizetype at = next;
-                const auto rest = data.sliced(at);
-                if (std::any_of(rest.begin(), rest.end(), [](char c) { return c != ' '; })) {
+                if (at <= lastNonSpace) {
                     for (int o = 0; o < length; ++o) {
                         const int n = ByteAt(data, at);
                         options.append(TrimSpaces(Convierte_Texto(TextAt(data, at + 1, n))));
@@ -231,7 +274,8 @@ NetworkReader::ValueEntry NetworkReader::DecodeValueEntry(QByteArrayView data, q
         case kString:
         case kDate: {
             const int n = ByteAt(data, pos + 3);
-            entry.value = Convierte_Texto(TextAt(data, pos + 4, n));
+            entry.bytes = TextAt(data, pos + 4, n).toByteArray();
+            entry.value = Convierte_Texto_Valor(entry.bytes);
             entry.length = 4 + n;
             break;
         }
@@ -256,6 +300,11 @@ bool NetworkReader::Lee_Valores(int scale) {
     const auto request = [&](int cursor) {
         return RequestStart(destination, 0x00) + Numero_A_Bytes(cursor, 2) + QByteArray(1, '\0');
     };
+    // An item's node text grows with each of its entries (an ID sent twice shows both values).
+    // The texts are built here and set once when the read ends, so that entries a scale repeats
+    // cost no more than their bytes.
+    std::vector<std::pair<int, QString>> texts;  // node, text, in the order first touched
+    QHash<int, std::size_t> textOf;
     const auto handle = [&](int count, QByteArrayView data) {
         qsizetype pos = 0;
         for (int e = 0; e < count && pos < data.size(); ++e) {
@@ -267,19 +316,25 @@ bool NetworkReader::Lee_Valores(int scale) {
             const int row = model_.FindItem(scale, entry.id);
             if (row < 0) continue;
             ItemRow& item = model_.Item(row);
-            item.value = item.type == kDate ? DateValue(entry.value) : entry.value;
-            item.known = true;
-            const std::optional<QString> shown = ShownValue(item);
-            // After what the node says already: an ID sent twice shows both values.
+            StoreRead(item, entry.value, entry.bytes);
             const int node = model_.FindNode(item.key);
-            if (node >= 0) {
-                model_.SetNodeText(
-                    node,
-                    shown ? model_.Node(node).text + QStringLiteral(" = ") + *shown : QString());
+            if (node < 0) continue;
+            auto slot = textOf.constFind(node);
+            if (slot == textOf.cend()) {
+                slot = textOf.insert(node, texts.size());
+                texts.emplace_back(node, model_.Node(node).text);
+            }
+            QString& text = texts[*slot].second;
+            if (const std::optional<QString> shown = ShownValue(item)) {
+                text.append(QStringLiteral(" = ")).append(*shown);
+            } else {
+                text.clear();
             }
         }
     };
-    return ReadPages(request, handle);
+    const bool ok = ReadPages(request, handle);
+    for (auto& [node, text] : texts) model_.SetNodeText(node, std::move(text));
+    return ok;
 }
 
 }  // namespace cfg

@@ -4,14 +4,21 @@
 #include <QByteArrayView>
 #include <QString>
 #include <functional>
+#include <vector>
 
 namespace cfg {
 
 class ConfigModel;
+struct ReadFailure;
 class Messages;
 class ProgramControl;
 class Progress;
 class ScaleLink;
+
+// What a read left unread, as the front ends name it: "balanza 3 (valores)", and a list of
+// them joined by "; ".
+QString ReadFailureName(const ReadFailure& failure);
+QString ReadFailureList(const std::vector<ReadFailure>& failures);
 
 // Reads the network into the model: the list of scales, then the structure (menus, items,
 // options) and the values of the system and of every scale.
@@ -21,7 +28,8 @@ class NetworkReader {
 
     // Rebuilds the model from the network. A failed read of the network or of the system's
     // structure shows "Error de comunicaciones" and asks the program to end: then false.
-    // Failures later on keep what was read and return true.
+    // Failures later on keep what was read and return true; the model's ReadFailures() name
+    // them, with every scale left unread.
     bool Lee_Datos(Progress& progress, Messages& messages, ProgramControl& program);
 
     // The steps of Lee_Datos; each returns false when an exchange failed.
@@ -33,8 +41,9 @@ class NetworkReader {
     struct ValueEntry {
         int id = 0;
         int type = 0;
-        QString value;
-        int length = 0;  // bytes taken; 0 for a type whose layout is unknown
+        QString value;     // a string as the tool holds it (Convierte_Texto_Valor)
+        QByteArray bytes;  // a string's or date's bytes as sent
+        int length = 0;    // bytes taken; 0 for a type whose layout is unknown
     };
     // Decodes the entry at `pos` of `data`; missing bytes read as 0.
     static ValueEntry DecodeValueEntry(QByteArrayView data, qsizetype pos);
