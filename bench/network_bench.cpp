@@ -21,8 +21,7 @@
 #include <functional>
 #include <memory>
 
-#include "common/messages.h"
-#include "common/progress.h"
+#include "benchsupport.h"
 #include "editing/sendall.h"
 #include "files/configload.h"
 #include "files/configsave.h"
@@ -35,19 +34,7 @@ namespace {
 
 using namespace cfg;
 
-class Quiet : public Messages, public Progress, public ProgramControl, public LoadLog {
-  public:
-    void Show(const QString&, Icon) override {}
-    bool Ask(const QString&, Icon) override { return true; }
-    void Begin(const QString&) override {}
-    void Caption(const QString&) override {}
-    void End() override {}
-    void EndShowing(const QString&) override {}
-    void EndProgram() override { ended = true; }
-    void Agregar_Linea(const QString&) override { ++lines; }
-    bool ended = false;
-    long lines = 0;
-};
+using benchsupport::Quiet;
 
 // Forwards to the real link and keeps every request, for the raw replay.
 class RecordingLink : public ScaleLink {

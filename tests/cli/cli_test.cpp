@@ -367,6 +367,15 @@ TEST_F(ProgramTest, BatchModeConnectsLoadsAndSends) {
     EXPECT_EQ(Start(CFG_DESKTOP_PROGRAM, {dead + File("red.xml")}), kExitNetwork);
 }
 
+// The soak in short: a send-all against a simulator that drops the line and stays silent now
+// and then; every item is accounted for as the simulator saw it.
+TEST_F(ProgramTest, SendAllAccountsForEveryItemThroughDropsAndSilence) {
+    QByteArray out;
+    EXPECT_EQ(Start(CFG_SOAK_PROGRAM, {"4", "60", "40", "97", "1"}, &out), 0) << out.constData();
+    EXPECT_TRUE(out.contains("items lost: 0\n")) << out.constData();
+    EXPECT_FALSE(out.contains(" 0 faults injected")) << out.constData();
+}
+
 TEST_F(ProgramTest, ReadOverAPseudoTerminal) {
     QProcess sim;
     sim.start(CFG_SIM_PROGRAM, {"--pty", "--max-seconds", "60"});
