@@ -268,8 +268,8 @@ class Builder {
   public:
     explicit Builder(Document& doc) : d_(doc), p_(doc.text.constData()) {}
 
-    // False when the text cannot be cut into tags and texts. `unmatched` then, or otherwise,
-    // tells an end tag that found no record to pair with.
+    // False when the text cannot be cut into tags and texts, whatever else is wrong with it;
+    // otherwise `unmatched` tells an end tag that found no record to pair with.
     bool Run(bool& unmatched) {
         const qsizetype n = d_.text.size();
         if (p_[0] != '<') return false;
@@ -293,7 +293,8 @@ class Builder {
     }
 
   private:
-    // Where a record is: start records carry their element's ID, end records the ID they took.
+    // What a record carries: its ID (an end record's is the one it took) and the number of "/"
+    // its name begins with.
     struct Paired {
         quint32 id;
         quint32 slashes;
@@ -370,11 +371,11 @@ class Builder {
         qsizetype slashes = 0;
         while (slashes < want.size() && want[slashes] == '/') ++slashes;
         const qint32 base = d_.names.Find(d_.text, want.sliced(slashes));
-        Paired paired{quint32(top), 1};
         if (base < 0) {
             failed_ = true;
             return;
         }
+        Paired paired{quint32(top), 1};
         if (slashes > 0 || d_.At(top).name != quint32(base)) {
             const auto& under = Under(parent, top);
             const auto found = under.find(Key(slashes, quint32(base)));
