@@ -3,18 +3,33 @@
 //
 // Usage: xmlreader_bench [--full-scan]   (the scan walk otherwise times 3 of the 60 sections and
 // scales the figure up; the whole scan walk takes several minutes)
+//
+//        xmlreader_bench --hostile KIND [SIZE [FILE]]
+// writes one hostile file (kept as FILE when given), opens it, visits every element and prints
+// the speed and the peak memory the reader took against the file's size; one case per process,
+// so that the peak is this case's. KIND and SIZE:
+//   config  a valid configuration file of about SIZE bytes (default 100,000,000)
+//   empty   SIZE "<a/>" in the root (default 1,000,000)
+//   pair    SIZE "<a></a>" in the root (default 1,000,000)
+//   value   one VALUE of SIZE bytes (default 100,000,000)
+//   deep    SIZE elements, each inside the one before (default 1,000,000)
+
+#include <sys/resource.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <vector>
 
 #include "link/trafficlog.h"
+#include "xml/xmlerror.h"
 #include "xml/xmlreader.h"
 #include "xml/xmlwriter.h"
 
@@ -34,10 +49,14 @@ struct Rec {
     QString data;
 };
 
-// Writes the file through the writer and records the table the reader must build from it.
+// Writes the file through the writer and records the table the reader must build from it
+// (unless told not to: a file of millions of elements).
 class Generator {
   public:
-    Generator(const QString& path, int sections) : sections_(sections) { w_.setDocument(path); }
+    Generator(const QString& path, int sections, int options = kOptions, bool record = true)
+        : sections_(sections), options_(options), record_(record) {
+        w_.setDocument(path);
+    }
 
     void Run() {
         Open("TARASCOPE");
@@ -49,7 +68,7 @@ class Generator {
             for (int m = 0; m < kMenus; ++m) {
                 const QString menu = QString::number(s * 100 + m);
                 Block("MENU", {"id", "text"}, {menu, "Menu " + menu});
-                for (int o = 0; o < kOptions; ++o) {
+                for (int o = 0; o < options_; ++o) {
                     const int id = m * 1000 + o;
                     const bool isEnum = o % 4 == 0;
                     Block("OPTION", {"id", "text"},
@@ -77,6 +96,7 @@ class Generator {
 
   private:
     void Start(const QString& name, const QStringList& names, const QStringList& values) {
+        if (!record_) return;
         const int parent = open_.empty() ? -1 : open_.back();
         records.push_back({false, nextId_, parent, name, names, values, {}});
         open_.push_back(nextId_++);
@@ -92,11 +112,12 @@ class Generator {
     void Leaf(const QString& name, const QString& value) {
         w_.SetData(name, value);
         Start(name, {}, {});
-        records.back().data = value;
+        if (record_) records.back().data = value;
         End(false);
     }
     void End(bool write = true) {
         if (write) w_.EndDataBlock();
+        if (!record_) return;
         const Rec& start = *std::find_if(records.rbegin(), records.rend(), [&](const Rec& r) {
             return !r.isEnd && r.id == open_.back();
         });
@@ -105,6 +126,8 @@ class Generator {
     }
 
     int sections_;
+    int options_;
+    bool record_;
     cfg::ClsXMLWriter w_;
     std::vector<int> open_;
     int nextId_ = 0;
@@ -253,10 +276,129 @@ double Seconds(const std::function<void()>& f, int runs = 1) {
     return best;
 }
 
+// --- Hostile files ---
+
+double PeakBytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) * 1024;
+}
+
+// Writes a file in large pieces without holding it.
+class Output {
+  public:
+    explicit Output(const QString& path) : file_(path) { file_.open(QIODevice::WriteOnly); }
+    ~Output() { file_.write(pending_); }
+    void Add(QByteArrayView text, qint64 times = 1) {
+        for (qint64 i = 0; i < times; ++i) {
+            pending_ += text;
+            if (pending_.size() < (1 << 20)) continue;
+            file_.write(pending_);
+            pending_.clear();
+        }
+    }
+
+  private:
+    QFile file_;
+    QByteArray pending_;
+};
+
+bool WriteHostile(const QByteArray& kind, qint64 size, const QString& path) {
+    if (kind == "config") {
+        // 60 sections of 20 menus, an option about 340 bytes.
+        const qint64 options = std::max<qint64>(1, size / (kSections * kMenus * 340));
+        Generator(path, kSections, int(options), false).Run();
+        return true;
+    }
+    if (kind != "empty" && kind != "pair" && kind != "value" && kind != "deep") return false;
+    Output out(path);
+    out.Add("<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\r\n<TARASCOPE>\r\n");
+    if (kind == "empty") out.Add("<a/>\r\n", size);
+    if (kind == "pair") out.Add("<a></a>\r\n", size);
+    if (kind == "value") {
+        out.Add("<COMMON>\r\n<MENU id=\"1\">\r\n<OPTION id=\"10\">\r\n<VALUE> ");
+        const QByteArray piece(1 << 20, '7');
+        out.Add(piece, size / piece.size());
+        out.Add(QByteArrayView(piece).first(size % piece.size()));
+        out.Add(
+            " </VALUE>\r\n<LENGTH> 8 </LENGTH>\r\n<ORDER> 1 </ORDER>\r\n<TYPE> number </TYPE>\r\n"
+            "</OPTION>\r\n</MENU>\r\n</COMMON>\r\n");
+    }
+    if (kind == "deep") {
+        out.Add("<a>\r\n", size);
+        out.Add("</a>\r\n", size);
+    }
+    out.Add("</TARASCOPE>\r\n");
+    return true;
+}
+
+// The children of the element under the cursor, walked as loading walks them.
+int Children(cfg::ClsXMLReader& r) {
+    return r.VisitChildren([](int, const QString&) {});
+}
+
+// Every element in document order, entered by ID from its parent, with what loading reads of
+// it; without recursion, however deep the document.
+WalkResult WalkAll(cfg::ClsXMLReader& r) {
+    WalkResult out;
+    QStringList names, values;
+    int n = 0;
+    r.Reset();
+    for (int next = 0;;) {
+        if (r.SearchChildID(next)) {
+            ++next;
+            ++out.elements;
+            r.GetAttributes(n, names, values);
+            out.checksum += r.LabelName().size() + r.LabelData().size() + n + Children(r);
+        } else if (r.LabelID() == -1) {
+            return out;
+        } else {
+            r.GoBack();
+        }
+    }
+}
+
+int Hostile(const QByteArray& kind, qint64 size, const QString& keep) {
+    if (size < 0) size = kind == "config" || kind == "value" ? 100'000'000 : 1'000'000;
+    QTemporaryDir dir;
+    const QString path = keep.isEmpty() ? dir.filePath("hostile.xml") : keep;
+    if (!WriteHostile(kind, size, path)) {
+        std::fprintf(stderr, "unknown kind %s\n", kind.constData());
+        return 2;
+    }
+    const double bytes = double(QFileInfo(path).size());
+    const double before = PeakBytes();
+    cfg::ClsXMLReader reader;
+    reader.setDocument(path);
+    int refused = 0;
+    const double open = Seconds([&] {
+        try {
+            reader.OpenDoc();
+        } catch (const cfg::XmlError& e) {
+            refused = e.code();
+        }
+    });
+    WalkResult walked;
+    const double walk = refused ? 0 : Seconds([&] { walked = WalkAll(reader); });
+    const double grown = PeakBytes() - before;
+    std::printf("%s %lld: %.0f bytes, ", kind.constData(), size, bytes);
+    if (refused)
+        std::printf("refused (%d)\n", refused);
+    else
+        std::printf("%ld elements\n", walked.elements);
+    std::printf("  OpenDoc %.3f s = %.1f MB/s; walk %.3f s; together %.1f MB/s\n", open,
+                bytes / 1e6 / open, walk, bytes / 1e6 / (open + walk));
+    std::printf("  peak memory growth %.1f MB = %.2f x the file\n", grown / 1e6, grown / bytes);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    if (argc > 2 && std::strcmp(argv[1], "--hostile") == 0)
+        return Hostile(argv[2], argc > 3 ? std::atoll(argv[3]) : -1,
+                       argc > 4 ? QString::fromLocal8Bit(argv[4]) : QString());
     const bool fullScan = argc > 1 && std::strcmp(argv[1], "--full-scan") == 0;
     QTemporaryDir dir;
     const QString path = dir.filePath("config.xml");

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <utility>
+#include <vector>
 
 #include "support/testsupport.h"
 
@@ -35,28 +37,31 @@ TEST(TrafficLog, LogHoldsOnlyTheLastFrame) {
 }
 
 TEST(TrafficLog, NLogAppendsTimeStampedLatin1Lines) {
+    // Each text and what its line holds after the time stamp; a long one is cut.
+    const std::vector<std::pair<QString, QByteArray>> rows = {
+        {"Configuración", "-->Configuraci\xF3n\r"},
+        {"", "-->\r"},
+        {QString(1000, 'x'), "-->" + QByteArray(1000, 'x') + "\r"},
+        {QString(1001, 'y'), "-->" + QByteArray(1000, 'y') + "...\r"},
+    };
     QTemporaryDir dir;
     {
         TrafficLog log(dir.path());
-        log.Escribe_NLog(QString("Configuración"));
-        log.Escribe_NLog("");
+        for (const auto& row : rows) log.Escribe_NLog(row.first);
     }
     TrafficLog later(dir.path());
     later.Escribe_NLog("later");
-    EXPECT_EQ(ReadAll(dir.filePath("nlog.txt")).count('\n'), 2);  // still buffered
+    EXPECT_EQ(ReadAll(dir.filePath("nlog.txt")).count('\n'), qsizetype(rows.size()));  // buffered
     later.Flush();
-    const QByteArray text = ReadAll(dir.filePath("nlog.txt"));
-    const QList<QByteArray> lines = text.split('\n');
-    ASSERT_EQ(lines.size(), 4);
-    EXPECT_TRUE(lines[3].isEmpty());
+    const QList<QByteArray> lines = ReadAll(dir.filePath("nlog.txt")).split('\n');
+    ASSERT_EQ(lines.size(), qsizetype(rows.size()) + 2);
+    EXPECT_TRUE(lines.back().isEmpty());
     const QRegularExpression stamp("^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d-->");
-    for (int i = 0; i < 3; ++i) {
+    for (std::size_t i = 0; i <= rows.size(); ++i) {
+        const QByteArray logged = i < rows.size() ? rows[i].second : "-->later\r";
         EXPECT_TRUE(stamp.match(QString::fromLatin1(lines[i])).hasMatch()) << lines[i].data();
-        EXPECT_TRUE(lines[i].endsWith('\r'));
+        EXPECT_EQ(lines[i].mid(19), logged);
     }
-    EXPECT_TRUE(lines[0].endsWith("-->Configuraci\xF3n\r"));
-    EXPECT_TRUE(lines[1].endsWith("-->\r"));
-    EXPECT_TRUE(lines[2].endsWith("-->later\r"));
 }
 
 TEST(TrafficLog, NLogRotatesKeepingOnePreviousFile) {

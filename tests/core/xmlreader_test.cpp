@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <functional>
@@ -96,7 +97,11 @@ TEST_F(XmlReaderTest, DocumentsThatDoNotOpen) {
         XmlError::Code code;
         bool err;
     };
+    // Refused unread: what lies past its first tags would be accepted.
+    const QString huge = Write("<a></a>", "huge.xml");
+    ASSERT_TRUE(QFile::resize(huge, ClsXMLReader::kMaxDocumentBytes + 1));
     const std::vector<Case> cases = {
+        {"larger than the limit", huge, {}, XmlError::NotValid, false},
         {"no path", " ", {}, XmlError::NoDocument, false},
         {"missing file", dir_.filePath("none.xml"), {}, XmlError::OpenFailed, false},
         {"folder", dir_.path(), {}, XmlError::OpenFailed, false},
@@ -257,6 +262,22 @@ TEST_F(XmlReaderTest, LeftOpenElementsAndLooseEndTags) {
     EXPECT_EQ(Ids(r), (QList<int>{1, 2, 0}));
     ASSERT_TRUE(r.SearchString("a"));
     EXPECT_TRUE(Ids(r).isEmpty());
+
+    // The text after a declaration goes to the record before it, when a tag follows.
+    Open(r, "<a> x <?p?> y <?q?> z");
+    ASSERT_TRUE(r.SearchString("a"));
+    EXPECT_EQ(r.LabelData(), "y");
+    // "//a" pairs with the end record "/a"; "</a/>" makes two end records, the first without
+    // text.
+    Open(r, "<r><a></a><p><a></a/> y </r>");
+    ASSERT_TRUE(r.SearchString("r"));
+    ASSERT_TRUE(r.SearchString(" //A"));
+    EXPECT_EQ(r.LabelID(), 1);
+    EXPECT_EQ(r.LabelData(), "y");
+    r.GoBack();
+    ASSERT_TRUE(r.SearchString("p"));
+    ASSERT_TRUE(r.SearchString("/a"));
+    EXPECT_EQ(r.LabelData(), "");
 }
 
 // What the writer produces reads back element by element, and every LabelData read is logged.

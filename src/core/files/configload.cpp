@@ -1,7 +1,6 @@
 #include "files/configload.h"
 
 #include <QFileInfo>
-#include <QList>
 #include <QStringList>
 #include <algorithm>
 
@@ -43,17 +42,14 @@ class Loader {
 
   private:
     // Runs `handle` inside each child of the element under the cursor; false when it has none.
+    // One child at a time: a root of a million children costs no list of them.
     template <typename Handle>
     bool ForEachChild(Handle handle) {
-        QList<int> ids;
-        QStringList names;
-        const int count = reader_.GetChildren(ids, names);
-        for (int i = 0; i < count; ++i) {
-            reader_.SearchChildID(ids[i]);
-            handle(names[i]);
+        return reader_.VisitChildren([&](int id, const QString& name) {
+            reader_.SearchChildID(id);
+            handle(name);
             reader_.GoBack();
-        }
-        return count > 0;
+        }) > 0;
     }
 
     void Leer_Menu(int owner);

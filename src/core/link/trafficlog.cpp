@@ -58,7 +58,9 @@ const QByteArray& TrafficLog::Stamp() {
 
 void TrafficLog::Escribe_NLog(const QString& text) {
     if (folder_.isEmpty()) return;
-    pending_ += Stamp() + "-->" + text.toLatin1() + "\r\n";
+    pending_ += Stamp() + "-->" + QStringView(text).left(kNLogText).toLatin1();
+    if (text.size() > kNLogText) pending_ += "...";
+    pending_ += "\r\n";
     if (pending_.size() >= kNLogBuffer) Flush();
 }
 

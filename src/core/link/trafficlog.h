@@ -14,10 +14,13 @@ namespace cfg {
 // kNLogBuffer bytes, on Flush and when the log is destroyed: the XML reader logs every value it
 // reads, tens of thousands in a large file. It is rotated when it reaches kNLogLimit bytes: the
 // full file becomes nlog.old.txt, replacing the previous one, and a new nlog.txt is started.
+// A text longer than kNLogText characters is logged as its first kNLogText followed by "...",
+// so that one huge value cannot break the bound.
 class TrafficLog {
   public:
     static constexpr qint64 kNLogLimit = 4 * 1024 * 1024;
     static constexpr qsizetype kNLogBuffer = 64 * 1024;
+    static constexpr qsizetype kNLogText = 1000;
 
     // An empty folder disables both logs (tests, tools that must not write).
     explicit TrafficLog(QString folder, qint64 nlogLimit = kNLogLimit);
@@ -28,7 +31,7 @@ class TrafficLog {
     // Replaces log.txt with the per-byte dump of `frame`, followed by `note` on a line of its
     // own when one is given.
     void Escribe_Log(const QByteArray& frame, const QString& note = {});
-    // Appends one line to nlog.txt: date and time, "-->", the text, CR LF.
+    // Appends one line to nlog.txt: date and time, "-->", the text (cut), CR LF.
     void Escribe_NLog(const QString& text);
     // Writes the lines still buffered.
     void Flush();

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 namespace cfg {
@@ -12,8 +13,17 @@ class TrafficLog;
 
 // Reads the XML files the program writes itself into a flat table of tag records in document
 // order with parent links, and moves a cursor over it.
+//
+// The file's text is kept once, one byte per character; a record is a few numbers pointing into
+// it, and names, attributes and texts are decoded when they are asked for. Opening takes time
+// linear in the file's size, and no call costs more than the children of the element under the
+// cursor.
 class ClsXMLReader {
-public:
+  public:
+    // Larger files are refused unread: a script loading files unattended must not be made to
+    // take the machine's memory.
+    static constexpr qint64 kMaxDocumentBytes = 256'000'000;
+
     // `messages` receives the reader's own "ERR" message; `log`, when given, receives every
     // LabelData read (nlog.txt).
     explicit ClsXMLReader(Messages* messages = nullptr, TrafficLog* log = nullptr);
@@ -24,7 +34,8 @@ public:
     void setDocument(const QString& path);
     QString document() const;
 
-    // Throws XmlError 10000, 10001 or 10002; a failed OpenDoc leaves the previous state.
+    // Throws XmlError 10000, 10001 or 10002 (also for a file larger than kMaxDocumentBytes); a
+    // failed OpenDoc leaves the previous state.
     void OpenDoc();
 
     // Every member below throws XmlError 10003 before a successful OpenDoc.
@@ -33,12 +44,15 @@ public:
     QString LabelData();
     void GetAttributes(int& nAttrib, QStringList& sAttribName, QStringList& sAttribValue) const;
     int GetChildren(QList<int>& ids, QStringList& sNames) const;
+    // The children GetChildren lists, one at a time and without copying them all: `visit` gets
+    // the ID and name of each in order and may move the cursor. Returns their count.
+    int VisitChildren(const std::function<void(int id, const QString& name)>& visit) const;
     void Reset();
     void GoBack();
     bool SearchChildID(int nNum);
     bool SearchString(const QString& scad);
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> d_;
 };

@@ -1,7 +1,6 @@
 #include "xml/xmlwriter.h"
 
 #include <QSaveFile>
-#include <exception>
 #include <stdexcept>
 
 #include "xml/xmlerror.h"
@@ -41,9 +40,6 @@ struct ClsXMLWriter::State {
     QStringList stack;  // names of the open elements, the root at index 0
     int depth = 0;
     int indent = 0;
-    // Exceptions already in flight at OpenDoc: more than these at destruction means the caller
-    // is unwinding and its document is incomplete.
-    int uncaughtAtOpen = 0;
 
     void RequireOpen() const {
         if (!out) throw XmlWriteError("No document open for writing");
@@ -81,16 +77,8 @@ ClsXMLWriter::ClsXMLWriter(DeviceOpener opener) : d_(std::make_unique<State>()) 
 }
 
 ClsXMLWriter::~ClsXMLWriter() {
-    if (!d_->out) return;
-    if (std::uncaught_exceptions() > d_->uncaughtAtOpen) {
-        d_->Discard();
-        return;
-    }
-    try {
-        CloseDoc();
-    } catch (...) {
-        // A destructor cannot report; the previous file is still in place.
-    }
+    // A document left open was not completed, whatever ended it: the previous file stays.
+    d_->Discard();
 }
 
 void ClsXMLWriter::setDocument(const QString& path) {
@@ -105,13 +93,9 @@ void ClsXMLWriter::OpenDoc(const QString& root) {
     if (d_->document.isEmpty()) throw XmlError(XmlError::NoDocument);
     std::unique_ptr<QIODevice> out = d_->opener(d_->document);
     if (!out || !out->isWritable()) throw XmlError(XmlError::OpenFailed);
-    // A document still open is completed first, as if its writer had been destroyed; if that
-    // fails, the new output is dropped unused.
-    if (d_->out) CloseDoc();
-
+    d_->Discard();  // a document still open was not completed
     d_->out = std::move(out);
     d_->outPath = d_->document;
-    d_->uncaughtAtOpen = std::uncaught_exceptions();
     d_->indent = 0;
     d_->depth = 0;
     d_->stack.clear();

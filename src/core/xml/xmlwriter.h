@@ -12,7 +12,9 @@ namespace cfg {
 // indentation step, CR LF line ends, one byte per character (ISO-8859-1). No escaping.
 //
 // The document replaces its file only when CloseDoc completes: it is written to a temporary
-// file beside it and renamed over it, so a failed write never leaves a truncated file.
+// file beside it and renamed over it, so a failed write never leaves a truncated file. A
+// document that CloseDoc did not complete is discarded, whatever ended it (its writer destroyed,
+// another OpenDoc): the previous file stays as it was.
 class ClsXMLWriter {
   public:
     // Opens the output for a path; returns nullptr when it cannot be opened. Tests substitute a
@@ -21,7 +23,7 @@ class ClsXMLWriter {
 
     ClsXMLWriter();
     explicit ClsXMLWriter(DeviceOpener opener);
-    // Completes an open document, or drops it when an exception is unwinding past the writer.
+    // Discards a document still open.
     ~ClsXMLWriter();
     ClsXMLWriter(const ClsXMLWriter&) = delete;
     ClsXMLWriter& operator=(const ClsXMLWriter&) = delete;
@@ -30,7 +32,7 @@ class ClsXMLWriter {
     QString document() const;
 
     // Throws XmlError 10000 (no document) or 10001 (cannot open); the writer is then unchanged.
-    // A document still open is completed first. Every writing call throws XmlWriteError when
+    // A document still open is discarded first. Every writing call throws XmlWriteError when
     // its line cannot be written (the document is then dropped) or no document is open.
     void OpenDoc(const QString& root);
     // Closes every open element and completes the file. Throws XmlWriteError when the file
