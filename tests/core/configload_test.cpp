@@ -102,6 +102,8 @@ TEST_F(ConfigLoadTest, OptionsAreMatchedAndCheckedOneByOne) {
         {Option(12, "9", 3, 4, "string"), "Ignorando item 12 con tipo no coincidente", 12, "12"},
         {Option(15, "2", 2, 5, "enum"), "Ignorando item 15 con valor incompatible", 15, "1"},
         {Option(15, "-1", 2, 5, "enum"), "Ignorando item 15 con valor incompatible", 15, "1"},
+        {Option(15, "1.6", 2, 5, "enum"), "Ignorando item 15 con valor incompatible", 15, "1"},
+        {Option(15, "1.4", 2, 5, "enum"), nullptr, 15, "1.4"},
         {Option(15, "0", 2, 5, "enum"), nullptr, 15, "0"},
         {Option(16, "", 8, 1, "date"), nullptr, 16, ""},
         {Option(16, "xx/yy/zz", 8, 1, "date"), nullptr, 16, "xx/yy/zz"},

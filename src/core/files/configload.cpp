@@ -231,10 +231,10 @@ void Loader::Leer_Opcion(int owner) {
     switch (item.type) {
         case kEnumeration: {
             if (value.isEmpty()) value = QStringLiteral("0");
-            // A negative index would be programmed as 0xFF: refused like one too large.
+            // The option shown and programmed is the value rounded: it must be one of them
+            // (3.6 of four options would program a fifth; a negative index, 0xFF).
             const int index = ToWholeNumber(LeadingNumber(value));
-            compatible =
-                IsNumeric(value) && LeadingNumber(value) < item.optionCount() && index >= 0;
+            compatible = IsNumeric(value) && index >= 0 && index < item.optionCount();
             break;
         }
         case kNumber:
