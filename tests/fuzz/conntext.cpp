@@ -34,14 +34,15 @@ void CheckAddress(const QString& text) {
     const bool dotted = !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) {
         return c == u'.' || (c >= u'0' && c <= u'9');
     });
+    Require(dotted || !valid, "an address holds only digits and dots");
     if (!dotted) return;
     const auto endpoint = cfg::ParseTcpText(text + QStringLiteral(":1"));
     Require(valid == endpoint.has_value(), "the address check and the link agree");
     if (!valid) return;
+    const auto normal = cfg::ParseTcpText(checked + QStringLiteral(":1"));
     Require(checked.size() == 15 && checked[3] == u'.' && checked[7] == u'.' &&
-                checked[11] == u'.' &&
-                Dotted(endpoint->ipv4) == Dotted(cfg::ParseTcpText(checked + ":1")->ipv4),
-            "a valid address becomes three digits per group");
+                checked[11] == u'.' && normal && normal->ipv4 == endpoint->ipv4,
+            "a valid address becomes the same one, three digits per group");
 }
 
 void CheckSerial(const QString& text) {
