@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs what the build needs (Debian packages, only those missing) and builds into build/.
-# Usage: scripts/setup.sh [--sanitize]   (--sanitize builds into build-sanitize/ instead)
+# Usage: scripts/setup.sh [--sanitize | --fuzz]   (--sanitize builds into build-sanitize/, --fuzz
+# builds the libFuzzer targets with clang into build-fuzz/, instead)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev qt6-svg-dev
-          libgtest-dev libgmock-dev)
+          libgtest-dev libgmock-dev clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -24,6 +25,10 @@ options=()
 if [ "${1:-}" = "--sanitize" ]; then
     build=build-sanitize
     options+=(-DCFG_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug)
+elif [ "${1:-}" = "--fuzz" ]; then
+    build=build-fuzz
+    options+=(-DCFG_FUZZ=ON)
+    export CC=clang CXX=clang++
 fi
 if [ ! -f "$build/build.ninja" ]; then
     cmake -S . -B "$build" -G Ninja "${options[@]}"

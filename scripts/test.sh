@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test, in the normal build and under the sanitizers.
+# Builds everything and runs every test, in the normal build and under the sanitizers, then
+# runs every fuzz target for 15 seconds (scripts/fuzz.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export QT_QPA_PLATFORM=offscreen
@@ -11,3 +12,4 @@ for mode in "" --sanitize; do
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
         ctest --test-dir "$build" --output-on-failure -j 2 --timeout 300
 done
+scripts/fuzz.sh 15

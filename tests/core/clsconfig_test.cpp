@@ -112,6 +112,9 @@ TEST_F(ClsConfigTest, ValuesAreCheckedOneByOne) {
         {"<TCP><tcpport> 65536 </tcpport></TCP>", 1, 6000, 1, 19200, 8, "E"},
         {"<TCP><tcpport> 65535 </tcpport></TCP>", 0, 65535, 1, 19200, 8, "E"},
         {"<TCP><tcpport> 6000.5 </tcpport></TCP>", 0, 6000, 1, 19200, 8, "E"},
+        // In range only before it is made whole.
+        {"<TCP><tcpport> 65535.6 </tcpport></TCP>", 1, 6000, 1, 19200, 8, "E"},
+        {"<RS232><serialport> .1 </serialport></RS232>", 1, 6000, 1, 19200, 8, "E"},
         {"<TCP><tcpport> 60a </tcpport></TCP>", 1, 6000, 1, 19200, 8, "E"},
         {"<tcp><TCPPORT> 7000 </TCPPORT></tcp>", 0, 7000, 1, 19200, 8, "E"},
         // Several bad values give one warning; the good ones stay in effect.

@@ -26,14 +26,16 @@ QString ReadChild(ClsXMLReader& reader, const QString& name) {
     return value.isNull() ? QStringLiteral("") : value;
 }
 
-// A numeric value accepted when `accept` says so; otherwise a data error is noted.
+// A numeric value accepted when `accept` says so, of the value as written and of the whole
+// number stored (0.1 is above 0, but would be stored as 0); otherwise a data error is noted.
 void ReadNumber(ClsXMLReader& reader, const QString& name, int& property, bool& dataError,
                 bool (*accept)(double)) {
     const QString text = ReadChild(reader, name);
     if (text.isNull()) return;
     const double value = LeadingNumber(text);
-    if (IsNumeric(text) && accept(value)) {
-        property = ToWholeNumber(value);
+    const int whole = ToWholeNumber(value);
+    if (IsNumeric(text) && accept(value) && accept(whole)) {
+        property = whole;
     } else {
         dataError = true;
     }

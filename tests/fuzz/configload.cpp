@@ -1,0 +1,74 @@
+// Any bytes as a configuration file, loaded into the model of the simulator's network as
+// `load --dry-run` loads it. No menu, item or node appears or goes; a value changes only on an
+// editable item and to one that fits it; every item node shows its row's value.
+#include <QTemporaryDir>
+
+#include "common/basic.h"
+#include "files/configload.h"
+#include "fuzzsupport.h"
+
+namespace {
+
+using cfgfuzz::Require;
+
+class NoLines : public cfg::LoadLog {
+  public:
+    void Agregar_Linea(const QString&) override {}
+};
+
+// What `load --dry-run` runs on a file.
+void Load(cfg::ConfigModel& model, const QString& path) {
+    if (cfg::CheckOpenPath(path) != cfg::OpenPath::Ok) return;
+    NoLines lines;
+    cfgtest::RecordingMessages messages;
+    cfg::Leer_Datos_Archivo(model, path, lines, messages, nullptr, false);
+}
+
+bool Fits(const cfg::ItemRow& item) {
+    switch (item.type) {
+        case cfg::kEnumeration:
+            return cfg::OptionIndex(item).has_value();
+        case cfg::kNumber:
+            return cfg::IsNumeric(item.value) && item.value.size() <= item.length;
+        case cfg::kString:
+            return item.value.size() <= item.length;
+        case cfg::kDate:
+            return item.value.isEmpty() || item.value.size() == 8;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const cfg::ConfigModel read = cfgfuzz::SimulatedModel();
+    static const QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("input.xml"));
+    cfgtest::WriteAll(path, cfgfuzz::Input(data, size));
+    cfg::ConfigModel model = read;
+    Load(model, path);
+
+    cfgfuzz::CheckModel(model);
+    Require(model.Nodes().size() == read.Nodes().size() &&
+                model.Menus().size() == read.Menus().size() &&
+                model.Items().size() == read.Items().size(),
+            "loading adds and removes nothing");
+    for (std::size_t r = 0; r < model.Items().size(); ++r) {
+        const cfg::ItemRow& item = model.Items()[r];
+        const cfg::ItemRow& before = read.Items()[r];
+        Require(item.key == before.key && item.id == before.id && item.type == before.type &&
+                    item.length == before.length && item.order == before.order,
+                "loading changes only values");
+        if (item.value != before.value) {
+            Require(item.order < cfg::kFirstReadOnlyOrder, "a read-only item keeps its value");
+            Require(Fits(item), "a loaded value fits its item");
+        }
+        if (!item.key.isEmpty()) {
+            Require(model.NodeText(item.key) ==
+                        item.text + QStringLiteral(" = ") + cfg::ShownValue(item).value_or(""),
+                    "an item node shows its value");
+        }
+    }
+    return 0;
+}
