@@ -14,6 +14,8 @@ out=build-fuzz
 # The longest input each target is given: room for its largest seed and then some.
 declare -A max_len=([xmlreader]=4096 [configload]=16384 [reading]=8192 [programming]=2048
                     [datainit]=2048 [conntext]=256 [framing]=4096)
+# Tokens that help a target past the words its input must hold.
+declare -A dict=([xmlreader]=xml.dict [configload]=xml.dict [datainit]=xml.dict)
 export UBSAN_OPTIONS=print_stacktrace=1
 
 run() {
@@ -21,11 +23,13 @@ run() {
     rm -rf "$out/corpus/$target" "$out/findings/$target" "$out/tmp/$target"
     mkdir -p "$out/corpus/$target" "$out/findings/$target" "$out/tmp/$target" "$out/logs"
     cp tests/fuzz/corpus/"$target"/* "$out/corpus/$target/"
+    local options=()
+    [ -z "${dict[$target]:-}" ] || options+=(-dict="tests/fuzz/${dict[$target]}")
     local status=0
     # A target's temporary files stay under build-fuzz/ even when it dies.
     TMPDIR="$out/tmp/$target" "$out/fuzz/$target" -max_total_time="$seconds" -timeout=5 \
         -rss_limit_mb=2048 -max_len="${max_len[$target]:-4096}" -print_final_stats=1 \
-        -artifact_prefix="$out/findings/$target/" "$out/corpus/$target" \
+        -artifact_prefix="$out/findings/$target/" "${options[@]}" "$out/corpus/$target" \
         >"$out/logs/$target.log" 2>&1 || status=$?
     echo "$status" >"$out/logs/$target.status"
 }

@@ -155,7 +155,10 @@ std::optional<LinkTarget> CommandLineLink(const QString& conn) {
     const QString rest = conn.mid(kSerial.size());
     const qsizetype colon = rest.lastIndexOf(u':');
     if (colon <= 0 || colon == rest.size() - 1) return std::nullopt;
-    return LinkTarget{1, rest.mid(colon + 1) + u',' + rest.left(colon)};
+    // A fourth setting would be taken for the start of the device's path.
+    const QString settings = rest.mid(colon + 1);
+    if (settings.count(u',') != 2) return std::nullopt;
+    return LinkTarget{1, settings + u',' + rest.left(colon)};
 }
 
 }  // namespace cfg

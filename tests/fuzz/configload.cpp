@@ -18,10 +18,9 @@ class NoLines : public cfg::LoadLog {
 
 // What `load --dry-run` runs on a file.
 void Load(cfg::ConfigModel& model, const QString& path) {
-    if (cfg::CheckOpenPath(path) != cfg::OpenPath::Ok) return;
     NoLines lines;
     cfgtest::RecordingMessages messages;
-    cfg::Leer_Datos_Archivo(model, path, lines, messages, nullptr, false);
+    cfg::LoadConfigurationFile(model, path, lines, messages, nullptr, false);
 }
 
 bool Fits(const cfg::ItemRow& item) {

@@ -127,8 +127,8 @@ TEST(CommandLineLink, BuildsTheConnectTextOfEitherLink) {
         EXPECT_EQ(target->linkType, c.linkType) << c.conn.toStdString();
         EXPECT_EQ(target->connectionText, c.text) << c.conn.toStdString();
     }
-    for (const QString conn :
-         {"serial:", "serial:/dev/ttyUSB0", "serial::19200,E,8", "serial:/dev/ttyUSB0:"})
+    for (const QString conn : {"serial:", "serial:/dev/ttyUSB0", "serial::19200,E,8",
+                               "serial:/dev/ttyUSB0:", "serial:/dev/x:19200,E,8,9"})
         EXPECT_FALSE(cfg::CommandLineLink(conn)) << conn.toStdString();
 }
 
