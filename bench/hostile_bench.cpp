@@ -12,9 +12,9 @@
 
 #include "benchsupport.h"
 #include "link/scalelink.h"
-#include "link/tools.h"
 #include "model/configmodel.h"
 #include "network/networkreader.h"
+#include "protocol/tools.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <array>
 
-#include "link/tools.h"
+#include "protocol/tools.h"
 
 namespace cfg::sim {
 

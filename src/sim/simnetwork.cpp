@@ -2,7 +2,7 @@
 
 #include <QSet>
 
-#include "link/tools.h"
+#include "protocol/tools.h"
 
 namespace cfg::sim {
 

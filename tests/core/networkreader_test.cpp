@@ -5,8 +5,9 @@
 #include <QMap>
 
 #include "common/progress.h"
-#include "link/tools.h"
 #include "model/configmodel.h"
+#include "protocol/protocol.h"
+#include "protocol/tools.h"
 #include "support/scriptedlink.h"
 #include "support/testsupport.h"
 
@@ -448,7 +449,7 @@ TEST(NumberText, DivisorAndShortestDecimal) {
         {5, ' ', "5"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(NetworkReader::NumberText(c.number, c.divisor), QString(c.text)) << c.text;
+        EXPECT_EQ(protocol::NumberText(c.number, c.divisor), QString(c.text)) << c.text;
 }
 
 }  // namespace

@@ -6,9 +6,10 @@
 
 #include "editing/itemwrite.h"
 #include "itemrows.h"
-#include "link/tools.h"
 #include "link/trafficlog.h"
 #include "model/configmodel.h"
+#include "protocol/protocol.h"
+#include "protocol/tools.h"
 #include "support/scriptedlink.h"
 #include "support/testsupport.h"
 
@@ -214,7 +215,7 @@ TEST_F(ProgrammingTest, GroupItemsGoAsTheirWholeMenuTwice) {
     for (int id : {153, 152, 154, 155, 156, 157})
         entries +=
             StringEntry(id, id == 152 ? QByteArray(" nuevo ") : "v\x01|" + QByteArray::number(id));
-    EXPECT_EQ(link.requests[1], WriteRequest(3, {}).left(11) + Bytes({6, 0}) + entries);
+    EXPECT_EQ(link.requests[1], protocol::WriteRequest(3, {}).left(11) + Bytes({6, 0}) + entries);
     EXPECT_EQ(pauses, (std::vector<int>{200, 200}));
     EXPECT_EQ(programmer.ItemsGrupo()[1].value, QString(" nuevo "));
 }
@@ -260,7 +261,8 @@ TEST(RefusalReason, Table) {
         {113, "(Desconocido)"},
         {1, "(Desconocido)"},
     };
-    for (const auto& [code, text] : table) EXPECT_EQ(RefusalReason(code), QString(text)) << code;
+    for (const auto& [code, text] : table)
+        EXPECT_EQ(protocol::RefusalReason(code), QString(text)) << code;
 }
 
 }  // namespace

@@ -7,9 +7,9 @@
 #include "common/progress.h"
 #include "editing/itemwrite.h"
 #include "itemrows.h"
-#include "link/tools.h"
 #include "link/trafficlog.h"
 #include "model/configmodel.h"
+#include "protocol/tools.h"
 #include "support/scriptedlink.h"
 #include "support/testsupport.h"
 

@@ -1,4 +1,5 @@
-#include "link/tools.h"
+#include "protocol/tools.h"
+#include "protocol/protocol.h"
 
 #include <gtest/gtest.h>
 
@@ -129,11 +130,11 @@ TEST(ConvierteTextoBalanza, OutgoingRules) {
 }
 
 TEST(RequestStart, HeaderForEveryDestination) {
-    EXPECT_EQ(RequestStart(Destination::Scale(3), 0x01),
+    EXPECT_EQ(protocol::RequestStart(protocol::Destination::Scale(3), protocol::kWriteItems),
               Bytes({0x02, 0x7E, 0x02, 0x03, 0, 0, 0, 0, 0, 0x08, 0x01}));
-    EXPECT_EQ(RequestStart(Destination::System(), 0x00),
+    EXPECT_EQ(protocol::RequestStart(protocol::Destination::System(), protocol::kReadValues),
               Bytes({0x02, 0x7E, 0x00, 0x00, 0, 0, 0, 0, 0, 0x08, 0x00}));
-    EXPECT_EQ(RequestStart(Destination::Structure(), 0x02),
+    EXPECT_EQ(protocol::RequestStart(protocol::Destination::Structure(), protocol::kReadStructure),
               Bytes({0x02, 0x7E, 0x20, 0x00, 0, 0, 0, 0, 0, 0x08, 0x02}));
 }
 

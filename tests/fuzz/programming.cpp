@@ -48,10 +48,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 2) return 0;
     cfg::ConfigModel model = read;
     const int group = PickRow(model, data[0], [](const cfg::ItemRow& item) {
-        return item.owner != 0 && cfg::IsGroupItem(item.id);
+        return item.owner != 0 && cfg::protocol::IsGroupItem(item.id);
     });
-    const int single = PickRow(model, data[1],
-                               [](const cfg::ItemRow& item) { return !cfg::IsGroupItem(item.id); });
+    const int single = PickRow(model, data[1], [](const cfg::ItemRow& item) {
+        return !cfg::protocol::IsGroupItem(item.id);
+    });
     cfgfuzz::Script script(cfgfuzz::Input(data + 2, size - 2));
     cfgtest::ScriptedLink link(script.Responder());
     cfg::ItemProgrammer programmer(link, model, nullptr, [](int) {});

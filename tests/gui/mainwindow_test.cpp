@@ -29,7 +29,7 @@ const ItemRow* FindRow(const cfg::ConfigModel& model, int type, bool onScale,
                        const std::function<bool(const ItemRow&)>& more = {}) {
     for (const ItemRow& row : model.Items()) {
         if (row.type == type && row.order < 100 && (row.owner > 0) == onScale &&
-            !cfg::IsGroupItem(row.id) && (!more || more(row)))
+            !cfg::protocol::IsGroupItem(row.id) && (!more || more(row)))
             return &row;
     }
     return nullptr;

@@ -4,7 +4,7 @@
 
 #include <QSet>
 
-#include "link/tools.h"
+#include "protocol/tools.h"
 #include "sim/simtestsupport.h"
 #include "support/testsupport.h"
 

@@ -4,7 +4,7 @@
 
 #include <QElapsedTimer>
 
-#include "link/tools.h"
+#include "protocol/tools.h"
 
 namespace simtest {
 

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "link/scalelink.h"
-#include "link/tools.h"
+#include "protocol/tools.h"
 
 namespace cfgtest {
 

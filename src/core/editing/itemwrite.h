@@ -1,8 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QList>
-#include <QString>
 #include <functional>
 
 namespace cfg {
@@ -10,16 +8,9 @@ namespace cfg {
 class ScaleLink;
 struct ItemRow;
 
-// One item entry of a write request, its value taken from the text the model stores: an
-// enumeration's option index, a number, a string, or a date as "dd/mm/yy". A string still
-// unchanged since it was read goes back as the bytes read, `asRead`.
-QByteArray ItemEntry(int id, int type, const QString& stored, const QByteArray* asRead = nullptr);
-
-// The entry that sends a row's value as it stands.
-QByteArray ItemEntry(const ItemRow& item);
-
-// A write request for `owner` (0 = the system) carrying the given entries.
-QByteArray WriteRequest(int owner, const QList<QByteArray>& entries);
+// The write entry that sends a row's value as it stands: a string still as read goes back as
+// the bytes read.
+QByteArray EntryOf(const ItemRow& item);
 
 // What a write reply says, once normalised.
 struct WriteReply {
@@ -37,8 +28,5 @@ using Pause = std::function<void(int milliseconds)>;
 // follows, and the second reply is the one that counts. Without a pause the thread sleeps.
 WriteReply ExchangeWrite(ScaleLink& link, const QByteArray& request, bool twice = false,
                          const Pause& pause = {});
-
-// The scale's reason for refusing a write.
-QString RefusalReason(int errorCode);
 
 }  // namespace cfg

@@ -6,12 +6,11 @@
 #include "common/basic.h"
 #include "common/messages.h"
 #include "editing/itemwrite.h"
-#include "files/configsave.h"
 #include "link/scalelink.h"
-#include "link/tools.h"
 #include "link/trafficlog.h"
 #include "model/configmodel.h"
-#include "network/networkreader.h"
+#include "protocol/protocol.h"
+#include "protocol/tools.h"
 
 namespace cfg {
 
@@ -87,7 +86,7 @@ ItemProgrammer::Result ItemProgrammer::Modificar_Valor(const Selection& selectio
     QByteArray request;
     QByteArray entry;  // the edited item's entry
     bool doubled = false;
-    if (IsGroupItem(selection.id)) {
+    if (protocol::IsGroupItem(selection.id)) {
         int count = 0;
         for (int row = 0; row < static_cast<int>(model_.Items().size()) && count == 0; ++row) {
             const ItemRow& item = model_.Items()[row];
@@ -112,18 +111,18 @@ ItemProgrammer::Result ItemProgrammer::Modificar_Valor(const Selection& selectio
         QList<QByteArray> entries;
         for (int j = 0; j < count; ++j) {
             const GroupEntry& g = itemsGrupo_[j];
-            entries.append(ItemEntry(g.id, g.type, g.value,
-                                     g.asRead && g.type == kString ? &g.bytes : nullptr));
+            entries.append(protocol::ItemEntry(g.id, g.type, g.value,
+                                               g.asRead && g.type == kString ? &g.bytes : nullptr));
         }
         entry = entries[edited];
-        request = WriteRequest(selection.owner, entries);
+        request = protocol::WriteRequest(selection.owner, entries);
         doubled = true;
     } else {
         const int row = model_.FindItem(selection.owner, selection.id);
         const bool same = row >= 0 && model_.Items()[row].value == *value;
-        entry = ItemEntry(selection.id, selection.type, *value,
-                          same ? UnchangedBytes(model_.Items()[row]) : nullptr);
-        request = WriteRequest(selection.owner, {entry});
+        entry = protocol::ItemEntry(selection.id, selection.type, *value,
+                                    same ? UnchangedBytes(model_.Items()[row]) : nullptr);
+        request = protocol::WriteRequest(selection.owner, {entry});
     }
 
     indicator.Sending(true);
@@ -134,7 +133,7 @@ ItemProgrammer::Result ItemProgrammer::Modificar_Valor(const Selection& selectio
         messages.Show(kSendError, Icon::Critical);
         result.outcome = Outcome::Failed;
     } else if (reply.accepted <= 0) {
-        const QString reason = RefusalReason(reply.errorCode);
+        const QString reason = protocol::RefusalReason(reply.errorCode);
         if (log_) log_->Escribe_Log(reply.reply, QStringLiteral("Motivo: ") + reason);
         messages.Show(kRefused + u'\n' + reason, Icon::Exclamation);
         result.outcome = Outcome::Refused;
@@ -169,20 +168,16 @@ int ItemProgrammer::Lee_Menu_Grupo(int row, int owner) {
 int ItemProgrammer::ReadMenu(int row, int owner, bool keepGroup) {
     const int menu = model_.FindMenuByKey(model_.Items()[row].menuKey);
     const int menuId = menu < 0 ? 0 : model_.Menus()[menu].id;
-    const Destination destination = owner == 0 ? Destination::System() : Destination::Scale(owner);
-    const QByteArray request =
-        RequestStart(destination, 0x00) + Numero_A_Bytes(menuId, 2) + QByteArray(1, '\x01');
-    QByteArray reply;
-    const int code = link_.Transact(request, reply);
-    reply = Desescapa_Respuesta(reply);
-    if (code != 0 || reply.size() < 20) return 0;
-    const int count = static_cast<int>(Bytes_A_Numero(reply.mid(10, 2)));
+    const protocol::Reply reply = protocol::Exchange(
+        link_, protocol::MenuRequest(protocol::Destination::Owner(owner), menuId),
+        protocol::kPagedReplyMinimum);
+    if (!reply.ok) return 0;
+    const protocol::Page page = protocol::PageOf(reply.bytes);
 
-    const QByteArray data = reply.mid(14);
     qsizetype pos = 0;
     int decoded = 0;
-    for (; decoded < count && pos < data.size(); ++decoded) {
-        const NetworkReader::ValueEntry entry = NetworkReader::DecodeValueEntry(data, pos);
+    for (; decoded < page.count && pos < page.data.size(); ++decoded) {
+        const protocol::ValueEntry entry = protocol::DecodeValueEntry(page.data, pos);
         // Without a known layout the entries after this one cannot be found.
         if (entry.length == 0) break;
         pos += entry.length;

@@ -4,10 +4,10 @@
 #include "common/messages.h"
 #include "common/progress.h"
 #include "editing/itemwrite.h"
-#include "files/configsave.h"
-#include "link/tools.h"
 #include "link/trafficlog.h"
 #include "model/configmodel.h"
+#include "protocol/protocol.h"
+#include "protocol/tools.h"
 
 namespace cfg {
 
@@ -69,13 +69,14 @@ SendSummary Command2_Click(ScaleLink& link, const ConfigModel& model, Progress& 
             }
         }
         progress.Caption(QStringLiteral("Envío Item ") + name);
-        const QByteArray request = WriteRequest(item.owner, {ItemEntry(item)});
-        const WriteReply reply = ExchangeWrite(link, request, IsGroupItem(item.id), pause);
+        const QByteArray request = protocol::WriteRequest(item.owner, {EntryOf(item)});
+        const WriteReply reply =
+            ExchangeWrite(link, request, protocol::IsGroupItem(item.id), pause);
         if (!reply.answered) {
             outcome(SendOutcome::Unanswered, summary.unanswered, QStringLiteral("sin respuesta"));
         } else if (reply.accepted <= 0) {
             outcome(SendOutcome::Refused, summary.refused,
-                    QStringLiteral("rechazado: ") + RefusalReason(reply.errorCode),
+                    QStringLiteral("rechazado: ") + protocol::RefusalReason(reply.errorCode),
                     reply.errorCode);
         } else {
             outcome(SendOutcome::Accepted, summary.sent);

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "model/configmodel.h"
+#include "protocol/protocol.h"
 #include "xml/xmlwriter.h"
 
 namespace cfg {
@@ -37,7 +38,7 @@ void WriteMenu(ClsXMLWriter& writer, const ConfigModel& model, const MenuRow& me
                             {QString::number(item.id), item.text});
         // Marked in the file only: the model keeps the value the scales hold. A value that
         // was never read has no VALUE: loading would take it for 0 or an empty text.
-        const bool mark = marking && IsGroupItem(item.id);
+        const bool mark = marking && protocol::IsGroupItem(item.id);
         if (item.known)
             writer.SetData(QStringLiteral("VALUE"), mark ? MarkSpaces(item.value) : item.value);
         writer.SetData(QStringLiteral("LENGTH"), QString::number(item.length));

@@ -38,10 +38,4 @@ void Guardar_Datos_Archivo(const ConfigModel& model, const QString& path, bool c
 // leading space each become "~", so the reader can tell them from the separators.
 QString MarkSpaces(const QString& value);
 
-// Items whose values the scales accept only as a whole menu, and whose edge spaces are marked
-// in configuration files.
-constexpr bool IsGroupItem(int id) {
-    return id >= 152 && id <= 157;
-}
-
 }  // namespace cfg

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "common/basic.h"
-#include "link/tools.h"
+#include "protocol/tools.h"
 
 namespace cfg {
 

@@ -7,10 +7,9 @@
 #include <optional>
 #include <vector>
 
-namespace cfg {
+#include "protocol/protocol.h"
 
-// Item types as the scales send them.
-enum ItemType { kEnumeration = 5, kNumber = 7, kString = 8, kDate = 9 };
+namespace cfg {
 
 // Items of this order and above are shown but never edited, loaded or sent.
 constexpr int kFirstReadOnlyOrder = 100;
@@ -22,12 +21,6 @@ struct TreeNode {
     int parent = -1;  // node index, -1 for the root
     std::vector<int> children;
     bool expanded = false;
-};
-
-struct ScaleEntry {
-    int number = 0;
-    int mostrador = 0;
-    QString mac;
 };
 
 struct MenuRow {

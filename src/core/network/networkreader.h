@@ -37,21 +37,6 @@ class NetworkReader {
     bool Lee_Estructura(int scale);
     bool Lee_Valores(int scale);
 
-    // One value entry, decoded by its own type.
-    struct ValueEntry {
-        int id = 0;
-        int type = 0;
-        QString value;     // a string as the tool holds it (Convierte_Texto_Valor)
-        QByteArray bytes;  // a string's or date's bytes as sent
-        int length = 0;    // bytes taken; 0 for a type whose layout is unknown
-    };
-    // Decodes the entry at `pos` of `data`; missing bytes read as 0.
-    static ValueEntry DecodeValueEntry(QByteArrayView data, qsizetype pos);
-
-    // A number read from a scale divided by its divisor byte (an ASCII digit, 0 for none),
-    // in plain decimal with the fewest digits that read back to the same value.
-    static QString NumberText(double number, int divisorByte);
-
   private:
     // Requests pages with the cursor until a reply's next cursor is 0. `handle` gets the
     // entry count and the data from byte 15 of each reply.

@@ -1,4 +1,4 @@
-#include "link/tools.h"
+#include "protocol/tools.h"
 
 #include <array>
 #include <cmath>
@@ -145,17 +145,6 @@ QByteArray Convierte_Texto_Balanza(const QString& text) {
         bytes[i] = static_cast<char>(c < 256 ? kOutgoing[c] : '?');
     }
     return bytes;
-}
-
-QByteArray RequestStart(Destination destination, std::uint8_t function) {
-    QByteArray frame;
-    frame.reserve(32);
-    frame.append('\x02').append('\x7E');
-    frame.append(static_cast<char>(destination.first))
-        .append(static_cast<char>(destination.second));
-    frame.append(3, '\0').append(2, '\0').append('\x08');
-    frame.append(static_cast<char>(function));
-    return frame;
 }
 
 }  // namespace cfg

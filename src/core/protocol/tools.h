@@ -39,21 +39,6 @@ QString Convierte_Texto_Valor(QByteArrayView bytes);
 // what that byte reads as.
 QByteArray Convierte_Texto_Balanza(const QString& text);
 
-// Request destinations (bytes 3 and 4 of the header).
-struct Destination {
-    std::uint8_t first;
-    std::uint8_t second;
-    static constexpr Destination System() { return {0x00, 0x00}; }
-    static constexpr Destination Structure() { return {0x20, 0x00}; }
-    static constexpr Destination Scale(int number) {
-        return {0x02, static_cast<std::uint8_t>(number)};
-    }
-};
-
-// The ten header bytes every request starts with, followed by the function code: the first
-// eleven bytes of a request.
-QByteArray RequestStart(Destination destination, std::uint8_t function);
-
 // Rounds to the nearest integer, a half going to the even neighbour.
 double RoundHalfEven(double value);
 
