@@ -2,28 +2,19 @@
 
 #include <QString>
 
-#include "common/messages.h"
-#include "common/progress.h"
-#include "files/configload.h"
+#include "common/operation.h"
 
 namespace benchsupport {
 
-// Says nothing, answers Yes, and counts the log lines of a load.
-class Quiet : public cfg::Messages,
-              public cfg::Progress,
-              public cfg::ProgramControl,
-              public cfg::LoadLog {
+// Says nothing, answers Yes, counts the lines of a load and leaves out the pauses around the
+// grouped items: they are the scales' pacing, not the tool's work.
+class Quiet : public cfg::Operation {
   public:
-    void Show(const QString&, cfg::Icon) override {}
-    bool Ask(const QString&, cfg::Icon) override { return true; }
-    void Begin(const QString&) override {}
-    void Caption(const QString&) override {}
-    void End() override {}
-    void EndShowing(const QString&) override {}
-    void EndProgram() override { ended = true; }
-    void Agregar_Linea(const QString&) override { ++lines; }
-    bool ended = false;
+    void Line(const QString&) override { ++lines; }
+    void Pause(int) override {}
+    cfg::TrafficLog* Log() override { return log; }
     long lines = 0;
+    cfg::TrafficLog* log = nullptr;
 };
 
 }  // namespace benchsupport

@@ -159,7 +159,7 @@ int main(int argc, char** argv) {
             recording.requests.clear();
             recording.replies.clear();
             recording.linkNs = 0;
-            NetworkReader(recording, model).Lee_Datos(quiet, quiet, quiet);
+            NetworkReader(recording, model).Lee_Datos(quiet);
         });
         if (tool < read) {
             read = tool;
@@ -174,7 +174,7 @@ int main(int argc, char** argv) {
     const double readWork = Best(rounds, [&] {
         ConfigModel scratch;
         ReplayLink replay(readReplies);
-        NetworkReader(replay, scratch).Lee_Datos(quiet, quiet, quiet);
+        NetworkReader(replay, scratch).Lee_Datos(quiet);
     });
 
     QTemporaryDir dir;
@@ -182,19 +182,19 @@ int main(int argc, char** argv) {
     const double save =
         Best(rounds, [&] { Guardar_Datos_Archivo(model, file, true, ScalesInTree(model)); });
     TrafficLog nlog(dir.path());
-    const double load =
-        Best(rounds, [&] { Leer_Datos_Archivo(model, file, quiet, quiet, &nlog, false); });
+    quiet.log = &nlog;
+    const double load = Best(rounds, [&] { Leer_Datos_Archivo(model, file, quiet); });
+    quiet.log = nullptr;
 
     // The pauses around the grouped items are the scales' pacing, not the tool's work: left out
     // of both sides.
     double send = 1e300, sendRaw = 1e300;
     QList<QByteArray> sendRequests;
     for (int r = 0; r < rounds; ++r) {
-        send =
-            std::min(send, Best(1, [&] {
-                         recording.requests.clear();
-                         Command2_Click(recording, model, quiet, quiet, false, nullptr, [](int) {});
-                     }));
+        send = std::min(send, Best(1, [&] {
+                            recording.requests.clear();
+                            Command2_Click(recording, model, quiet);
+                        }));
         sendRequests = recording.requests;
         sendRaw = std::min(sendRaw, Best(1, [&] { rawOk &= RawReplay(host, port, sendRequests); }));
     }

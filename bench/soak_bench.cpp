@@ -65,8 +65,7 @@ bool Read(LinkComponent& link, const QString& address, int timeout, ConfigModel&
     benchsupport::Quiet quiet;
     if (link.Connect(0, ScaleLink::Tcp, address) != 0) return false;
     link.Configure(timeout);
-    return NetworkReader(link, model).Lee_Datos(quiet, quiet, quiet) &&
-           model.ReadFailures().empty();
+    return NetworkReader(link, model).Lee_Datos(quiet) && model.ReadFailures().empty();
 }
 
 }  // namespace
@@ -109,8 +108,7 @@ int main(int argc, char** argv) {
     benchsupport::Quiet quiet;
     QElapsedTimer timer;
     timer.start();
-    const SendSummary summary =
-        Command2_Click(link, model, quiet, quiet, false, nullptr, [](int) {});
+    const SendSummary summary = Command2_Click(link, model, quiet);
     const double seconds = static_cast<double>(timer.elapsed()) / 1000;
 
     // The simulator's record: whether the last write of each item was answered.

@@ -28,7 +28,6 @@
 #include <functional>
 #include <vector>
 
-#include "link/trafficlog.h"
 #include "xml/xmlerror.h"
 #include "xml/xmlreader.h"
 #include "xml/xmlwriter.h"
@@ -418,23 +417,9 @@ int main(int argc, char** argv) {
 
     const auto all = [](int) { return true; };
     WalkResult indexed;
-    std::printf("walk, nlog off (best of 3):  %8.3f s\n",
+    std::printf("walk (best of 3):            %8.3f s\n",
                 Seconds([&] { indexed = Walk(reader, all); }, 3));
     std::printf("  elements visited: %ld\n", indexed.elements);
-
-    {
-        QTemporaryDir logDir;
-        cfg::TrafficLog log(logDir.path());
-        cfg::ClsXMLReader logged(nullptr, &log);
-        logged.setDocument(path);
-        logged.OpenDoc();
-        WalkResult withLog;
-        std::printf("walk, nlog on:               %8.3f s\n", Seconds([&] {
-                        withLog = Walk(logged, all);
-                        log.Flush();
-                    }));
-        if (withLog.checksum != indexed.checksum) std::printf("  MISMATCH with nlog on\n");
-    }
 
     {
         // Linear cost: a quarter of the file takes a quarter of the time.

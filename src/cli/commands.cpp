@@ -41,38 +41,24 @@ QString ProgramFolder() {
         QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString());
 }
 
-// Writes each log line of a load on a stream.
-class StreamLog : public LoadLog {
-  public:
-    explicit StreamLog(std::FILE* stream) : stream_(stream) {}
-    void Agregar_Linea(const QString& line) override {
-        if (stream_) WriteLine(stream_, line);
-    }
-
-  private:
-    std::FILE* stream_;
-};
-
 // One session with the network: connect, read it whole into the model, then work on it with
 // the routines the windows use.
 class Session {
   public:
-    explicit Session(std::FILE* err)
-        : log_(ProgramFolder()), messages_(err), progress_(err), err_(err) {}
+    explicit Session(std::FILE* err) : log_(ProgramFolder()), op_(err, &log_), err_(err) {}
 
     // Connects and reads; an exit status other than kExitOk when that failed. A quiet
     // connection failure says nothing.
     int Open(int linkType, const QString& text, bool quietConnect = false) {
         if (link_.Connect(0, linkType, text) != 0) {
             if (!quietConnect) {
-                messages_.Show(QStringLiteral("Error al conectar con la balanza"), Icon::Critical);
+                op_.Show(QStringLiteral("Error al conectar con la balanza"), Icon::Critical);
                 WriteLine(err_, link_.LastError());
             }
             return kExitNetwork;
         }
         NetworkReader reader(link_, model_);
-        EndRequest end;
-        if (!reader.Lee_Datos(progress_, messages_, end)) return kExitNetwork;
+        if (!reader.Lee_Datos(op_)) return kExitNetwork;
         // What was not read is said now, and the command goes on with the rest.
         for (const ReadFailure& failure : model_.ReadFailures()) {
             const QString line =
@@ -89,10 +75,11 @@ class Session {
         return Open(target->linkType, target->connectionText);
     }
 
-    // Loads a configuration file as the open window does; kExitOk or kExitFile.
-    int Load(const QString& path, LoadLog& lines) {
-        return LoadConfigurationFile(model_, path, lines, messages_, &log_, false) ? kExitOk
-                                                                                   : kExitFile;
+    // Loads a configuration file as the open window does, its lines on `lines` (none when
+    // null); kExitOk or kExitFile.
+    int Load(const QString& path, std::FILE* lines) {
+        op_.SetLines(lines);
+        return LoadConfigurationFile(model_, path, op_) ? kExitOk : kExitFile;
     }
 
     // A command's status once the read has had its say: a partial read is never success.
@@ -102,14 +89,13 @@ class Session {
 
     // Sends everything without asking; the items not accepted are listed.
     int SendAll() {
-        const SendSummary summary =
-            Command2_Click(link_, model_, progress_, messages_, false, &log_);
+        const SendSummary summary = Command2_Click(link_, model_, op_);
         for (const QString& line : summary.details) WriteLine(err_, line);
         return summary.Clean() ? kExitOk : kExitItems;
     }
 
     ConfigModel& model() { return model_; }
-    Messages& messages() { return messages_; }
+    Operation& op() { return op_; }
     ScaleLink& link() { return link_; }
     TrafficLog& log() { return log_; }
 
@@ -117,8 +103,7 @@ class Session {
     LinkComponent link_;
     ConfigModel model_;
     TrafficLog log_;
-    ConsoleMessages messages_;
-    ConsoleProgress progress_;
+    ConsoleOperation op_;
     std::FILE* err_;
 };
 
@@ -179,7 +164,7 @@ int Save(const QStringList& args, std::FILE* err) {
         WriteLine(err, QString::fromLocal8Bit(e.what()));
         return session.Finish(kExitFile);
     }
-    session.messages().Show(QStringLiteral("Datos Guardados"), Icon::Information);
+    session.op().Show(QStringLiteral("Datos Guardados"), Icon::Information);
     if (const auto missing = MissingFromFile(session.model(), common, scales); !missing.empty())
         WriteLine(err,
                   QStringLiteral("Fichero incompleto, sin datos de: ") + ReadFailureList(missing));
@@ -191,8 +176,7 @@ int Load(const QStringList& args, std::FILE* out, std::FILE* err) {
     if (args.size() != 3 && !dryRun) return Usage(err);
     Session session(err);
     if (const int status = session.Open(args[1]); status != kExitOk) return status;
-    StreamLog lines(out);
-    if (const int status = session.Load(args[2], lines); status != kExitOk)
+    if (const int status = session.Load(args[2], out); status != kExitOk)
         return session.Finish(status);
     return session.Finish(dryRun ? kExitOk : session.SendAll());
 }
@@ -203,8 +187,7 @@ int Diff(const QStringList& args, std::FILE* out, std::FILE* err) {
     if (const int status = session.Open(args[1]); status != kExitOk) return status;
     QStringList before;
     for (const ItemRow& item : session.model().Items()) before.append(item.value);
-    StreamLog quiet(nullptr);
-    if (const int status = session.Load(args[2], quiet); status != kExitOk)
+    if (const int status = session.Load(args[2], nullptr); status != kExitOk)
         return session.Finish(status);
     int differences = 0;
     const auto& items = session.model().Items();
@@ -252,12 +235,9 @@ int Set(const QStringList& args, std::FILE* out, std::FILE* err) {
     } else {
         input.text = value;
     }
-    class NoIndicator : public SendIndicator {
-        void Sending(bool) override {}
-    } indicator;
-    ItemProgrammer programmer(session.link(), session.model(), &session.log());
+    ItemProgrammer programmer(session.link(), session.model());
     const ItemProgrammer::Result result = programmer.Modificar_Valor(
-        {item.owner, item.id, item.type, item.length}, input, session.messages(), indicator);
+        {item.owner, item.id, item.type, item.length}, input, session.op());
     if (result.outcome != ItemProgrammer::Outcome::Accepted) return session.Finish(kExitItems);
     WriteLine(out, session.model().NodeText(session.model().Items()[result.row].key));
     return session.Finish(kExitOk);
@@ -296,8 +276,7 @@ int RunBatch(const QString& connection, const QString& file, std::FILE* err) {
     // The network is read before the file is loaded: loading matches the file against it,
     // and an empty model would send nothing.
     if (const int status = session.Open(0, connection, true); status != kExitOk) return status;
-    StreamLog lines(err);
-    if (const int status = session.Load(file, lines); status != kExitOk)
+    if (const int status = session.Load(file, err); status != kExitOk)
         return session.Finish(status);
     return session.Finish(session.SendAll());
 }

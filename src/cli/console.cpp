@@ -8,17 +8,16 @@ void WriteLine(std::FILE* stream, const QString& text) {
     std::fflush(stream);
 }
 
-void ConsoleMessages::Show(const QString& text, Icon) {
-    WriteLine(stream_, text);
+void ConsoleOperation::Show(const QString& text, Icon) {
+    WriteLine(messages_, text);
 }
 
-bool ConsoleMessages::Ask(const QString& text, Icon) {
-    WriteLine(stream_, text + QStringLiteral(" Sí"));
-    return true;
+void ConsoleOperation::Caption(const QString& caption) {
+    WriteLine(messages_, caption);
 }
 
-void ConsoleProgress::Caption(const QString& caption) {
-    WriteLine(stream_, caption);
+void ConsoleOperation::Line(const QString& line) {
+    if (lines_) WriteLine(lines_, line);
 }
 
 }  // namespace cfg

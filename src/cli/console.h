@@ -3,40 +3,29 @@
 #include <QString>
 #include <cstdio>
 
-#include "common/messages.h"
-#include "common/progress.h"
+#include "common/operation.h"
 
 namespace cfg {
 
-// Messages, questions and progress of the headless front ends: one line each on a stream
-// (stderr), UTF-8. Nobody is there to answer, so every question is answered Yes.
-class ConsoleMessages : public Messages {
+// The operations of the headless front ends: messages and progress one line each on a stream
+// (stderr), UTF-8; the lines of a load on another stream, or nowhere. Nobody is there to
+// answer, so every question is answered Yes without a word.
+class ConsoleOperation : public Operation {
   public:
-    explicit ConsoleMessages(std::FILE* stream) : stream_(stream) {}
-    void Show(const QString& text, Icon icon) override;
-    bool Ask(const QString& text, Icon icon) override;
+    ConsoleOperation(std::FILE* messages, TrafficLog* log) : messages_(messages), log_(log) {}
+    void SetLines(std::FILE* lines) { lines_ = lines; }
 
-  private:
-    std::FILE* stream_;
-};
-
-class ConsoleProgress : public Progress {
-  public:
-    explicit ConsoleProgress(std::FILE* stream) : stream_(stream) {}
+    void Show(const QString& text, Icon) override;
     void Begin(const QString& caption) override { Caption(caption); }
     void Caption(const QString& caption) override;
-    void End() override {}
     void EndShowing(const QString& caption) override { Caption(caption); }
+    void Line(const QString& line) override;
+    TrafficLog* Log() override { return log_; }
 
   private:
-    std::FILE* stream_;
-};
-
-// The core's request to end the program, kept until the command returns.
-class EndRequest : public ProgramControl {
-  public:
-    void EndProgram() override { requested = true; }
-    bool requested = false;
+    std::FILE* messages_;
+    TrafficLog* log_;
+    std::FILE* lines_ = nullptr;
 };
 
 // Writes one line, UTF-8.

@@ -54,8 +54,8 @@ void FrmAbrir::Leer_Datos_Archivo() {
     CmdSelect->setEnabled(false);
     Lista->clear();
     linesSinceYield_ = 0;
-    cfg::Leer_Datos_Archivo(model_, TxtRuta->text(), *this, services_.messages, services_.log,
-                            true);
+    if (cfg::Leer_Datos_Archivo(model_, TxtRuta->text(), *this))
+        services_.messages.Show(kLoadedNotSent, Icon::Information);
     Command1_1->setEnabled(true);
     CmdSelect->setEnabled(true);
     loading_ = false;
@@ -76,7 +76,7 @@ void FrmAbrir::Agregar_Linea(const QString& line) {
     }
 }
 
-void FrmAbrir::Finished() {
+void FrmAbrir::LinesDone() {
     ScrollToLast();
 }
 

@@ -17,7 +17,8 @@ class ConfigModel;
 
 // The open window: loads a configuration file into the model read from the network, one log
 // line per decision. Nothing is sent. Shown without blocking; deletes itself when it closes.
-class FrmAbrir : public QDialog, public LoadLog {
+// It is the operation of its load: the lines go to its list, the messages to message boxes.
+class FrmAbrir : public QDialog, public Operation {
     Q_OBJECT
   public:
     static constexpr int kMaxLines = 9000;
@@ -29,8 +30,12 @@ class FrmAbrir : public QDialog, public LoadLog {
     void CmdSelect_Click();
     void Abrir_Click();
     void Leer_Datos_Archivo();
-    void Agregar_Linea(const QString& line) override;
-    void Finished() override;
+    void Agregar_Linea(const QString& line);
+
+    void Show(const QString& text, Icon icon) override { services_.messages.Show(text, icon); }
+    void Line(const QString& line) override { Agregar_Linea(line); }
+    void LinesDone() override;
+    TrafficLog* Log() override { return services_.log; }
 
     void done(int result) override;
 

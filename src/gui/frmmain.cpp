@@ -13,7 +13,9 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "common/progress.h"
+#include <QThread>
+
+#include "common/operation.h"
 #include "editing/editor.h"
 #include "frmabrir.h"
 #include "frmguardar.h"
@@ -38,10 +40,21 @@ void SetBackground(QLabel* label, const QColor& colour) {
 }
 }  // namespace
 
-// Progress of an operation on the worker thread, shown on the busy label.
-class FrmMain::WindowProgress : public Progress {
+// An operation on the worker thread, told on the window thread: its messages and questions
+// in message boxes (the worker waits for them), its progress on the busy label, blinking while
+// a read runs, and "Enviando..." on the button while an item is programmed.
+class FrmMain::WindowOperation : public Operation {
   public:
-    WindowProgress(FrmMain& window, bool blink) : window_(window), blink_(blink) {}
+    WindowOperation(FrmMain& window, bool blink) : window_(window), blink_(blink) {}
+
+    void Show(const QString& text, Icon icon) override {
+        OnWindow([&] { window_.services_.messages.Show(text, icon); });
+    }
+    bool Ask(const QString& text, Icon icon) override {
+        bool answer = false;
+        OnWindow([&] { answer = window_.services_.messages.Ask(text, icon); });
+        return answer;
+    }
     void Begin(const QString& caption) override {
         Post([this, caption] {
             window_.BusyLabel->setText(caption);
@@ -64,48 +77,33 @@ class FrmMain::WindowProgress : public Progress {
             window_.TmrEspera->stop();
         });
     }
+    void Sending(bool on) override {
+        Post([this, on] {
+            if (on) {
+                window_.savedButtonCaption_ = window_.CmbValor->text();
+                window_.CmbValor->setText(QStringLiteral("Enviando..."));
+            } else {
+                window_.CmbValor->setText(window_.savedButtonCaption_);
+            }
+        });
+    }
+    TrafficLog* Log() override { return window_.services_.log; }
 
   private:
     void Post(std::function<void()> change) {
         QMetaObject::invokeMethod(&window_, std::move(change), Qt::AutoConnection);
     }
+    // Runs `show` on the window thread and waits for it.
+    void OnWindow(const std::function<void()>& show) {
+        if (QThread::currentThread() == window_.thread()) {
+            show();
+        } else {
+            QMetaObject::invokeMethod(&window_, show, Qt::BlockingQueuedConnection);
+        }
+    }
+
     FrmMain& window_;
     const bool blink_;
-};
-
-// "Enviando..." on the button while one item is programmed.
-class FrmMain::WindowIndicator : public SendIndicator {
-  public:
-    explicit WindowIndicator(FrmMain& window) : window_(window) {}
-    void Sending(bool on) override {
-        QMetaObject::invokeMethod(
-            &window_,
-            [this, on] {
-                if (on) {
-                    window_.savedButtonCaption_ = window_.CmbValor->text();
-                    window_.CmbValor->setText(QStringLiteral("Enviando..."));
-                } else {
-                    window_.CmbValor->setText(window_.savedButtonCaption_);
-                }
-            },
-            Qt::AutoConnection);
-    }
-
-  private:
-    FrmMain& window_;
-};
-
-// Ending the program, asked for by the worker, happens on the window thread.
-class FrmMain::WindowProgram : public ProgramControl {
-  public:
-    explicit WindowProgram(FrmMain& window) : window_(window) {}
-    void EndProgram() override {
-        QMetaObject::invokeMethod(
-            &window_, [this] { window_.services_.program.EndProgram(); }, Qt::AutoConnection);
-    }
-
-  private:
-    FrmMain& window_;
 };
 
 FrmMain::FrmMain(DesktopServices& services, ClsConfig& config, QWidget* parent)
@@ -216,13 +214,10 @@ FrmMain::FrmMain(DesktopServices& services, ClsConfig& config, QWidget* parent)
     resize(760, 560);
 
     mirror_ = std::make_unique<TreeMirror>(model_, *Arbol, LoadTreeImages());
-    workerMessages_ = std::make_unique<MarshalledMessages>(this, services_.messages);
-    readProgress_ = std::make_unique<WindowProgress>(*this, true);
-    sendProgress_ = std::make_unique<WindowProgress>(*this, false);
-    indicator_ = std::make_unique<WindowIndicator>(*this);
-    workerProgram_ = std::make_unique<WindowProgram>(*this);
+    readOperation_ = std::make_unique<WindowOperation>(*this, true);
+    sendOperation_ = std::make_unique<WindowOperation>(*this, false);
     worker_ = std::make_unique<LinkWorker>(this);
-    programmer_ = std::make_unique<ItemProgrammer>(worker_->link(), model_, services_.log);
+    programmer_ = std::make_unique<ItemProgrammer>(worker_->link(), model_);
 
     connect(TmrEspera, &QTimer::timeout, this, &FrmMain::TmrEspera_Timer);
     connect(Arbol, &QTreeWidget::itemClicked, this,
@@ -276,12 +271,18 @@ void FrmMain::Configure(int value) {
 void FrmMain::Lee_Datos() {
     StartOperation();
     LblAviso->hide();
+    auto read = std::make_shared<bool>(false);
     worker_->Run(
-        [this](ScaleLink& link) {
-            NetworkReader reader(link, model_);
-            reader.Lee_Datos(*readProgress_, *workerMessages_, *workerProgram_);
+        [this, read](ScaleLink& link) {
+            *read = NetworkReader(link, model_).Lee_Datos(*readOperation_);
         },
-        [this] {
+        [this, read] {
+            // Without the network or the system's structure there is nothing to work on.
+            if (!*read) {
+                EndOperation();
+                services_.program.EndProgram();
+                return;
+            }
             // A read that left owners unread is said without stopping the technician, who
             // can go on with what was read.
             const std::vector<ReadFailure>& failures = model_.ReadFailures();
@@ -302,10 +303,7 @@ void FrmMain::Lee_Datos() {
 void FrmMain::Command2_Click() {
     StartOperation();
     worker_->Run(
-        [this](ScaleLink& link) {
-            lastSend_ = cfg::Command2_Click(link, model_, *sendProgress_, *workerMessages_, true,
-                                            services_.log);
-        },
+        [this](ScaleLink& link) { lastSend_ = cfg::Command2_Click(link, model_, *sendOperation_); },
         [this] { EndOperation(); });
 }
 
@@ -319,7 +317,7 @@ void FrmMain::CmbValor_Click() {
     StartOperation();
     worker_->Run(
         [this, input, selection](ScaleLink&) {
-            programmer_->Modificar_Valor(selection, *input, *workerMessages_, *indicator_);
+            programmer_->Modificar_Valor(selection, *input, *sendOperation_);
         },
         [this, input, selection] {
             if (selection.type == kDate) TxtString->setText(input->text);

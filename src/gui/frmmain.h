@@ -63,9 +63,7 @@ class FrmMain : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    class WindowProgress;
-    class WindowIndicator;
-    class WindowProgram;
+    class WindowOperation;
 
     void StartOperation();
     void EndOperation();
@@ -98,11 +96,8 @@ class FrmMain : public QWidget {
     SendSummary lastSend_;
 
     std::unique_ptr<TreeMirror> mirror_;
-    std::unique_ptr<MarshalledMessages> workerMessages_;
-    std::unique_ptr<WindowProgress> readProgress_;
-    std::unique_ptr<WindowProgress> sendProgress_;
-    std::unique_ptr<WindowIndicator> indicator_;
-    std::unique_ptr<WindowProgram> workerProgram_;
+    std::unique_ptr<WindowOperation> readOperation_;
+    std::unique_ptr<WindowOperation> sendOperation_;
     std::unique_ptr<LinkWorker> worker_;
     std::unique_ptr<ItemProgrammer> programmer_;
     QPointer<FrmGuardar> guardar_;

@@ -50,7 +50,10 @@ FrmSelectCOM::~FrmSelectCOM() = default;
 bool FrmSelectCOM::Load() {
     config_ = std::make_unique<ClsConfig>(services_.programFolder, services_.log);
     if (!config_->Exists()) config_->WriteConfiguration();
-    if (!config_->ReadConfiguration(services_.messages, services_.program)) return false;
+    if (!config_->ReadConfiguration(services_.messages)) {
+        services_.program.EndProgram();
+        return false;
+    }
     // A type the list does not offer is shown, and kept, as the first one.
     if (config_->ComMode < 0 || config_->ComMode >= Combo1->count()) config_->ComMode = 0;
     Combo1->setCurrentIndex(config_->ComMode);

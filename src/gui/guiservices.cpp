@@ -71,23 +71,6 @@ std::optional<QString> DialogFileChooser::ChooseOpen(QWidget* parent, const QStr
     return Choose(parent, folder, QFileDialog::AcceptOpen);
 }
 
-void MarshalledMessages::Show(const QString& text, Icon icon) {
-    if (QThread::currentThread() == context_->thread()) {
-        target_.Show(text, icon);
-        return;
-    }
-    QMetaObject::invokeMethod(
-        context_, [&] { target_.Show(text, icon); }, Qt::BlockingQueuedConnection);
-}
-
-bool MarshalledMessages::Ask(const QString& text, Icon icon) {
-    if (QThread::currentThread() == context_->thread()) return target_.Ask(text, icon);
-    bool answer = false;
-    QMetaObject::invokeMethod(
-        context_, [&] { answer = target_.Ask(text, icon); }, Qt::BlockingQueuedConnection);
-    return answer;
-}
-
 KeyFilter::KeyFilter(QLineEdit* box, Filter filter)
     : QObject(box), box_(box), filter_(std::move(filter)) {
     box->installEventFilter(this);

@@ -7,7 +7,7 @@
 #include <functional>
 #include <optional>
 
-#include "common/messages.h"
+#include "common/operation.h"
 
 class QLineEdit;
 class QPainter;
@@ -20,9 +20,16 @@ class TrafficLog;
 // The program's title, shown on its message boxes.
 inline const QString kProgramTitle = QStringLiteral("CfgTaraScope");
 
+// Ending the program: the windows ask for it ("Salir", "Cancelar", a failed read).
+class ProgramControl {
+  public:
+    virtual ~ProgramControl() = default;
+    virtual void EndProgram() = 0;
+};
+
 // Message boxes with the program's title, an OK button (Yes/No for questions) and the icon of
 // the message's kind.
-class BoxMessages : public Messages {
+class BoxMessages : public Operation {
   public:
     void Show(const QString& text, Icon icon) override;
     bool Ask(const QString& text, Icon icon) override;
@@ -44,25 +51,11 @@ class DialogFileChooser : public FileChooser {
 
 // What every window of a run shares.
 struct DesktopServices {
-    Messages& messages;  // used on the window thread only
+    Operation& messages;  // message boxes, used on the window thread only
     FileChooser& files;
     ProgramControl& program;
     QString programFolder;
     TrafficLog* log = nullptr;  // log.txt and nlog.txt; none in tests
-};
-
-// Shows messages of another thread on the window thread and waits for them to be closed; on
-// the window thread itself it shows them at once.
-class MarshalledMessages : public Messages {
-  public:
-    MarshalledMessages(QObject* windowThreadContext, Messages& target)
-        : context_(windowThreadContext), target_(target) {}
-    void Show(const QString& text, Icon icon) override;
-    bool Ask(const QString& text, Icon icon) override;
-
-  private:
-    QObject* context_;
-    Messages& target_;
 };
 
 // Passes the typed characters of a text box through a key filter (a character code in, the

@@ -32,13 +32,6 @@ namespace {
 
 using namespace cfg;
 
-// No message boxes in pictures: every message is answered as the user would go on.
-class SilentMessages : public Messages {
-  public:
-    void Show(const QString&, Icon) override {}
-    bool Ask(const QString&, Icon) override { return true; }
-};
-
 class NoFiles : public FileChooser {
   public:
     std::optional<QString> ChooseSave(QWidget*, const QString&) override { return {}; }
@@ -92,7 +85,8 @@ int Run(const QString& folder) {
         std::fprintf(stderr, "cannot start the simulated network\n");
         return 1;
     }
-    SilentMessages messages;
+    // No message boxes in pictures: every question is answered as the user would go on.
+    Operation messages;
     NoFiles files;
     NoEnd end;
     DesktopServices services{messages, files, end, programFolder.path(), nullptr};

@@ -6,21 +6,16 @@
 
 #include "files/configsave.h"
 #include "itemrows.h"
+#include "link/trafficlog.h"
 #include "model/configmodel.h"
 #include "support/testsupport.h"
 
-using cfgtest::RecordingMessages;
+using cfgtest::RecordingOperation;
 using cfgtest::Row;
 using cfgtest::WriteAll;
 
 namespace cfg {
 namespace {
-
-class Lines : public LoadLog {
-  public:
-    void Agregar_Linea(const QString& line) override { lines.append(line); }
-    QStringList lines;
-};
 
 // The system with menu 3 and scale 2 with menu 7, as a read network leaves them.
 class ConfigLoadTest : public ::testing::Test {
@@ -49,8 +44,8 @@ class ConfigLoadTest : public ::testing::Test {
                  "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\r\n"
                  "<TARASCOPE>\r\n" +
                      inside + "\r\n</TARASCOPE>\r\n");
-        log.lines.clear();
-        return Leer_Datos_Archivo(model, dir.filePath("f.xml"), log, messages, nullptr, false);
+        op.lines.clear();
+        return Leer_Datos_Archivo(model, dir.filePath("f.xml"), op);
     }
     static QByteArray Option(int id, const QByteArray& value, int length, int order,
                              const QByteArray& type) {
@@ -62,8 +57,7 @@ class ConfigLoadTest : public ::testing::Test {
 
     QTemporaryDir dir;
     ConfigModel model;
-    Lines log;
-    RecordingMessages messages;
+    RecordingOperation op;
 };
 
 TEST_F(ConfigLoadTest, SavedFileLoadsBackUnchanged) {
@@ -71,16 +65,19 @@ TEST_F(ConfigLoadTest, SavedFileLoadsBackUnchanged) {
     Guardar_Datos_Archivo(model, path, true, {2});
     std::vector<QString> before;
     for (const ItemRow& item : model.Items()) before.push_back(item.value);
-    ASSERT_TRUE(Leer_Datos_Archivo(model, path, log, messages, nullptr, true));
+    TrafficLog nlog(dir.path());
+    op.log = &nlog;
+    ASSERT_TRUE(Leer_Datos_Archivo(model, path, op));
+    // Every text read from the file is in nlog.txt, as the file holds it.
+    EXPECT_TRUE(cfgtest::ReadAll(dir.filePath("nlog.txt")).contains("-->~ABC~\r\n"));
     for (size_t i = 0; i < before.size(); ++i) EXPECT_EQ(model.Items()[i].value, before[i]) << i;
-    EXPECT_EQ(log.lines,
+    EXPECT_EQ(op.lines,
               (QStringList{"****leyendo datos comunes", "**tratando menú 3", "tratando item 12",
                            "tratando item 15", "tratando item 16", "tratando item 17",
                            "****leyendo datos de balanzas", "***leyendo datos de balanza 2",
                            "**tratando menú 7", "tratando item 152", "tratando item 12",
                            "****Actualizando árbol", "****Proceso finalizado"}));
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].icon, Icon::Information);
+    EXPECT_TRUE(op.shown.empty());
     EXPECT_EQ(model.NodeText("k0_15"), QString("Opcion 15 = SI"));
     EXPECT_EQ(model.NodeText("k2_152"), QString("Opcion 152 =  ABC "));
 }
@@ -122,9 +119,9 @@ TEST_F(ConfigLoadTest, OptionsAreMatchedAndCheckedOneByOne) {
         model.Item(model.FindItem(0, 16)).value = "01/01/03";
         ASSERT_TRUE(Load("<COMMON><MENU id=\"3\" text=\"m\">" + c.option + "</MENU></COMMON>"));
         if (c.line) {
-            EXPECT_TRUE(log.lines.contains(QString(c.line))) << log.lines.join('|').toStdString();
+            EXPECT_TRUE(op.lines.contains(QString(c.line))) << op.lines.join('|').toStdString();
         } else {
-            for (const QString& line : log.lines) {
+            for (const QString& line : op.lines) {
                 EXPECT_FALSE(line.startsWith("Ignorando")) << line.toStdString();
             }
         }
@@ -154,7 +151,7 @@ TEST_F(ConfigLoadTest, SectionsScalesAndMenus) {
         Load("<SCALE number=\"0\"></SCALE><SCALE number=\"61\"></SCALE>"
              "<SCALE number=\"7\"></SCALE><SCALE></SCALE><SCALE number=\"2\"></SCALE>"
              "<OTHER></OTHER>"));
-    EXPECT_EQ(log.lines,
+    EXPECT_EQ(op.lines,
               (QStringList{"****No existen datos comunes", "****leyendo datos de balanzas",
                            "***Ignorando dato de balanza sin número válido",
                            "***Ignorando dato de balanza sin número válido",
@@ -165,30 +162,29 @@ TEST_F(ConfigLoadTest, SectionsScalesAndMenus) {
     ASSERT_TRUE(
         Load("<COMMON><MENU text=\"a\"></MENU><MENU></MENU><MENU id=\"9\"></MENU>"
              "<MENU id=\"3\"><JUNK></JUNK></MENU><MENU id=\"3\"></MENU><X></X></COMMON>"));
-    EXPECT_EQ(log.lines.mid(0, 9),
+    EXPECT_EQ(op.lines.mid(0, 9),
               (QStringList{"****leyendo datos comunes", "**Ignorando menú sin ID reconocido MENU",
                            "**Ignorando menu no válido MENU",
                            "**Ignorando menú MENU - ID no coincidente 9", "**tratando menú 3",
                            "**Ignorando elemento desconocido JUNK", "**tratando menú 3",
                            "**Menú vacío", "****Ignorando elemento X"}));
     ASSERT_TRUE(Load("<COMMON></COMMON>"));
-    EXPECT_EQ(log.lines.at(1), QString("****datos comunes vacíos"));
+    EXPECT_EQ(op.lines.at(1), QString("****datos comunes vacíos"));
 }
 
 TEST_F(ConfigLoadTest, UnreadableFilesChangeNothing) {
     WriteAll(dir.filePath("bad.xml"), "not xml");
-    EXPECT_FALSE(Leer_Datos_Archivo(model, dir.filePath("bad.xml"), log, messages, nullptr, true));
-    EXPECT_FALSE(Leer_Datos_Archivo(model, dir.filePath("none.xml"), log, messages, nullptr, true));
-    ASSERT_EQ(messages.shown.size(), 2u);
-    EXPECT_EQ(messages.shown[0].text,
+    EXPECT_FALSE(Leer_Datos_Archivo(model, dir.filePath("bad.xml"), op));
+    EXPECT_FALSE(Leer_Datos_Archivo(model, dir.filePath("none.xml"), op));
+    ASSERT_EQ(op.shown.size(), 2u);
+    EXPECT_EQ(op.shown[0].text,
               QString("Error de acceso al fichero, o no es un fichero con estructura válida"));
-    EXPECT_TRUE(log.lines.isEmpty());
+    EXPECT_TRUE(op.lines.isEmpty());
     EXPECT_EQ(model.NodeText("k0_12"), QString("Opcion 12"));
 
     WriteAll(dir.filePath("other.xml"), "<OTHER></OTHER>");
-    ASSERT_TRUE(
-        Leer_Datos_Archivo(model, dir.filePath("other.xml"), log, messages, nullptr, false));
-    EXPECT_EQ(log.lines.at(0), QString("****no se encontraron datos de configuración"));
+    ASSERT_TRUE(Leer_Datos_Archivo(model, dir.filePath("other.xml"), op));
+    EXPECT_EQ(op.lines.at(0), QString("****no se encontraron datos de configuración"));
 }
 
 TEST(CheckOpenPath, Answers) {

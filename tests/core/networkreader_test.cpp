@@ -4,7 +4,7 @@
 
 #include <QMap>
 
-#include "common/progress.h"
+#include "common/operation.h"
 #include "model/configmodel.h"
 #include "protocol/protocol.h"
 #include "protocol/tools.h"
@@ -12,8 +12,7 @@
 #include "support/testsupport.h"
 
 using cfgtest::Bytes;
-using cfgtest::RecordingEnd;
-using cfgtest::RecordingMessages;
+using cfgtest::RecordingOperation;
 using cfgtest::ReplyHeader;
 using cfgtest::ScriptedLink;
 
@@ -79,15 +78,6 @@ constexpr int kSystem = 0x0000;
 constexpr int kStructure = 0x2000;
 constexpr int kScale = 0x0200;  // plus the scale's number
 
-class RecordingProgress : public Progress {
-  public:
-    void Begin(const QString& c) override { captions.append("begin " + c); }
-    void Caption(const QString& c) override { captions.append(c); }
-    void End() override { captions.append("end"); }
-    void EndShowing(const QString& c) override { captions.append("end " + c); }
-    QStringList captions;
-};
-
 class NetworkReaderTest : public ::testing::Test {
   protected:
     void Use(const FakeNetwork& network) {
@@ -121,9 +111,7 @@ class NetworkReaderTest : public ::testing::Test {
     ScriptedLink link;
     ConfigModel model;
     NetworkReader reader{link, model};
-    RecordingProgress progress;
-    RecordingMessages messages;
-    RecordingEnd end;
+    RecordingOperation op;
 };
 
 TEST_F(NetworkReaderTest, NetworkReplyGivesTheScaleList) {
@@ -353,7 +341,7 @@ FakeNetwork TwoScales() {
 
 TEST_F(NetworkReaderTest, ReadsTheWholeNetworkIntoTheTree) {
     Use(TwoScales());
-    ASSERT_TRUE(reader.Lee_Datos(progress, messages, end));
+    ASSERT_TRUE(reader.Lee_Datos(op));
     EXPECT_EQ(Tree(), (QStringList{
                           "Red mundo Red",
                           "  Balanza balanza Operativa Balanzas",
@@ -367,13 +355,13 @@ TEST_F(NetworkReaderTest, ReadsTheWholeNetworkIntoTheTree) {
                           "    ms0001 menu General",
                           "      s0001 valor Precio = 10",
                       }));
-    EXPECT_EQ(progress.captions,
+    EXPECT_EQ(op.captions,
               (QStringList{"begin Leyendo Estructura de Red", "Leyendo Datos Generales",
                            "Leyendo Datos Equipo 1", "Leyendo Datos Equipo 2", "end"}));
-    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_TRUE(op.shown.empty());
 
     // A second reading: menu keys repeat, item keys never do.
-    ASSERT_TRUE(reader.Lee_Datos(progress, messages, end));
+    ASSERT_TRUE(reader.Lee_Datos(op));
     EXPECT_EQ(model.Menus()[1].key, QString("mb0010001"));
     EXPECT_EQ(model.Items()[0].key, QString("s0002"));
     EXPECT_EQ(model.Items()[1].key, QString("b0010003"));
@@ -414,17 +402,15 @@ TEST_F(NetworkReaderTest, FailuresEndTheProgramOrKeepWhatWasRead) {
         FakeNetwork net = TwoScales();
         c.change(net);
         Use(net);
-        progress.captions.clear();
-        messages.shown.clear();
-        end.ended = 0;
-        EXPECT_EQ(reader.Lee_Datos(progress, messages, end), !c.ends) << c.name;
-        EXPECT_EQ(end.ended, c.ends ? 1 : 0) << c.name;
-        ASSERT_EQ(messages.shown.size(), c.ends ? 1u : 0u) << c.name;
+        op.captions.clear();
+        op.shown.clear();
+        EXPECT_EQ(reader.Lee_Datos(op), !c.ends) << c.name;
+        ASSERT_EQ(op.shown.size(), c.ends ? 1u : 0u) << c.name;
         if (c.ends) {
-            EXPECT_EQ(messages.shown[0].text, QString("Error de comunicaciones")) << c.name;
-            EXPECT_EQ(messages.shown[0].icon, Icon::Critical) << c.name;
+            EXPECT_EQ(op.shown[0].text, QString("Error de comunicaciones")) << c.name;
+            EXPECT_EQ(op.shown[0].icon, Icon::Critical) << c.name;
         }
-        EXPECT_EQ(progress.captions.mid(1), c.captions) << c.name;
+        EXPECT_EQ(op.captions.mid(1), c.captions) << c.name;
         EXPECT_EQ(model.Node(model.FindNode("Balanza")).children.size(), size_t(c.scales))
             << c.name;
         QStringList values;

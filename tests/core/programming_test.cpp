@@ -15,7 +15,7 @@
 
 using cfgtest::Bytes;
 using cfgtest::ReadAll;
-using cfgtest::RecordingMessages;
+using cfgtest::RecordingOperation;
 using cfgtest::ScriptedLink;
 using cfgtest::WriteAnswer;
 
@@ -31,16 +31,11 @@ QByteArray StringEntry(int id, const QByteArray& text) {
     return Numero_A_Bytes(id, 2) + Bytes({8, static_cast<int>(text.size())}) + text;
 }
 
-class Indicator : public SendIndicator {
-  public:
-    void Sending(bool on) override { states.push_back(on); }
-    std::vector<bool> states;
-};
-
 // A system menu and the same menu on scale 3, with an item of every type and the group.
 class ProgrammingTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        op.log = &log;
         model.AddNode({}, "Red", "Red", "mundo");
         for (int owner : {0, 3}) {
             const QString menuKey = owner == 0 ? keys::SystemMenu(1) : keys::ScaleMenu(3, 1);
@@ -68,7 +63,7 @@ class ProgrammingTest : public ::testing::Test {
         return {row.owner, row.id, row.type, row.length};
     }
     ItemProgrammer::Result Program(int owner, int id, EditorInput input) {
-        return programmer.Modificar_Valor(Select(owner, id), input, messages, indicator);
+        return programmer.Modificar_Valor(Select(owner, id), input, op);
     }
     QString NodeText(int owner, int id) {
         return model.NodeText(model.Items()[model.FindItem(owner, id)].key);
@@ -78,10 +73,8 @@ class ProgrammingTest : public ::testing::Test {
     TrafficLog log{dir.path()};
     ScriptedLink link;
     ConfigModel model;
-    std::vector<int> pauses;
-    ItemProgrammer programmer{link, model, &log, [this](int ms) { pauses.push_back(ms); }};
-    RecordingMessages messages;
-    Indicator indicator;
+    ItemProgrammer programmer{link, model};
+    RecordingOperation op;
 };
 
 TEST_F(ProgrammingTest, WriteRequestOfEveryTypeAndOwner) {
@@ -114,7 +107,7 @@ TEST_F(ProgrammingTest, WriteRequestOfEveryTypeAndOwner) {
         // The menu is read back from the item's own owner.
         EXPECT_EQ(link.requests[1], head + destination + Bytes({0, 0, 0, 0, 0, 8, 0, 9, 0, 1}));
     }
-    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_TRUE(op.shown.empty());
 }
 
 TEST_F(ProgrammingTest, AcceptedValueIsStoredShownAndReadBack) {
@@ -129,7 +122,7 @@ TEST_F(ProgrammingTest, AcceptedValueIsStoredShownAndReadBack) {
     EXPECT_EQ(NodeText(3, 20), QString("Nombre = NUEVO"));
     // The system's item of the same ID keeps its own value.
     EXPECT_EQ(NodeText(0, 20), QString("Nombre"));
-    EXPECT_EQ(indicator.states, (std::vector<bool>{true, false}));
+    EXPECT_EQ(op.sending, (std::vector<bool>{true, false}));
     // The number editor's text is stored as typed.
     Program(3, 12, {-1, "12.50", true, ""});
     EXPECT_EQ(model.Items()[model.FindItem(3, 12)].value, QString("12.50"));
@@ -153,14 +146,14 @@ TEST_F(ProgrammingTest, InvalidValuesSendNothing) {
         {30, {-1, "", false, "31-12-99"}, "Introduzca las fechas en formato dd/mm/yy"},
     };
     for (const Case& c : cases) {
-        messages.shown.clear();
+        op.shown.clear();
         EXPECT_EQ(Program(3, c.id, c.input).outcome, ItemProgrammer::Outcome::Invalid);
-        ASSERT_EQ(messages.shown.size(), 1u);
-        EXPECT_EQ(messages.shown[0].text, QString(c.message));
-        EXPECT_EQ(messages.shown[0].icon, Icon::Critical);
+        ASSERT_EQ(op.shown.size(), 1u);
+        EXPECT_EQ(op.shown[0].text, QString(c.message));
+        EXPECT_EQ(op.shown[0].icon, Icon::Critical);
     }
     EXPECT_TRUE(link.requests.isEmpty());
-    EXPECT_TRUE(indicator.states.empty());
+    EXPECT_TRUE(op.sending.empty());
 }
 
 TEST_F(ProgrammingTest, FailuresAndRefusalsChangeNothing) {
@@ -183,13 +176,13 @@ TEST_F(ProgrammingTest, FailuresAndRefusalsChangeNothing) {
     };
     for (const Case& c : cases) {
         link.requests.clear();
-        messages.shown.clear();
+        op.shown.clear();
         link.SetResponder([&](const QByteArray&) { return c.answer; });
         EXPECT_EQ(Program(3, 20, {-1, "", false, "X"}).outcome, c.outcome);
         EXPECT_EQ(link.requests.size(), 1);  // no read-back
-        ASSERT_EQ(messages.shown.size(), 1u);
-        EXPECT_EQ(messages.shown[0].text, c.message);
-        EXPECT_EQ(messages.shown[0].icon, c.icon);
+        ASSERT_EQ(op.shown.size(), 1u);
+        EXPECT_EQ(op.shown[0].text, c.message);
+        EXPECT_EQ(op.shown[0].icon, c.icon);
         EXPECT_EQ(model.Items()[model.FindItem(3, 20)].value, QString("0"));
         EXPECT_EQ(NodeText(3, 20), QString("Nombre"));
     }
@@ -216,7 +209,7 @@ TEST_F(ProgrammingTest, GroupItemsGoAsTheirWholeMenuTwice) {
         entries +=
             StringEntry(id, id == 152 ? QByteArray(" nuevo ") : "v\x01|" + QByteArray::number(id));
     EXPECT_EQ(link.requests[1], protocol::WriteRequest(3, {}).left(11) + Bytes({6, 0}) + entries);
-    EXPECT_EQ(pauses, (std::vector<int>{200, 200}));
+    EXPECT_EQ(op.pauses, (std::vector<int>{200, 200}));
     EXPECT_EQ(programmer.ItemsGrupo()[1].value, QString(" nuevo "));
 }
 
@@ -224,8 +217,8 @@ TEST_F(ProgrammingTest, GroupMenuThatCannotBeReadSendsNothing) {
     link.SetResponder([](const QByteArray&) { return ScriptedLink::Answer{4, {}}; });
     EXPECT_EQ(Program(0, 155, {-1, "", false, "x"}).outcome, ItemProgrammer::Outcome::Failed);
     EXPECT_EQ(link.requests.size(), 1);
-    EXPECT_EQ(messages.shown.at(0).text, QString("Error en el envío"));
-    EXPECT_TRUE(indicator.states.empty());  // the button keeps its caption
+    EXPECT_EQ(op.shown.at(0).text, QString("Error en el envío"));
+    EXPECT_TRUE(op.sending.empty());  // the button keeps its caption
 }
 
 TEST_F(ProgrammingTest, ReadBackDecodesEveryEntryKind) {

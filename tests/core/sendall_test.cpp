@@ -4,7 +4,7 @@
 
 #include <QTemporaryDir>
 
-#include "common/progress.h"
+#include "common/operation.h"
 #include "editing/itemwrite.h"
 #include "itemrows.h"
 #include "link/trafficlog.h"
@@ -15,7 +15,7 @@
 
 using cfgtest::Bytes;
 using cfgtest::ReadAll;
-using cfgtest::RecordingMessages;
+using cfgtest::RecordingOperation;
 using cfgtest::Row;
 using cfgtest::ScriptedLink;
 using cfgtest::WriteAnswer;
@@ -23,28 +23,15 @@ using cfgtest::WriteAnswer;
 namespace cfg {
 namespace {
 
-class Captions : public Progress {
-  public:
-    void Begin(const QString& c) override { list.append("begin " + c); }
-    void Caption(const QString& c) override { list.append(c); }
-    void End() override { list.append("end"); }
-    void EndShowing(const QString& c) override { list.append("end " + c); }
-    QStringList list;
-};
-
 class SendAllTest : public ::testing::Test {
   protected:
-    SendSummary Send(bool ask = false) {
-        return Command2_Click(link, model, captions, messages, ask, &log,
-                              [this](int ms) { pauses.push_back(ms); });
-    }
+    void SetUp() override { op.log = &log; }
+    SendSummary Send() { return Command2_Click(link, model, op); }
     QTemporaryDir dir;
     TrafficLog log{dir.path()};
     ScriptedLink link{[](const QByteArray&) { return ScriptedLink::Answer{0, WriteAnswer(1, 0)}; }};
     ConfigModel model;
-    Captions captions;
-    RecordingMessages messages;
-    std::vector<int> pauses;
+    RecordingOperation op;
 };
 
 TEST_F(SendAllTest, OneWritePerEditableItemInTableOrder) {
@@ -70,14 +57,13 @@ TEST_F(SendAllTest, OneWritePerEditableItemInTableOrder) {
         scale3 + Bytes({158, 0, 8, 1, 'H'}),
     };
     EXPECT_EQ(link.requests, expected);
-    EXPECT_EQ(pauses, (std::vector<int>{200, 200}));
+    EXPECT_EQ(op.pauses, (std::vector<int>{200, 200}));
     EXPECT_EQ(
-        captions.list,
+        op.captions,
         (QStringList{"begin Enviando...", QString("Envío Item sistema : 12"),
                      QString("Envío Item balanza 3 : 40"), QString("Envío Item balanza 3 : 41"),
                      QString("Envío Item balanza 3 : 42"), QString("Envío Item balanza 3 : 157"),
                      QString("Envío Item balanza 3 : 158"), "end Envio Finalizado!!!"}));
-    EXPECT_TRUE(messages.asked.empty());
 }
 
 TEST_F(SendAllTest, UnknownValuesAndUnsendableDatesAreSkippedAndCounted) {
@@ -90,7 +76,7 @@ TEST_F(SendAllTest, UnknownValuesAndUnsendableDatesAreSkippedAndCounted) {
     EXPECT_EQ(summary.skipped, 3);
     EXPECT_EQ(summary.sent, 1);
     EXPECT_EQ(link.requests.size(), 1);
-    EXPECT_EQ(captions.list.last(),
+    EXPECT_EQ(op.captions.last(),
               QString("end Envio Finalizado!!! Rechazados: 0, sin respuesta: 0, no enviados: 3"));
     const QByteArray nlog = ReadAll(dir.filePath("nlog.txt"));
     EXPECT_TRUE(nlog.contains("Item balanza 3 : 40 (Opcion 40): valor desconocido, no enviado"));
@@ -148,18 +134,18 @@ TEST_F(SendAllTest, ValuesAsReadGoBackAsTheScaleHoldsThem) {
     EXPECT_EQ(summary.items[2].kind, SendOutcome::Unchanged);
 }
 
-TEST_F(SendAllTest, AskFirstWhenInteractive) {
+TEST_F(SendAllTest, AskFirst) {
     model.AppendItem(Row(0, 1, kNumber, 0, 1, "1"));
-    messages.answer = false;
-    EXPECT_FALSE(Send(true).confirmed);
+    op.answer = false;
+    EXPECT_FALSE(Send().confirmed);
     EXPECT_TRUE(link.requests.isEmpty());
-    ASSERT_EQ(messages.asked.size(), 1u);
-    EXPECT_EQ(messages.asked[0].text,
+    ASSERT_EQ(op.asked.size(), 1u);
+    EXPECT_EQ(op.asked[0].text,
               QString("Se enviarán todas las configuraciones a balanzas.¿Está seguro?"));
-    EXPECT_EQ(messages.asked[0].icon, Icon::Question);
-    EXPECT_EQ(captions.list.last(), QString("end Enviando..."));
-    messages.answer = true;
-    EXPECT_TRUE(Send(true).confirmed);
+    EXPECT_EQ(op.asked[0].icon, Icon::Question);
+    EXPECT_EQ(op.captions.last(), QString("end Enviando..."));
+    op.answer = true;
+    EXPECT_TRUE(Send().confirmed);
     EXPECT_EQ(link.requests.size(), 1);
 }
 

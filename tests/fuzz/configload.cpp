@@ -11,16 +11,10 @@ namespace {
 
 using cfgfuzz::Require;
 
-class NoLines : public cfg::LoadLog {
-  public:
-    void Agregar_Linea(const QString&) override {}
-};
-
 // What `load --dry-run` runs on a file.
 void Load(cfg::ConfigModel& model, const QString& path) {
-    NoLines lines;
-    cfgtest::RecordingMessages messages;
-    cfg::LoadConfigurationFile(model, path, lines, messages, nullptr, false);
+    cfgtest::RecordingOperation op;
+    cfg::LoadConfigurationFile(model, path, op);
 }
 
 bool Fits(const cfg::ItemRow& item) {

@@ -28,16 +28,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const QTemporaryDir folder;
     cfgtest::WriteAll(folder.filePath(QStringLiteral("data.ini")), cfgfuzz::Input(data, size));
     cfg::ClsConfig read(folder.path());
-    cfgtest::RecordingMessages messages;
-    cfgtest::RecordingEnd end;
-    Require(read.ReadConfiguration(messages, end) == (end.ended == 0),
-            "only a file without its root ends the program");
+    cfgtest::RecordingOperation messages;
+    const bool rooted = read.ReadConfiguration(messages);
+    Require(rooted || (!messages.shown.empty() &&
+                       messages.shown.back().text ==
+                           QStringLiteral("Error : Fichero de configuración incorrecto")),
+            "only a file without its root is refused, with its message");
     Require(Usable(read), "the settings read are usable");
 
     Require(read.WriteConfiguration(), "the settings are written");
     cfg::ClsConfig again(folder.path());
-    cfgtest::RecordingMessages quiet;
-    Require(again.ReadConfiguration(quiet, end) && quiet.shown.empty(),
+    cfgtest::RecordingOperation quiet;
+    Require(again.ReadConfiguration(quiet) && quiet.shown.empty(),
             "written settings read back without a message");
     Require(Settings(again) == Settings(read), "written settings read back the same");
     return 0;

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <utility>
 
-#include "common/progress.h"
+#include "common/operation.h"
 #include "model/configmodel.h"
 #include "network/networkreader.h"
 #include "sim/engine.h"
@@ -54,14 +54,6 @@ class Script {
     qsizetype next_ = 0;
 };
 
-class NoProgress : public cfg::Progress {
-  public:
-    void Begin(const QString&) override {}
-    void Caption(const QString&) override {}
-    void End() override {}
-    void EndShowing(const QString&) override {}
-};
-
 // The model a real read of the simulator's built-in network gives.
 inline cfg::ConfigModel SimulatedModel() {
     cfg::sim::Engine engine(cfg::sim::DefaultNetwork(), {.seed = 1});
@@ -69,11 +61,8 @@ inline cfg::ConfigModel SimulatedModel() {
         return cfgtest::ScriptedLink::Answer{0, engine.HandleRequest(request)};
     });
     cfg::ConfigModel model;
-    NoProgress progress;
-    cfgtest::RecordingMessages messages;
-    cfgtest::RecordingEnd end;
-    Require(cfg::NetworkReader(link, model).Lee_Datos(progress, messages, end),
-            "the simulated network is read");
+    cfg::Operation quiet;
+    Require(cfg::NetworkReader(link, model).Lee_Datos(quiet), "the simulated network is read");
     return model;
 }
 

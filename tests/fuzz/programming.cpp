@@ -11,11 +11,6 @@ namespace {
 
 using cfgfuzz::Require;
 
-class NoIndicator : public cfg::SendIndicator {
-  public:
-    void Sending(bool) override {}
-};
-
 // The `pick`-th (modulo their count) editable item row that `wanted` takes.
 template <typename Wanted>
 int PickRow(const cfg::ConfigModel& model, int pick, Wanted wanted) {
@@ -35,9 +30,8 @@ void Program(cfg::ItemProgrammer& programmer, cfg::ConfigModel& model, int row) 
     Require(editor.selection.has_value(), "an editable item has an editor");
     cfg::EditorInput input{editor.selectedOption, editor.text,
                            editor.editor == cfg::EditorKind::Number, editor.text};
-    cfgtest::RecordingMessages messages;
-    NoIndicator indicator;
-    programmer.Modificar_Valor(*editor.selection, input, messages, indicator);
+    cfgtest::RecordingOperation op;
+    programmer.Modificar_Valor(*editor.selection, input, op);
     cfgfuzz::CheckModel(model);
 }
 
@@ -55,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     });
     cfgfuzz::Script script(cfgfuzz::Input(data + 2, size - 2));
     cfgtest::ScriptedLink link(script.Responder());
-    cfg::ItemProgrammer programmer(link, model, nullptr, [](int) {});
+    cfg::ItemProgrammer programmer(link, model);
 
     Program(programmer, model, group);
     Program(programmer, model, single);

@@ -18,6 +18,12 @@
 
 namespace cfgtest {
 
+class RecordingEnd : public cfg::ProgramControl {
+  public:
+    void EndProgram() override { ++ended; }
+    int ended = 0;
+};
+
 // Answers the file dialogs as a test tells it.
 class RecordingFiles : public cfg::FileChooser {
   public:
@@ -64,7 +70,7 @@ class GuiTest : public ::testing::Test {
     }
 
     QTemporaryDir dir;
-    RecordingMessages messages;
+    RecordingOperation messages;
     RecordingFiles files;
     RecordingEnd end;
     std::unique_ptr<cfg::DesktopServices> services;

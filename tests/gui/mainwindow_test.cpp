@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "common/progress.h"
+#include "common/operation.h"
 #include "files/configsave.h"
 #include "guitestsupport.h"
 #include "network/networkreader.h"
@@ -278,15 +278,6 @@ TEST(BackgroundTest, BandsOfFiftyDarkenFromTheBottomUp) {
     }
 }
 
-class Quiet : public cfg::Progress, public cfg::ProgramControl {
-  public:
-    void Begin(const QString&) override {}
-    void Caption(const QString&) override {}
-    void End() override {}
-    void EndShowing(const QString&) override {}
-    void EndProgram() override {}
-};
-
 // The mirror of a large network: 60 scales of about 400 items, read on another thread. The
 // time is printed for the record, not judged.
 TEST(TreeMirrorTest, LargeNetworkIsMirroredWhole) {
@@ -299,12 +290,10 @@ TEST(TreeMirrorTest, LargeNetworkIsMirroredWhole) {
     tree.setUniformRowHeights(true);
     tree.show();
     cfg::TreeMirror mirror(model, tree, cfg::LoadTreeImages());
-    RecordingMessages messages;
-    Quiet quiet;
     bool read = false;
     std::thread reader([&] {
-        cfg::NetworkReader networkReader(link, model);
-        read = networkReader.Lee_Datos(quiet, messages, quiet);
+        cfg::Operation quiet;
+        read = cfg::NetworkReader(link, model).Lee_Datos(quiet);
     });
     reader.join();
     ASSERT_TRUE(read);

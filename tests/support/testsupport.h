@@ -6,7 +6,9 @@
 #include <iosfwd>
 #include <vector>
 
-#include "common/messages.h"
+#include <QStringList>
+
+#include "common/operation.h"
 
 // Readable failures for Qt strings.
 QT_BEGIN_NAMESPACE
@@ -22,8 +24,9 @@ QByteArray Bytes(std::initializer_list<int> values);
 QByteArray ReadAll(const QString& path);
 void WriteAll(const QString& path, const QByteArray& data);
 
-// Records what the core would have shown or asked.
-class RecordingMessages : public cfg::Messages {
+// Records what the core would have shown, asked and told, as an operation of its own. Pauses
+// are recorded, not waited.
+class RecordingOperation : public cfg::Operation {
   public:
     struct Shown {
         QString text;
@@ -34,15 +37,23 @@ class RecordingMessages : public cfg::Messages {
         asked.push_back({text, icon});
         return answer;
     }
+    void Begin(const QString& c) override { captions.append("begin " + c); }
+    void Caption(const QString& c) override { captions.append(c); }
+    void End() override { captions.append("end"); }
+    void EndShowing(const QString& c) override { captions.append("end " + c); }
+    void Sending(bool on) override { sending.push_back(on); }
+    void Line(const QString& line) override { lines.append(line); }
+    cfg::TrafficLog* Log() override { return log; }
+    void Pause(int milliseconds) override { pauses.push_back(milliseconds); }
+
     std::vector<Shown> shown;
     std::vector<Shown> asked;
     bool answer = true;
-};
-
-class RecordingEnd : public cfg::ProgramControl {
-  public:
-    void EndProgram() override { ++ended; }
-    int ended = 0;
+    QStringList captions;
+    std::vector<bool> sending;
+    QStringList lines;
+    std::vector<int> pauses;
+    cfg::TrafficLog* log = nullptr;
 };
 
 }  // namespace cfgtest

@@ -1,8 +1,6 @@
 #include "editing/itemwrite.h"
 
-#include <chrono>
-#include <thread>
-
+#include "common/operation.h"
 #include "model/configmodel.h"
 #include "protocol/protocol.h"
 
@@ -30,20 +28,12 @@ QByteArray EntryOf(const ItemRow& item) {
     return protocol::ItemEntry(item.id, item.type, item.value, UnchangedBytes(item));
 }
 
-WriteReply ExchangeWrite(ScaleLink& link, const QByteArray& request, bool twice,
-                         const Pause& pause) {
+WriteReply ExchangeWrite(ScaleLink& link, const QByteArray& request, bool twice, Operation& op) {
     if (!twice) return ExchangeOnce(link, request);
-    const auto wait = [&](int ms) {
-        if (pause) {
-            pause(ms);
-        } else {
-            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-        }
-    };
     ExchangeOnce(link, request);
-    wait(kGroupPauseMs);
+    op.Pause(kGroupPauseMs);
     WriteReply second = ExchangeOnce(link, request);
-    wait(kGroupPauseMs);
+    op.Pause(kGroupPauseMs);
     return second;
 }
 

@@ -1,10 +1,10 @@
 #pragma once
 
 #include <QByteArray>
-#include <functional>
 
 namespace cfg {
 
+class Operation;
 class ScaleLink;
 struct ItemRow;
 
@@ -20,13 +20,9 @@ struct WriteReply {
     int errorCode = 0;       // the reason of a refusal
     QByteArray reply;        // the normalised reply
 };
-// A wait of some milliseconds; tests pass one that only records.
-using Pause = std::function<void(int milliseconds)>;
-
 // Exchanges a write request. The grouped items (152 to 157) take only from the second of two
-// writes 200 ms apart: with `twice` the request goes again after that wait, a second wait
-// follows, and the second reply is the one that counts. Without a pause the thread sleeps.
-WriteReply ExchangeWrite(ScaleLink& link, const QByteArray& request, bool twice = false,
-                         const Pause& pause = {});
+// writes 200 ms apart: with `twice` the request goes again after that wait (the operation's
+// Pause), a second wait follows, and the second reply is the one that counts.
+WriteReply ExchangeWrite(ScaleLink& link, const QByteArray& request, bool twice, Operation& op);
 
 }  // namespace cfg

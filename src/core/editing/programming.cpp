@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "common/basic.h"
-#include "common/messages.h"
+#include "common/operation.h"
 #include "editing/itemwrite.h"
 #include "link/scalelink.h"
 #include "link/trafficlog.h"
@@ -35,18 +35,17 @@ bool IsDate(const QString& text) {
 
 // The value to program, in the form the model stores it; empty with a message when the editor
 // holds nothing that can be sent.
-std::optional<QString> StoredValue(const Selection& selection, EditorInput& input,
-                                   Messages& messages) {
+std::optional<QString> StoredValue(const Selection& selection, EditorInput& input, Operation& op) {
     if (input.numberShown &&
         (!IsNumeric(input.number) || !FitsInt32(LeadingNumber(input.number)))) {
-        messages.Show(kInvalid, Icon::Critical);
+        op.Show(kInvalid, Icon::Critical);
         return std::nullopt;
     }
     switch (selection.type) {
         case kEnumeration:
             // Nothing selected would go out as 0xFF.
             if (input.enumIndex < 0) {
-                messages.Show(kInvalid, Icon::Critical);
+                op.Show(kInvalid, Icon::Critical);
                 return std::nullopt;
             }
             return QString::number(input.enumIndex);
@@ -55,14 +54,14 @@ std::optional<QString> StoredValue(const Selection& selection, EditorInput& inpu
         case kDate:
             input.text = TrimSpaces(input.text);
             if (!IsDate(input.text)) {
-                messages.Show(kBadDate, Icon::Critical);
+                op.Show(kBadDate, Icon::Critical);
                 return std::nullopt;
             }
             return input.text;
         case kString:
             // The editor holds no more than the item's length; neither may a script.
             if (input.text.size() > selection.length || input.text.size() > 255) {
-                messages.Show(kInvalid, Icon::Critical);
+                op.Show(kInvalid, Icon::Critical);
                 return std::nullopt;
             }
             return input.text;
@@ -73,14 +72,12 @@ std::optional<QString> StoredValue(const Selection& selection, EditorInput& inpu
 
 }  // namespace
 
-ItemProgrammer::ItemProgrammer(ScaleLink& link, ConfigModel& model, TrafficLog* log, Pause pause)
-    : link_(link), model_(model), log_(log), pause_(std::move(pause)) {}
+ItemProgrammer::ItemProgrammer(ScaleLink& link, ConfigModel& model) : link_(link), model_(model) {}
 
 ItemProgrammer::Result ItemProgrammer::Modificar_Valor(const Selection& selection,
-                                                       EditorInput& input, Messages& messages,
-                                                       SendIndicator& indicator) {
+                                                       EditorInput& input, Operation& op) {
     Result result;
-    const std::optional<QString> value = StoredValue(selection, input, messages);
+    const std::optional<QString> value = StoredValue(selection, input, op);
     if (!value) return result;
 
     QByteArray request;
@@ -98,7 +95,7 @@ ItemProgrammer::Result ItemProgrammer::Modificar_Valor(const Selection& selectio
         for (int j = 0; j < count && edited < 0; ++j)
             if (itemsGrupo_[j].id == selection.id) edited = j;
         if (edited < 0) {
-            messages.Show(kSendError, Icon::Critical);
+            op.Show(kSendError, Icon::Critical);
             result.outcome = Outcome::Failed;
             return result;
         }
@@ -125,17 +122,18 @@ ItemProgrammer::Result ItemProgrammer::Modificar_Valor(const Selection& selectio
         request = protocol::WriteRequest(selection.owner, {entry});
     }
 
-    indicator.Sending(true);
-    const WriteReply reply = ExchangeWrite(link_, request, doubled, pause_);
-    if (log_ && reply.exchanged) log_->Escribe_Log(reply.reply);
+    op.Sending(true);
+    const WriteReply reply = ExchangeWrite(link_, request, doubled, op);
+    TrafficLog* log = op.Log();
+    if (log && reply.exchanged) log->Escribe_Log(reply.reply);
 
     if (!reply.answered) {
-        messages.Show(kSendError, Icon::Critical);
+        op.Show(kSendError, Icon::Critical);
         result.outcome = Outcome::Failed;
     } else if (reply.accepted <= 0) {
         const QString reason = protocol::RefusalReason(reply.errorCode);
-        if (log_) log_->Escribe_Log(reply.reply, QStringLiteral("Motivo: ") + reason);
-        messages.Show(kRefused + u'\n' + reason, Icon::Exclamation);
+        if (log) log->Escribe_Log(reply.reply, QStringLiteral("Motivo: ") + reason);
+        op.Show(kRefused + u'\n' + reason, Icon::Exclamation);
         result.outcome = Outcome::Refused;
         result.errorCode = reply.errorCode;
     } else {
@@ -152,7 +150,7 @@ ItemProgrammer::Result ItemProgrammer::Modificar_Valor(const Selection& selectio
                                    (typed ? *value : ShownValue(item).value_or(QString())));
         }
     }
-    indicator.Sending(false);
+    op.Sending(false);
     if (result.row >= 0) Relee_Menu(result.row);
     return result;
 }

@@ -2,16 +2,14 @@
 
 #include <QString>
 #include <array>
-#include <functional>
 
 #include "editing/itemwrite.h"
 
 namespace cfg {
 
 class ConfigModel;
-class Messages;
+class Operation;
 class ScaleLink;
-class TrafficLog;
 
 // The item last selected in the tree.
 struct Selection {
@@ -27,13 +25,6 @@ struct EditorInput {
     QString number;            // the number editor's text
     bool numberShown = false;  // the number editor is the one shown
     QString text;              // the text and date editor's text (dates come back trimmed)
-};
-
-// While an item is programmed the button reads "Enviando..." and the window takes no input.
-class SendIndicator {
-  public:
-    virtual ~SendIndicator() = default;
-    virtual void Sending(bool on) = 0;
 };
 
 // One decoded entry of a menu read back from a scale. A string keeps the bytes it came in, to
@@ -56,12 +47,11 @@ class ItemProgrammer {
         int row = -1;       // the item row changed when accepted
     };
 
-    ItemProgrammer(ScaleLink& link, ConfigModel& model, TrafficLog* log, Pause pause = {});
+    ItemProgrammer(ScaleLink& link, ConfigModel& model);
 
     // "Modificar Valor": validates the editor's value, programs it into the selected item's
     // scale (the items 152 to 157 as their whole menu), stores it and reads the menu back.
-    Result Modificar_Valor(const Selection& selection, EditorInput& input, Messages& messages,
-                           SendIndicator& indicator);
+    Result Modificar_Valor(const Selection& selection, EditorInput& input, Operation& op);
 
     // Reads the menu of item row `row` back from the item's owner and refreshes its items.
     void Relee_Menu(int row);
@@ -77,8 +67,6 @@ class ItemProgrammer {
 
     ScaleLink& link_;
     ConfigModel& model_;
-    TrafficLog* log_;
-    Pause pause_;
     std::array<GroupEntry, kGroupSize> itemsGrupo_{};
 };
 

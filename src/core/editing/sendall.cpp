@@ -1,8 +1,7 @@
 #include "editing/sendall.h"
 
 #include "common/basic.h"
-#include "common/messages.h"
-#include "common/progress.h"
+#include "common/operation.h"
 #include "editing/itemwrite.h"
 #include "link/trafficlog.h"
 #include "model/configmodel.h"
@@ -20,15 +19,13 @@ QString SendSummary::FinalCaption() const {
                       .arg(skipped);
 }
 
-SendSummary Command2_Click(ScaleLink& link, const ConfigModel& model, Progress& progress,
-                           Messages& messages, bool ask, TrafficLog* log, const Pause& pause) {
+SendSummary Command2_Click(ScaleLink& link, const ConfigModel& model, Operation& op) {
     SendSummary summary;
-    progress.Begin(QStringLiteral("Enviando..."));
-    if (ask && !messages.Ask(QStringLiteral("Se enviarán todas las configuraciones a "
-                                            "balanzas.¿Está seguro?"),
-                             Icon::Question)) {
+    op.Begin(QStringLiteral("Enviando..."));
+    if (!op.Ask(QStringLiteral("Se enviarán todas las configuraciones a balanzas.¿Está seguro?"),
+                Icon::Question)) {
         summary.confirmed = false;
-        progress.EndShowing(QStringLiteral("Enviando..."));
+        op.EndShowing(QStringLiteral("Enviando..."));
         return summary;
     }
 
@@ -68,10 +65,9 @@ SendSummary Command2_Click(ScaleLink& link, const ConfigModel& model, Progress& 
                 continue;
             }
         }
-        progress.Caption(QStringLiteral("Envío Item ") + name);
+        op.Caption(QStringLiteral("Envío Item ") + name);
         const QByteArray request = protocol::WriteRequest(item.owner, {EntryOf(item)});
-        const WriteReply reply =
-            ExchangeWrite(link, request, protocol::IsGroupItem(item.id), pause);
+        const WriteReply reply = ExchangeWrite(link, request, protocol::IsGroupItem(item.id), op);
         if (!reply.answered) {
             outcome(SendOutcome::Unanswered, summary.unanswered, QStringLiteral("sin respuesta"));
         } else if (reply.accepted <= 0) {
@@ -82,11 +78,11 @@ SendSummary Command2_Click(ScaleLink& link, const ConfigModel& model, Progress& 
             outcome(SendOutcome::Accepted, summary.sent);
         }
     }
-    if (log) {
+    if (TrafficLog* log = op.Log()) {
         for (const QString& line : summary.details) log->Escribe_NLog(line);
         log->Flush();
     }
-    progress.EndShowing(summary.FinalCaption());
+    op.EndShowing(summary.FinalCaption());
     return summary;
 }
 

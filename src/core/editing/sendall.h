@@ -9,10 +9,8 @@
 namespace cfg {
 
 class ConfigModel;
-class Messages;
-class Progress;
+class Operation;
 class ScaleLink;
-class TrafficLog;
 
 // What became of one item of a send.
 struct SendOutcome {
@@ -44,10 +42,9 @@ struct SendSummary {
     QString FinalCaption() const;
 };
 
-// Sends every editable item of the item table to its owner, one write each, in table order.
-// `ask` asks for confirmation first (interactive use). Failed or refused items do not stop the
-// run; they are counted, and listed in nlog.txt when a log is given.
-SendSummary Command2_Click(ScaleLink& link, const ConfigModel& model, Progress& progress,
-                           Messages& messages, bool ask, TrafficLog* log, const Pause& pause = {});
+// Sends every editable item of the item table to its owner, one write each, in table order,
+// once the operation's question is answered Yes. Failed or refused items do not stop the run;
+// they are counted, and listed in nlog.txt when the operation keeps logs.
+SendSummary Command2_Click(ScaleLink& link, const ConfigModel& model, Operation& op);
 
 }  // namespace cfg

@@ -5,7 +5,8 @@
 #include <algorithm>
 
 #include "common/basic.h"
-#include "common/messages.h"
+#include "common/operation.h"
+#include "link/trafficlog.h"
 #include "model/configmodel.h"
 #include "xml/xmlerror.h"
 #include "xml/xmlreader.h"
@@ -35,8 +36,8 @@ int NumberAttribute(ClsXMLReader& reader, const QString& name, bool lastWins, in
 
 class Loader {
   public:
-    Loader(ConfigModel& model, ClsXMLReader& reader, LoadLog& log)
-        : model_(model), reader_(reader), log_(log) {}
+    Loader(ConfigModel& model, ClsXMLReader& reader, Operation& op)
+        : model_(model), reader_(reader), op_(op), nlog_(op.Log()) {}
 
     void Run();
 
@@ -54,11 +55,18 @@ class Loader {
 
     void Leer_Menu(int owner);
     void Leer_Opcion(int owner);
-    void Log(const QString& line) { log_.Agregar_Linea(line); }
+    void Log(const QString& line) { op_.Line(line); }
+    // Every text read from the file goes to nlog.txt.
+    QString Data() {
+        QString text = reader_.LabelData();
+        if (nlog_) nlog_->Escribe_NLog(text);
+        return text;
+    }
 
     ConfigModel& model_;
     ClsXMLReader& reader_;
-    LoadLog& log_;
+    Operation& op_;
+    TrafficLog* nlog_;
 };
 
 void Loader::Run() {
@@ -157,7 +165,7 @@ void Loader::Leer_Opcion(int owner) {
     // The leaves of the option, each looked up among its children.
     const auto leaf = [&](const QString& name) -> QString {
         if (!reader_.SearchString(name)) return {};
-        QString data = reader_.LabelData();
+        QString data = Data();
         reader_.GoBack();
         return data.isNull() ? QStringLiteral("") : data;
     };
@@ -198,7 +206,7 @@ void Loader::Leer_Opcion(int owner) {
     }
     if (type == kEnumeration && valid == 4 && reader_.SearchString(QStringLiteral("AVAILABLE"))) {
         // Read, as every value of the file is, but not compared with the item's options.
-        ForEachChild([&](const QString&) { reader_.LabelData(); });
+        ForEachChild([&](const QString&) { Data(); });
         reader_.GoBack();
     }
     if (valid != 4) {
@@ -288,38 +296,33 @@ QString OpenPathMessage(OpenPath answer) {
     return {};
 }
 
-bool LoadConfigurationFile(ConfigModel& model, const QString& path, LoadLog& log,
-                           Messages& messages, TrafficLog* nlog, bool interactive) {
+bool LoadConfigurationFile(ConfigModel& model, const QString& path, Operation& op) {
     if (const OpenPath answer = CheckOpenPath(path); answer != OpenPath::Ok) {
-        messages.Show(OpenPathMessage(answer), Icon::Critical);
+        op.Show(OpenPathMessage(answer), Icon::Critical);
         return false;
     }
-    return Leer_Datos_Archivo(model, path, log, messages, nlog, interactive);
+    return Leer_Datos_Archivo(model, path, op);
 }
 
-bool Leer_Datos_Archivo(ConfigModel& model, const QString& path, LoadLog& log, Messages& messages,
-                        TrafficLog* nlog, bool interactive) {
-    ClsXMLReader reader(&messages, nlog);
+bool Leer_Datos_Archivo(ConfigModel& model, const QString& path, Operation& op) {
+    ClsXMLReader reader;
     reader.setDocument(path);
     try {
         reader.OpenDoc();
-    } catch (const XmlError&) {
-        messages.Show(
+    } catch (const XmlError& e) {
+        if (e.unmatchedEndTag()) op.Show(QStringLiteral("ERR"), Icon::None);
+        op.Show(
             QStringLiteral("Error de acceso al fichero, o no es un fichero con estructura válida"),
             Icon::Critical);
         return false;
     }
-    Loader(model, reader, log).Run();
-    log.Agregar_Linea(QStringLiteral("****Actualizando árbol"));
+    Loader(model, reader, op).Run();
+    // What the file held reaches nlog.txt when the reading is over.
+    if (TrafficLog* nlog = op.Log()) nlog->Flush();
+    op.Line(QStringLiteral("****Actualizando árbol"));
     Actualizar_Arbol(model);
-    log.Agregar_Linea(QStringLiteral("****Proceso finalizado"));
-    log.Finished();
-    if (interactive) {
-        messages.Show(QStringLiteral("Proceso finalizado, los datos no han sido enviados aún a "
-                                     "balanzas, hágalo pulsando 'Enviar Todo' en el formulario "
-                                     "principal"),
-                      Icon::Information);
-    }
+    op.Line(QStringLiteral("****Proceso finalizado"));
+    op.LinesDone();
     return true;
 }
 

@@ -5,17 +5,7 @@
 namespace cfg {
 
 class ConfigModel;
-class Messages;
-class TrafficLog;
-
-// Receives every decision of a load, one line each (the open window's list, or stdout).
-class LoadLog {
-  public:
-    virtual ~LoadLog() = default;
-    virtual void Agregar_Linea(const QString& line) = 0;
-    // The last line has been added; the closing message, if any, comes next.
-    virtual void Finished() {}
-};
+class Operation;
 
 // What the file system says of a path typed to open.
 enum class OpenPath {
@@ -30,16 +20,19 @@ QString OpenPathMessage(OpenPath answer);
 
 // Loads a configuration file into the model read from the network: every menu and option of
 // the file is matched against the tables, and a value is copied only into an existing item of
-// the same owner, type, length and order that it fits. Nothing is sent. A file that cannot be
-// opened or parsed shows its message and changes nothing: then false. `interactive` shows the
-// closing message.
-bool Leer_Datos_Archivo(ConfigModel& model, const QString& path, LoadLog& log, Messages& messages,
-                        TrafficLog* nlog, bool interactive);
+// the same owner, type, length and order that it fits. Nothing is sent. Every decision is one
+// line of the operation, every value read a line of its nlog.txt. A file that cannot be
+// opened or parsed shows its message and changes nothing: then false.
+bool Leer_Datos_Archivo(ConfigModel& model, const QString& path, Operation& op);
 
 // "Abrir": the path checks, each refusal shown with its message, then Leer_Datos_Archivo.
 // False when the path was refused or the file could not be read.
-bool LoadConfigurationFile(ConfigModel& model, const QString& path, LoadLog& log,
-                           Messages& messages, TrafficLog* nlog, bool interactive);
+bool LoadConfigurationFile(ConfigModel& model, const QString& path, Operation& op);
+
+// What the open window says once a file is loaded.
+inline const QString kLoadedNotSent = QStringLiteral(
+    "Proceso finalizado, los datos no han sido enviados aún a balanzas, hágalo pulsando 'Enviar "
+    "Todo' en el formulario principal");
 
 // Rewrites the text of every item node from its row.
 void Actualizar_Arbol(ConfigModel& model);

@@ -6,8 +6,7 @@
 #include <utility>
 
 #include "common/basic.h"
-#include "common/messages.h"
-#include "common/progress.h"
+#include "common/operation.h"
 #include "link/scalelink.h"
 #include "model/configmodel.h"
 #include "protocol/protocol.h"
@@ -42,9 +41,9 @@ QString ReadFailureList(const std::vector<ReadFailure>& failures) {
 
 NetworkReader::NetworkReader(ScaleLink& link, ConfigModel& model) : link_(link), model_(model) {}
 
-bool NetworkReader::Lee_Datos(Progress& progress, Messages& messages, ProgramControl& program) {
+bool NetworkReader::Lee_Datos(Operation& op) {
     model_.Clear();
-    progress.Begin(QStringLiteral("Leyendo Estructura de Red"));
+    op.Begin(QStringLiteral("Leyendo Estructura de Red"));
     model_.AddNode({}, keys::kRoot, QStringLiteral("Red"), QStringLiteral("mundo"));
     model_.AddNode(keys::kRoot, keys::kScales, QStringLiteral("Operativa Balanzas"),
                    QStringLiteral("balanza"));
@@ -53,9 +52,8 @@ bool NetworkReader::Lee_Datos(Progress& progress, Messages& messages, ProgramCon
     for (const QString& key : {keys::kRoot, keys::kScales, keys::kSystem}) model_.ExpandNode(key);
 
     const auto fail = [&] {
-        progress.End();
-        messages.Show(kCommError, Icon::Critical);
-        program.EndProgram();
+        op.End();
+        op.Show(kCommError, Icon::Critical);
         return false;
     };
     if (!Lee_Red()) return fail();
@@ -77,11 +75,11 @@ bool NetworkReader::Lee_Datos(Progress& progress, Messages& messages, ProgramCon
             readable.push_back(scale.number);
     }
 
-    progress.Caption(QStringLiteral("Leyendo Datos Generales"));
+    op.Caption(QStringLiteral("Leyendo Datos Generales"));
     if (!Lee_Estructura(0)) return fail();
     if (Lee_Valores(0)) {
         for (int scale : readable) {
-            progress.Caption(QStringLiteral("Leyendo Datos Equipo %1").arg(scale));
+            op.Caption(QStringLiteral("Leyendo Datos Equipo %1").arg(scale));
             if (!Lee_Estructura(scale)) {
                 failures.push_back({scale, ReadFailure::ScaleStructure});
             } else if (!Lee_Valores(scale)) {
@@ -93,7 +91,7 @@ bool NetworkReader::Lee_Datos(Progress& progress, Messages& messages, ProgramCon
         for (int scale : readable) failures.push_back({scale, ReadFailure::ScaleNotRead});
     }
     model_.SetReadFailures(std::move(failures));
-    progress.End();
+    op.End();
     return true;
 }
 

@@ -9,10 +9,8 @@
 namespace cfg {
 
 class ConfigModel;
+class Operation;
 struct ReadFailure;
-class Messages;
-class ProgramControl;
-class Progress;
 class ScaleLink;
 
 // What a read left unread, as the front ends name it: "balanza 3 (valores)", and a list of
@@ -27,10 +25,10 @@ class NetworkReader {
     NetworkReader(ScaleLink& link, ConfigModel& model);
 
     // Rebuilds the model from the network. A failed read of the network or of the system's
-    // structure shows "Error de comunicaciones" and asks the program to end: then false.
-    // Failures later on keep what was read and return true; the model's ReadFailures() name
-    // them, with every scale left unread.
-    bool Lee_Datos(Progress& progress, Messages& messages, ProgramControl& program);
+    // structure shows "Error de comunicaciones": then false, and the front end ends the
+    // program. Failures later on keep what was read and return true; the model's
+    // ReadFailures() name them, with every scale left unread.
+    bool Lee_Datos(Operation& op);
 
     // The steps of Lee_Datos; each returns false when an exchange failed.
     bool Lee_Red();

@@ -6,7 +6,8 @@
 #include <initializer_list>
 
 #include "common/basic.h"
-#include "common/messages.h"
+#include "common/operation.h"
+#include "link/trafficlog.h"
 #include "startup/ipcheck.h"
 #include "xml/xmlerror.h"
 #include "xml/xmlreader.h"
@@ -18,19 +19,22 @@ namespace {
 
 const QString kRoot = QStringLiteral("cfgtarascope");
 
-// Reads the value of the child `name` of the element under the cursor; null when there is none.
-QString ReadChild(ClsXMLReader& reader, const QString& name) {
+// Reads the value of the child `name` of the element under the cursor, logged to nlog.txt;
+// null when there is none.
+QString ReadChild(ClsXMLReader& reader, TrafficLog* log, const QString& name) {
     if (!reader.SearchString(name)) return {};
-    QString value = TrimSpaces(reader.LabelData());
+    const QString text = reader.LabelData();
+    if (log) log->Escribe_NLog(text);
+    QString value = TrimSpaces(text);
     reader.GoBack();
     return value.isNull() ? QStringLiteral("") : value;
 }
 
 // A numeric value accepted when `accept` says so, of the value as written and of the whole
 // number stored (0.1 is above 0, but would be stored as 0); otherwise a data error is noted.
-void ReadNumber(ClsXMLReader& reader, const QString& name, int& property, bool& dataError,
-                bool (*accept)(double)) {
-    const QString text = ReadChild(reader, name);
+void ReadNumber(ClsXMLReader& reader, TrafficLog* log, const QString& name, int& property,
+                bool& dataError, bool (*accept)(double)) {
+    const QString text = ReadChild(reader, log, name);
     if (text.isNull()) return;
     const double value = LeadingNumber(text);
     const int whole = ToWholeNumber(value);
@@ -88,50 +92,50 @@ bool ClsConfig::WriteConfiguration() const {
     }
 }
 
-bool ClsConfig::ReadConfiguration(Messages& messages, ProgramControl& program) {
-    ClsXMLReader reader(&messages, log_);
+bool ClsConfig::ReadConfiguration(Operation& op) {
+    ClsXMLReader reader;
     reader.setDocument(DataFile());
     bool rooted = false;
     try {
         reader.OpenDoc();
         rooted = reader.SearchString(kRoot);
-    } catch (const XmlError&) {
+    } catch (const XmlError& e) {
         // Unreadable or malformed counts as a file without its root.
+        if (e.unmatchedEndTag()) op.Show(QStringLiteral("ERR"), Icon::None);
     }
     if (!rooted) {
-        messages.Show(QStringLiteral("Error : Fichero de configuración incorrecto"),
-                      Icon::Critical);
-        program.EndProgram();
+        op.Show(QStringLiteral("Error : Fichero de configuración incorrecto"), Icon::Critical);
         return false;
     }
 
     bool dataError = false;
-    if (const QString lang = ReadChild(reader, QStringLiteral("lang")); !lang.isNull())
+    if (const QString lang = ReadChild(reader, log_, QStringLiteral("lang")); !lang.isNull())
         Lang = lang.isEmpty() ? QStringLiteral("org") : lang;
-    if (const QString path = ReadChild(reader, QStringLiteral("filepath")); !path.isNull())
+    if (const QString path = ReadChild(reader, log_, QStringLiteral("filepath")); !path.isNull())
         FilePath = !path.isEmpty() && QFileInfo::exists(path) ? path : folder_ + QDir::separator();
-    if (const QString mode = ReadChild(reader, QStringLiteral("commode")); !mode.isNull())
+    if (const QString mode = ReadChild(reader, log_, QStringLiteral("commode")); !mode.isNull())
         ComMode = ToWholeNumber(LeadingNumber(mode));
 
     if (reader.SearchString(QStringLiteral("tcp"))) {
-        if (QString host = ReadChild(reader, QStringLiteral("tcphost")); !host.isNull()) {
+        if (QString host = ReadChild(reader, log_, QStringLiteral("tcphost")); !host.isNull()) {
             GeneraTextoIP(host);  // stored as it comes out, valid or not
             TcpHost = host;
         }
-        ReadNumber(reader, QStringLiteral("tcpport"), TcpPort, dataError,
+        ReadNumber(reader, log_, QStringLiteral("tcpport"), TcpPort, dataError,
                    [](double v) { return v > 0 && v < 65536; });
         reader.GoBack();
     }
     if (reader.SearchString(QStringLiteral("rs232"))) {
-        ReadNumber(reader, QStringLiteral("serialport"), SerialPort, dataError,
+        ReadNumber(reader, log_, QStringLiteral("serialport"), SerialPort, dataError,
                    [](double v) { return v > 0 && v < 10; });
-        ReadNumber(reader, QStringLiteral("serialspeed"), SerialSpeed, dataError, [](double v) {
-            return OneOf(v, {19200, 14400, 9600, 2400, 1200});
-        });
-        ReadNumber(reader, QStringLiteral("serialbits"), SerialBits, dataError, [](double v) {
+        ReadNumber(reader, log_, QStringLiteral("serialspeed"), SerialSpeed, dataError,
+                   [](double v) {
+                       return OneOf(v, {19200, 14400, 9600, 2400, 1200});
+                   });
+        ReadNumber(reader, log_, QStringLiteral("serialbits"), SerialBits, dataError, [](double v) {
             return OneOf(v, {8, 7});
         });
-        if (const QString parity = ReadChild(reader, QStringLiteral("serialparity"));
+        if (const QString parity = ReadChild(reader, log_, QStringLiteral("serialparity"));
             !parity.isNull()) {
             const QString upper = parity.toUpper();
             if (upper == u"E" || upper == u"O" || upper == u"N") {
@@ -143,11 +147,11 @@ bool ClsConfig::ReadConfiguration(Messages& messages, ProgramControl& program) {
         reader.GoBack();
     }
 
+    if (log_) log_->Flush();
     if (dataError) {
-        messages.Show(
-            QStringLiteral("El fichero de configuración data.ini tiene datos incorrectos, "
-                           "pero ha sido leído ignorando los fallos"),
-            Icon::Exclamation);
+        op.Show(QStringLiteral("El fichero de configuración data.ini tiene datos incorrectos, "
+                               "pero ha sido leído ignorando los fallos"),
+                Icon::Exclamation);
     }
     return true;
 }

@@ -4,8 +4,7 @@
 
 namespace cfg {
 
-class Messages;
-class ProgramControl;
+class Operation;
 class TrafficLog;
 
 // The program's own settings, kept in data.ini in the program folder. One object for the whole
@@ -30,8 +29,9 @@ class ClsConfig {
     bool WriteConfiguration() const;
 
     // Reads data.ini into the properties, checking each value. A file that cannot be read or
-    // has no `cfgtarascope` root shows its error and asks the program to end: then false.
-    bool ReadConfiguration(Messages& messages, ProgramControl& program);
+    // has no `cfgtarascope` root shows its error: then false, and the front end ends the
+    // program.
+    bool ReadConfiguration(Operation& op);
 
     bool Exists() const;
     QString DataFile() const;

@@ -20,6 +20,7 @@ const char* TextOf(XmlError::Code code) {
 
 }  // namespace
 
-XmlError::XmlError(Code code) : std::runtime_error(TextOf(code)), code_(code) {}
+XmlError::XmlError(Code code, bool unmatchedEndTag)
+    : std::runtime_error(TextOf(code)), code_(code), unmatchedEndTag_(unmatchedEndTag) {}
 
 }  // namespace cfg

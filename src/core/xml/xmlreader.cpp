@@ -10,8 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "common/messages.h"
-#include "link/trafficlog.h"
 #include "xml/xmlerror.h"
 
 namespace cfg {
@@ -498,8 +496,6 @@ void JoinLines(QByteArray& text, qsizetype n) {
 }  // namespace
 
 struct ClsXMLReader::State {
-    Messages* messages = nullptr;
-    TrafficLog* log = nullptr;
     QString document;
     bool opened = false;
     Document doc;
@@ -520,15 +516,9 @@ struct ClsXMLReader::State {
     }
 };
 
-ClsXMLReader::ClsXMLReader(Messages* messages, TrafficLog* log) : d_(std::make_unique<State>()) {
-    d_->messages = messages;
-    d_->log = log;
-}
+ClsXMLReader::ClsXMLReader() : d_(std::make_unique<State>()) {}
 
-ClsXMLReader::~ClsXMLReader() {
-    // What this document logged reaches nlog.txt when the reading is over.
-    if (d_->log) d_->log->Flush();
-}
+ClsXMLReader::~ClsXMLReader() = default;
 
 void ClsXMLReader::setDocument(const QString& path) {
     d_->document = path;
@@ -547,10 +537,7 @@ void ClsXMLReader::OpenDoc() {
     if (doc.text.isEmpty()) throw XmlError(XmlError::NotValid);
     bool unmatched = false;
     if (!Builder(doc).Run(unmatched)) throw XmlError(XmlError::NotValid);
-    if (unmatched) {
-        if (d_->messages) d_->messages->Show(QStringLiteral("ERR"), Icon::None);
-        throw XmlError(XmlError::NotValid);
-    }
+    if (unmatched) throw XmlError(XmlError::NotValid, true);
 
     d_->doc = std::move(doc);
     d_->at = -1;
@@ -571,9 +558,7 @@ QString ClsXMLReader::LabelName() const {
 
 QString ClsXMLReader::LabelData() {
     d_->RequireOpened();
-    const QString text = d_->id == -1 ? QString() : d_->doc.Text(d_->at, d_->atEnd);
-    if (d_->log) d_->log->Escribe_NLog(text);
-    return text;
+    return d_->id == -1 ? QString() : d_->doc.Text(d_->at, d_->atEnd);
 }
 
 void ClsXMLReader::GetAttributes(int& nAttrib, QStringList& sAttribName,

@@ -8,9 +8,6 @@
 
 namespace cfg {
 
-class Messages;
-class TrafficLog;
-
 // Reads the XML files the program writes itself into a flat table of tag records in document
 // order with parent links, and moves a cursor over it.
 //
@@ -24,9 +21,9 @@ class ClsXMLReader {
     // take the machine's memory.
     static constexpr qint64 kMaxDocumentBytes = 256'000'000;
 
-    // `messages` receives the reader's own "ERR" message; `log`, when given, receives every
-    // LabelData read (nlog.txt).
-    explicit ClsXMLReader(Messages* messages = nullptr, TrafficLog* log = nullptr);
+    // The reader shows and logs nothing: its callers show its failures (the "ERR" of an
+    // unmatched end tag included, XmlError::unmatchedEndTag) and log what they read.
+    ClsXMLReader();
     ~ClsXMLReader();
     ClsXMLReader(const ClsXMLReader&) = delete;
     ClsXMLReader& operator=(const ClsXMLReader&) = delete;

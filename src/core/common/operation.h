@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QString>
+
+namespace cfg {
+
+class TrafficLog;
+
+// The kind of a message, as the windows show it by its icon.
+enum class Icon { None, Critical, Exclamation, Question, Information };
+
+// Everything a long operation of the core tells, asks and waits through: what the user must
+// see or answer, its progress, the sending indicator, the lines of a load, the traffic logs and
+// the pauses the scales need. Each front end gives its own (the windows show message boxes and
+// blink the busy label; the headless front ends write to stderr); this one does nothing, says
+// Yes to every question and really pauses.
+class Operation {
+  public:
+    virtual ~Operation() = default;
+
+    // A message the user must see.
+    virtual void Show(const QString& text, Icon icon) {
+        (void)text;
+        (void)icon;
+    }
+    // A Yes/No question; true for Yes. Nobody there to answer: Yes.
+    virtual bool Ask(const QString& text, Icon icon) {
+        (void)text;
+        (void)icon;
+        return true;
+    }
+
+    // The busy state and what is being done: the main window disables itself and blinks its
+    // busy label; the headless front ends print the captions.
+    virtual void Begin(const QString& caption) { (void)caption; }
+    virtual void Caption(const QString& caption) { (void)caption; }
+    // Over: the window is usable again and the busy label hidden...
+    virtual void End() {}
+    // ... or the busy label stays up with this last caption.
+    virtual void EndShowing(const QString& caption) { (void)caption; }
+
+    // While one item is programmed the button reads "Enviando..." and the window takes no
+    // input.
+    virtual void Sending(bool on) { (void)on; }
+
+    // One decision of a load (the open window's list, stdout).
+    virtual void Line(const QString& line) { (void)line; }
+    // The last line has been added.
+    virtual void LinesDone() {}
+
+    // log.txt and nlog.txt; none when the front end keeps no logs.
+    virtual TrafficLog* Log() { return nullptr; }
+
+    // The waits around the writes of the grouped items.
+    virtual void Pause(int milliseconds);
+};
+
+}  // namespace cfg
