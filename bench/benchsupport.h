@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "common/operation.h"
+#include "core/common/operation.h"
 
 namespace benchsupport {
 

@@ -11,10 +11,10 @@
 #include <functional>
 
 #include "benchsupport.h"
-#include "link/scalelink.h"
-#include "model/configmodel.h"
-#include "network/networkreader.h"
-#include "protocol/tools.h"
+#include "core/link/scalelink.h"
+#include "core/model/configmodel.h"
+#include "core/network/networkreader.h"
+#include "core/protocol/tools.h"
 
 namespace {
 

@@ -22,13 +22,13 @@
 #include <memory>
 
 #include "benchsupport.h"
-#include "editing/sendall.h"
-#include "files/configload.h"
-#include "files/configsave.h"
-#include "link/trafficlog.h"
-#include "linkcomponent.h"
-#include "model/configmodel.h"
-#include "network/networkreader.h"
+#include "core/editing/sendall.h"
+#include "core/files/configload.h"
+#include "core/files/configsave.h"
+#include "core/link/trafficlog.h"
+#include "core/model/configmodel.h"
+#include "core/network/networkreader.h"
+#include "transports/linkcomponent.h"
 
 namespace {
 

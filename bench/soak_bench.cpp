@@ -17,14 +17,14 @@
 #include <cstdio>
 
 #include "benchsupport.h"
-#include "common/basic.h"
-#include "editing/sendall.h"
-#include "linkcomponent.h"
-#include "model/configmodel.h"
-#include "network/networkreader.h"
+#include "core/common/basic.h"
+#include "core/editing/sendall.h"
+#include "core/model/configmodel.h"
+#include "core/network/networkreader.h"
 #include "sim/engine.h"
 #include "sim/simnetwork.h"
 #include "sim/tcpserver.h"
+#include "transports/linkcomponent.h"
 
 namespace {
 

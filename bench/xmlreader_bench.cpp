@@ -28,9 +28,9 @@
 #include <functional>
 #include <vector>
 
-#include "xml/xmlerror.h"
-#include "xml/xmlreader.h"
-#include "xml/xmlwriter.h"
+#include "core/xml/xmlerror.h"
+#include "core/xml/xmlreader.h"
+#include "core/xml/xmlwriter.h"
 
 namespace {
 

@@ -1,21 +1,17 @@
-#include "commands.h"
+#include "cli/commands.h"
 
-#include <QCoreApplication>
 #include <functional>
 #include <set>
 
-#include "common/programfolder.h"
-#include "connectiontext.h"
-#include "console.h"
-#include "editing/programming.h"
-#include "editing/sendall.h"
-#include "files/configload.h"
-#include "files/configsave.h"
-#include "link/trafficlog.h"
-#include "linkcomponent.h"
-#include "model/configmodel.h"
-#include "network/networkreader.h"
-#include "xml/xmlerror.h"
+#include "core/editing/programming.h"
+#include "core/editing/sendall.h"
+#include "core/files/configload.h"
+#include "core/files/configsave.h"
+#include "core/model/configmodel.h"
+#include "core/network/networkreader.h"
+#include "core/xml/xmlerror.h"
+#include "headless/session.h"
+#include "transports/connectiontext.h"
 
 namespace cfg {
 
@@ -36,81 +32,17 @@ int Usage(std::FILE* err, const QString& why = {}) {
     return kExitUsage;
 }
 
-QString ProgramFolder() {
-    return ResolveProgramFolder(
-        QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString());
+// Opens the session on a command line's connection: a text it cannot take is a usage error.
+int Open(Session& session, const QString& conn, std::FILE* err) {
+    const std::optional<LinkTarget> target = CommandLineLink(conn);
+    if (!target) return Usage(err, QStringLiteral("Conexión no válida: ") + conn);
+    return session.Open(target->linkType, target->connectionText);
 }
-
-// One session with the network: connect, read it whole into the model, then work on it with
-// the routines the windows use.
-class Session {
-  public:
-    explicit Session(std::FILE* err) : log_(ProgramFolder()), op_(err, &log_), err_(err) {}
-
-    // Connects and reads; an exit status other than kExitOk when that failed. A quiet
-    // connection failure says nothing.
-    int Open(int linkType, const QString& text, bool quietConnect = false) {
-        if (link_.Connect(0, linkType, text) != 0) {
-            if (!quietConnect) {
-                op_.Show(QStringLiteral("Error al conectar con la balanza"), Icon::Critical);
-                WriteLine(err_, link_.LastError());
-            }
-            return kExitNetwork;
-        }
-        NetworkReader reader(link_, model_);
-        if (!reader.Lee_Datos(op_)) return kExitNetwork;
-        // What was not read is said now, and the command goes on with the rest.
-        for (const ReadFailure& failure : model_.ReadFailures()) {
-            const QString line =
-                QStringLiteral("Lectura incompleta, sin leer: ") + ReadFailureName(failure);
-            WriteLine(err_, line);
-            log_.Escribe_NLog(line);
-        }
-        log_.Flush();
-        return kExitOk;
-    }
-    int Open(const QString& conn) {
-        const std::optional<LinkTarget> target = CommandLineLink(conn);
-        if (!target) return Usage(err_, QStringLiteral("Conexión no válida: ") + conn);
-        return Open(target->linkType, target->connectionText);
-    }
-
-    // Loads a configuration file as the open window does, its lines on `lines` (none when
-    // null); kExitOk or kExitFile.
-    int Load(const QString& path, std::FILE* lines) {
-        op_.SetLines(lines);
-        return LoadConfigurationFile(model_, path, op_) ? kExitOk : kExitFile;
-    }
-
-    // A command's status once the read has had its say: a partial read is never success.
-    int Finish(int status) const {
-        return WorstStatus(status, model_.ReadFailures().empty() ? kExitOk : kExitPartial);
-    }
-
-    // Sends everything without asking; the items not accepted are listed.
-    int SendAll() {
-        const SendSummary summary = Command2_Click(link_, model_, op_);
-        for (const QString& line : summary.details) WriteLine(err_, line);
-        return summary.Clean() ? kExitOk : kExitItems;
-    }
-
-    ConfigModel& model() { return model_; }
-    Operation& op() { return op_; }
-    ScaleLink& link() { return link_; }
-    TrafficLog& log() { return log_; }
-
-  private:
-    LinkComponent link_;
-    ConfigModel model_;
-    TrafficLog log_;
-    ConsoleOperation op_;
-    std::FILE* err_;
-};
 
 int Read(const QStringList& args, std::FILE* out, std::FILE* err) {
     if (args.size() != 2) return Usage(err);
     Session session(err);
-    if (const int status = session.Open(args[1]); status != kExitOk) return status;
+    if (const int status = Open(session, args[1], err); status != kExitOk) return status;
     for (const QString& line : TreeLines(session.model())) WriteLine(out, line);
     return session.Finish(kExitOk);
 }
@@ -142,7 +74,7 @@ int Save(const QStringList& args, std::FILE* err) {
     }
 
     Session session(err);
-    if (const int status = session.Open(args[1]); status != kExitOk) return status;
+    if (const int status = Open(session, args[1], err); status != kExitOk) return status;
 
     // As the save window offers them: the scales of the tree, in its order.
     std::vector<int> scales = ScalesInTree(session.model());
@@ -175,7 +107,7 @@ int Load(const QStringList& args, std::FILE* out, std::FILE* err) {
     const bool dryRun = args.size() == 4 && args[3] == u"--dry-run";
     if (args.size() != 3 && !dryRun) return Usage(err);
     Session session(err);
-    if (const int status = session.Open(args[1]); status != kExitOk) return status;
+    if (const int status = Open(session, args[1], err); status != kExitOk) return status;
     if (const int status = session.Load(args[2], out); status != kExitOk)
         return session.Finish(status);
     return session.Finish(dryRun ? kExitOk : session.SendAll());
@@ -184,7 +116,7 @@ int Load(const QStringList& args, std::FILE* out, std::FILE* err) {
 int Diff(const QStringList& args, std::FILE* out, std::FILE* err) {
     if (args.size() != 3) return Usage(err);
     Session session(err);
-    if (const int status = session.Open(args[1]); status != kExitOk) return status;
+    if (const int status = Open(session, args[1], err); status != kExitOk) return status;
     QStringList before;
     for (const ItemRow& item : session.model().Items()) before.append(item.value);
     if (const int status = session.Load(args[2], nullptr); status != kExitOk)
@@ -209,7 +141,7 @@ int Set(const QStringList& args, std::FILE* out, std::FILE* err) {
     const int id = args[3].toInt(&idOk);
     if (!ownerOk || !idOk) return Usage(err, QStringLiteral("OWNER e ID son números"));
     Session session(err);
-    if (const int status = session.Open(args[1]); status != kExitOk) return status;
+    if (const int status = Open(session, args[1], err); status != kExitOk) return status;
 
     const int row = session.model().FindItem(owner, id);
     if (row < 0) {
@@ -265,27 +197,6 @@ int RunCommandLine(const QStringList& args, std::FILE* out, std::FILE* err) {
     if (command == u"diff") return Diff(args, out, err);
     if (command == u"set") return Set(args, out, err);
     return Usage(err, QStringLiteral("Orden desconocida: ") + command);
-}
-
-bool IsBatchRequest(const QString& arguments) {
-    return !arguments.trimmed().isEmpty() && arguments.size() > 23;
-}
-
-int RunBatch(const QString& connection, const QString& file, std::FILE* err) {
-    Session session(err);
-    // The network is read before the file is loaded: loading matches the file against it,
-    // and an empty model would send nothing.
-    if (const int status = session.Open(0, connection, true); status != kExitOk) return status;
-    if (const int status = session.Load(file, err); status != kExitOk)
-        return session.Finish(status);
-    return session.Finish(session.SendAll());
-}
-
-int WorstStatus(int a, int b) {
-    static constexpr int kOrder[] = {kExitNetwork, kExitFile, kExitUsage, kExitPartial, kExitItems};
-    for (int status : kOrder)
-        if (a == status || b == status) return status;
-    return a != kExitOk ? a : b;
 }
 
 }  // namespace cfg

@@ -1,7 +1,7 @@
 #include <QCoreApplication>
 #include <cstdio>
 
-#include "commands.h"
+#include "cli/commands.h"
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);

@@ -5,8 +5,8 @@
 #include <QStringList>
 #include <cstdio>
 
-#include "commands.h"
-#include "desktop.h"
+#include "gui/desktop.h"
+#include "headless/session.h"
 
 // The argument string as one text: the arguments after the program's name, joined by single
 // spaces (quote it to keep other spacing).

@@ -1,11 +1,11 @@
-#include "desktop.h"
+#include "gui/desktop.h"
 
 #include <QApplication>
 
-#include "common/programfolder.h"
-#include "frmselectcom.h"
-#include "guiservices.h"
-#include "link/trafficlog.h"
+#include "core/common/programfolder.h"
+#include "core/link/trafficlog.h"
+#include "gui/frmselectcom.h"
+#include "gui/guiservices.h"
 
 namespace cfg {
 

@@ -1,4 +1,4 @@
-#include "filewindow.h"
+#include "gui/filewindow.h"
 
 #include <QDialog>
 #include <QDir>
@@ -7,8 +7,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "guiservices.h"
-#include "settings/clsconfig.h"
+#include "core/settings/clsconfig.h"
+#include "gui/guiservices.h"
 
 namespace cfg {
 

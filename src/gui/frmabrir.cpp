@@ -1,4 +1,4 @@
-#include "frmabrir.h"
+#include "gui/frmabrir.h"
 
 #include <QCoreApplication>
 #include <QGridLayout>
@@ -8,8 +8,8 @@
 #include <QPainter>
 #include <QPushButton>
 
-#include "filewindow.h"
-#include "settings/clsconfig.h"
+#include "core/settings/clsconfig.h"
+#include "gui/filewindow.h"
 
 namespace cfg {
 

@@ -3,8 +3,8 @@
 #include <QDialog>
 #include <QElapsedTimer>
 
-#include "files/configload.h"
-#include "guiservices.h"
+#include "core/files/configload.h"
+#include "gui/guiservices.h"
 
 class QLineEdit;
 class QListWidget;

@@ -1,4 +1,4 @@
-#include "frmconexion.h"
+#include "gui/frmconexion.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -6,12 +6,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "common/basic.h"
-#include "editing/editor.h"
-#include "frmmain.h"
-#include "link/scalelink.h"
-#include "settings/clsconfig.h"
-#include "startup/ipcheck.h"
+#include "core/common/basic.h"
+#include "core/editing/editor.h"
+#include "core/link/scalelink.h"
+#include "core/settings/clsconfig.h"
+#include "core/startup/ipcheck.h"
+#include "gui/frmmain.h"
 
 namespace cfg {
 

@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <array>
 
-#include "guiservices.h"
+#include "gui/guiservices.h"
 
 class QComboBox;
 class QLabel;

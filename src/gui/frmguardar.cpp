@@ -1,4 +1,4 @@
-#include "frmguardar.h"
+#include "gui/frmguardar.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -9,12 +9,12 @@
 #include <QPainter>
 #include <QPushButton>
 
-#include "files/configsave.h"
-#include "filewindow.h"
-#include "model/configmodel.h"
-#include "network/networkreader.h"
-#include "settings/clsconfig.h"
-#include "xml/xmlerror.h"
+#include "core/files/configsave.h"
+#include "core/model/configmodel.h"
+#include "core/network/networkreader.h"
+#include "core/settings/clsconfig.h"
+#include "core/xml/xmlerror.h"
+#include "gui/filewindow.h"
 
 namespace cfg {
 

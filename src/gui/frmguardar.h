@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <vector>
 
-#include "guiservices.h"
+#include "gui/guiservices.h"
 
 class QCheckBox;
 class QLabel;

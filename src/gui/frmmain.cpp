@@ -1,4 +1,4 @@
-#include "frmmain.h"
+#include "gui/frmmain.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -15,15 +15,15 @@
 
 #include <QThread>
 
-#include "common/operation.h"
-#include "editing/editor.h"
-#include "frmabrir.h"
-#include "frmguardar.h"
-#include "link/trafficlog.h"
-#include "linkworker.h"
-#include "network/networkreader.h"
-#include "settings/clsconfig.h"
-#include "treemirror.h"
+#include "core/common/operation.h"
+#include "core/editing/editor.h"
+#include "core/link/trafficlog.h"
+#include "core/network/networkreader.h"
+#include "core/settings/clsconfig.h"
+#include "gui/frmabrir.h"
+#include "gui/frmguardar.h"
+#include "gui/linkworker.h"
+#include "gui/treemirror.h"
 
 namespace cfg {
 

@@ -6,10 +6,10 @@
 #include <functional>
 #include <memory>
 
-#include "editing/programming.h"
-#include "editing/sendall.h"
-#include "guiservices.h"
-#include "model/configmodel.h"
+#include "core/editing/programming.h"
+#include "core/editing/sendall.h"
+#include "core/model/configmodel.h"
+#include "gui/guiservices.h"
 
 class QComboBox;
 class QLabel;

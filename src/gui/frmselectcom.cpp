@@ -1,4 +1,4 @@
-#include "frmselectcom.h"
+#include "gui/frmselectcom.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -6,9 +6,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "frmconexion.h"
-#include "frmmain.h"
-#include "settings/clsconfig.h"
+#include "core/settings/clsconfig.h"
+#include "gui/frmconexion.h"
+#include "gui/frmmain.h"
 
 namespace cfg {
 

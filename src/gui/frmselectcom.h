@@ -4,7 +4,7 @@
 #include <array>
 #include <memory>
 
-#include "guiservices.h"
+#include "gui/guiservices.h"
 
 class QComboBox;
 class QLineEdit;

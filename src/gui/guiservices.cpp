@@ -1,4 +1,4 @@
-#include "guiservices.h"
+#include "gui/guiservices.h"
 
 #include <QApplication>
 #include <QFileDialog>

@@ -7,7 +7,7 @@
 #include <functional>
 #include <optional>
 
-#include "common/operation.h"
+#include "core/common/operation.h"
 
 class QLineEdit;
 class QPainter;

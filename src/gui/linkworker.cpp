@@ -1,4 +1,4 @@
-#include "linkworker.h"
+#include "gui/linkworker.h"
 
 namespace cfg {
 

@@ -5,7 +5,7 @@
 #include <functional>
 #include <memory>
 
-#include "linkcomponent.h"
+#include "transports/linkcomponent.h"
 
 namespace cfg {
 

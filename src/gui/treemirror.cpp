@@ -1,4 +1,4 @@
-#include "treemirror.h"
+#include "gui/treemirror.h"
 
 #include <QMutexLocker>
 #include <QTreeWidget>

@@ -7,7 +7,7 @@
 #include <QString>
 #include <vector>
 
-#include "model/configmodel.h"
+#include "core/model/configmodel.h"
 
 class QTreeWidget;
 class QTreeWidgetItem;

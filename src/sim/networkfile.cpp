@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <array>
 
-#include "protocol/tools.h"
+#include "core/protocol/tools.h"
 
 namespace cfg::sim {
 

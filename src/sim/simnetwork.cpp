@@ -2,7 +2,7 @@
 
 #include <QSet>
 
-#include "protocol/tools.h"
+#include "core/protocol/tools.h"
 
 namespace cfg::sim {
 

@@ -4,7 +4,7 @@
 #include <QString>
 #include <memory>
 
-#include "link/scalelink.h"
+#include "core/link/scalelink.h"
 #include "transports/framing.h"
 
 namespace cfg {

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "commands.h"
+#include "cli/commands.h"
 #include "sim/engine.h"
 #include "sim/simnetwork.h"
 #include "sim/tcpserver.h"

@@ -1,4 +1,4 @@
-#include "settings/clsconfig.h"
+#include "core/settings/clsconfig.h"
 
 #include <gtest/gtest.h>
 

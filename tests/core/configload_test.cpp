@@ -1,13 +1,13 @@
-#include "files/configload.h"
+#include "core/files/configload.h"
 
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
 
-#include "files/configsave.h"
+#include "core/files/configsave.h"
+#include "core/link/trafficlog.h"
+#include "core/model/configmodel.h"
 #include "itemrows.h"
-#include "link/trafficlog.h"
-#include "model/configmodel.h"
 #include "support/testsupport.h"
 
 using cfgtest::RecordingOperation;

@@ -1,4 +1,4 @@
-#include "model/configmodel.h"
+#include "core/model/configmodel.h"
 
 #include <gtest/gtest.h>
 

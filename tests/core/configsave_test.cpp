@@ -1,13 +1,13 @@
-#include "files/configsave.h"
+#include "core/files/configsave.h"
 
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
 
+#include "core/model/configmodel.h"
+#include "core/xml/xmlerror.h"
 #include "itemrows.h"
-#include "model/configmodel.h"
 #include "support/testsupport.h"
-#include "xml/xmlerror.h"
 
 using cfgtest::ReadAll;
 using cfgtest::Row;

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "editing/editor.h"
+#include "core/editing/editor.h"
+#include "core/model/configmodel.h"
 #include "itemrows.h"
-#include "model/configmodel.h"
 #include "support/testsupport.h"
 
 namespace cfg {

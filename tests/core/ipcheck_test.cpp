@@ -1,4 +1,4 @@
-#include "startup/ipcheck.h"
+#include "core/startup/ipcheck.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 
 #include <QStringList>
 
-#include "model/configmodel.h"
+#include "core/model/configmodel.h"
 
 namespace cfgtest {
 

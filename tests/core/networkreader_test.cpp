@@ -1,13 +1,13 @@
-#include "network/networkreader.h"
+#include "core/network/networkreader.h"
 
 #include <gtest/gtest.h>
 
 #include <QMap>
 
-#include "common/operation.h"
-#include "model/configmodel.h"
-#include "protocol/protocol.h"
-#include "protocol/tools.h"
+#include "core/common/operation.h"
+#include "core/model/configmodel.h"
+#include "core/protocol/protocol.h"
+#include "core/protocol/tools.h"
 #include "support/scriptedlink.h"
 #include "support/testsupport.h"
 

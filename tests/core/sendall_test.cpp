@@ -1,15 +1,15 @@
-#include "editing/sendall.h"
+#include "core/editing/sendall.h"
 
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
 
-#include "common/operation.h"
-#include "editing/itemwrite.h"
+#include "core/common/operation.h"
+#include "core/editing/itemwrite.h"
+#include "core/link/trafficlog.h"
+#include "core/model/configmodel.h"
+#include "core/protocol/tools.h"
 #include "itemrows.h"
-#include "link/trafficlog.h"
-#include "model/configmodel.h"
-#include "protocol/tools.h"
 #include "support/scriptedlink.h"
 #include "support/testsupport.h"
 

@@ -1,5 +1,5 @@
-#include "protocol/tools.h"
-#include "protocol/protocol.h"
+#include "core/protocol/tools.h"
+#include "core/protocol/protocol.h"
 
 #include <gtest/gtest.h>
 

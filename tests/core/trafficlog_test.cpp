@@ -1,4 +1,4 @@
-#include "link/trafficlog.h"
+#include "core/link/trafficlog.h"
 
 #include <gtest/gtest.h>
 

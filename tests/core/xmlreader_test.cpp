@@ -8,11 +8,11 @@
 #include <tuple>
 #include <vector>
 
-#include "link/trafficlog.h"
+#include "core/link/trafficlog.h"
+#include "core/xml/xmlerror.h"
+#include "core/xml/xmlreader.h"
+#include "core/xml/xmlwriter.h"
 #include "support/testsupport.h"
-#include "xml/xmlerror.h"
-#include "xml/xmlreader.h"
-#include "xml/xmlwriter.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <utility>
 #include <vector>
 
+#include "core/xml/xmlerror.h"
+#include "core/xml/xmlwriter.h"
 #include "support/faildevice.h"
 #include "support/testsupport.h"
-#include "xml/xmlerror.h"
-#include "xml/xmlwriter.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 // editable item and to one that fits it; every item node shows its row's value.
 #include <QTemporaryDir>
 
-#include "common/basic.h"
-#include "files/configload.h"
+#include "core/common/basic.h"
+#include "core/files/configload.h"
 #include "fuzzsupport.h"
 
 namespace {

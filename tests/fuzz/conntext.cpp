@@ -1,8 +1,8 @@
 // Any text as a connection text. What the TCP and RS-232 parsers accept keeps the promises of
 // their header and reads back the same when written out again; the address check and the TCP
 // parser agree on dotted addresses.
+#include "core/startup/ipcheck.h"
 #include "fuzzsupport.h"
-#include "startup/ipcheck.h"
 #include "transports/connectiontext.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <QTemporaryDir>
 #include <tuple>
 
+#include "core/settings/clsconfig.h"
 #include "fuzzsupport.h"
-#include "settings/clsconfig.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <utility>
 
-#include "common/operation.h"
-#include "model/configmodel.h"
-#include "network/networkreader.h"
+#include "core/common/operation.h"
+#include "core/model/configmodel.h"
+#include "core/network/networkreader.h"
 #include "sim/engine.h"
 #include "support/scriptedlink.h"
 #include "support/testsupport.h"

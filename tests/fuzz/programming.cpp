@@ -2,9 +2,9 @@
 // simulator's network: a grouped item of a scale (its menu read, the two writes, the read
 // back), an ordinary item (the write, the read back), then Relee_Menu and Lee_Menu_Grupo.
 // Bytes 1 and 2 choose the two items, each as the editor shows it.
-#include "editing/programming.h"
-#include "editing/editor.h"
-#include "files/configsave.h"
+#include "core/editing/programming.h"
+#include "core/editing/editor.h"
+#include "core/files/configsave.h"
 #include "fuzzsupport.h"
 
 namespace {

@@ -3,9 +3,9 @@
 // returns to the parent.
 #include <QTemporaryDir>
 
+#include "core/xml/xmlerror.h"
+#include "core/xml/xmlreader.h"
 #include "fuzzsupport.h"
-#include "xml/xmlerror.h"
-#include "xml/xmlreader.h"
 
 namespace {
 

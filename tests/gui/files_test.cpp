@@ -7,11 +7,11 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
-#include "files/configsave.h"
-#include "frmabrir.h"
-#include "frmguardar.h"
+#include "core/files/configsave.h"
+#include "core/settings/clsconfig.h"
+#include "gui/frmabrir.h"
+#include "gui/frmguardar.h"
 #include "guitestsupport.h"
-#include "settings/clsconfig.h"
 
 namespace cfgtest {
 namespace {

@@ -7,10 +7,10 @@
 #include <memory>
 #include <optional>
 
-#include "frmconexion.h"
-#include "frmmain.h"
-#include "frmselectcom.h"
-#include "guiservices.h"
+#include "gui/frmconexion.h"
+#include "gui/frmmain.h"
+#include "gui/frmselectcom.h"
+#include "gui/guiservices.h"
 #include "sim/engine.h"
 #include "sim/simnetwork.h"
 #include "sim/tcpserver.h"

@@ -11,12 +11,12 @@
 #include <cstdio>
 #include <thread>
 
-#include "common/operation.h"
-#include "files/configsave.h"
+#include "core/common/operation.h"
+#include "core/files/configsave.h"
+#include "core/network/networkreader.h"
+#include "gui/treemirror.h"
 #include "guitestsupport.h"
-#include "network/networkreader.h"
 #include "support/scriptedlink.h"
-#include "treemirror.h"
 
 namespace cfgtest {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <QSet>
 
-#include "protocol/tools.h"
+#include "core/protocol/tools.h"
 #include "sim/simtestsupport.h"
 #include "support/testsupport.h"
 

@@ -4,7 +4,7 @@
 
 #include <QElapsedTimer>
 
-#include "protocol/tools.h"
+#include "core/protocol/tools.h"
 
 namespace simtest {
 

@@ -6,8 +6,8 @@
 #include <optional>
 #include <utility>
 
-#include "link/scalelink.h"
-#include "protocol/tools.h"
+#include "core/link/scalelink.h"
+#include "core/protocol/tools.h"
 
 namespace cfgtest {
 

@@ -8,7 +8,7 @@
 
 #include <QStringList>
 
-#include "common/operation.h"
+#include "core/common/operation.h"
 
 // Readable failures for Qt strings.
 QT_BEGIN_NAMESPACE

@@ -1,4 +1,4 @@
-#include "common/basic.h"
+#include "core/common/basic.h"
 
 #include <charconv>
 #include <cmath>

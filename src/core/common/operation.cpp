@@ -1,4 +1,4 @@
-#include "common/operation.h"
+#include "core/common/operation.h"
 
 #include <chrono>
 #include <thread>

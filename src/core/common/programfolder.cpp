@@ -1,4 +1,4 @@
-#include "common/programfolder.h"
+#include "core/common/programfolder.h"
 
 #include <QDir>
 #include <QStandardPaths>

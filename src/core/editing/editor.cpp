@@ -1,6 +1,6 @@
-#include "editing/editor.h"
+#include "core/editing/editor.h"
 
-#include "model/configmodel.h"
+#include "core/model/configmodel.h"
 
 namespace cfg {
 

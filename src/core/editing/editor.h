@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <optional>
 
-#include "editing/programming.h"
+#include "core/editing/programming.h"
 
 namespace cfg {
 

@@ -1,8 +1,8 @@
-#include "editing/itemwrite.h"
+#include "core/editing/itemwrite.h"
 
-#include "common/operation.h"
-#include "model/configmodel.h"
-#include "protocol/protocol.h"
+#include "core/common/operation.h"
+#include "core/model/configmodel.h"
+#include "core/protocol/protocol.h"
 
 namespace cfg {
 

@@ -1,16 +1,16 @@
-#include "editing/programming.h"
+#include "core/editing/programming.h"
 
 #include <QList>
 #include <limits>
 
-#include "common/basic.h"
-#include "common/operation.h"
-#include "editing/itemwrite.h"
-#include "link/scalelink.h"
-#include "link/trafficlog.h"
-#include "model/configmodel.h"
-#include "protocol/protocol.h"
-#include "protocol/tools.h"
+#include "core/common/basic.h"
+#include "core/common/operation.h"
+#include "core/editing/itemwrite.h"
+#include "core/link/scalelink.h"
+#include "core/link/trafficlog.h"
+#include "core/model/configmodel.h"
+#include "core/protocol/protocol.h"
+#include "core/protocol/tools.h"
 
 namespace cfg {
 

@@ -3,7 +3,7 @@
 #include <QString>
 #include <array>
 
-#include "editing/itemwrite.h"
+#include "core/editing/itemwrite.h"
 
 namespace cfg {
 

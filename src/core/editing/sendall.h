@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <vector>
 
-#include "editing/itemwrite.h"
+#include "core/editing/itemwrite.h"
 
 namespace cfg {
 

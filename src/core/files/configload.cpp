@@ -1,15 +1,15 @@
-#include "files/configload.h"
+#include "core/files/configload.h"
 
 #include <QFileInfo>
 #include <QStringList>
 #include <algorithm>
 
-#include "common/basic.h"
-#include "common/operation.h"
-#include "link/trafficlog.h"
-#include "model/configmodel.h"
-#include "xml/xmlerror.h"
-#include "xml/xmlreader.h"
+#include "core/common/basic.h"
+#include "core/common/operation.h"
+#include "core/link/trafficlog.h"
+#include "core/model/configmodel.h"
+#include "core/xml/xmlerror.h"
+#include "core/xml/xmlreader.h"
 
 namespace cfg {
 

@@ -1,4 +1,4 @@
-#include "files/configsave.h"
+#include "core/files/configsave.h"
 
 #include <QFileInfo>
 #include <QStringList>
@@ -6,9 +6,9 @@
 #include <map>
 #include <set>
 
-#include "model/configmodel.h"
-#include "protocol/protocol.h"
-#include "xml/xmlwriter.h"
+#include "core/model/configmodel.h"
+#include "core/protocol/protocol.h"
+#include "core/xml/xmlwriter.h"
 
 namespace cfg {
 

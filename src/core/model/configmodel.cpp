@@ -1,12 +1,12 @@
-#include "model/configmodel.h"
+#include "core/model/configmodel.h"
 
 #include <algorithm>
 #include <charconv>
 #include <string_view>
 #include <utility>
 
-#include "common/basic.h"
-#include "protocol/tools.h"
+#include "core/common/basic.h"
+#include "core/protocol/tools.h"
 
 namespace cfg {
 

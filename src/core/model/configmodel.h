@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "protocol/protocol.h"
+#include "core/protocol/protocol.h"
 
 namespace cfg {
 

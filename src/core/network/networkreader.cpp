@@ -1,15 +1,15 @@
-#include "network/networkreader.h"
+#include "core/network/networkreader.h"
 
 #include <QByteArrayView>
 #include <QHash>
 #include <bitset>
 #include <utility>
 
-#include "common/basic.h"
-#include "common/operation.h"
-#include "link/scalelink.h"
-#include "model/configmodel.h"
-#include "protocol/protocol.h"
+#include "core/common/basic.h"
+#include "core/common/operation.h"
+#include "core/link/scalelink.h"
+#include "core/model/configmodel.h"
+#include "core/protocol/protocol.h"
 
 namespace cfg {
 

@@ -1,11 +1,11 @@
-#include "protocol/protocol.h"
+#include "core/protocol/protocol.h"
 
 #include <algorithm>
 #include <charconv>
 
-#include "common/basic.h"
-#include "link/scalelink.h"
-#include "protocol/tools.h"
+#include "core/common/basic.h"
+#include "core/link/scalelink.h"
+#include "core/protocol/tools.h"
 
 namespace cfg::protocol {
 

@@ -1,4 +1,4 @@
-#include "protocol/tools.h"
+#include "core/protocol/tools.h"
 
 #include <array>
 #include <cmath>

@@ -1,17 +1,17 @@
-#include "settings/clsconfig.h"
+#include "core/settings/clsconfig.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QStringList>
 #include <initializer_list>
 
-#include "common/basic.h"
-#include "common/operation.h"
-#include "link/trafficlog.h"
-#include "startup/ipcheck.h"
-#include "xml/xmlerror.h"
-#include "xml/xmlreader.h"
-#include "xml/xmlwriter.h"
+#include "core/common/basic.h"
+#include "core/common/operation.h"
+#include "core/link/trafficlog.h"
+#include "core/startup/ipcheck.h"
+#include "core/xml/xmlerror.h"
+#include "core/xml/xmlreader.h"
+#include "core/xml/xmlwriter.h"
 
 namespace cfg {
 

@@ -1,4 +1,4 @@
-#include "xml/xmlerror.h"
+#include "core/xml/xmlerror.h"
 
 namespace cfg {
 

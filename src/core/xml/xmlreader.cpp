@@ -1,4 +1,4 @@
-#include "xml/xmlreader.h"
+#include "core/xml/xmlreader.h"
 
 #include <QByteArrayView>
 #include <QFile>
@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "xml/xmlerror.h"
+#include "core/xml/xmlerror.h"
 
 namespace cfg {
 

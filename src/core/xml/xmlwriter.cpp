@@ -1,9 +1,9 @@
-#include "xml/xmlwriter.h"
+#include "core/xml/xmlwriter.h"
 
 #include <QSaveFile>
 #include <stdexcept>
 
-#include "xml/xmlerror.h"
+#include "core/xml/xmlerror.h"
 
 namespace cfg {
 

@@ -3,7 +3,7 @@
 #include <QString>
 #include <cstdio>
 
-#include "common/operation.h"
+#include "core/common/operation.h"
 
 namespace cfg {
 

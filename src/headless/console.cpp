@@ -1,4 +1,4 @@
-#include "console.h"
+#include "headless/console.h"
 
 namespace cfg {
 

@@ -1,0 +1,78 @@
+#include "headless/session.h"
+
+#include <QCoreApplication>
+
+#include "core/common/programfolder.h"
+#include "core/editing/sendall.h"
+#include "core/files/configload.h"
+#include "core/network/networkreader.h"
+
+namespace cfg {
+
+namespace {
+QString ProgramFolder() {
+    return ResolveProgramFolder(
+        QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString());
+}
+}  // namespace
+
+int WorstStatus(int a, int b) {
+    static constexpr int kOrder[] = {kExitNetwork, kExitFile, kExitUsage, kExitPartial, kExitItems};
+    for (int status : kOrder)
+        if (a == status || b == status) return status;
+    return a != kExitOk ? a : b;
+}
+
+Session::Session(std::FILE* err) : log_(ProgramFolder()), op_(err, &log_), err_(err) {}
+
+int Session::Open(int linkType, const QString& text, bool quietConnect) {
+    if (link_.Connect(0, linkType, text) != 0) {
+        if (!quietConnect) {
+            op_.Show(QStringLiteral("Error al conectar con la balanza"), Icon::Critical);
+            WriteLine(err_, link_.LastError());
+        }
+        return kExitNetwork;
+    }
+    if (!NetworkReader(link_, model_).Lee_Datos(op_)) return kExitNetwork;
+    // What was not read is said now, and the command goes on with the rest.
+    for (const ReadFailure& failure : model_.ReadFailures()) {
+        const QString line =
+            QStringLiteral("Lectura incompleta, sin leer: ") + ReadFailureName(failure);
+        WriteLine(err_, line);
+        log_.Escribe_NLog(line);
+    }
+    log_.Flush();
+    return kExitOk;
+}
+
+int Session::Load(const QString& path, std::FILE* lines) {
+    op_.SetLines(lines);
+    return LoadConfigurationFile(model_, path, op_) ? kExitOk : kExitFile;
+}
+
+int Session::SendAll() {
+    const SendSummary summary = Command2_Click(link_, model_, op_);
+    for (const QString& line : summary.details) WriteLine(err_, line);
+    return summary.Clean() ? kExitOk : kExitItems;
+}
+
+int Session::Finish(int status) const {
+    return WorstStatus(status, model_.ReadFailures().empty() ? kExitOk : kExitPartial);
+}
+
+bool IsBatchRequest(const QString& arguments) {
+    return !arguments.trimmed().isEmpty() && arguments.size() > 23;
+}
+
+int RunBatch(const QString& connection, const QString& file, std::FILE* err) {
+    Session session(err);
+    // The network is read before the file is loaded: loading matches the file against it,
+    // and an empty model would send nothing.
+    if (const int status = session.Open(ScaleLink::Tcp, connection, true); status != kExitOk)
+        return status;
+    if (const int status = session.Load(file, err); status != kExitOk)
+        return session.Finish(status);
+    return session.Finish(session.SendAll());
+}
+
+}  // namespace cfg

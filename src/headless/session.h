@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QString>
+#include <cstdio>
+
+#include "core/link/trafficlog.h"
+#include "core/model/configmodel.h"
+#include "headless/console.h"
+#include "transports/linkcomponent.h"
+
+// What the command-line tool and the desktop program's batch mode share: one session with the
+// network, read whole and then worked on with the routines the windows use, and the statuses
+// it ends with.
+namespace cfg {
+
+// Exit statuses of the headless front ends.
+enum ExitStatus {
+    kExitOk = 0,       // everything done and accepted
+    kExitItems = 1,    // some item refused, failed or skipped; or differences found
+    kExitUsage = 2,    // the command line is wrong
+    kExitNetwork = 3,  // the connection or the network read failed
+    kExitFile = 4,     // a file is missing, unreadable or not valid
+    kExitPartial = 5,  // the network was read only in part
+};
+
+// The status of a command to which two of the above apply: the first of 3, 4, 2, 5, 1, 0.
+int WorstStatus(int a, int b);
+
+// Messages and progress go to `err`; logs to the program folder.
+class Session {
+  public:
+    explicit Session(std::FILE* err);
+
+    // Connects and reads; an exit status other than kExitOk when that failed. A quiet
+    // connection failure says nothing. What the read left unread is said on `err`.
+    int Open(int linkType, const QString& text, bool quietConnect = false);
+
+    // Loads a configuration file as the open window does, its lines on `lines` (none when
+    // null); kExitOk or kExitFile.
+    int Load(const QString& path, std::FILE* lines);
+
+    // Sends everything without asking; the items not accepted are listed. kExitOk or
+    // kExitItems.
+    int SendAll();
+
+    // A command's status once the read has had its say: a partial read is never success.
+    int Finish(int status) const;
+
+    ConfigModel& model() { return model_; }
+    Operation& op() { return op_; }
+    ScaleLink& link() { return link_; }
+
+  private:
+    LinkComponent link_;
+    ConfigModel model_;
+    TrafficLog log_;
+    ConsoleOperation op_;
+    std::FILE* err_;
+};
+
+// The desktop program's unattended run: connects over TCP/IP with `connection`, reads the
+// network, loads `file` into it and sends the whole configuration. Everything is told on `err`.
+int RunBatch(const QString& connection, const QString& file, std::FILE* err);
+
+// The argument string counts as a batch request: not blank and longer than 23 characters.
+bool IsBatchRequest(const QString& arguments);
+
+}  // namespace cfg
