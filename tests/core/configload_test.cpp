@@ -21,10 +21,10 @@ namespace {
 class ConfigLoadTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        model.AddNode({}, "Red", "Red", "mundo");
+        model.AddNode({}, "Red", "Red", "mundo", NodeKind::Root);
         model.Scales().push_back({2, 1, "0"});
-        model.AddNode("Red", "ms0001", "Menu 3", "menu");
-        model.AddNode("Red", "mb0020001", "Menu 7", "menu");
+        model.AddNode("Red", "ms0001", "Menu 3", "menu", NodeKind::SystemMenu);
+        model.AddNode("Red", "mb0020001", "Menu 7", "menu", NodeKind::ScaleMenu, 2);
         model.AppendMenu({0, 3, "Menu 3", "ms0001"});
         model.AppendMenu({2, 7, "Menu 7", "mb0020001"});
         for (ItemRow row : {Row(0, 12, kNumber, 3, 4, "12", "ms0001"),
@@ -34,7 +34,8 @@ class ConfigLoadTest : public ::testing::Test {
                             Row(2, 152, kString, 20, 1, " ABC ", "mb0020001"),
                             Row(2, 12, kNumber, 3, 4, "7", "mb0020001")}) {
             row.key = QString("k%1_%2").arg(row.owner).arg(row.id);
-            model.AddNode(row.menuKey, row.key, row.text, "valor");
+            model.AddNode(row.menuKey, row.key, row.text, "valor",
+                          row.owner == 0 ? NodeKind::SystemItem : NodeKind::ScaleItem, row.owner);
             model.AppendItem(row);
         }
     }

@@ -9,24 +9,8 @@
 namespace cfg {
 namespace {
 
-TEST(Keys, BuiltAndTakenApart) {
+TEST(Keys, WiderThanThePatternAreNotCut) {
     EXPECT_EQ(keys::SystemItem(10000), QString("s10000"));  // wider than the pattern: not cut
-
-    struct Case {
-        const char* key;
-        std::optional<int> scale;
-    };
-    const Case cases[] = {
-        {"bal007", 7},
-        {"bal07x", std::nullopt},
-        {"bal0071", std::nullopt},
-        {"mb0070003", 7},
-        {"b0020121", 2},
-        {"ms0001", std::nullopt},
-        {"Balanza", std::nullopt},
-        {"b-010001", std::nullopt},
-    };
-    for (const Case& c : cases) EXPECT_EQ(keys::ScaleOf(c.key), c.scale) << c.key;
 }
 
 TEST(ShownValue, EnumerationsDatesAndOthers) {
@@ -60,11 +44,12 @@ TEST(ConfigModel, TreeKeepsOrderRefusesDuplicatesAndTellsObservers) {
     ConfigModel model;
     RecordingObserver observer;
     model.AddObserver(&observer);
-    EXPECT_TRUE(model.AddNode({}, "Red", "Red", "mundo"));
-    EXPECT_TRUE(model.AddNode("Red", "Balanza", "Operativa Balanzas", "balanza"));
-    EXPECT_TRUE(model.AddNode("Red", "Sistema", "Datos Comunes", "sistema"));
-    EXPECT_FALSE(model.AddNode("Red", "Sistema", "again", "sistema"));
-    EXPECT_FALSE(model.AddNode("nowhere", "x", "x", "valor"));
+    EXPECT_TRUE(model.AddNode({}, "Red", "Red", "mundo", NodeKind::Root));
+    EXPECT_TRUE(
+        model.AddNode("Red", "Balanza", "Operativa Balanzas", "balanza", NodeKind::ScalesGroup));
+    EXPECT_TRUE(model.AddNode("Red", "Sistema", "Datos Comunes", "sistema", NodeKind::SystemGroup));
+    EXPECT_FALSE(model.AddNode("Red", "Sistema", "again", "sistema", NodeKind::SystemGroup));
+    EXPECT_FALSE(model.AddNode("nowhere", "x", "x", "valor", NodeKind::SystemItem));
     model.ExpandNode("Red");
     model.SetNodeText(model.FindNode("Sistema"), "Datos Comunes = 1");
     model.SetNodeText(model.FindNode("absent"), "ignored");
@@ -79,7 +64,7 @@ TEST(ConfigModel, TreeKeepsOrderRefusesDuplicatesAndTellsObservers) {
     EXPECT_EQ(model.FindNode("Red"), -1);
     EXPECT_EQ(observer.events.back(), "clear");
     model.RemoveObserver(&observer);
-    model.AddNode({}, "Red", "Red", "mundo");
+    model.AddNode({}, "Red", "Red", "mundo", NodeKind::Root);
     EXPECT_EQ(observer.events.back(), "clear");
 }
 

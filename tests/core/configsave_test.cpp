@@ -149,12 +149,13 @@ TEST_F(ConfigSaveTest, AFileThatCannotBeCreatedIsAnErrorAndNothingIsWritten) {
     EXPECT_FALSE(QFile::exists(path));
 }
 
-TEST(ScalesInTree, NumbersFromScaleNodeKeys) {
+TEST(ScalesInTree, TheScaleNodesInTheirOrder) {
     ConfigModel model;
-    model.AddNode({}, "Red", "Red", "mundo");
-    model.AddNode("Red", "Balanza", "B", "balanza");
-    for (const char* key : {"bal007", "bal07x", "bal0071", "bal002", "b0070001"})
-        model.AddNode("Balanza", key, key, "g386");
+    model.AddNode({}, "Red", "Red", "mundo", NodeKind::Root);
+    model.AddNode("Red", "Balanza", "B", "balanza", NodeKind::ScalesGroup);
+    model.AddNode("Balanza", "bal007", "7", "g386", NodeKind::Scale, 7);
+    model.AddNode("bal007", "b0070001", "i", "valor", NodeKind::ScaleItem, 7);
+    model.AddNode("Balanza", "bal002", "2", "g386", NodeKind::Scale, 2);
     EXPECT_EQ(ScalesInTree(model), (std::vector<int>{7, 2}));
 }
 

@@ -86,10 +86,13 @@ class NetworkReaderTest : public ::testing::Test {
     }
     // The three nodes a reading starts from, and the scale nodes.
     void Skeleton(std::initializer_list<int> scales = {}) {
-        model.AddNode({}, keys::kRoot, "Red", "mundo");
-        model.AddNode(keys::kRoot, keys::kScales, "Operativa Balanzas", "balanza");
-        model.AddNode(keys::kRoot, keys::kSystem, "Datos Comunes", "sistema");
-        for (int n : scales) model.AddNode(keys::kScales, keys::Scale(n), "Balanza", "g386");
+        model.AddNode({}, keys::kRoot, "Red", "mundo", NodeKind::Root);
+        model.AddNode(keys::kRoot, keys::kScales, "Operativa Balanzas", "balanza",
+                      NodeKind::ScalesGroup);
+        model.AddNode(keys::kRoot, keys::kSystem, "Datos Comunes", "sistema",
+                      NodeKind::SystemGroup);
+        for (int n : scales)
+            model.AddNode(keys::kScales, keys::Scale(n), "Balanza", "g386", NodeKind::Scale, n);
     }
     QString Image(const QString& key) const {
         const int node = model.FindNode(key);

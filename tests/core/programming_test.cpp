@@ -36,10 +36,11 @@ class ProgrammingTest : public ::testing::Test {
   protected:
     void SetUp() override {
         op.log = &log;
-        model.AddNode({}, "Red", "Red", "mundo");
+        model.AddNode({}, "Red", "Red", "mundo", NodeKind::Root);
         for (int owner : {0, 3}) {
             const QString menuKey = owner == 0 ? keys::SystemMenu(1) : keys::ScaleMenu(3, 1);
-            model.AddNode("Red", menuKey, "Menu", "menu");
+            model.AddNode("Red", menuKey, "Menu", "menu",
+                          owner == 0 ? NodeKind::SystemMenu : NodeKind::ScaleMenu, owner);
             model.AppendMenu({owner, 9, "Menu", menuKey});
             AddItem(owner, 12, kNumber, "Precio", 6, menuKey);
             AddItem(owner, 15, kEnumeration, "Modo", 2, menuKey, {"NO", "SI"});
@@ -55,7 +56,8 @@ class ProgrammingTest : public ::testing::Test {
         row.text = text;
         row.key = owner == 0 ? keys::SystemItem(model.NextSystemItemSerial())
                              : keys::ScaleItem(owner, model.NextScaleItemSerial());
-        model.AddNode(menuKey, row.key, text, "valor");
+        model.AddNode(menuKey, row.key, text, "valor",
+                      owner == 0 ? NodeKind::SystemItem : NodeKind::ScaleItem, owner);
         model.AppendItem(row);
     }
     Selection Select(int owner, int id) {

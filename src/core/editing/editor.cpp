@@ -26,9 +26,7 @@ QString TextHint(int length) {
 
 EditorState EditorFor(const ConfigModel& model, const QString& nodeKey) {
     EditorState state;
-    if (nodeKey.isEmpty()) return state;
-    const QChar first = nodeKey.front();
-    if (first != u'b' && first != u's' && first != u'h') return state;
+    // Only item rows carry their node's key.
     const int row = model.FindItemByKey(nodeKey);
     if (row < 0) return state;
     const ItemRow& item = model.Items()[row];

@@ -145,9 +145,7 @@ ItemProgrammer::Result ItemProgrammer::Modificar_Valor(const Selection& selectio
             StoreAccepted(item, *value, entry.mid(4));
             // A text is shown as typed until the menu is read back.
             const bool typed = item.type == kString || item.type == kDate;
-            model_.SetNodeText(model_.FindNode(item.key),
-                               item.text + QStringLiteral(" = ") +
-                                   (typed ? *value : ShownValue(item).value_or(QString())));
+            model_.SetItemNodeText(result.row, typed ? std::optional(*value) : std::nullopt);
         }
     }
     op.Sending(false);
@@ -188,8 +186,7 @@ int ItemProgrammer::ReadMenu(int row, int owner, bool keepGroup) {
         if (match < 0) continue;
         ItemRow& item = model_.Item(match);
         StoreRead(item, entry.value, entry.bytes);
-        model_.SetNodeText(model_.FindNode(item.key), item.text + QStringLiteral(" = ") +
-                                                          ShownValue(item).value_or(QString()));
+        model_.SetItemNodeText(match);
     }
     return std::min(decoded, kGroupSize);
 }

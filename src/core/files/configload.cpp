@@ -330,8 +330,7 @@ void Actualizar_Arbol(ConfigModel& model) {
     for (int row = 0; row < static_cast<int>(model.Items().size()); ++row) {
         ItemRow& item = model.Item(row);
         if (item.type == kEnumeration && item.value.isEmpty()) item.value = QStringLiteral("0");
-        model.SetNodeText(model.FindNode(item.key),
-                          item.text + QStringLiteral(" = ") + ShownValue(item).value_or(QString()));
+        model.SetItemNodeText(row);
     }
 }
 

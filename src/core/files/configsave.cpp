@@ -88,11 +88,9 @@ QString SavePathMessage(SavePath answer) {
 std::vector<int> ScalesInTree(const ConfigModel& model) {
     std::vector<int> scales;
     std::set<int> seen;
-    for (const TreeNode& node : model.Nodes()) {
-        if (!node.key.startsWith(u"bal")) continue;
-        const std::optional<int> number = keys::ScaleOf(node.key);
-        if (number && seen.insert(*number).second) scales.push_back(*number);
-    }
+    for (const TreeNode& node : model.Nodes())
+        if (node.kind == NodeKind::Scale && seen.insert(node.owner).second)
+            scales.push_back(node.owner);
     return scales;
 }
 
@@ -116,12 +114,11 @@ void Guardar_Datos_Archivo(const ConfigModel& model, const QString& path, bool c
     std::vector<int> systemMenus;
     std::map<int, std::vector<int>> scaleMenus;
     for (int m = 0; m < static_cast<int>(model.Menus().size()); ++m) {
-        const QString& key = model.Menus()[m].key;
-        if (key.startsWith(u"ms")) {
+        const int owner = model.Menus()[m].owner;
+        if (owner == 0) {
             systemMenus.push_back(m);
-        } else if (key.startsWith(u"mb")) {
-            if (const std::optional<int> scale = keys::ScaleOf(key))
-                scaleMenus[*scale].push_back(m);
+        } else {
+            scaleMenus[owner].push_back(m);
         }
     }
 

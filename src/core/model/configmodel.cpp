@@ -45,22 +45,6 @@ QString ScaleItem(int number, int serial) {
     return MakeKey("b", number, 3, serial, 4);
 }
 
-std::optional<int> ScaleOf(const QString& key) {
-    qsizetype start = -1;
-    if (key.startsWith(u"bal") && key.size() == 6) {
-        start = 3;
-    } else if (key.startsWith(u"mb") && key.size() > 5) {
-        start = 2;
-    } else if (key.startsWith(u"b") && !key.startsWith(u"bal") && key.size() > 4) {
-        start = 1;
-    }
-    if (start < 0) return std::nullopt;
-    bool ok = false;
-    const int number = key.mid(start, 3).toInt(&ok);
-    if (!ok || !key.mid(start, 3).front().isDigit()) return std::nullopt;
-    return number;
-}
-
 }  // namespace keys
 
 QString DateValue(const QString& sent) {
@@ -149,7 +133,7 @@ void ConfigModel::Clear() {
 }
 
 bool ConfigModel::AddNode(const QString& parentKey, const QString& key, const QString& text,
-                          const QString& image) {
+                          const QString& image, NodeKind kind, int owner) {
     if (nodeByKey_.contains(key)) return false;
     int parent = -1;
     if (!parentKey.isEmpty()) {
@@ -157,7 +141,7 @@ bool ConfigModel::AddNode(const QString& parentKey, const QString& key, const QS
         if (parent < 0) return false;
     }
     const int index = static_cast<int>(nodes_.size());
-    nodes_.push_back({key, text, image, parent, {}, false});
+    nodes_.push_back({key, text, image, kind, owner, parent, {}, false});
     nodeByKey_.insert(key, index);
     if (parent >= 0) nodes_[parent].children.push_back(index);
     for (ModelObserver* o : observers_) o->NodeAdded(index);
@@ -177,6 +161,12 @@ void ConfigModel::SetNodeText(int node, const QString& text) {
     if (node < 0) return;
     nodes_[node].text = text;
     for (ModelObserver* o : observers_) o->NodeTextChanged(node);
+}
+
+void ConfigModel::SetItemNodeText(int row, const std::optional<QString>& shown) {
+    const ItemRow& item = items_[row];
+    SetNodeText(FindNode(item.key), item.text + QStringLiteral(" = ") +
+                                        (shown ? *shown : ShownValue(item).value_or(QString())));
 }
 
 void ConfigModel::ExpandNode(const QString& key) {

@@ -14,10 +14,24 @@ namespace cfg {
 // Items of this order and above are shown but never edited, loaded or sent.
 constexpr int kFirstReadOnlyOrder = 100;
 
+// What a node of the tree stands for.
+enum class NodeKind {
+    Root,
+    ScalesGroup,
+    SystemGroup,
+    Scale,
+    SystemMenu,
+    ScaleMenu,
+    SystemItem,
+    ScaleItem,
+};
+
 struct TreeNode {
     QString key;
     QString text;
     QString image;
+    NodeKind kind = NodeKind::Root;
+    int owner = 0;    // the scale number of a scale, scale menu or scale item; else 0
     int parent = -1;  // node index, -1 for the root
     std::vector<int> children;
     bool expanded = false;
@@ -118,8 +132,6 @@ QString SystemMenu(int serial);             // ms0001
 QString ScaleMenu(int number, int serial);  // mb0070001
 QString SystemItem(int serial);             // s0001
 QString ScaleItem(int number, int serial);  // b0070001
-// The scale number a scale, scale menu or scale item key carries; nothing for other keys.
-std::optional<int> ScaleOf(const QString& key);
 }  // namespace keys
 
 // The whole configuration of a network: the tree shown to the user and the tables behind it.
@@ -133,12 +145,15 @@ class ConfigModel {
     // Adds a node as the last child of `parentKey` (empty: a root). False, and nothing added,
     // when the key is already taken or the parent does not exist.
     bool AddNode(const QString& parentKey, const QString& key, const QString& text,
-                 const QString& image);
+                 const QString& image, NodeKind kind, int owner = 0);
     int FindNode(const QString& key) const;  // -1 when absent
     const TreeNode& Node(int index) const { return nodes_[index]; }
     const std::vector<TreeNode>& Nodes() const { return nodes_; }
     QString NodeText(const QString& key) const;
     void SetNodeText(int node, const QString& text);  // nothing for a node < 0
+    // The text of item row `row`'s node: the item's text, " = " and `shown`, by default
+    // ShownValue (nothing after " = " when that has none).
+    void SetItemNodeText(int row, const std::optional<QString>& shown = std::nullopt);
     void ExpandNode(const QString& key);
 
     // --- scale list ---

@@ -44,11 +44,11 @@ NetworkReader::NetworkReader(ScaleLink& link, ConfigModel& model) : link_(link),
 bool NetworkReader::Lee_Datos(Operation& op) {
     model_.Clear();
     op.Begin(QStringLiteral("Leyendo Estructura de Red"));
-    model_.AddNode({}, keys::kRoot, QStringLiteral("Red"), QStringLiteral("mundo"));
+    model_.AddNode({}, keys::kRoot, QStringLiteral("Red"), QStringLiteral("mundo"), NodeKind::Root);
     model_.AddNode(keys::kRoot, keys::kScales, QStringLiteral("Operativa Balanzas"),
-                   QStringLiteral("balanza"));
+                   QStringLiteral("balanza"), NodeKind::ScalesGroup);
     model_.AddNode(keys::kRoot, keys::kSystem, QStringLiteral("Datos Comunes"),
-                   QStringLiteral("sistema"));
+                   QStringLiteral("sistema"), NodeKind::SystemGroup);
     for (const QString& key : {keys::kRoot, keys::kScales, keys::kSystem}) model_.ExpandNode(key);
 
     const auto fail = [&] {
@@ -71,7 +71,8 @@ bool NetworkReader::Lee_Datos(Operation& op) {
                                  .arg(scale.number)
                                  .arg(scale.mostrador)
                                  .arg(scale.mac);
-        if (model_.AddNode(keys::kScales, keys::Scale(scale.number), text, QStringLiteral("g386")))
+        if (model_.AddNode(keys::kScales, keys::Scale(scale.number), text, QStringLiteral("g386"),
+                           NodeKind::Scale, scale.number))
             readable.push_back(scale.number);
     }
 
@@ -128,6 +129,7 @@ bool NetworkReader::ReadPages(const std::function<QByteArray(int)>& request,
 
 bool NetworkReader::Lee_Estructura(int scale) {
     QString currentMenu;
+    bool inScaleMenu = false;  // else a system menu, when there is a current menu
     bool skipping = false;
     int menuSerial = 0;
 
@@ -154,8 +156,10 @@ bool NetworkReader::Lee_Estructura(int scale) {
                 const QString parent = scale == 0 ? keys::kSystem : keys::Scale(scale);
                 const QString image = code == protocol::kScaleMenuHard ? QStringLiteral("hard")
                                                                        : QStringLiteral("menu");
-                model_.AddNode(parent, key, record.text, image);
+                model_.AddNode(parent, key, record.text, image,
+                               scale == 0 ? NodeKind::SystemMenu : NodeKind::ScaleMenu, scale);
                 currentMenu = key;
+                inScaleMenu = scale != 0;
                 model_.AppendMenu({scale, record.id, record.text, key});
                 continue;
             }
@@ -170,15 +174,14 @@ bool NetworkReader::Lee_Estructura(int scale) {
             item.text = record.text;
             item.options = std::move(record.options);
             item.menuKey = currentMenu;
-            if (currentMenu.startsWith(u"mb")) {
-                item.key = keys::ScaleItem(scale, model_.NextScaleItemSerial());
-            } else if (currentMenu.startsWith(u"ms")) {
-                item.key = keys::SystemItem(model_.NextSystemItemSerial());
-            }
-            if (!item.key.isEmpty()) {
+            // An item before any menu has no node.
+            if (!currentMenu.isEmpty()) {
+                item.key = inScaleMenu ? keys::ScaleItem(scale, model_.NextScaleItemSerial())
+                                       : keys::SystemItem(model_.NextSystemItemSerial());
                 model_.AddNode(currentMenu, item.key, item.text,
                                item.order < kFirstReadOnlyOrder ? QStringLiteral("valor")
-                                                                : QStringLiteral("valorno"));
+                                                                : QStringLiteral("valorno"),
+                               inScaleMenu ? NodeKind::ScaleItem : NodeKind::SystemItem, scale);
             }
             model_.AppendItem(std::move(item));
         }
