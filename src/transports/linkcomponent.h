@@ -38,29 +38,6 @@ class LinkBackend;
 // that opened the device, the device is closed and opened again in the calling thread.
 class LinkComponent final : public ScaleLink {
   public:
-    // Results of Connect and of an exchange (Send, Receive, Transact). An exchange returns the
-    // Connect codes only through kNoLink: why a reopen failed is in LastError().
-    enum Code : int {
-        kOk = 0,
-        // Connect
-        kBadText = 1,          // unknown link type or unreadable connection text
-        kRefused = 2,          // the host refused the connection or cannot be reached
-        kHostNotFound = 3,     // the host name does not resolve
-        kConnectTimedOut = 4,  // no connection within kConnectTimeoutMs
-        kPortNotOpened = 5,    // the serial device cannot be opened (missing, busy, no access)
-        kSettingRefused = 6,   // the serial port refused the speed, parity or data bits
-        // Send, Receive, Transact
-        kNoLink = 10,          // never connected, the link could not be opened again, or a
-                               // Receive without a request awaiting its reply
-        kPeerClosed = 11,      // the other end closed the connection or the device went away
-        kReplyTimeout = 12,    // no byte for the reply timeout
-        kMalformedFrame = 13,  // the reply announced a length of 0
-        kWriteFailed = 14,     // the request could not be sent
-        kBadRequest = 15,      // the request is empty or longer than 65535 bytes; nothing sent
-        kReplyTooSlow = 16,    // the reply did not arrive whole within 10 s plus 1 s per 100
-                               // bytes of its length (see ReplyTimeBound)
-    };
-
     static constexpr int kTimeoutStepMs = 200;
     static constexpr int kDefaultTimeoutSteps = 15;
     static constexpr int kMaxTimeoutSteps = 25;

@@ -19,6 +19,31 @@ class ScaleLink {
   public:
     enum LinkType { Tcp = 0, Serial = 1 };
 
+    // Results of Connect and of an exchange (Send, Receive, Transact), every implementation's.
+    // An exchange returns the Connect codes only through kNoLink.
+    enum Code : int {
+        kOk = 0,
+        // Connect
+        kBadText = 1,          // unknown link type or unreadable connection text
+        kRefused = 2,          // the host refused the connection or cannot be reached
+        kHostNotFound = 3,     // the host name does not resolve
+        kConnectTimedOut = 4,  // no connection within the time allowed
+        kPortNotOpened = 5,    // the serial device cannot be opened (missing, busy, no access)
+        kSettingRefused = 6,   // the serial port refused the speed, parity or data bits
+        // Send, Receive, Transact
+        kNoLink = 10,          // never connected, the link could not be opened again, or a
+                               // Receive without a request awaiting its reply
+        kPeerClosed = 11,      // the other end closed the connection or the device went away
+        kReplyTimeout = 12,    // no byte for the reply timeout
+        kMalformedFrame = 13,  // the reply announced a length of 0
+        kWriteFailed = 14,     // the request could not be sent
+        kBadRequest = 15,      // the request is empty or longer than 65535 bytes; nothing sent
+        kReplyTooSlow = 16,    // the reply did not arrive whole within 10 s plus 1 s per 100
+                               // bytes of its length
+    };
+    // What a code means, for logs and diagnostics.
+    static QString CodeText(int code);
+
     virtual ~ScaleLink() = default;
 
     // Opens the link. `reserved` is always 0. Returns 0 when the link is open, otherwise one of
