@@ -88,7 +88,11 @@ class Generator {
             End();
         }
         while (!open_.empty()) End();
-        w_.CloseDoc();
+        if (!w_.CloseDoc()) {
+            std::fprintf(stderr, "cannot write the benchmark's file: %s\n",
+                         qPrintable(w_.errorString()));
+            std::exit(1);
+        }
     }
 
     std::vector<Rec> records;
@@ -371,11 +375,7 @@ int Hostile(const QByteArray& kind, qint64 size, const QString& keep) {
     reader.setDocument(path);
     int refused = 0;
     const double open = Seconds([&] {
-        try {
-            reader.OpenDoc();
-        } catch (const cfg::XmlError& e) {
-            refused = e.code();
-        }
+        if (!reader.OpenDoc()) refused = reader.error().code;
     });
     WalkResult walked;
     const double walk = refused ? 0 : Seconds([&] { walked = WalkAll(reader); });

@@ -9,7 +9,6 @@
 #include "core/files/configsave.h"
 #include "core/model/configmodel.h"
 #include "core/network/networkreader.h"
-#include "core/xml/xmlerror.h"
 #include "headless/session.h"
 #include "transports/connectiontext.h"
 
@@ -87,13 +86,8 @@ int Save(const QStringList& args, std::FILE* err) {
         }
         std::erase_if(scales, [&](int n) { return !wanted->contains(n); });
     }
-    try {
-        Guardar_Datos_Archivo(session.model(), path, common, scales);
-    } catch (const XmlError& e) {
-        WriteLine(err, e.text());
-        return session.Finish(kExitFile);
-    } catch (const XmlWriteError& e) {
-        WriteLine(err, QString::fromLocal8Bit(e.what()));
+    if (QString error; !Guardar_Datos_Archivo(session.model(), path, common, scales, &error)) {
+        WriteLine(err, error);
         return session.Finish(kExitFile);
     }
     session.op().Show(QStringLiteral("Datos Guardados"), Icon::Information);

@@ -13,7 +13,6 @@
 #include "core/model/configmodel.h"
 #include "core/network/networkreader.h"
 #include "core/settings/clsconfig.h"
-#include "core/xml/xmlerror.h"
 #include "gui/filewindow.h"
 
 namespace cfg {
@@ -82,13 +81,9 @@ void FrmGuardar::Guardar_Click() {
         !services_.messages.Ask(QStringLiteral("el fichero ya existe, ¿Sobreescribir?"),
                                 Icon::Exclamation))
         return;
-    try {
-        Guardar_Datos_Archivo(model_, path, ChkGeneral->isChecked(), SelectedScales());
-    } catch (const XmlError& e) {
-        services_.messages.Show(e.text(), Icon::Critical);
-        return;
-    } catch (const XmlWriteError& e) {
-        services_.messages.Show(QString::fromLocal8Bit(e.what()), Icon::Critical);
+    if (QString error;
+        !Guardar_Datos_Archivo(model_, path, ChkGeneral->isChecked(), SelectedScales(), &error)) {
+        services_.messages.Show(error, Icon::Critical);
         return;
     }
     services_.messages.Show(QStringLiteral("Datos Guardados"), Icon::Information);

@@ -57,10 +57,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     cfgtest::WriteAll(path, cfgfuzz::Input(data, size));
     cfg::ClsXMLReader reader;
     reader.setDocument(path);
-    try {
-        reader.OpenDoc();
-    } catch (const cfg::XmlError& e) {
-        Require(e.code() == cfg::XmlError::NotValid, "a readable file opens or is not valid");
+    if (!reader.OpenDoc()) {
+        Require(reader.error().code == cfg::XmlError::NotValid,
+                "a readable file opens or is not valid");
         return 0;
     }
     Require(reader.LabelID() == -1 && reader.LabelName().isEmpty() && reader.LabelData().isEmpty(),

@@ -307,10 +307,8 @@ bool LoadConfigurationFile(ConfigModel& model, const QString& path, Operation& o
 bool Leer_Datos_Archivo(ConfigModel& model, const QString& path, Operation& op) {
     ClsXMLReader reader;
     reader.setDocument(path);
-    try {
-        reader.OpenDoc();
-    } catch (const XmlError& e) {
-        if (e.unmatchedEndTag()) op.Show(QStringLiteral("ERR"), Icon::None);
+    if (!reader.OpenDoc()) {
+        if (reader.error().unmatchedEndTag) op.Show(QStringLiteral("ERR"), Icon::None);
         op.Show(
             QStringLiteral("Error de acceso al fichero, o no es un fichero con estructura válida"),
             Icon::Critical);

@@ -108,8 +108,8 @@ std::vector<ReadFailure> MissingFromFile(const ConfigModel& model, bool common,
     return missing;
 }
 
-void Guardar_Datos_Archivo(const ConfigModel& model, const QString& path, bool common,
-                           const std::vector<int>& scales) {
+bool Guardar_Datos_Archivo(const ConfigModel& model, const QString& path, bool common,
+                           const std::vector<int>& scales, QString* error) {
     // The menus of each owner in table order, gathered in one pass.
     std::vector<int> systemMenus;
     std::map<int, std::vector<int>> scaleMenus;
@@ -124,7 +124,10 @@ void Guardar_Datos_Archivo(const ConfigModel& model, const QString& path, bool c
 
     ClsXMLWriter writer;
     writer.setDocument(path);
-    writer.OpenDoc(QStringLiteral("TARASCOPE"));
+    if (!writer.OpenDoc(QStringLiteral("TARASCOPE"))) {
+        if (error) *error = writer.errorString();
+        return false;
+    }
     if (common) {
         writer.SetSimpleBlock(QStringLiteral("COMMON"));
         for (int m : systemMenus) WriteMenu(writer, model, model.Menus()[m], false);
@@ -136,7 +139,9 @@ void Guardar_Datos_Archivo(const ConfigModel& model, const QString& path, bool c
         for (int m : scaleMenus[scale]) WriteMenu(writer, model, model.Menus()[m], true);
         writer.EndDataBlock();
     }
-    writer.CloseDoc();
+    if (writer.CloseDoc()) return true;
+    if (error) *error = writer.errorString();
+    return false;
 }
 
 }  // namespace cfg

@@ -29,10 +29,10 @@ std::vector<ReadFailure> MissingFromFile(const ConfigModel& model, bool common,
                                          const std::vector<int>& scales);
 
 // Writes the configuration file: the system's menus when `common`, then every scale of
-// `scales` in that order. The file is replaced only once it is complete. Throws XmlError
-// (cannot open) or XmlWriteError (could not be written whole).
-void Guardar_Datos_Archivo(const ConfigModel& model, const QString& path, bool common,
-                           const std::vector<int>& scales);
+// `scales` in that order. The file is replaced only once it is complete: false, with the
+// failure in `error`, when it cannot be opened or written whole.
+bool Guardar_Datos_Archivo(const ConfigModel& model, const QString& path, bool common,
+                           const std::vector<int>& scales, QString* error = nullptr);
 
 // The value as a scale section writes it for the grouped items: one trailing and then one
 // leading space each become "~", so the reader can tell them from the separators.

@@ -66,44 +66,32 @@ bool ClsConfig::Exists() const {
 
 bool ClsConfig::WriteConfiguration() const {
     const auto number = [](int value) { return QString::number(value); };
-    try {
-        ClsXMLWriter writer;
-        writer.setDocument(DataFile());
-        writer.OpenDoc(kRoot);
-        writer.SetData(QStringLiteral("lang"), Lang);
-        writer.SetData(QStringLiteral("filepath"), FilePath);
-        writer.SetData(QStringLiteral("commode"), number(ComMode));
-        writer.SetSimpleBlock(QStringLiteral("TCP"));
-        writer.SetData(QStringLiteral("tcphost"), TcpHost);
-        writer.SetData(QStringLiteral("tcpport"), number(TcpPort));
-        writer.EndDataBlock();
-        writer.SetSimpleBlock(QStringLiteral("RS232"));
-        writer.SetData(QStringLiteral("serialport"), number(SerialPort));
-        writer.SetData(QStringLiteral("serialspeed"), number(SerialSpeed));
-        writer.SetData(QStringLiteral("serialparity"), SerialParity);
-        writer.SetData(QStringLiteral("serialbits"), number(SerialBits));
-        writer.EndDataBlock();
-        writer.CloseDoc();
-        return true;
-    } catch (const XmlError&) {
-        return false;
-    } catch (const XmlWriteError&) {
-        return false;
-    }
+    ClsXMLWriter writer;
+    writer.setDocument(DataFile());
+    if (!writer.OpenDoc(kRoot)) return false;
+    writer.SetData(QStringLiteral("lang"), Lang);
+    writer.SetData(QStringLiteral("filepath"), FilePath);
+    writer.SetData(QStringLiteral("commode"), number(ComMode));
+    writer.SetSimpleBlock(QStringLiteral("TCP"));
+    writer.SetData(QStringLiteral("tcphost"), TcpHost);
+    writer.SetData(QStringLiteral("tcpport"), number(TcpPort));
+    writer.EndDataBlock();
+    writer.SetSimpleBlock(QStringLiteral("RS232"));
+    writer.SetData(QStringLiteral("serialport"), number(SerialPort));
+    writer.SetData(QStringLiteral("serialspeed"), number(SerialSpeed));
+    writer.SetData(QStringLiteral("serialparity"), SerialParity);
+    writer.SetData(QStringLiteral("serialbits"), number(SerialBits));
+    writer.EndDataBlock();
+    return writer.CloseDoc();
 }
 
 bool ClsConfig::ReadConfiguration(Operation& op) {
     ClsXMLReader reader;
     reader.setDocument(DataFile());
-    bool rooted = false;
-    try {
-        reader.OpenDoc();
-        rooted = reader.SearchString(kRoot);
-    } catch (const XmlError& e) {
-        // Unreadable or malformed counts as a file without its root.
-        if (e.unmatchedEndTag()) op.Show(QStringLiteral("ERR"), Icon::None);
-    }
-    if (!rooted) {
+    // Unreadable or malformed counts as a file without its root.
+    const bool opened = reader.OpenDoc();
+    if (!opened && reader.error().unmatchedEndTag) op.Show(QStringLiteral("ERR"), Icon::None);
+    if (!opened || !reader.SearchString(kRoot)) {
         op.Show(QStringLiteral("Error : Fichero de configuración incorrecto"), Icon::Critical);
         return false;
     }

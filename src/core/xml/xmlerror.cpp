@@ -2,25 +2,20 @@
 
 namespace cfg {
 
-namespace {
-
-const char* TextOf(XmlError::Code code) {
+QString XmlError::text() const {
     switch (code) {
-        case XmlError::NoDocument:
-            return "No document to open";
-        case XmlError::OpenFailed:
-            return "Error opening document";
-        case XmlError::NotValid:
-            return "No valid document";
-        case XmlError::NotOpened:
-            return "No document Opened";
+        case NoDocument:
+            return QStringLiteral("No document to open");
+        case OpenFailed:
+            return QStringLiteral("Error opening document");
+        case NotValid:
+            return QStringLiteral("No valid document");
+        case NotOpened:
+            return QStringLiteral("No document Opened");
+        case None:
+            break;
     }
-    return "XML error";
+    return {};
 }
-
-}  // namespace
-
-XmlError::XmlError(Code code, bool unmatchedEndTag)
-    : std::runtime_error(TextOf(code)), code_(code), unmatchedEndTag_(unmatchedEndTag) {}
 
 }  // namespace cfg

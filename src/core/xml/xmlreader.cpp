@@ -448,28 +448,27 @@ class Builder {
 // The whole file, refused unread when it is larger than the limit. A file that grows while it
 // is read, or one that tells no size, is read no further than one byte past the limit. One byte
 // is left spare after the content, for the line end that joining may add.
-QByteArray ReadFile(const QString& path, qsizetype& size) {
+XmlError::Code ReadFile(const QString& path, QByteArray& bytes, qsizetype& size) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        throw XmlError(XmlError::OpenFailed);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return XmlError::OpenFailed;
     constexpr qint64 kLimit = ClsXMLReader::kMaxDocumentBytes;
-    if (file.size() > kLimit) throw XmlError(XmlError::NotValid);
+    if (file.size() > kLimit) return XmlError::NotValid;
     qint64 room = std::min(std::max<qint64>(file.size() + 1, 64 * 1024), kLimit + 1);
-    QByteArray bytes(qsizetype(room) + 1, Qt::Uninitialized);
+    bytes = QByteArray(qsizetype(room) + 1, Qt::Uninitialized);
     qint64 total = 0;
     while (true) {
         if (total == room) {
-            if (total > kLimit) throw XmlError(XmlError::NotValid);
+            if (total > kLimit) return XmlError::NotValid;
             room = std::min(2 * room, kLimit + 1);
             bytes.resize(qsizetype(room) + 1);
         }
         const qint64 got = file.read(bytes.data() + total, room - total);
-        if (got < 0) throw XmlError(XmlError::OpenFailed);
+        if (got < 0) return XmlError::OpenFailed;
         if (got == 0) break;
         total += got;
     }
     size = qsizetype(total);
-    return bytes;
+    return XmlError::None;
 }
 
 // Keeps the lines without their surrounding spaces, drops the empty ones and ends each with a
@@ -504,8 +503,12 @@ struct ClsXMLReader::State {
     bool atEnd = false;
     qint32 id = -1;  // element under the cursor, -1 above the top level
 
-    void RequireOpened() const {
-        if (!opened) throw XmlError(XmlError::NotOpened);
+    XmlError error;  // of the last failed call
+
+    // False, with the failure recorded, before a successful OpenDoc.
+    bool Opened() {
+        if (!opened) error = {XmlError::NotOpened};
+        return opened;
     }
     // The ID the record under the cursor carries.
     qint32 RecordId() const { return atEnd ? doc.EndId(at) : at; }
@@ -528,43 +531,53 @@ QString ClsXMLReader::document() const {
     return d_->document;
 }
 
-void ClsXMLReader::OpenDoc() {
-    if (TrimSpaces(d_->document).isEmpty()) throw XmlError(XmlError::NoDocument);
+bool ClsXMLReader::OpenDoc() {
+    const auto fail = [&](XmlError::Code code, bool unmatched = false) {
+        d_->error = {code, unmatched};
+        return false;
+    };
+    if (TrimSpaces(d_->document).isEmpty()) return fail(XmlError::NoDocument);
     Document doc;
     qsizetype size = 0;
-    doc.text = ReadFile(d_->document, size);
+    if (const XmlError::Code code = ReadFile(d_->document, doc.text, size); code != XmlError::None)
+        return fail(code);
     JoinLines(doc.text, size);
-    if (doc.text.isEmpty()) throw XmlError(XmlError::NotValid);
+    if (doc.text.isEmpty()) return fail(XmlError::NotValid);
     bool unmatched = false;
-    if (!Builder(doc).Run(unmatched)) throw XmlError(XmlError::NotValid);
-    if (unmatched) throw XmlError(XmlError::NotValid, true);
+    if (!Builder(doc).Run(unmatched)) return fail(XmlError::NotValid);
+    if (unmatched) return fail(XmlError::NotValid, true);
 
     d_->doc = std::move(doc);
     d_->at = -1;
     d_->atEnd = false;
     d_->id = -1;
     d_->opened = true;
+    d_->error = {};
+    return true;
+}
+
+const XmlError& ClsXMLReader::error() const {
+    return d_->error;
 }
 
 int ClsXMLReader::LabelID() const {
-    d_->RequireOpened();
+    if (!d_->Opened()) return -1;
     return d_->id == -1 ? -1 : d_->RecordId();
 }
 
 QString ClsXMLReader::LabelName() const {
-    d_->RequireOpened();
+    if (!d_->Opened()) return {};
     return d_->id == -1 ? QString() : d_->doc.Name(d_->at, d_->atEnd);
 }
 
 QString ClsXMLReader::LabelData() {
-    d_->RequireOpened();
+    if (!d_->Opened()) return {};
     return d_->id == -1 ? QString() : d_->doc.Text(d_->at, d_->atEnd);
 }
 
 void ClsXMLReader::GetAttributes(int& nAttrib, QStringList& sAttribName,
                                  QStringList& sAttribValue) const {
-    d_->RequireOpened();
-    if (d_->id == -1) {
+    if (!d_->Opened() || d_->id == -1) {
         nAttrib = 0;
         return;
     }
@@ -588,9 +601,8 @@ void ClsXMLReader::GetAttributes(int& nAttrib, QStringList& sAttribName,
 
 int ClsXMLReader::VisitChildren(
     const std::function<void(int id, const QString& name)>& visit) const {
-    d_->RequireOpened();
     // Right after OpenDoc the cursor is on no record at all: nothing has children.
-    if (d_->at < 0) return 0;
+    if (!d_->Opened() || d_->at < 0) return 0;
     const Document& doc = d_->doc;
     int count = 0;
     doc.FindChild(d_->RecordId(), [&](qint32 child) {
@@ -602,8 +614,7 @@ int ClsXMLReader::VisitChildren(
 }
 
 int ClsXMLReader::GetChildren(QList<int>& ids, QStringList& sNames) const {
-    d_->RequireOpened();
-    if (d_->at < 0) return 0;
+    if (!d_->Opened() || d_->at < 0) return 0;
     const Document& doc = d_->doc;
     const qint32 parent = d_->RecordId();
     int count = 0;
@@ -626,15 +637,14 @@ int ClsXMLReader::GetChildren(QList<int>& ids, QStringList& sNames) const {
 }
 
 void ClsXMLReader::Reset() {
-    d_->RequireOpened();
+    if (!d_->Opened()) return;
     d_->id = -1;
     d_->at = d_->doc.Count() > 0 ? 0 : -1;  // the first record, a start record when there is one
     d_->atEnd = false;
 }
 
 void ClsXMLReader::GoBack() {
-    d_->RequireOpened();
-    if (d_->at < 0) return;
+    if (!d_->Opened() || d_->at < 0) return;
     d_->id = d_->doc.At(d_->at).parent;
     // The first record of an element is its start record.
     if (d_->id >= 0) {
@@ -644,7 +654,7 @@ void ClsXMLReader::GoBack() {
 }
 
 bool ClsXMLReader::SearchChildID(int nNum) {
-    d_->RequireOpened();
+    if (!d_->Opened()) return false;
     const Document& doc = d_->doc;
     // Every record of an element has its parent, and the start record comes first.
     if (nNum < 0 || nNum >= doc.Count() || doc.At(nNum).parent != d_->id) return false;
@@ -653,7 +663,7 @@ bool ClsXMLReader::SearchChildID(int nNum) {
 }
 
 bool ClsXMLReader::SearchString(const QString& scad) {
-    d_->RequireOpened();
+    if (!d_->Opened()) return false;
     const Document& doc = d_->doc;
     QString key = SearchKey(scad);
     // Start records have names without "/"; an end record's name is one or more "/" and the

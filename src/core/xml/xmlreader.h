@@ -6,6 +6,8 @@
 #include <functional>
 #include <memory>
 
+#include "core/xml/xmlerror.h"
+
 namespace cfg {
 
 // Reads the XML files the program writes itself into a flat table of tag records in document
@@ -21,8 +23,8 @@ class ClsXMLReader {
     // take the machine's memory.
     static constexpr qint64 kMaxDocumentBytes = 256'000'000;
 
-    // The reader shows and logs nothing: its callers show its failures (the "ERR" of an
-    // unmatched end tag included, XmlError::unmatchedEndTag) and log what they read.
+    // The reader shows and logs nothing: its callers show its failures (error(), the "ERR" of
+    // an unmatched end tag included) and log what they read.
     ClsXMLReader();
     ~ClsXMLReader();
     ClsXMLReader(const ClsXMLReader&) = delete;
@@ -31,11 +33,14 @@ class ClsXMLReader {
     void setDocument(const QString& path);
     QString document() const;
 
-    // Throws XmlError 10000, 10001 or 10002 (also for a file larger than kMaxDocumentBytes); a
-    // failed OpenDoc leaves the previous state.
-    void OpenDoc();
+    // False on failure 10000, 10001 or 10002 (also for a file larger than kMaxDocumentBytes),
+    // leaving the previous state.
+    bool OpenDoc();
+    // The failure of the last call that failed.
+    const XmlError& error() const;
 
-    // Every member below throws XmlError 10003 before a successful OpenDoc.
+    // Before a successful OpenDoc every member below fails with 10003 and answers nothing: no
+    // ID (-1), no text, no children, no match.
     int LabelID() const;
     QString LabelName() const;
     QString LabelData();

@@ -1,7 +1,6 @@
 #include "core/xml/xmlwriter.h"
 
 #include <QSaveFile>
-#include <stdexcept>
 
 #include "core/xml/xmlerror.h"
 
@@ -40,9 +39,19 @@ struct ClsXMLWriter::State {
     QStringList stack;  // names of the open elements, the root at index 0
     int depth = 0;
     int indent = 0;
+    QString error;  // the first failure since OpenDoc; the document is then dropped
 
-    void RequireOpen() const {
-        if (!out) throw XmlWriteError("No document open for writing");
+    // A failure ends the document: later calls write nothing and CloseDoc reports the first.
+    // A failed OpenDoc beside an open document does not count against it.
+    void Fail(const QString& text) {
+        if (out || error.isEmpty()) error = text;
+        Discard();
+    }
+
+    bool RequireOpen() {
+        if (out) return true;
+        if (error.isEmpty()) error = QStringLiteral("No document open for writing");
+        return false;
     }
 
     // Destroying an uncommitted QSaveFile removes its temporary file: the target is untouched.
@@ -54,11 +63,9 @@ struct ClsXMLWriter::State {
     }
 
     void Write(const QByteArray& bytes) {
-        RequireOpen();
-        if (out->write(bytes) == bytes.size()) return;
-        const QString message = Describe(QStringLiteral("Error writing"), outPath, *out);
-        Discard();
-        throw XmlWriteError(message.toStdString());
+        if (!RequireOpen()) return;
+        if (out->write(bytes) != bytes.size())
+            Fail(Describe(QStringLiteral("Error writing"), outPath, *out));
     }
 
     void WriteLine(const QString& text) {
@@ -89,11 +96,18 @@ QString ClsXMLWriter::document() const {
     return d_->document;
 }
 
-void ClsXMLWriter::OpenDoc(const QString& root) {
-    if (d_->document.isEmpty()) throw XmlError(XmlError::NoDocument);
+bool ClsXMLWriter::OpenDoc(const QString& root) {
+    if (d_->document.isEmpty()) {
+        d_->error = XmlError{XmlError::NoDocument}.text();
+        return false;
+    }
     std::unique_ptr<QIODevice> out = d_->opener(d_->document);
-    if (!out || !out->isWritable()) throw XmlError(XmlError::OpenFailed);
+    if (!out || !out->isWritable()) {
+        d_->error = XmlError{XmlError::OpenFailed}.text();
+        return false;
+    }
     d_->Discard();  // a document still open was not completed
+    d_->error.clear();
     d_->out = std::move(out);
     d_->outPath = d_->document;
     d_->indent = 0;
@@ -101,18 +115,23 @@ void ClsXMLWriter::OpenDoc(const QString& root) {
     d_->stack.clear();
     d_->WriteLine(QStringLiteral("<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>"));
     d_->WriteLine(QStringLiteral("<") + root + QStringLiteral(">"));
+    if (!d_->out) return false;
     d_->depth = 1;
     d_->stack = QStringList{root};
+    return true;
 }
 
-void ClsXMLWriter::CloseDoc() {
+bool ClsXMLWriter::CloseDoc() {
     while (d_->depth > 0) EndDataBlock();
-    if (!d_->out) return;
+    if (!d_->out) return d_->error.isEmpty();
     std::unique_ptr<QIODevice> out = std::move(d_->out);
-    if (!Complete(*out)) {
-        throw XmlWriteError(
-            Describe(QStringLiteral("Error writing"), d_->outPath, *out).toStdString());
-    }
+    if (Complete(*out)) return true;
+    d_->error = Describe(QStringLiteral("Error writing"), d_->outPath, *out);
+    return false;
+}
+
+QString ClsXMLWriter::errorString() const {
+    return d_->error;
 }
 
 void ClsXMLWriter::SetSimpleBlock(const QString& key) {
@@ -121,9 +140,11 @@ void ClsXMLWriter::SetSimpleBlock(const QString& key) {
 
 void ClsXMLWriter::SetDataBlock(const QString& key, int count, const QStringList& names,
                                 const QStringList& values) {
-    if (count > names.size() || count > values.size())
-        throw std::out_of_range("SetDataBlock: fewer attribute names or values than count");
-    d_->RequireOpen();
+    if (count > names.size() || count > values.size()) {
+        d_->Fail(QStringLiteral("SetDataBlock: fewer attribute names or values than count"));
+        return;
+    }
+    if (!d_->RequireOpen()) return;
     ++d_->indent;
     ++d_->depth;
     d_->stack.resize(d_->depth);

@@ -31,15 +31,18 @@ class ClsXMLWriter {
     void setDocument(const QString& path);
     QString document() const;
 
-    // Throws XmlError 10000 (no document) or 10001 (cannot open); the writer is then unchanged.
-    // A document still open is discarded first. Every writing call throws XmlWriteError when
-    // its line cannot be written (the document is then dropped) or no document is open.
-    void OpenDoc(const QString& root);
-    // Closes every open element and completes the file. Throws XmlWriteError when the file
-    // could not be written whole (the previous file then stays as it was).
-    void CloseDoc();
+    // False on failure 10000 (no document) or 10001 (cannot open): the writer is then
+    // unchanged. A document still open is discarded first.
+    bool OpenDoc(const QString& root);
+    // Closes every open element and completes the file. False when any call since OpenDoc
+    // failed (a line that could not be written, no document open, too few attribute names or
+    // values: each drops the document and makes the later calls write nothing) or the file
+    // could not be completed; the previous file then stays as it was.
+    bool CloseDoc();
+    // The failure OpenDoc or CloseDoc reported.
+    QString errorString() const;
     void SetSimpleBlock(const QString& key);
-    // Throws std::out_of_range, writing nothing, when count exceeds either list.
+    // Fails when count exceeds either list.
     void SetDataBlock(const QString& key, int count, const QStringList& names,
                       const QStringList& values);
     void SetData(const QString& key, const QString& value);
