@@ -1,8 +1,17 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
+#include <QProcess>
 #include <QString>
+#include <QStringList>
+#include <functional>
 
 #include "core/common/operation.h"
+
+namespace cfg {
+class ClsXMLReader;
+}
 
 namespace benchsupport {
 
@@ -16,5 +25,56 @@ class Quiet : public cfg::Operation {
     long lines = 0;
     cfg::TrafficLog* log = nullptr;
 };
+
+// The simulator program (build/bin/cfgtarascope-sim) serving a generated network on loopback,
+// as a server scale would; ended with this object.
+class SimProcess {
+  public:
+    ~SimProcess();
+    // PAGE records per reply of a paged read, LATENCY ms before each reply.
+    bool Start(int scales, int items, const QString& page, const QString& latency);
+    QString address;  // HOST:PORT
+    QString host;
+    quint16 port = 0;
+
+  private:
+    QProcess process_;
+};
+
+// The build's program folder (build/bin), beside this benchmark's.
+QString ProgramPath(const QString& name);
+
+// The least a client can do: frame each request, read each reply frame whole.
+bool RawReplay(const QString& host, quint16 port, const QList<QByteArray>& requests);
+
+// The best time of `rounds` runs, in milliseconds.
+double BestMs(int rounds, const std::function<void()>& run);
+
+// This process's peak resident memory so far.
+double PeakBytes();
+
+// A program run to its end, its standard output to `output`, its standard error dropped.
+struct ChildRun {
+    bool ok = false;  // started and ended with status 0
+    double ms = 0;
+    double peakBytes = 0;
+};
+ChildRun RunChild(const QString& program, const QStringList& args, const QString& output);
+// A benchmark that uses RunChild calls this first thing in main and returns what it returns
+// unless that is -1: RunChild's runs go through it.
+int RunChildMain(int argc, char** argv);
+
+// Keeps this process and every process it starts on one core. Two processes that answer each
+// other in turn, placed on two cores, took twice as long per exchange as on one, and the
+// placement changed from run to run: on one core both sides of every ratio meet the same costs.
+void PinToOneCore();
+
+struct WalkResult {
+    long elements = 0;
+    long checksum = 0;  // the same for any two readers that agree
+};
+// Every element in document order, entered by ID from its parent, with its name, text,
+// attributes and number of children read; without recursion, however deep the document.
+WalkResult WalkAll(cfg::ClsXMLReader& r);
 
 }  // namespace benchsupport

@@ -1,5 +1,6 @@
 // Reads a large simulated network with the tool and replays the same requests raw against the
-// same simulator, then times saving, loading and sending that configuration.
+// same simulator, then times saving, loading and sending that configuration, the XML reader and
+// writer against pugixml on the same file, and the command-line tool from outside.
 //
 //   build/bench/network_bench [SCALES ITEMS [ROUNDS [PAGE [LATENCY]]]]   (default 60 400 3 8 0)
 //
@@ -8,18 +9,22 @@
 //
 // The simulator runs as its own process (build/bin/cfgtarascope-sim) on loopback, as a server
 // scale would. Figures are the best of ROUNDS runs, in milliseconds; the ratios compare runs
-// made in the same process, one after the other.
+// made in the same process, one after the other, and each is printed on its own "ratio" line
+// with its goal.
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
-#include <QProcess>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
+#include <vector>
+
+#include <pugixml.hpp>
 
 #include "benchsupport.h"
 #include "core/editing/sendall.h"
@@ -28,13 +33,22 @@
 #include "core/link/trafficlog.h"
 #include "core/model/configmodel.h"
 #include "core/network/networkreader.h"
+#include "core/xml/xmlreader.h"
 #include "transports/linkcomponent.h"
 
 namespace {
 
 using namespace cfg;
 
+using benchsupport::BestMs;
+using benchsupport::ChildRun;
+using benchsupport::ProgramPath;
 using benchsupport::Quiet;
+using benchsupport::RawReplay;
+using benchsupport::RunChild;
+using benchsupport::SimProcess;
+using benchsupport::WalkAll;
+using benchsupport::WalkResult;
 
 // Forwards to the real link and keeps every request, for the raw replay.
 class RecordingLink : public ScaleLink {
@@ -84,42 +98,33 @@ class ReplayLink : public ScaleLink {
     qsizetype next_ = 0;
 };
 
-// The least a client can do: frame each request, read each reply frame whole.
-bool RawReplay(const QString& host, quint16 port, const QList<QByteArray>& requests) {
-    QTcpSocket socket;
-    socket.connectToHost(host, port);
-    if (!socket.waitForConnected(5000)) return false;
-    for (const QByteArray& request : requests) {
-        const auto n = static_cast<quint16>(request.size());
-        QByteArray frame;
-        frame.append(static_cast<char>(n & 0xFF)).append(static_cast<char>(n >> 8)).append(request);
-        socket.write(frame);
-        while (socket.bytesAvailable() < 2)
-            if (!socket.waitForReadyRead(5000)) return false;
-        const QByteArray head = socket.read(2);
-        const int length = static_cast<unsigned char>(head[0]) | static_cast<unsigned char>(head[1])
-                                                                     << 8;
-        while (socket.bytesAvailable() < length)
-            if (!socket.waitForReadyRead(5000)) return false;
-        socket.read(length);
+// Every element of a pugixml document with its name, text, attributes and children: what
+// WalkAll reads through the tool's reader.
+long PugiWalk(const pugi::xml_document& doc) {
+    long checksum = 0;
+    std::vector<pugi::xml_node> stack{doc.document_element()};
+    while (!stack.empty()) {
+        const pugi::xml_node node = stack.back();
+        stack.pop_back();
+        checksum += long(std::strlen(node.name()) + std::strlen(node.child_value()));
+        for (const pugi::xml_attribute& a : node.attributes())
+            checksum += long(std::strlen(a.name()) + std::strlen(a.value()));
+        for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling())
+            if (child.type() == pugi::node_element) stack.push_back(child), ++checksum;
     }
-    return true;
+    return checksum;
 }
 
-double Best(int rounds, const std::function<void()>& run) {
-    double best = 1e300;
-    for (int r = 0; r < rounds; ++r) {
-        QElapsedTimer timer;
-        timer.start();
-        run();
-        best = std::min(best, static_cast<double>(timer.nsecsElapsed()) / 1e6);
-    }
-    return best;
+void Ratio(const char* what, double ratio, double goal) {
+    std::printf("ratio %-38s %5.2f  (goal %.2f%s)\n", what, ratio, goal,
+                ratio <= goal ? "" : ", MISSED");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const int child = benchsupport::RunChildMain(argc, argv); child != -1) return child;
+    benchsupport::PinToOneCore();
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     const int scales = args.size() > 2 ? args[1].toInt() : 60;
@@ -128,22 +133,14 @@ int main(int argc, char** argv) {
     const QString page = args.size() > 4 ? args[4] : QStringLiteral("8");
     const QString latency = args.size() > 5 ? args[5] : QStringLiteral("0");
 
-    QProcess sim;
-    sim.setProgram(QDir(app.applicationDirPath()).filePath("../bin/cfgtarascope-sim"));
-    sim.setArguments({"--generate", QString("%1,%2").arg(scales).arg(items), "--max-seconds", "900",
-                      "--page-size", page, "--latency", latency});
-    sim.start();
-    QString address;
-    while (address.isEmpty() && sim.waitForReadyRead(10000)) {
-        const QString line = QString::fromUtf8(sim.readLine()).trimmed();
-        if (line.startsWith("listening on ")) address = line.mid(13);
-    }
-    if (address.isEmpty()) {
+    SimProcess sim;
+    if (!sim.Start(scales, items, page, latency)) {
         std::fprintf(stderr, "the simulator did not start\n");
         return 1;
     }
-    const QString host = address.section(':', 0, 0);
-    const auto port = static_cast<quint16>(address.section(':', 1).toUInt());
+    const QString& address = sim.address;
+    const QString& host = sim.host;
+    const quint16 port = sim.port;
 
     // Tool and raw replay take turns, so that both meet the same machine.
     LinkComponent link;
@@ -155,7 +152,7 @@ int main(int argc, char** argv) {
     double read = 1e300, readRaw = 1e300, readLink = 0;
     QList<QByteArray> readRequests;
     for (int r = 0; r < rounds; ++r) {
-        const double tool = Best(1, [&] {
+        const double tool = BestMs(1, [&] {
             recording.requests.clear();
             recording.replies.clear();
             recording.linkNs = 0;
@@ -166,12 +163,13 @@ int main(int argc, char** argv) {
             readLink = static_cast<double>(recording.linkNs) / 1e6;
         }
         readRequests = recording.requests;
-        readRaw = std::min(readRaw, Best(1, [&] { rawOk &= RawReplay(host, port, readRequests); }));
+        readRaw =
+            std::min(readRaw, BestMs(1, [&] { rawOk &= RawReplay(host, port, readRequests); }));
     }
 
     // The same reading with every reply at hand: what the tool itself costs.
     const QList<QByteArray> readReplies = recording.replies;
-    const double readWork = Best(rounds, [&] {
+    const double readWork = BestMs(rounds, [&] {
         ConfigModel scratch;
         ReplayLink replay(readReplies);
         NetworkReader(replay, scratch).Lee_Datos(quiet);
@@ -180,10 +178,10 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     const QString file = dir.filePath("red.xml");
     const double save =
-        Best(rounds, [&] { Guardar_Datos_Archivo(model, file, true, ScalesInTree(model)); });
+        BestMs(rounds, [&] { Guardar_Datos_Archivo(model, file, true, ScalesInTree(model)); });
     TrafficLog nlog(dir.path());
     quiet.log = &nlog;
-    const double load = Best(rounds, [&] { Leer_Datos_Archivo(model, file, quiet); });
+    const double load = BestMs(rounds, [&] { Leer_Datos_Archivo(model, file, quiet); });
     quiet.log = nullptr;
 
     // The pauses around the grouped items are the scales' pacing, not the tool's work: left out
@@ -191,31 +189,87 @@ int main(int argc, char** argv) {
     double send = 1e300, sendRaw = 1e300;
     QList<QByteArray> sendRequests;
     for (int r = 0; r < rounds; ++r) {
-        send = std::min(send, Best(1, [&] {
+        send = std::min(send, BestMs(1, [&] {
                             recording.requests.clear();
                             Command2_Click(recording, model, quiet);
                         }));
         sendRequests = recording.requests;
-        sendRaw = std::min(sendRaw, Best(1, [&] { rawOk &= RawReplay(host, port, sendRequests); }));
+        sendRaw =
+            std::min(sendRaw, BestMs(1, [&] { rawOk &= RawReplay(host, port, sendRequests); }));
     }
-    if (!rawOk) std::printf("warning: a raw replay lost its reply\n");
+
+    // The XML code against pugixml on the same file.
+    pugi::xml_document pugiDoc;
+    long pugiSum = 0;
+    const QByteArray filePath = QFile::encodeName(file);
+    const double pugiParse = BestMs(rounds, [&] {
+        pugiDoc.load_file(filePath.constData(), pugi::parse_default, pugi::encoding_latin1);
+        pugiSum = PugiWalk(pugiDoc);
+    });
+    const QByteArray pugiPath = QFile::encodeName(dir.filePath("pugi.xml"));
+    const double pugiSave = BestMs(rounds, [&] {
+        pugiDoc.save_file(pugiPath.constData(), "    ", pugi::format_default,
+                          pugi::encoding_latin1);
+    });
+    WalkResult walked;
+    const double readerWalk = BestMs(rounds, [&] {
+        ClsXMLReader reader;
+        reader.setDocument(file);
+        if (reader.OpenDoc()) walked = WalkAll(reader);
+    });
+
+    // The command-line tool from outside, against a raw replay of its requests; the peak memory
+    // of a load (a read, then the file matched against it) against a read's.
+    const QString cli = ProgramPath("cfgtarascope-cli");
+    const QString printed = dir.filePath("tree.txt");
+    ChildRun cliRead, cliLoad;
+    cliRead.ms = cliLoad.ms = 1e300;
+    double cliRaw = 1e300;
+    for (int r = 0; r < rounds; ++r) {
+        const ChildRun run = RunChild(cli, {"read", address}, printed);
+        rawOk &= run.ok;
+        if (run.ms < cliRead.ms) cliRead = run;
+        cliRaw = std::min(cliRaw, BestMs(1, [&] { rawOk &= RawReplay(host, port, readRequests); }));
+        const ChildRun loaded = RunChild(cli, {"load", address, file, "--dry-run"}, "/dev/null");
+        rawOk &= loaded.ok;
+        if (loaded.ms < cliLoad.ms) cliLoad = loaded;
+    }
+
+    if (!rawOk) std::printf("warning: a raw replay or a command failed\n");
 
     std::printf(
         "network: %d scales, %zu menus, %zu items, %lld bytes of file, %s per page, %s ms "
-        "latency\n",
+        "latency, one core\n",
         scales, model.Menus().size(), model.Items().size(),
         static_cast<long long>(QFileInfo(file).size()), qPrintable(page), qPrintable(latency));
     std::printf("read      %9.1f ms  (%lld requests)\n", read,
                 static_cast<long long>(readRequests.size()));
-    std::printf("read raw  %9.1f ms  ratio %.2f  (best read: %.1f ms in the link)\n", readRaw,
-                read / readRaw, readLink);
+    std::printf("read raw  %9.1f ms  (best read: %.1f ms in the link)\n", readRaw, readLink);
     std::printf("read work %9.1f ms  (the tool alone, replies at hand)\n", readWork);
     std::printf("save      %9.1f ms\n", save);
     std::printf("load      %9.1f ms  (%ld log lines per load)\n", load, quiet.lines / rounds);
     std::printf("send      %9.1f ms  (%lld requests)\n", send,
                 static_cast<long long>(sendRequests.size()));
-    std::printf("send raw  %9.1f ms  ratio %.2f\n", sendRaw, send / sendRaw);
-    sim.terminate();
-    sim.waitForFinished(3000);
+    std::printf("send raw  %9.1f ms\n", sendRaw);
+    std::printf("reader    %9.1f ms  (OpenDoc and a walk of every element: %ld)\n", readerWalk,
+                walked.elements);
+    std::printf("pugixml   %9.1f ms  (parse and walk; checksum %ld)\n", pugiParse, pugiSum);
+    std::printf("pugi save %9.1f ms\n", pugiSave);
+    std::printf("cli read  %9.1f ms  (tree printed, from outside; raw replay %.1f ms)\n",
+                cliRead.ms, cliRaw);
+    const double file2 = 2.0 * static_cast<double>(QFileInfo(file).size());
+    std::printf("cli peak  read %.1f MB, load --dry-run %.1f MB, read + 2 x file %.1f MB\n",
+                cliRead.peakBytes / 1e6, cliLoad.peakBytes / 1e6,
+                (cliRead.peakBytes + file2) / 1e6);
+    std::printf("work per item %.2f us  (read work / items)\n",
+                readWork * 1e3 / static_cast<double>(model.Items().size()));
+    Ratio("read / raw replay", read / readRaw, 1.3);
+    Ratio("cli read / raw replay", cliRead.ms / cliRaw, 1.3);
+    Ratio("reader / pugixml parse and walk", readerWalk / pugiParse, 2.0);
+    Ratio("load / pugixml parse and walk", load / pugiParse, 5.0);
+    Ratio("load peak / (read peak + 2 x file)", cliLoad.peakBytes / (cliRead.peakBytes + file2),
+          1.0);
+    Ratio("save / pugixml save", save / pugiSave, 2.0);
+    Ratio("send / raw replay", send / sendRaw, 1.1);
     return 0;
 }

@@ -14,8 +14,6 @@
 //   value   one VALUE of SIZE bytes (default 100,000,000)
 //   deep    SIZE elements, each inside the one before (default 1,000,000)
 
-#include <sys/resource.h>
-
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -28,6 +26,7 @@
 #include <functional>
 #include <vector>
 
+#include "benchsupport.h"
 #include "core/xml/xmlerror.h"
 #include "core/xml/xmlreader.h"
 #include "core/xml/xmlwriter.h"
@@ -209,10 +208,9 @@ class ScanReader {
     int id_ = -1;
 };
 
-struct WalkResult {
-    long elements = 0;
-    long checksum = 0;  // the same for both readers when they agree
-};
+using benchsupport::PeakBytes;
+using benchsupport::WalkAll;
+using benchsupport::WalkResult;
 
 // Sections, menus and options entered by ID from their parent's children; the leaves of an
 // option looked up by name; every value read.
@@ -281,12 +279,6 @@ double Seconds(const std::function<void()>& f, int runs = 1) {
 
 // --- Hostile files ---
 
-double PeakBytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_maxrss) * 1024;
-}
-
 // Writes a file in large pieces without holding it.
 class Output {
   public:
@@ -333,32 +325,6 @@ bool WriteHostile(const QByteArray& kind, qint64 size, const QString& path) {
     }
     out.Add("</TARASCOPE>\r\n");
     return true;
-}
-
-// The children of the element under the cursor, walked as loading walks them.
-int Children(cfg::ClsXMLReader& r) {
-    return r.VisitChildren([](int, const QString&) {});
-}
-
-// Every element in document order, entered by ID from its parent, with what loading reads of
-// it; without recursion, however deep the document.
-WalkResult WalkAll(cfg::ClsXMLReader& r) {
-    WalkResult out;
-    QStringList names, values;
-    int n = 0;
-    r.Reset();
-    for (int next = 0;;) {
-        if (r.SearchChildID(next)) {
-            ++next;
-            ++out.elements;
-            r.GetAttributes(n, names, values);
-            out.checksum += r.LabelName().size() + r.LabelData().size() + n + Children(r);
-        } else if (r.LabelID() == -1) {
-            return out;
-        } else {
-            r.GoBack();
-        }
-    }
 }
 
 int Hostile(const QByteArray& kind, qint64 size, const QString& keep) {

@@ -6,7 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev qt6-svg-dev
-          libgtest-dev libgmock-dev clang libclang-rt-14-dev)
+          libgtest-dev libgmock-dev clang libclang-rt-14-dev
+          libpugixml-dev)  # pugixml: only the benchmarks, as the yardstick of the XML code
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -58,22 +58,46 @@ struct ClsXMLWriter::State {
     void Discard() {
         if (auto* save = qobject_cast<QSaveFile*>(out.get())) save->cancelWriting();
         out.reset();
+        pending.clear();
         depth = 0;
         stack.clear();
     }
 
-    void Write(const QByteArray& bytes) {
-        if (!RequireOpen()) return;
-        if (out->write(bytes) != bytes.size())
+    // Lines are gathered here and written in large pieces: a write per line costs more than
+    // building it.
+    QByteArray pending;
+    static constexpr qsizetype kFlushBytes = 1 << 16;
+
+    void Flush() {
+        if (!out || pending.isEmpty()) return;
+        if (out->write(pending) != pending.size())
             Fail(Describe(QStringLiteral("Error writing"), outPath, *out));
+        pending.clear();
     }
 
-    void WriteLine(const QString& text) {
-        QByteArray line;
-        if (indent > 0) line.fill(' ', qsizetype(indent) * 4);
-        line += text.toLatin1();
-        line += "\r\n";
-        Write(line);
+    // One byte per character: ISO-8859-1, "?" for any other, as QString::toLatin1 does.
+    void Put(QStringView text) {
+        const qsizetype at = pending.size();
+        pending.resize(at + text.size());
+        char* p = pending.data() + at;
+        for (const QChar c : text) *p++ = c.unicode() < 256 ? char(c.unicode()) : '?';
+    }
+
+    bool StartLine() {
+        if (!RequireOpen()) return false;
+        if (indent > 0) pending.append(qsizetype(indent) * 4, ' ');
+        return true;
+    }
+
+    void EndLine() {
+        pending.append("\r\n", 2);
+        if (pending.size() >= kFlushBytes) Flush();
+    }
+
+    void WriteLine(QStringView text) {
+        if (!StartLine()) return;
+        Put(text);
+        EndLine();
     }
 };
 
@@ -115,7 +139,6 @@ bool ClsXMLWriter::OpenDoc(const QString& root) {
     d_->stack.clear();
     d_->WriteLine(QStringLiteral("<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>"));
     d_->WriteLine(QStringLiteral("<") + root + QStringLiteral(">"));
-    if (!d_->out) return false;
     d_->depth = 1;
     d_->stack = QStringList{root};
     return true;
@@ -123,6 +146,7 @@ bool ClsXMLWriter::OpenDoc(const QString& root) {
 
 bool ClsXMLWriter::CloseDoc() {
     while (d_->depth > 0) EndDataBlock();
+    d_->Flush();
     if (!d_->out) return d_->error.isEmpty();
     std::unique_ptr<QIODevice> out = std::move(d_->out);
     if (Complete(*out)) return true;
@@ -150,26 +174,46 @@ void ClsXMLWriter::SetDataBlock(const QString& key, int count, const QStringList
     d_->stack.resize(d_->depth);
     d_->stack[d_->depth - 1] = key;
 
-    QString text = QStringLiteral("<") + key;
-    for (int i = 0; i < count; ++i)
-        text += QStringLiteral(" ") + names[i] + QStringLiteral("=\"") + values[i] +
-                QStringLiteral("\"");
-    text += QStringLiteral(">");
-    d_->WriteLine(text);
+    if (d_->StartLine()) {
+        d_->Put(u"<");
+        d_->Put(key);
+        for (int i = 0; i < count; ++i) {
+            d_->Put(u" ");
+            d_->Put(names[i]);
+            d_->Put(u"=\"");
+            d_->Put(values[i]);
+            d_->Put(u"\"");
+        }
+        d_->Put(u">");
+        d_->EndLine();
+    }
     ++d_->indent;
 }
 
 void ClsXMLWriter::SetData(const QString& key, const QString& value) {
-    d_->WriteLine(QStringLiteral("<") + key + QStringLiteral("> ") + value + QStringLiteral(" </") +
-                  key + QStringLiteral(">"));
+    if (!d_->StartLine()) return;
+    d_->Put(u"<");
+    d_->Put(key);
+    d_->Put(u"> ");
+    d_->Put(value);
+    d_->Put(u" </");
+    d_->Put(key);
+    d_->Put(u">");
+    d_->EndLine();
 }
 
 void ClsXMLWriter::EndDataBlock() {
     if (d_->depth <= 0) return;
     --d_->depth;
     --d_->indent;
-    d_->WriteLine(QStringLiteral("</") + d_->stack[d_->depth] + QStringLiteral(">"));
-    d_->Write(QByteArrayLiteral("\r\n"));
+    if (d_->StartLine()) {
+        d_->Put(u"</");
+        d_->Put(d_->stack[d_->depth]);
+        d_->Put(u">");
+        d_->EndLine();
+    }
+    // A blank line after each element that held others.
+    if (d_->RequireOpen()) d_->EndLine();
     --d_->indent;
 }
 

@@ -1,0 +1,113 @@
+// The main window reading a large simulated network (offscreen) against the headless read of
+// the same network over the same kind of link, taking turns in one run.
+//
+//   QT_QPA_PLATFORM=offscreen build/bench/desktop_bench [SCALES ITEMS [ROUNDS [PAGE]]]
+//   (default 60 400 3 50)
+//
+// The window's read is timed from "Recargar Datos" until its tree shows every node and the
+// window is idle again; the headless read is NetworkReader's Lee_Datos on a LinkComponent.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+#include <algorithm>
+#include <cstdio>
+
+#include "benchsupport.h"
+#include "core/model/configmodel.h"
+#include "core/network/networkreader.h"
+#include "core/settings/clsconfig.h"
+#include "gui/frmmain.h"
+#include "gui/guiservices.h"
+#include "transports/linkcomponent.h"
+
+namespace {
+
+using namespace cfg;
+
+class NoEnd : public ProgramControl {
+  public:
+    void EndProgram() override { ended = true; }
+    bool ended = false;
+};
+
+class NoFiles : public FileChooser {
+  public:
+    std::optional<QString> ChooseSave(QWidget*, const QString&) override { return {}; }
+    std::optional<QString> ChooseOpen(QWidget*, const QString&) override { return {}; }
+};
+
+// Runs `start` and processes events until the window's operation ends.
+void RunOperation(FrmMain& main, const std::function<void()>& start) {
+    QEventLoop loop;
+    const auto c = QObject::connect(&main, &FrmMain::operationFinished, &loop, &QEventLoop::quit);
+    start();
+    if (main.Busy()) loop.exec();
+    QObject::disconnect(c);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchsupport::PinToOneCore();
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const int scales = args.size() > 2 ? args[1].toInt() : 60;
+    const int items = args.size() > 2 ? args[2].toInt() : 400;
+    const int rounds = args.size() > 3 ? args[3].toInt() : 3;
+    const QString page = args.size() > 4 ? args[4] : QStringLiteral("50");
+
+    benchsupport::SimProcess sim;
+    if (!sim.Start(scales, items, page, "0")) {
+        std::fprintf(stderr, "the simulator did not start\n");
+        return 1;
+    }
+
+    QTemporaryDir dir;
+    benchsupport::Quiet quiet;
+    NoFiles files;
+    NoEnd end;
+    DesktopServices services{quiet, files, end, dir.path(), nullptr};
+    ClsConfig config(dir.path());
+    FrmMain main(services, config);
+    main.show();
+    int connected = -1;
+    RunOperation(main, [&] {
+        main.Connect(ScaleLink::Tcp, sim.address, [&](int result) { connected = result; });
+    });
+    if (connected != 0) {
+        std::fprintf(stderr, "the window did not connect\n");
+        return 1;
+    }
+
+    LinkComponent link;
+    if (link.Connect(0, ScaleLink::Tcp, sim.address) != 0) return 1;
+    ConfigModel model;
+    double window = 1e300, headless = 1e300;
+    int shown = 0;
+    for (int r = 0; r < rounds; ++r) {
+        window = std::min(window, benchsupport::BestMs(1, [&] {
+                              RunOperation(main, [&] { main.Lee_Datos(); });
+                              // Every pending node applied to the view, then painted.
+                              main.NodeItem(main.model().Nodes().back().key);
+                              main.repaint();
+                          }));
+        headless = std::min(headless, benchsupport::BestMs(
+                                          1, [&] { NetworkReader(link, model).Lee_Datos(quiet); }));
+    }
+    for (QTreeWidgetItemIterator it(main.findChild<QTreeWidget*>("Arbol")); *it; ++it) ++shown;
+    if (end.ended || shown != int(main.model().Nodes().size()) ||
+        main.model().Items().size() != model.Items().size()) {
+        std::fprintf(stderr, "the window's read did not complete\n");
+        return 1;
+    }
+    std::printf("network: %d scales, %zu items, %d nodes shown, %s per page\n", scales,
+                model.Items().size(), shown, qPrintable(page));
+    std::printf("window read   %9.1f ms\n", window);
+    std::printf("headless read %9.1f ms\n", headless);
+    std::printf("ratio %-38s %5.2f  (goal 1.50%s)\n", "window read / headless read",
+                window / headless, window / headless <= 1.5 ? "" : ", MISSED");
+    return 0;
+}
