@@ -105,6 +105,45 @@ const QByteArray* UnchangedBytes(const ItemRow& item) {
 }
 
 namespace {
+struct ItemKey {
+    bool scale = false;
+    int number = 0;
+    int serial = 0;
+};
+
+bool IsDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
+
+// The scale number and serial of a key exactly as keys::SystemItem or keys::ScaleItem build it;
+// nothing for any other key, so that two keys never share a slot.
+std::optional<ItemKey> ParseItemKey(QStringView key) {
+    ItemKey parsed;
+    qsizetype start = 1;
+    if (key.startsWith(u'b') && key.size() > 4) {
+        parsed.scale = true;
+        start = 4;
+        for (qsizetype i = 1; i < start; ++i) {
+            if (!IsDigit(key[i])) return std::nullopt;
+            parsed.number = parsed.number * 10 + (key[i].unicode() - u'0');
+        }
+    } else if (!key.startsWith(u's')) {
+        return std::nullopt;
+    }
+    // Four digits at least, and a leading zero only as padding to four.
+    const qsizetype digits = key.size() - start;
+    if (digits < 4 || digits > 9 || (digits > 4 && key[start] == u'0')) return std::nullopt;
+    for (qsizetype i = start; i < key.size(); ++i) {
+        if (!IsDigit(key[i])) return std::nullopt;
+        parsed.serial = parsed.serial * 10 + (key[i].unicode() - u'0');
+    }
+    return parsed;
+}
+
+// Slots beyond this many serials after the last Clear are left to the hash, so that an odd key
+// cannot make the table huge.
+constexpr qint64 kMaxItemSlots = qint64(1) << 20;
+
 quint64 OwnerId(int owner, int id) {
     return (static_cast<quint64>(static_cast<quint32>(owner)) << 32) | static_cast<quint32>(id);
 }
@@ -120,6 +159,10 @@ void KeepFirst(QHash<Key, int>& index, const Key& key, int row) {
 void ConfigModel::Clear() {
     nodes_.clear();
     nodeByKey_.clear();
+    systemItemNodes_.clear();
+    scaleItemNodes_.clear();
+    systemSerialBase_ = systemItemSerial_;
+    scaleSerialBase_ = scaleItemSerial_;
     scales_.clear();
     menus_.clear();
     menuByKey_.clear();
@@ -128,13 +171,14 @@ void ConfigModel::Clear() {
     itemByKey_.clear();
     itemByOwnerId_.clear();
     itemsByMenu_.clear();
+    indexedItems_ = 0;
     readFailures_.clear();
     for (ModelObserver* o : observers_) o->TreeCleared();
 }
 
 bool ConfigModel::AddNode(const QString& parentKey, const QString& key, const QString& text,
                           const QString& image, NodeKind kind, int owner) {
-    if (nodeByKey_.contains(key)) return false;
+    if (FindNode(key) >= 0) return false;
     int parent = -1;
     if (!parentKey.isEmpty()) {
         parent = FindNode(parentKey);
@@ -142,13 +186,42 @@ bool ConfigModel::AddNode(const QString& parentKey, const QString& key, const QS
     }
     const int index = static_cast<int>(nodes_.size());
     nodes_.push_back({key, text, image, kind, owner, parent, {}, false});
-    nodeByKey_.insert(key, index);
+    if (!PlaceItemKey(key, index)) nodeByKey_.insert(key, index);
     if (parent >= 0) nodes_[parent].children.push_back(index);
     for (ModelObserver* o : observers_) o->NodeAdded(index);
     return true;
 }
 
+bool ConfigModel::PlaceItemKey(const QString& key, int node) {
+    const std::optional<ItemKey> parsed = ParseItemKey(key);
+    if (!parsed) return false;
+    const qint64 slot =
+        qint64(parsed->serial) - (parsed->scale ? scaleSerialBase_ : systemSerialBase_) - 1;
+    if (slot < 0 || slot >= kMaxItemSlots) return false;
+    const auto at = static_cast<std::size_t>(slot);
+    if (!parsed->scale) {
+        if (at >= systemItemNodes_.size()) systemItemNodes_.resize(at + 1, -1);
+        systemItemNodes_[at] = node;
+        return true;
+    }
+    if (at >= scaleItemNodes_.size()) scaleItemNodes_.resize(at + 1, {-1, -1});
+    if (scaleItemNodes_[at].second >= 0) return false;  // another scale's item holds it
+    scaleItemNodes_[at] = {parsed->number, node};
+    return true;
+}
+
 int ConfigModel::FindNode(const QString& key) const {
+    if (const std::optional<ItemKey> parsed = ParseItemKey(key)) {
+        const qint64 slot =
+            qint64(parsed->serial) - (parsed->scale ? scaleSerialBase_ : systemSerialBase_) - 1;
+        if (slot >= 0 && slot < kMaxItemSlots) {
+            // A key that found its slot free when added was placed there.
+            const auto at = static_cast<std::size_t>(slot);
+            if (!parsed->scale) return at < systemItemNodes_.size() ? systemItemNodes_[at] : -1;
+            if (at >= scaleItemNodes_.size() || scaleItemNodes_[at].second < 0) return -1;
+            if (scaleItemNodes_[at].first == parsed->number) return scaleItemNodes_[at].second;
+        }
+    }
     return nodeByKey_.value(key, -1);
 }
 
@@ -191,12 +264,18 @@ int ConfigModel::FindMenuByKey(const QString& key) const {
 }
 
 void ConfigModel::AppendItem(ItemRow row) {
-    const int index = static_cast<int>(items_.size());
     items_.push_back(std::move(row));
     const ItemRow& added = items_.back();
-    if (!added.key.isEmpty()) KeepFirst(itemByKey_, added.key, index);
-    KeepFirst(itemByOwnerId_, OwnerId(added.owner, added.id), index);
-    itemsByMenu_[added.menuKey].push_back(index);
+    KeepFirst(itemByOwnerId_, OwnerId(added.owner, added.id), static_cast<int>(items_.size()) - 1);
+}
+
+void ConfigModel::IndexItems() const {
+    for (; indexedItems_ < items_.size(); ++indexedItems_) {
+        const ItemRow& item = items_[indexedItems_];
+        const int row = static_cast<int>(indexedItems_);
+        if (!item.key.isEmpty()) KeepFirst(itemByKey_, item.key, row);
+        itemsByMenu_[item.menuKey].push_back(row);
+    }
 }
 
 int ConfigModel::FindItem(int owner, int id) const {
@@ -204,10 +283,12 @@ int ConfigModel::FindItem(int owner, int id) const {
 }
 
 int ConfigModel::FindItemByKey(const QString& key) const {
+    IndexItems();
     return itemByKey_.value(key, -1);
 }
 
 const std::vector<int>& ConfigModel::ItemsOfMenu(const QString& menuKey) const {
+    IndexItems();
     const auto it = itemsByMenu_.constFind(menuKey);
     return it == itemsByMenu_.cend() ? kNoRows : *it;
 }

@@ -187,16 +187,28 @@ class ConfigModel {
     void RemoveObserver(ModelObserver* observer);
 
   private:
+    // An item node whose key has the form keys::SystemItem or keys::ScaleItem give is found by
+    // its serial, counted from the last Clear, instead of by hashing its key: a read adds tens of
+    // thousands. False when the key has no free slot: the hash keeps it.
+    bool PlaceItemKey(const QString& key, int node);
+    // The key indexes of the item table are built when first asked for: reading never needs them.
+    void IndexItems() const;
+
     std::vector<TreeNode> nodes_;
-    QHash<QString, int> nodeByKey_;
+    QHash<QString, int> nodeByKey_;                    // the nodes whose keys have no slot
+    std::vector<int> systemItemNodes_;                 // node by serial
+    std::vector<std::pair<int, int>> scaleItemNodes_;  // scale number and node by serial
+    int systemSerialBase_ = 0;
+    int scaleSerialBase_ = 0;
     std::vector<ScaleEntry> scales_;
     std::vector<MenuRow> menus_;
     QHash<QString, int> menuByKey_;
     QHash<quint64, int> menuByOwnerId_;
     std::vector<ItemRow> items_;
-    QHash<QString, int> itemByKey_;
     QHash<quint64, int> itemByOwnerId_;
-    QHash<QString, std::vector<int>> itemsByMenu_;
+    mutable QHash<QString, int> itemByKey_;
+    mutable QHash<QString, std::vector<int>> itemsByMenu_;
+    mutable std::size_t indexedItems_ = 0;
     std::vector<ReadFailure> readFailures_;
     int systemItemSerial_ = 0;
     int scaleItemSerial_ = 0;
