@@ -42,7 +42,9 @@ int Read(const QStringList& args, std::FILE* out, std::FILE* err) {
     if (args.size() != 2) return Usage(err);
     Session session(err);
     if (const int status = Open(session, args[1], err); status != kExitOk) return status;
-    for (const QString& line : TreeLines(session.model())) WriteLine(out, line);
+    // One write for the whole tree: a flush per line cost more than the read itself.
+    if (const QStringList lines = TreeLines(session.model()); !lines.isEmpty())
+        WriteLine(out, lines.join(u'\n'));
     return session.Finish(kExitOk);
 }
 
@@ -115,17 +117,18 @@ int Diff(const QStringList& args, std::FILE* out, std::FILE* err) {
     for (const ItemRow& item : session.model().Items()) before.append(item.value);
     if (const int status = session.Load(args[2], nullptr); status != kExitOk)
         return session.Finish(status);
-    int differences = 0;
+    QStringList rows;
     const auto& items = session.model().Items();
     for (qsizetype row = 0; row < before.size(); ++row) {
         const ItemRow& item = items[row];
         if (!Changed(item)) continue;
-        ++differences;
-        WriteLine(out, QStringList{QString::number(item.owner), QString::number(item.id), item.text,
-                                   before[row], item.value}
-                           .join(u'\t'));
+        rows.append(QStringList{QString::number(item.owner), QString::number(item.id), item.text,
+                                before[row], item.value}
+                        .join(u'\t'));
     }
-    return session.Finish(differences == 0 ? kExitOk : kExitItems);
+    if (rows.isEmpty()) return session.Finish(kExitOk);
+    WriteLine(out, rows.join(u'\n'));
+    return session.Finish(kExitItems);
 }
 
 int Set(const QStringList& args, std::FILE* out, std::FILE* err) {
