@@ -24,8 +24,10 @@ SimProcess::~SimProcess() {
     process_.waitForFinished(3000);
 }
 
-bool SimProcess::Start(int scales, int items, const QString& page, const QString& latency) {
+bool SimProcess::Start(int scales, int items, const QString& page, const QString& latency,
+                       int core) {
     process_.setProgram(ProgramPath("cfgtarascope-sim"));
+    if (core >= 0) process_.setChildProcessModifier([core] { PinTo(core); });
     process_.setArguments({"--generate", QString("%1,%2").arg(scales).arg(items), "--max-seconds",
                            "1800", "--page-size", page, "--latency", latency});
     process_.start();
@@ -109,17 +111,20 @@ constexpr const char* kRunChild = "--run-child";
 
 }  // namespace
 
-void PinToOneCore() {
+std::vector<int> AllowedCores() {
+    std::vector<int> cores;
     cpu_set_t allowed;
-    if (sched_getaffinity(0, sizeof allowed, &allowed) != 0) return;
-    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
-        if (!CPU_ISSET(cpu, &allowed)) continue;
-        cpu_set_t one;
-        CPU_ZERO(&one);
-        CPU_SET(cpu, &one);
-        sched_setaffinity(0, sizeof one, &one);
-        return;
-    }
+    if (sched_getaffinity(0, sizeof allowed, &allowed) != 0) return cores;
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+        if (CPU_ISSET(cpu, &allowed)) cores.push_back(cpu);
+    return cores;
+}
+
+void PinTo(int core) {
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(core, &one);
+    sched_setaffinity(0, sizeof one, &one);
 }
 
 int RunChildMain(int argc, char** argv) {

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <vector>
 
 #include "core/common/operation.h"
 
@@ -31,8 +32,8 @@ class Quiet : public cfg::Operation {
 class SimProcess {
   public:
     ~SimProcess();
-    // PAGE records per reply of a paged read, LATENCY ms before each reply.
-    bool Start(int scales, int items, const QString& page, const QString& latency);
+    // PAGE records per reply of a paged read, LATENCY ms before each reply; on CORE unless -1.
+    bool Start(int scales, int items, const QString& page, const QString& latency, int core = -1);
     QString address;  // HOST:PORT
     QString host;
     quint16 port = 0;
@@ -64,10 +65,11 @@ ChildRun RunChild(const QString& program, const QStringList& args, const QString
 // unless that is -1: RunChild's runs go through it.
 int RunChildMain(int argc, char** argv);
 
-// Keeps this process and every process it starts on one core. Two processes that answer each
-// other in turn, placed on two cores, took twice as long per exchange as on one, and the
-// placement changed from run to run: on one core both sides of every ratio meet the same costs.
-void PinToOneCore();
+// The cores this process may run on, and pinning to one of them (this process and every process
+// it starts later). Left to the scheduler, an exchange between two processes took twice as
+// long in some runs as in others, whichever core each landed on.
+std::vector<int> AllowedCores();
+void PinTo(int core);
 
 struct WalkResult {
     long elements = 0;

@@ -51,7 +51,10 @@ void RunOperation(FrmMain& main, const std::function<void()>& start) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchsupport::PinToOneCore();
+    // The simulator stands for the scales, a machine of their own: it gets a core, and this
+    // program and those it starts get another.
+    const std::vector<int> cores = benchsupport::AllowedCores();
+    if (!cores.empty()) benchsupport::PinTo(cores.front());
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     const int scales = args.size() > 2 ? args[1].toInt() : 60;
@@ -60,7 +63,7 @@ int main(int argc, char** argv) {
     const QString page = args.size() > 4 ? args[4] : QStringLiteral("50");
 
     benchsupport::SimProcess sim;
-    if (!sim.Start(scales, items, page, "0")) {
+    if (!sim.Start(scales, items, page, "0", cores.empty() ? -1 : cores.back())) {
         std::fprintf(stderr, "the simulator did not start\n");
         return 1;
     }
