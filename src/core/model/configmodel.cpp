@@ -293,6 +293,12 @@ const std::vector<int>& ConfigModel::ItemsOfMenu(const QString& menuKey) const {
     return it == itemsByMenu_.cend() ? kNoRows : *it;
 }
 
+void ConfigModel::Reserve(std::size_t moreNodes, std::size_t moreItems) {
+    nodes_.reserve(nodes_.size() + moreNodes);
+    items_.reserve(items_.size() + moreItems);
+    itemByOwnerId_.reserve(static_cast<qsizetype>(items_.size() + moreItems));
+}
+
 void ConfigModel::AddObserver(ModelObserver* observer) {
     observers_.push_back(observer);
 }

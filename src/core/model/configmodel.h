@@ -183,6 +183,10 @@ class ConfigModel {
     int NextSystemItemSerial() { return ++systemItemSerial_; }
     int NextScaleItemSerial() { return ++scaleItemSerial_; }
 
+    // Makes room for this many more nodes and item rows, so that the tables do not grow step
+    // by step.
+    void Reserve(std::size_t moreNodes, std::size_t moreItems);
+
     void AddObserver(ModelObserver* observer);
     void RemoveObserver(ModelObserver* observer);
 

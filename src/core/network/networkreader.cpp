@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 #include <QHash>
+#include <algorithm>
 #include <bitset>
 #include <utility>
 
@@ -15,6 +16,7 @@ namespace cfg {
 
 namespace {
 const QString kCommError = QStringLiteral("Error de comunicaciones");
+constexpr std::size_t kMostReserved = 250'000;
 }  // namespace
 
 QString ReadFailureName(const ReadFailure& failure) {
@@ -79,12 +81,22 @@ bool NetworkReader::Lee_Datos(Operation& op) {
     op.Caption(QStringLiteral("Leyendo Datos Generales"));
     if (!Lee_Estructura(0)) return fail();
     if (Lee_Valores(0)) {
-        for (int scale : readable) {
+        for (std::size_t i = 0; i < readable.size(); ++i) {
+            const int scale = readable[i];
             op.Caption(QStringLiteral("Leyendo Datos Equipo %1").arg(scale));
+            const std::size_t nodes = model_.Nodes().size(), items = model_.Items().size();
             if (!Lee_Estructura(scale)) {
                 failures.push_back({scale, ReadFailure::ScaleStructure});
             } else if (!Lee_Valores(scale)) {
                 failures.push_back({scale, ReadFailure::ScaleValues});
+            }
+            // The scales of a network mostly carry the same menus: after the first, room is made
+            // for the rest alike, instead of growing the tables scale by scale; never beyond ten
+            // times the largest networks, whatever the first scale says.
+            if (i == 0) {
+                const std::size_t rest = readable.size() - 1;
+                model_.Reserve(std::min((model_.Nodes().size() - nodes) * rest, kMostReserved),
+                               std::min((model_.Items().size() - items) * rest, kMostReserved));
             }
         }
     } else {
