@@ -133,6 +133,7 @@ bool ClsXMLWriter::OpenDoc(const QString& root) {
     d_->Discard();  // a document still open was not completed
     d_->error.clear();
     d_->out = std::move(out);
+    d_->pending.reserve(2 * State::kFlushBytes);
     d_->outPath = d_->document;
     d_->indent = 0;
     d_->depth = 0;
