@@ -51,10 +51,8 @@ void RunOperation(FrmMain& main, const std::function<void()>& start) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // The simulator stands for the scales, a machine of their own: it gets a core, and this
-    // program and those it starts get another.
-    const std::vector<int> cores = benchsupport::AllowedCores();
-    if (!cores.empty()) benchsupport::PinTo(cores.front());
+    // Left to the scheduler: the window's thread and the worker that owns the link share the
+    // cores as on a technician's computer.
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     const int scales = args.size() > 2 ? args[1].toInt() : 60;
@@ -63,7 +61,7 @@ int main(int argc, char** argv) {
     const QString page = args.size() > 4 ? args[4] : QStringLiteral("50");
 
     benchsupport::SimProcess sim;
-    if (!sim.Start(scales, items, page, "0", cores.empty() ? -1 : cores.back())) {
+    if (!sim.Start(scales, items, page, "0")) {
         std::fprintf(stderr, "the simulator did not start\n");
         return 1;
     }
