@@ -207,7 +207,7 @@ bool NetworkReader::Lee_Valores(int scale) {
     // The texts are built here and set once when the read ends, so that entries a scale repeats
     // cost no more than their bytes.
     std::vector<std::pair<int, QString>> texts;  // node, text, in the order first touched
-    QHash<int, std::size_t> textOf;
+    if (textSlot_.size() < model_.Nodes().size()) textSlot_.resize(model_.Nodes().size(), 0);
     const auto handle = [&](int count, QByteArrayView data) {
         qsizetype pos = 0;
         for (int e = 0; e < count && pos < data.size(); ++e) {
@@ -222,12 +222,12 @@ bool NetworkReader::Lee_Valores(int scale) {
             StoreRead(item, entry.value, entry.bytes);
             const int node = model_.FindNode(item.key);
             if (node < 0) continue;
-            auto slot = textOf.constFind(node);
-            if (slot == textOf.cend()) {
-                slot = textOf.insert(node, texts.size());
+            std::size_t& slot = textSlot_[static_cast<std::size_t>(node)];
+            if (slot == 0) {
                 texts.emplace_back(node, model_.Node(node).text);
+                slot = texts.size();
             }
-            QString& text = texts[*slot].second;
+            QString& text = texts[slot - 1].second;
             if (const std::optional<QString> shown = ShownValue(item)) {
                 text.append(QStringLiteral(" = ")).append(*shown);
             } else {
@@ -236,7 +236,10 @@ bool NetworkReader::Lee_Valores(int scale) {
         }
     };
     const bool ok = ReadPages(request, handle);
-    for (auto& [node, text] : texts) model_.SetNodeText(node, std::move(text));
+    for (auto& [node, text] : texts) {
+        textSlot_[static_cast<std::size_t>(node)] = 0;
+        model_.SetNodeText(node, std::move(text));
+    }
     return ok;
 }
 

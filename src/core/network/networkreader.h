@@ -43,6 +43,9 @@ class NetworkReader {
 
     ScaleLink& link_;
     ConfigModel& model_;
+    // Lee_Valores' place for each node's new text, by node (0: none yet), kept between calls
+    // and cleared entry by entry.
+    std::vector<std::size_t> textSlot_;
 };
 
 }  // namespace cfg

@@ -135,6 +135,8 @@ StructureRecord DecodeStructureRecord(QByteArrayView data, qsizetype pos, qsizet
     if (record.code == kEnumeration && data.size() - pos > textLength + 7 &&
         record.next <= lastNonSpace) {
         qsizetype at = record.next;
+        // Each option takes a byte at least: what is left bounds the list.
+        record.options.reserve(std::min<qsizetype>(record.length, data.size() - at));
         for (int o = 0; o < record.length; ++o) {
             const int n = ByteAt(data, at);
             record.options.append(TrimSpaces(Convierte_Texto(TextAt(data, at + 1, n))));
