@@ -105,19 +105,15 @@ const QByteArray* UnchangedBytes(const ItemRow& item) {
 }
 
 namespace {
-struct ItemKey {
-    bool scale = false;
-    int number = 0;
-    int serial = 0;
-};
-
 bool IsDigit(QChar c) {
     return c >= u'0' && c <= u'9';
 }
 
+}  // namespace
+
 // The scale number and serial of a key exactly as keys::SystemItem or keys::ScaleItem build it;
 // nothing for any other key, so that two keys never share a slot.
-std::optional<ItemKey> ParseItemKey(QStringView key) {
+std::optional<ConfigModel::ItemKey> ConfigModel::ParseItemKey(QStringView key) {
     ItemKey parsed;
     qsizetype start = 1;
     if (key.startsWith(u'b') && key.size() > 4) {
@@ -139,6 +135,8 @@ std::optional<ItemKey> ParseItemKey(QStringView key) {
     }
     return parsed;
 }
+
+namespace {
 
 // Slots beyond this many serials after the last Clear are left to the hash, so that an odd key
 // cannot make the table huge.
@@ -178,7 +176,8 @@ void ConfigModel::Clear() {
 
 bool ConfigModel::AddNode(const QString& parentKey, const QString& key, const QString& text,
                           const QString& image, NodeKind kind, int owner) {
-    if (FindNode(key) >= 0) return false;
+    const std::optional<ItemKey> itemKey = ParseItemKey(key);
+    if (FindNode(key, itemKey) >= 0) return false;
     int parent = -1;
     if (!parentKey.isEmpty()) {
         parent = FindNode(parentKey);
@@ -186,32 +185,33 @@ bool ConfigModel::AddNode(const QString& parentKey, const QString& key, const QS
     }
     const int index = static_cast<int>(nodes_.size());
     nodes_.push_back({key, text, image, kind, owner, parent, {}, false});
-    if (!PlaceItemKey(key, index)) nodeByKey_.insert(key, index);
+    if (!itemKey || !PlaceItemKey(*itemKey, index)) nodeByKey_.insert(key, index);
     if (parent >= 0) nodes_[parent].children.push_back(index);
     for (ModelObserver* o : observers_) o->NodeAdded(index);
     return true;
 }
 
-bool ConfigModel::PlaceItemKey(const QString& key, int node) {
-    const std::optional<ItemKey> parsed = ParseItemKey(key);
-    if (!parsed) return false;
-    const qint64 slot =
-        qint64(parsed->serial) - (parsed->scale ? scaleSerialBase_ : systemSerialBase_) - 1;
+bool ConfigModel::PlaceItemKey(const ItemKey& key, int node) {
+    const qint64 slot = qint64(key.serial) - (key.scale ? scaleSerialBase_ : systemSerialBase_) - 1;
     if (slot < 0 || slot >= kMaxItemSlots) return false;
     const auto at = static_cast<std::size_t>(slot);
-    if (!parsed->scale) {
+    if (!key.scale) {
         if (at >= systemItemNodes_.size()) systemItemNodes_.resize(at + 1, -1);
         systemItemNodes_[at] = node;
         return true;
     }
     if (at >= scaleItemNodes_.size()) scaleItemNodes_.resize(at + 1, {-1, -1});
     if (scaleItemNodes_[at].second >= 0) return false;  // another scale's item holds it
-    scaleItemNodes_[at] = {parsed->number, node};
+    scaleItemNodes_[at] = {key.number, node};
     return true;
 }
 
 int ConfigModel::FindNode(const QString& key) const {
-    if (const std::optional<ItemKey> parsed = ParseItemKey(key)) {
+    return FindNode(key, ParseItemKey(key));
+}
+
+int ConfigModel::FindNode(const QString& key, const std::optional<ItemKey>& parsed) const {
+    if (parsed) {
         const qint64 slot =
             qint64(parsed->serial) - (parsed->scale ? scaleSerialBase_ : systemSerialBase_) - 1;
         if (slot >= 0 && slot < kMaxItemSlots) {

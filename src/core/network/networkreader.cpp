@@ -1,7 +1,6 @@
 #include "core/network/networkreader.h"
 
 #include <QByteArrayView>
-#include <QHash>
 #include <algorithm>
 #include <bitset>
 #include <utility>
