@@ -43,8 +43,7 @@ int Read(const QStringList& args, std::FILE* out, std::FILE* err) {
     Session session(err);
     if (const int status = Open(session, args[1], err); status != kExitOk) return status;
     // One write for the whole tree: a flush per line cost more than the read itself.
-    if (const QStringList lines = TreeLines(session.model()); !lines.isEmpty())
-        WriteLine(out, lines.join(u'\n'));
+    if (const QString tree = TreeText(session.model()); !tree.isEmpty()) WriteLine(out, tree);
     return session.Finish(kExitOk);
 }
 
@@ -174,15 +173,19 @@ int Set(const QStringList& args, std::FILE* out, std::FILE* err) {
 
 }  // namespace
 
-QStringList TreeLines(const ConfigModel& model) {
-    QStringList lines;
+QString TreeText(const ConfigModel& model) {
+    QString text;
+    bool first = true;
     std::function<void(int, int)> walk = [&](int node, int depth) {
-        lines.append(QString(depth * 2, u' ') + model.Node(node).text);
+        if (!first) text.append(u'\n');
+        first = false;
+        text.resize(text.size() + depth * 2, u' ');
+        text.append(model.Node(node).text);
         for (int child : model.Node(node).children) walk(child, depth + 1);
     };
     for (int n = 0; n < static_cast<int>(model.Nodes().size()); ++n)
         if (model.Node(n).parent < 0) walk(n, 0);
-    return lines;
+    return text;
 }
 
 int RunCommandLine(const QStringList& args, std::FILE* out, std::FILE* err) {

@@ -14,7 +14,8 @@ class ConfigModel;
 // messages and progress on `err`. Returns the exit status.
 int RunCommandLine(const QStringList& args, std::FILE* out, std::FILE* err);
 
-// The tree as `read` prints it: one node a line, in tree order, two spaces per level.
-QStringList TreeLines(const ConfigModel& model);
+// The tree as `read` prints it: one node a line, in tree order, two spaces per level; the lines
+// joined by "\n", without one after the last.
+QString TreeText(const ConfigModel& model);
 
 }  // namespace cfg
