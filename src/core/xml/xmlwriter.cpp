@@ -1,6 +1,9 @@
 #include "core/xml/xmlwriter.h"
 
 #include <QSaveFile>
+#include <QVarLengthArray>
+#include <algorithm>
+#include <span>
 
 #include "core/xml/xmlerror.h"
 
@@ -75,29 +78,29 @@ struct ClsXMLWriter::State {
         pending.clear();
     }
 
-    // One byte per character: ISO-8859-1, "?" for any other, as QString::toLatin1 does.
-    void Put(QStringView text) {
+    // One line of the parts given, indented and ended with CR LF, in one step: one byte per
+    // character, ISO-8859-1, "?" for any other, as QString::toLatin1 does.
+    void Line(std::span<const QStringView> parts) {
+        if (!RequireOpen()) return;
+        const qsizetype spaces = qsizetype(std::max(indent, 0)) * 4;
+        qsizetype size = spaces + 2;
+        for (const QStringView part : parts) size += part.size();
         const qsizetype at = pending.size();
-        pending.resize(at + text.size());
-        char* p = pending.data() + at;
-        for (const QChar c : text) *p++ = c.unicode() < 256 ? char(c.unicode()) : '?';
+        pending.resize(at + size);
+        char* p = std::fill_n(pending.data() + at, spaces, ' ');
+        for (const QStringView part : parts)
+            for (const QChar c : part) *p++ = c.unicode() < 256 ? char(c.unicode()) : '?';
+        *p++ = '\r';
+        *p = '\n';
+        if (pending.size() >= kFlushBytes) Flush();
     }
-
-    bool StartLine() {
-        if (!RequireOpen()) return false;
-        if (indent > 0) pending.append(qsizetype(indent) * 4, ' ');
-        return true;
-    }
-
-    void EndLine() {
+    void BlankLine() {
+        if (!RequireOpen()) return;
         pending.append("\r\n", 2);
         if (pending.size() >= kFlushBytes) Flush();
     }
-
-    void WriteLine(QStringView text) {
-        if (!StartLine()) return;
-        Put(text);
-        EndLine();
+    void Line(std::initializer_list<QStringView> parts) {
+        Line(std::span<const QStringView>(parts.begin(), parts.size()));
     }
 };
 
@@ -138,8 +141,8 @@ bool ClsXMLWriter::OpenDoc(const QString& root) {
     d_->indent = 0;
     d_->depth = 0;
     d_->stack.clear();
-    d_->WriteLine(QStringLiteral("<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>"));
-    d_->WriteLine(QStringLiteral("<") + root + QStringLiteral(">"));
+    d_->Line({u"<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>"});
+    d_->Line({u"<", root, u">"});
     d_->depth = 1;
     d_->stack = QStringList{root};
     return true;
@@ -175,46 +178,28 @@ void ClsXMLWriter::SetDataBlock(const QString& key, int count, const QStringList
     d_->stack.resize(d_->depth);
     d_->stack[d_->depth - 1] = key;
 
-    if (d_->StartLine()) {
-        d_->Put(u"<");
-        d_->Put(key);
-        for (int i = 0; i < count; ++i) {
-            d_->Put(u" ");
-            d_->Put(names[i]);
-            d_->Put(u"=\"");
-            d_->Put(values[i]);
-            d_->Put(u"\"");
-        }
-        d_->Put(u">");
-        d_->EndLine();
-    }
+    QVarLengthArray<QStringView, 16> parts{u"<", key};
+    for (int i = 0; i < count; ++i)
+        for (const QStringView part :
+             {QStringView(u" "), QStringView(names[i]), QStringView(u"=\""), QStringView(values[i]),
+              QStringView(u"\"")})
+            parts.append(part);
+    parts.append(u">");
+    d_->Line(std::span<const QStringView>(parts.constData(), parts.size()));
     ++d_->indent;
 }
 
 void ClsXMLWriter::SetData(const QString& key, const QString& value) {
-    if (!d_->StartLine()) return;
-    d_->Put(u"<");
-    d_->Put(key);
-    d_->Put(u"> ");
-    d_->Put(value);
-    d_->Put(u" </");
-    d_->Put(key);
-    d_->Put(u">");
-    d_->EndLine();
+    d_->Line({u"<", key, u"> ", value, u" </", key, u">"});
 }
 
 void ClsXMLWriter::EndDataBlock() {
     if (d_->depth <= 0) return;
     --d_->depth;
     --d_->indent;
-    if (d_->StartLine()) {
-        d_->Put(u"</");
-        d_->Put(d_->stack[d_->depth]);
-        d_->Put(u">");
-        d_->EndLine();
-    }
+    d_->Line({u"</", d_->stack[d_->depth], u">"});
     // A blank line after each element that held others.
-    if (d_->RequireOpen()) d_->EndLine();
+    d_->BlankLine();
     --d_->indent;
 }
 
