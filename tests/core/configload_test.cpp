@@ -7,7 +7,7 @@
 #include "core/files/configsave.h"
 #include "core/link/trafficlog.h"
 #include "core/model/configmodel.h"
-#include "itemrows.h"
+#include "support/itemrows.h"
 #include "support/testsupport.h"
 
 using cfgtest::RecordingOperation;

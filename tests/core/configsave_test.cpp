@@ -5,7 +5,7 @@
 #include <QTemporaryDir>
 
 #include "core/model/configmodel.h"
-#include "itemrows.h"
+#include "support/itemrows.h"
 #include "support/testsupport.h"
 
 using cfgtest::ReadAll;

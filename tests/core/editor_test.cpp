@@ -2,7 +2,7 @@
 
 #include "core/editing/editor.h"
 #include "core/model/configmodel.h"
-#include "itemrows.h"
+#include "support/itemrows.h"
 #include "support/testsupport.h"
 
 namespace cfg {

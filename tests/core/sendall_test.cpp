@@ -9,7 +9,7 @@
 #include "core/link/trafficlog.h"
 #include "core/model/configmodel.h"
 #include "core/protocol/tools.h"
-#include "itemrows.h"
+#include "support/itemrows.h"
 #include "support/scriptedlink.h"
 #include "support/testsupport.h"
 

@@ -10,20 +10,19 @@ namespace cfgtest {
 inline cfg::ItemRow Row(int owner, int id, int type, int length, int order, const QString& value,
                         const QString& menuKey = {}, const QStringList& options = {},
                         const QString& key = {}) {
-    return {.owner = owner,
-            .id = id,
-            .type = type,
-            .order = order,
-            .length = length,
-            .text = QString("Opcion %1").arg(id),
-            .key = key,
-            .options = options,
-            .value = value,
-            .menuKey = menuKey,
-            .known = true,
-            .readKnown = false,
-            .readValue = {},
-            .readBytes = {}};
+    cfg::ItemRow row;
+    row.owner = owner;
+    row.id = id;
+    row.type = type;
+    row.order = order;
+    row.length = length;
+    row.text = QString("Opcion %1").arg(id);
+    row.key = key;
+    row.options = options;
+    row.value = value;
+    row.menuKey = menuKey;
+    row.known = true;
+    return row;
 }
 
 }  // namespace cfgtest
