@@ -129,32 +129,6 @@ TEST_F(NetworkReaderTest, SystemStructureSkipsScaleMenusAndStopsAtTheMarker) {
     EXPECT_EQ(Image(items[4].key), QString("valor"));
 }
 
-TEST_F(NetworkReaderTest, ScaleStructureIsSharedAndValuesAreTheScalesOwn) {
-    FakeNetwork net;
-    net.structure[kStructure] = {
-        PagedAnswer(6, 0,
-                    Menu(1, 200, "Menu") + Record(40, 9, 1, 6, "Fecha") +
-                        Menu(2, 201, "De sistema") + Record(41, 7, 1, 4, "Oculto") +
-                        Menu(3, 202, "Hardware") + Record(42, 5, 1, 3, "Modo", {"A", "B", "C"}))};
-    // An index with no option empties the node; an unknown type ends the reply's entries.
-    net.values[kScale + 7] = {PagedAnswer(
-        3, 0,
-        Le16(42) + Bytes({5, 5}) + Le16(40) + Bytes({6, 1, 'X'}) + TextValue(40, 9, "311299"))};
-    Use(net);
-    Skeleton(7);
-    ASSERT_TRUE(reader.Lee_Estructura(7));
-    EXPECT_EQ(link.requests[0].mid(2, 2), Bytes({0x20, 0x00}));
-    ASSERT_EQ(model.Menus().size(), 2u);
-    EXPECT_EQ(model.Menus()[1].key, QString("mb0070002"));
-    EXPECT_EQ(Image("mb0070002"), QString("hard"));
-    ASSERT_EQ(model.Items().size(), 2u);
-    EXPECT_EQ(model.Items()[1].key, QString("b0070002"));
-    ASSERT_TRUE(reader.Lee_Valores(7));
-    EXPECT_EQ(link.requests.last(), Bytes({2, 0x7E, 2, 7, 0, 0, 0, 0, 0, 8, 0, 0, 0, 0}));
-    EXPECT_EQ(model.NodeText("b0070002"), QString(""));
-    EXPECT_FALSE(model.Items()[0].known);
-}
-
 TEST_F(NetworkReaderTest, OptionListsEndWithTheirData) {
     const QByteArray menu = Menu(1, 201, "M");
     const struct {
@@ -199,14 +173,10 @@ TEST_F(NetworkReaderTest, ValuesAreDecodedStoredAndShown) {
     ASSERT_TRUE(reader.Lee_Estructura(0));
     ASSERT_TRUE(reader.Lee_Valores(0));
     EXPECT_EQ(link.requests.last(), Bytes({2, 0x7E, 0, 0, 0, 0, 0, 0, 0, 8, 0, 1, 0, 0}));
-    const QString texts[] = {"Precio = 617",
-                             "Tara = -617.5",
-                             "Despl = 0.3333333333333333",
-                             "Fecha = 31/12/99",
-                             "Corta = 01/01/03",
-                             "Vacio = ",
-                             "Modo = SI = NO",
-                             "Fijo = (No seleccionable)"};
+    // clang-format off
+    const QString texts[] = {"Precio = 617", "Tara = -617.5", "Despl = 0.3333333333333333",
+        "Fecha = 31/12/99", "Corta = 01/01/03", "Vacio = ", "Modo = SI = NO", "Fijo = (No seleccionable)"};
+    // clang-format on
     for (int i = 0; i < 8; ++i) EXPECT_EQ(model.NodeText(model.Items()[i].key), texts[i]);
     EXPECT_EQ(model.Items()[4].value, QString("01/01/03"));
     EXPECT_EQ(model.Items()[6].value, QString("0"));
@@ -262,16 +232,22 @@ TEST_F(NetworkReaderTest, PagesAreReadUntilTheCursorIsZero) {
     }
 }
 
+// Every scale shares one structure, of which it keeps its own menus (200 and 202), and has
+// values of its own.
 FakeNetwork TwoScales() {
     FakeNetwork net;
     net.network = ReplyHeader() + Bytes({2, 1, 4, 0, 0, 0, 0, 0, 0x0F, 2, 5, 1, 2, 3, 4, 5, 6});
-    net.structure[kSystem] = {
-        PagedAnswer(2, 0, Menu(1, 201, "General") + Record(1, 7, 1, 4, "Precio"))};
+    // clang-format off
+    net.structure[kSystem] = {PagedAnswer(2, 0, Menu(1, 201, "General") + Record(1, 7, 1, 4, "Precio"))};
     net.values[kSystem] = {PagedAnswer(1, 0, NumberValue(1, 10))};
-    net.structure[kStructure] = {
-        PagedAnswer(2, 0, Menu(2, 200, "Bal") + Record(1, 8, 1, 9, "Nombre"))};
-    net.values[kScale + 1] = {PagedAnswer(1, 0, TextValue(1, 8, "Uno"))};
-    net.values[kScale + 2] = {PagedAnswer(1, 0, TextValue(1, 8, "Dos"))};
+    net.structure[kStructure] = {PagedAnswer(6, 0, Menu(2, 200, "Bal") + Record(1, 8, 1, 9, "Nombre") +
+        Menu(3, 201, "De sistema") + Record(5, 7, 1, 4, "Oculto") + Menu(4, 202, "Hard") +
+        Record(6, 5, 1, 2, "Modo", {"A", "B"}))};
+    // An index with no option empties the node; an unknown type ends the reply's entries.
+    net.values[kScale + 1] = {PagedAnswer(4, 0, TextValue(1, 8, "Uno") + Le16(6) + Bytes({5, 5}) +
+                                                    Le16(1) + Bytes({6, 1, 'X'}) + TextValue(1, 8, "X"))};
+    net.values[kScale + 2] = {PagedAnswer(2, 0, TextValue(1, 8, "Dos") + Le16(6) + Bytes({5, 1}))};
+    // clang-format on
     return net;
 }
 
@@ -279,19 +255,25 @@ TEST_F(NetworkReaderTest, ReadsTheWholeNetworkIntoTheTree) {
     Use(TwoScales());
     ASSERT_TRUE(reader.Lee_Datos(op));
     QStringList tree;
-    for (const TreeNode& node : model.Nodes()) tree.append(node.key + " " + node.text);
-    EXPECT_EQ(tree, (QStringList{"Red Red", "Balanza Operativa Balanzas", "Sistema Datos Comunes",
-                                 "bal001 Balanza 1.Mostrador : 4.MAC : 00000F",
-                                 "bal002 Balanza 2.Mostrador : 5.MAC : 123456", "ms0001 General",
-                                 "s0001 Precio = 10", "mb0010001 Bal", "b0010001 Nombre = Uno",
-                                 "mb0020001 Bal", "b0020002 Nombre = Dos"}));
+    for (const TreeNode& node : model.Nodes())
+        tree.append(node.key + " " + node.image + " " + node.text);
+    // clang-format off
+    EXPECT_EQ(tree, (QStringList{"Red mundo Red", "Balanza balanza Operativa Balanzas",
+        "Sistema sistema Datos Comunes", "bal001 g386 Balanza 1.Mostrador : 4.MAC : 00000F",
+        "bal002 g386 Balanza 2.Mostrador : 5.MAC : 123456", "ms0001 menu General",
+        "s0001 valor Precio = 10", "mb0010001 menu Bal", "b0010001 valor Nombre = Uno",
+        "mb0010002 hard Hard", "b0010002 valor ", "mb0020001 menu Bal", "b0020003 valor Nombre = Dos",
+        "mb0020002 hard Hard", "b0020004 valor Modo = B"}));
+    // clang-format on
+    EXPECT_TRUE(link.requests.contains(Bytes({2, 0x7E, 0x20, 0, 0, 0, 0, 0, 0, 8, 2, 0, 0, 0, 0})));
+    EXPECT_TRUE(link.requests.contains(Bytes({2, 0x7E, 2, 1, 0, 0, 0, 0, 0, 8, 0, 0, 0, 0})));
     EXPECT_EQ(op.captions,
               (QStringList{"begin Leyendo Estructura de Red", "Leyendo Datos Generales",
                            "Leyendo Datos Equipo 1", "Leyendo Datos Equipo 2", "end"}));
     // A second reading: menu keys repeat, item keys never do.
     ASSERT_TRUE(reader.Lee_Datos(op));
-    EXPECT_EQ(model.Menus()[1].key + model.Items()[0].key + model.Items()[2].key,
-              QString("mb0010001s0002b0020004"));
+    EXPECT_EQ(model.Menus()[1].key + model.Items()[0].key + model.Items()[4].key,
+              QString("mb0010001s0002b0020008"));
 }
 
 // Without the network or the system's structure there is nothing to configure; any later
@@ -314,7 +296,7 @@ TEST_F(NetworkReaderTest, FailuresEndTheProgramOrKeepWhatWasRead) {
         {"system values", [](FakeNetwork& n) { n.failValuesOf[kSystem] = 0; }, false,
          {general, end}, 2, {"?"}},
         {"scale 1 values", [](FakeNetwork& n) { n.failValuesOf[kScale + 1] = 0; }, false,
-         {general, "Leyendo Datos Equipo 1", "Leyendo Datos Equipo 2", end}, 2, {"10", "?", "Dos"}},
+         {general, "Leyendo Datos Equipo 1", "Leyendo Datos Equipo 2", end}, 2, {"10", "?", "?", "Dos", "1"}},
         {"no scales", [](FakeNetwork& n) { n.network = ReplyHeader() + QByteArray(5, 0); }, false,
          {general, end}, 0, {"10"}},
         // clang-format on
