@@ -10,19 +10,9 @@ namespace cfgtest {
 inline cfg::ItemRow Row(int owner, int id, int type, int length, int order, const QString& value,
                         const QString& menuKey = {}, const QStringList& options = {},
                         const QString& key = {}) {
-    cfg::ItemRow row;
-    row.owner = owner;
-    row.id = id;
-    row.type = type;
-    row.order = order;
-    row.length = length;
-    row.text = QString("Opcion %1").arg(id);
-    row.key = key;
-    row.options = options;
-    row.value = value;
-    row.menuKey = menuKey;
-    row.known = true;
-    return row;
+    // In the order of ItemRow's fields; nothing read from a scale yet.
+    return {owner,   id,   type,  order, length, QString("Opcion %1").arg(id), key, options, value,
+            menuKey, true, false, {},    {}};
 }
 
 }  // namespace cfgtest
