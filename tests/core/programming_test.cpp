@@ -32,27 +32,22 @@ class ProgrammingTest : public ::testing::Test {
   protected:
     void SetUp() override {
         op.log = &log;
-        model.AddNode({}, "Red", "Red", "mundo", NodeKind::Root);
         for (int owner : {0, 3}) {
-            const QString menu = owner == 0 ? keys::SystemMenu(1) : keys::ScaleMenu(3, 1);
-            model.AddNode("Red", menu, "Menu", "menu", NodeKind::SystemMenu, owner);
+            const QString menu = owner ? keys::ScaleMenu(3, 1) : keys::SystemMenu(1);
             model.AppendMenu({owner, 9, "Menu", menu});
-            Add(owner, 12, kNumber, "Precio", 6, menu);
-            Add(owner, 15, kEnumeration, "Modo", 2, menu, {"NO", "SI"});
-            Add(owner, 20, kString, "Nombre", 10, menu);
-            Add(owner, 30, kDate, "Fecha", 8, menu);
-            for (int id = 152; id <= 157; ++id) Add(owner, id, kString, "G", 20, menu);
+            for (int id : {12, 15, 20, 30, 152, 153, 154, 155, 156, 157}) {
+                const int type = id == 12   ? kNumber
+                                 : id == 15 ? kEnumeration
+                                 : id == 30 ? kDate
+                                            : kString;
+                const ItemRow row =
+                    cfgtest::Row(owner, id, type, id == 20 ? 10 : 8, 1, "0", menu, {"NO", "SI"},
+                                 QString("k%1_%2").arg(owner).arg(id));
+                model.AddNode({}, row.key, row.text, "valor", NodeKind::SystemItem, owner);
+                model.AppendItem(row);
+            }
         }
         Answer(WriteAnswer(1, 0), PagedAnswer(0, 0, {}));
-    }
-    void Add(int owner, int id, int type, const QString& text, int length, const QString& menu,
-             const QStringList& options = {}) {
-        ItemRow row = cfgtest::Row(owner, id, type, length, 1, "0", menu, options);
-        row.text = text;
-        row.key = owner == 0 ? keys::SystemItem(model.NextSystemItemSerial())
-                             : keys::ScaleItem(owner, model.NextScaleItemSerial());
-        model.AddNode(menu, row.key, text, "valor", NodeKind::SystemItem, owner);
-        model.AppendItem(row);
     }
     void Answer(const QByteArray& write, const QByteArray& menu) {
         link.SetResponder([=](const QByteArray& r) {
@@ -81,15 +76,14 @@ TEST_F(ProgrammingTest, WriteRequestOfEveryTypeThenTheMenuReadBack) {
         EditorInput input;
         QByteArray entry;
     } cases[] = {
+        // clang-format off
         {3, 12, {-1, "1234", true, ""}, Bytes({12, 0, 7, 0xD2, 0x04, 0, 0, 0})},
         {3, 12, {-1, "-2.5", true, ""}, Bytes({12, 0, 7, 0xFE, 0xFF, 0xFF, 0xFF, 0})},
         {0, 15, {1, "", false, ""}, Bytes({15, 0, 5, 1})},
-        {0,
-         20,
-         {-1, "", false, "Año 1.5"},
-         Bytes({20, 0, 8, 7, 'A', 0xA4, 'o', ' ', '1', '.', '5'})},
+        {0, 20, {-1, "", false, "Año 1.5"}, Bytes({20, 0, 8, 7, 'A', 0xA4, 'o', ' ', '1', '.', '5'})},
         {0, 20, {-1, "", false, "ABCDEFGHIJ"}, Bytes({20, 0, 8, 10}) + "ABCDEFGHIJ"},  // its length
         {3, 30, {-1, "", false, " 31/02/99 "}, Bytes({30, 0, 9, 6, '3', '1', '0', '2', '9', '9'})},
+        // clang-format on
     };
     for (const auto& c : cases) {
         link.requests.clear();
@@ -106,13 +100,13 @@ TEST_F(ProgrammingTest, AcceptedValueIsStoredShownAndReadBackForItsOwnerOnly) {
                2, 0, StringEntry(20, "NUEVO") + Numero_A_Bytes(30, 2) + Bytes({9, 6}) + "311299"));
     EXPECT_EQ(Program(3, 15, {1, "", false, ""}).row, model.FindItem(3, 15));
     EXPECT_EQ(Item(3, 15).value, QString("1"));
-    EXPECT_EQ(NodeText(3, 15), QString("Modo = SI"));
-    EXPECT_EQ(NodeText(3, 20), QString("Nombre = NUEVO"));
-    EXPECT_EQ(NodeText(3, 30), QString("Fecha = 31/12/99"));
-    EXPECT_EQ(NodeText(0, 20), QString("Nombre"));
+    EXPECT_EQ(NodeText(3, 15), QString("Opcion 15 = SI"));
+    EXPECT_EQ(NodeText(3, 20), QString("Opcion 20 = NUEVO"));
+    EXPECT_EQ(NodeText(3, 30), QString("Opcion 30 = 31/12/99"));
+    EXPECT_EQ(NodeText(0, 20), QString("Opcion 20"));
     EXPECT_EQ(op.sending, (std::vector<bool>{true, false}));
     Program(3, 12, {-1, "12.50", true, ""});
-    EXPECT_EQ(NodeText(3, 12), QString("Precio = 12.50"));  // as typed
+    EXPECT_EQ(NodeText(3, 12), QString("Opcion 12 = 12.50"));  // as typed
 }
 
 TEST_F(ProgrammingTest, InvalidValuesSendNothing) {
@@ -148,11 +142,11 @@ TEST_F(ProgrammingTest, FailuresAndRefusalsChangeNothing) {
     } cases[] = {
         {{5, {}}, Outcome::Failed, "Error en el envío", Icon::Critical},
         {{0, WriteAnswer(1, 0).left(13)}, Outcome::Failed, "Error en el envío", Icon::Critical},
-        {{0, WriteAnswer(0, 98)},
-         Outcome::Refused,
-         "La balanza no acepta la programación de este Item con el valor indicado.\nNo se puede "
-         "programar",
+        // clang-format off
+        {{0, WriteAnswer(0, 98)}, Outcome::Refused,
+         "La balanza no acepta la programación de este Item con el valor indicado.\nNo se puede programar",
          Icon::Exclamation},
+        // clang-format on
     };
     for (const auto& c : cases) {
         link.requests.clear();
@@ -163,7 +157,7 @@ TEST_F(ProgrammingTest, FailuresAndRefusalsChangeNothing) {
         ASSERT_EQ(op.shown.size(), 1u);
         EXPECT_EQ(op.shown[0].text, c.message);
         EXPECT_EQ(op.shown[0].icon, c.icon);
-        EXPECT_EQ(Item(3, 20).value + NodeText(3, 20), QString("0Nombre"));
+        EXPECT_EQ(Item(3, 20).value + NodeText(3, 20), QString("0Opcion 20"));
     }
     EXPECT_TRUE(cfgtest::ReadAll(dir.filePath("log.txt"))
                     .endsWith("\r\n\r\nMotivo: No se puede programar\r\n"));

@@ -102,21 +102,13 @@ TEST_F(XmlReaderTest, FailedOpenKeepsThePreviousDocument) {
 // One tag alone in a document: its name and attributes, or refused.
 TEST_F(XmlReaderTest, TagSyntax) {
     const std::pair<QByteArray, const char*> cases[] = {
-        {"a", "a 0:="},
-        {"a x=\"1\" y = \"2\"", "a 2:x,y,=1,2,"},
-        {"a x=\"1\"y=\"2\"", "a 2:x,y,=1,2,"},
-        {"a  x =  \"\"", "a 1:x,=,"},
-        {"a x=\"<&'= /\"", "a 1:x,=<&'= /,"},
-        {"a ?", "a 0:="},
-        {"a=\"1\"", "a=\"1\" 0:="},
-        {"", nullptr},
-        {" a", nullptr},
-        {"a x=\"1\" ", nullptr},
-        {"a x", nullptr},
-        {"a x=1", nullptr},
-        {"a =\"1\"", nullptr},
-        {"a x=\"1", nullptr},
+        // clang-format off
+        {"a", "a 0:="}, {"a x=\"1\" y = \"2\"", "a 2:x,y,=1,2,"}, {"a x=\"1\"y=\"2\"", "a 2:x,y,=1,2,"},
+        {"a  x =  \"\"", "a 1:x,=,"}, {"a x=\"<&'= /\"", "a 1:x,=<&'= /,"}, {"a ?", "a 0:="},
+        {"a=\"1\"", "a=\"1\" 0:="}, {"", nullptr}, {" a", nullptr}, {"a x=\"1\" ", nullptr},
+        {"a x", nullptr}, {"a x=1", nullptr}, {"a =\"1\"", nullptr}, {"a x=\"1", nullptr},
         {"a x=\"1\" /", nullptr},
+        // clang-format on
     };
     for (const auto& [tag, read] : cases) {
         SCOPED_TRACE(tag.toStdString());
