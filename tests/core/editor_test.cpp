@@ -1,58 +1,56 @@
+#include "core/editing/editor.h"
+
 #include <gtest/gtest.h>
 
-#include "core/editing/editor.h"
 #include "core/model/configmodel.h"
-#include "itemrows.h"
+#include "support/itemrows.h"
 #include "support/testsupport.h"
 
 namespace cfg {
 namespace {
 
-// A scale's item when the key is a scale item key, else the system's.
+// Item 40 of scale 3 when the key is a scale item's, else the system's.
 ItemRow Item(const QString& key, int type, int order, int length, const QString& value,
              const QStringList& options = {}) {
     return cfgtest::Row(key.startsWith(u'b') ? 3 : 0, 40, type, length, order, value, {}, options,
                         key);
 }
 
-TEST(EditorTest, NodesThatAreNotEditableItemsShowNothing) {
+TEST(Editor, OnlyEditableItemsAreEdited) {
     ConfigModel model;
     model.AppendItem(Item("b0030001", kNumber, 100, 3, "5"));
     model.AppendItem(Item("s0002", kNumber, 1, 3, "5"));
-    for (const char* key :
-         {"Red", "Balanza", "Sistema", "bal003", "ms0001", "mb0030001", "b0030001", "s9999", ""}) {
-        SCOPED_TRACE(key);
-        const EditorState state = EditorFor(model, QString::fromLatin1(key));
-        EXPECT_FALSE(state.buttonShown);
-        EXPECT_EQ(state.editor, EditorKind::None);
-        EXPECT_FALSE(state.hintShown);
-        EXPECT_FALSE(state.selection.has_value());
+    model.AppendItem(Item("s0002", kNumber, 1, 5, "6"));
+    for (const char* key : {"Red", "Sistema", "bal003", "ms0001", "mb0030001", "b0030001", ""}) {
+        const EditorState state = EditorFor(model, key);
+        EXPECT_FALSE(state.buttonShown || state.hintShown || state.selection) << key;
+        EXPECT_EQ(state.editor, EditorKind::None) << key;
     }
+    EXPECT_EQ(EditorFor(model, "s0002").text, "5");  // the first row with the key
 }
 
-TEST(EditorTest, EachTypeGetsItsEditorHintAndSelection) {
-    struct Case {
+TEST(Editor, EachTypeGetsItsEditorHintAndSelection) {
+    const QStringList yesNo{"NO", "SI"};
+    const struct {
         ItemRow row;
         EditorKind editor;
         bool enabled;
         QString hint;  // empty: none shown
-        int selected;
-        int maxLength;
-    };
-    const QStringList yesNo{"NO", "SI"};
-    const Case cases[] = {
-        {Item("s0001", kEnumeration, 5, 1, "1", yesNo), EditorKind::Enumeration, true, {}, 1, 0},
+        int selected, maxLength;
+    } cases[] = {
+        // clang-format off
+        {Item("s0001", kEnumeration, 99, 1, "1", yesNo), EditorKind::Enumeration, true, {}, 1, 0},
         {Item("s0001", kEnumeration, 5, 1, "2", yesNo), EditorKind::Enumeration, true, {}, -1, 0},
         {Item("s0001", kEnumeration, 5, 1, "0"), EditorKind::Enumeration, false, {}, -1, 0},
-        {Item("b0030007", kNumber, 99, 3, "12"), EditorKind::Number, true, "Max. 999", -1, 0},
+        {Item("b0030007", kNumber, 1, 3, "12"), EditorKind::Number, true, "Max. 999", -1, 0},
         {Item("b0030007", kNumber, 1, 0, "0"), EditorKind::Number, true, "Max. 0", -1, 0},
-        {Item("b0030007", kNumber, 1, 12, "0"), EditorKind::Number, true, "Max. 999999999999", -1,
-         0},
+        {Item("b0030007", kNumber, 1, 12, "0"), EditorKind::Number, true, "Max. 999999999999", -1, 0},
         {Item("b0030007", kString, 1, 20, "ABC"), EditorKind::Text, true, "Max. 20 cars.", -1, 20},
         {Item("b0030007", kDate, 1, 8, "31/12/99"), EditorKind::Date, true, {}, -1, 0},
         {Item("b0030007", 4, 1, 8, "?"), EditorKind::None, false, {}, -1, 0},
+        // clang-format on
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(QString("type %1 value %2").arg(c.row.type).arg(c.row.value).toStdString());
         ConfigModel model;
         model.AppendItem(c.row);
@@ -60,13 +58,10 @@ TEST(EditorTest, EachTypeGetsItsEditorHintAndSelection) {
         EXPECT_TRUE(state.buttonShown);
         EXPECT_EQ(state.buttonEnabled, c.enabled);
         EXPECT_EQ(state.editor, c.editor);
-        EXPECT_EQ(state.hintShown, !c.hint.isEmpty());
-        EXPECT_EQ(state.hint, c.hint);
+        EXPECT_EQ(state.hintShown ? state.hint : QString(), c.hint);
         EXPECT_EQ(state.selectedOption, c.selected);
         EXPECT_EQ(state.maxLength, c.maxLength);
-        if (c.editor == EditorKind::Enumeration) {
-            EXPECT_EQ(state.options, c.row.options);
-        } else if (c.editor != EditorKind::None) {
+        if (c.editor == EditorKind::Text || c.editor == EditorKind::Number) {
             EXPECT_EQ(state.text, c.row.value);
         }
         ASSERT_TRUE(state.selection.has_value());
@@ -76,36 +71,65 @@ TEST(EditorTest, EachTypeGetsItsEditorHintAndSelection) {
     }
 }
 
-TEST(EditorTest, OnlyDesplVerticalTakesNegativeNumbers) {
-    for (const auto& [text, allowed] : {std::pair{"Despl vertical", true},
-                                        {"DESPL VERTICAL", true},
-                                        {"Despl vertical ", false},
-                                        {"Despl horizontal", false}}) {
+TEST(Editor, OnlyDesplVerticalTakesNegativeNumbers) {
+    const std::pair<const char*, bool> cases[] = {{"Despl vertical", true},
+                                                  {"DESPL VERTICAL", true},
+                                                  {"Despl vertical ", false},
+                                                  {"Despl horizontal", false}};
+    for (const auto& [text, allowed] : cases) {
         ConfigModel model;
-        ItemRow row = Item("s0001", kNumber, 1, 3, "0");
-        row.text = QString::fromLatin1(text);
-        model.AppendItem(row);
+        model.AppendItem(Item("s0001", kNumber, 1, 3, "0"));
+        model.Item(0).text = text;
         EXPECT_EQ(EditorFor(model, "s0001").permiteNegativo, allowed) << text;
     }
 }
 
-TEST(EditorTest, FirstRowWithTheKeyIsEdited) {
-    ConfigModel model;
-    model.AppendItem(Item("s0001", kNumber, 1, 2, "1"));
-    model.AppendItem(Item("s0001", kNumber, 1, 5, "2"));
-    EXPECT_EQ(EditorFor(model, "s0001").text, "1");
+// Keys as typed, and what the number and connection boxes make of them (0: dropped).
+TEST(Editor, KeyFilters) {
+    const struct {
+        int key, number, negative, connection;
+    } cases[] = {{'0', '0', '0', '0'}, {'9', '9', '9', '9'}, {':', ':', ':', ':'},
+                 {';', ';', ';', ';'}, {'<', 0, 0, 0},       {'/', 0, 0, 0},
+                 {8, 8, 8, 8},         {'.', '.', '.', '.'}, {',', '.', '.', 0},
+                 {'-', 0, '-', 0},     {'a', 0, 0, 0},       {' ', 0, 0, 0},
+                 {13, 0, 0, 0},        {255, 0, 0, 0}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(FiltraTeclaNumero(c.key, false), c.number) << c.key;
+        EXPECT_EQ(FiltraTeclaNumero(c.key, true), c.negative) << c.key;
+        EXPECT_EQ(FiltraTeclaConexion(c.key), c.connection) << c.key;
+    }
 }
 
-TEST(EditorTest, NumberKeyFilter) {
-    for (int code = 0; code < 256; ++code) {
-        int expected = 0;
-        if ((code >= 48 && code <= 59) || code == 8 || code == 46) expected = code;
-        if (code == 44) expected = 46;
-        EXPECT_EQ(FiltraTeclaNumero(code, false), expected) << code;
-        EXPECT_EQ(FiltraTeclaNumero(code, true), code == 45 ? 45 : expected) << code;
-        const int connection = (code >= 48 && code <= 59) || code == 8 || code == 46 ? code : 0;
-        EXPECT_EQ(FiltraTeclaConexion(code), connection) << code;
+TEST(Model, ShownValuesOfEnumerationsAndDates) {
+    ItemRow item = Item("s0001", kEnumeration, 1, 1, "1", {"NO", "SI"});
+    const std::pair<const char*, std::optional<QString>> shown[] = {
+        {"1", "SI"}, {"0.6", "SI"}, {"2", std::nullopt}, {"-1", std::nullopt}, {"x", std::nullopt}};
+    for (const auto& [value, text] : shown) {
+        item.value = value;
+        EXPECT_EQ(ShownValue(item), text) << value;
     }
+    item.options.clear();
+    EXPECT_EQ(ShownValue(item), QString("(No seleccionable)"));
+    EXPECT_EQ(DateValue(" 311299 ") + DateValue("31129") + DateValue(""),
+              QString("31/12/9901/01/0301/01/03"));
+    EXPECT_EQ(keys::SystemItem(10000), QString("s10000"));  // wider than the pattern: not cut
+}
+
+TEST(Model, TreeKeepsOrderRefusesDuplicatesAndFindsFirstRows) {
+    ConfigModel model;
+    EXPECT_TRUE(model.AddNode({}, "Red", "Red", "mundo", NodeKind::Root));
+    EXPECT_TRUE(model.AddNode("Red", "Balanza", "B", "balanza", NodeKind::ScalesGroup));
+    EXPECT_TRUE(model.AddNode("Red", "Sistema", "S", "sistema", NodeKind::SystemGroup));
+    EXPECT_FALSE(model.AddNode("Red", "Sistema", "again", "sistema", NodeKind::SystemGroup));
+    EXPECT_FALSE(model.AddNode("nowhere", "x", "x", "valor", NodeKind::SystemItem));
+    EXPECT_EQ(model.Node(0).children, (std::vector<int>{1, 2}));
+    for (int owner : {3, 0, 3}) model.AppendItem(Item(owner ? "b1" : "s1", kNumber, 1, 1, "0"));
+    EXPECT_EQ(model.FindItem(3, 40), 0);
+    EXPECT_EQ(model.FindItem(0, 40), 1);
+    EXPECT_EQ(model.FindItem(2, 40), -1);
+    EXPECT_EQ(model.FindItemByKey("b1"), 0);
+    model.Clear();
+    EXPECT_EQ(model.FindNode("Red"), -1);
 }
 
 }  // namespace

@@ -55,6 +55,14 @@ inline QByteArray ReplyHeader(int standIn = 0x0D) {
     return header;
 }
 
+// A paged reply: entry count, cursor and entries, padded to the 20 bytes such a reply has.
+inline QByteArray PagedAnswer(int count, int cursor, const QByteArray& data) {
+    QByteArray reply =
+        ReplyHeader() + cfg::Numero_A_Bytes(count, 2) + cfg::Numero_A_Bytes(cursor, 2) + data;
+    if (reply.size() < 20) reply.append(20 - reply.size(), '\0');
+    return reply;
+}
+
 // A write reply: the accepted count and the error code.
 inline QByteArray WriteAnswer(int accepted, int code) {
     return ReplyHeader() + cfg::Numero_A_Bytes(accepted, 2) + cfg::Numero_A_Bytes(code, 2);

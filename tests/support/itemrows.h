@@ -10,20 +10,9 @@ namespace cfgtest {
 inline cfg::ItemRow Row(int owner, int id, int type, int length, int order, const QString& value,
                         const QString& menuKey = {}, const QStringList& options = {},
                         const QString& key = {}) {
-    return {.owner = owner,
-            .id = id,
-            .type = type,
-            .order = order,
-            .length = length,
-            .text = QString("Opcion %1").arg(id),
-            .key = key,
-            .options = options,
-            .value = value,
-            .menuKey = menuKey,
-            .known = true,
-            .readKnown = false,
-            .readValue = {},
-            .readBytes = {}};
+    // In the order of ItemRow's fields; nothing read from a scale yet.
+    return {owner,   id,   type,  order, length, QString("Opcion %1").arg(id), key, options, value,
+            menuKey, true, false, {},    {}};
 }
 
 }  // namespace cfgtest

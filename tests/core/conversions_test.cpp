@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "core/common/basic.h"
+#include "core/protocol/tools.h"
+#include "core/startup/ipcheck.h"
+#include "support/testsupport.h"
+
+using cfgtest::Bytes;
+
+namespace cfg {
+namespace {
+
+TEST(Numbers, LeadingNumberAndWholeTextNumeric) {
+    const struct {
+        QString text;
+        double value;
+        bool numeric;
+    } cases[] = {
+        {"6000", 6000, true}, {"60:00", 60, false}, {"", 0, false},      {" 12 ", 12, true},
+        {"1 2", 12, false},   {"-5", -5, true},     {"1E+2", 100, true}, {"2D1", 20, true},
+        {"1e", 1, false},     {".5", 0.5, true},    {".", 0, false},     {"0x10", 0, false},
+        {"\t8\t", 8, true},   {"- 5", -5, false},   {"1e400", 0, true},  {"+-1", 0, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        EXPECT_EQ(LeadingNumber(c.text), c.value);
+        EXPECT_EQ(IsNumeric(c.text), c.numeric);
+    }
+}
+
+TEST(Numbers, WholeNumbersRoundHalfToEvenAndSaturate) {
+    const std::pair<double, int> cases[] = {{2.5, 2},       {3.5, 4},        {-2.5, -2},
+                                            {6000.5, 6000}, {1e20, INT_MAX}, {-1e20, INT_MIN}};
+    for (const auto& [number, whole] : cases) EXPECT_EQ(ToWholeNumber(number), whole) << number;
+    EXPECT_EQ(TrimSpaces("\t a b  "), QString("\t a b"));  // spaces only
+}
+
+TEST(Frames, StandInsBecomeCrEvenInLongReplies) {
+    EXPECT_EQ(Desescapa_Respuesta("AbcdAfA"), QByteArray("\rbcd\rf\r"));
+    EXPECT_EQ(Desescapa_Respuesta(Bytes({1, 2, 3, 4, 13, 5})), Bytes({1, 2, 3, 4, 13, 5}));
+    QByteArray reply(70000, 'x');
+    reply[4] = reply[69999] = '\x05';
+    const QByteArray out = Desescapa_Respuesta(reply);
+    EXPECT_EQ(out.size(), 70000);
+    EXPECT_EQ(out.count('\r'), 2);
+    EXPECT_EQ(out[69999], '\r');
+}
+
+TEST(Frames, NumbersAreLittleEndianTwosComplement) {
+    const struct {
+        double number;
+        int width;
+        QByteArray bytes;
+    } cases[] = {
+        // clang-format off
+        {-1, 4, Bytes({0xFF, 0xFF, 0xFF, 0xFF})}, {258, 2, Bytes({0x02, 0x01})},
+        {-1234, 4, Bytes({0x2E, 0xFB, 0xFF, 0xFF})}, {-2147483648.0, 4, Bytes({0x00, 0x00, 0x00, 0x80})},
+        {256, 1, Bytes({0x00})}, {2.5, 1, Bytes({0x02})}, {3.5, 1, Bytes({0x04})}, {-2.5, 2, Bytes({0xFE, 0xFF})},
+        // clang-format on
+    };
+    for (const auto& c : cases) EXPECT_EQ(Numero_A_Bytes(c.number, c.width), c.bytes) << c.number;
+    EXPECT_EQ(Bytes_A_Numero(Bytes({0xFF, 0xFF, 0xFF, 0xFF})), 4294967295.0);
+    EXPECT_EQ(Bytes_A_Numero_Signo(Bytes({0x00, 0x80})), -32768);
+    EXPECT_EQ(Rellena_Ceros("FF", 4) + Rellena_Ceros("ABCDE", 4), QString("00FFABCDE"));
+}
+
+// Code page 850 both ways; what the scale's texts cannot hold arrives as a space and leaves as
+// "?", and a text never changes length.
+TEST(Frames, TextsTravelInCodePage850) {
+    EXPECT_EQ(
+        Convierte_Texto(Bytes({'P', '-', '1', '.', 160, 164, 165, 0, 179, '/', ';', '<', 255})),
+        QString("P 1 áñÑ |/;  "));
+    EXPECT_EQ(Convierte_Texto_Balanza(QString("Año ÊÈ²¦ (1.5)")),
+              Bytes({'A', 0xA4, 'o', ' ', 210, 212, 167, 179, ' ', '(', '1', '.', '5', ')'}));
+    EXPECT_EQ(Convierte_Texto_Balanza(QString("ß€")), Bytes({223, '?'}));
+}
+
+TEST(IpCheck, AcceptsRefusesAndRewrites) {
+    const struct {
+        QString input;
+        bool valid;
+        QString after;
+    } cases[] = {
+        // clang-format off
+        {"10.0.0.5", true, "010.000.000.005"},    {"0255.0.0.1", true, "255.000.000.001"},
+        {"255.255.255.255", true, "255.255.255.255"}, {"10.0.5", false, "10.0.5"},
+        {"10.0.0.256", false, "10.0.0.256"},      {"10..0.5", false, "10..0.5"},
+        {" 1.2.3.4", false, " 1.2.3.4"},          {"", false, ""},
+        {"1.2.3.4.5", false, "001.002.003.004"},  // four valid groups are rewritten anyway
+        {"00000000000000000000001.2.3.4", true, "001.002.003.004"},
+        {"99999999999999999999.2.3.4", false, "99999999999999999999.2.3.4"},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        QString text = c.input;
+        EXPECT_EQ(GeneraTextoIP(text), c.valid) << c.input.toStdString();
+        EXPECT_EQ(text, c.after) << c.input.toStdString();
+    }
+}
+
+}  // namespace
+}  // namespace cfg
