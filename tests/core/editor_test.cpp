@@ -130,6 +130,35 @@ TEST(Model, TreeKeepsOrderRefusesDuplicatesAndFindsFirstRows) {
     EXPECT_EQ(model.FindItemByKey("b1"), 0);
     model.Clear();
     EXPECT_EQ(model.FindNode("Red"), -1);
+    EXPECT_EQ(model.FindItemByKey("b1"), -1);
+    model.AppendItem(Item("s1", kNumber, 1, 1, "0"));
+    EXPECT_EQ(model.FindItemByKey("s1"), 0);  // the rows after a Clear are found anew
+}
+
+// Item keys in the reading's own form are found by their serial: every other spelling, and
+// another scale's item of the same serial, stays a key of its own, before and after a Clear.
+TEST(Model, ItemKeysAreFoundExactlyAsWritten) {
+    const char* const keys[] = {"s0001",       "s00001",  "s1",       "b0010001", "b0020001",
+                                "b00100001",   "b001001", "s12345",   "s012345",  "s999999999",
+                                "s1000000000", "bal001",  "b1a20001", "Sistema"};
+    ConfigModel model;
+    for (int serial = 0; serial < 3; ++serial) model.NextSystemItemSerial();
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(model.AddNode({}, "Red", "Red", "mundo", NodeKind::Root));
+        for (const char* key : keys)
+            EXPECT_TRUE(model.AddNode("Red", key, key, "valor", NodeKind::SystemItem)) << key;
+        for (const char* key : keys) {
+            EXPECT_FALSE(model.AddNode("Red", key, "again", "valor", NodeKind::SystemItem)) << key;
+            const int node = model.FindNode(key);
+            ASSERT_GE(node, 0) << key;
+            EXPECT_EQ(model.Node(node).key, QString(key));
+            EXPECT_EQ(model.Node(node).parent, 0) << key;
+        }
+        for (const char* absent : {"s0002", "s0004", "b0030001", "b0010002", "s01", "b001"})
+            EXPECT_EQ(model.FindNode(absent), -1) << absent;
+        model.Clear();  // serials go on counting from 3: the slots start there
+    }
 }
 
 }  // namespace
