@@ -49,40 +49,6 @@ TEST(SimNetworkFile, NetworksSurviveTheRoundTripByteForByte) {
     EXPECT_TRUE(bytes.contains("value=\" Mercado Central \""));
 }
 
-TEST(SimNetworkFile, ReadsWhatATechnicianWrites) {
-    const QByteArray xml =
-        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<NETWORK><SCALE number=\"4\" "
-        "mostrador=\"9\" mac=\"0a1b2c3d4e5f\">"
-        "<VALUE id=\"30\" value=\"-12\"/><VALUE id=\"31\" value=\"\\x0D\xF1\"/></SCALE>"
-        "<SYSTEM><OPTION id=\"1\" type=\"date\" text=\"Fecha\" value=\"311299\"/>"
-        "<MENU id=\"2\" code=\"201\" text=\"Men\xFA\"><OPTION id=\"3\" type=\"enum\" order=\"4\" "
-        "length=\"99\" text=\"S\xED\" value=\"1\"><ITEM text=\"No\"/><ITEM "
-        "text=\"S\xED\"/></OPTION>"
-        "<OPTION id=\"4\" type=\"12\" order=\"130\" text=\"Raro\"/></MENU></SYSTEM>"
-        "<STRUCTURE><MENU id=\"1\" code=\"202\" text=\"HW\"><OPTION id=\"30\" type=\"number\" "
-        "length=\"3\" divisor=\"4\" signed=\"yes\" text=\"N\" value=\"7\"/>"
-        "<OPTION id=\"31\" type=\"string\" length=\"9\" text=\"S\" value=\"x\"/></MENU></STRUCTURE>"
-        "</NETWORK>";
-    QString error;
-    const std::optional<Network> n = ReadNetworkXml(xml, &error);
-    ASSERT_TRUE(n) << error.toStdString();
-    ASSERT_EQ(n->system.size(), 4);
-    EXPECT_EQ(n->system[0].code, kDate);
-    EXPECT_EQ(n->system[1].text, Bytes({'M', 'e', 'n', 0xA3}));
-    EXPECT_EQ(n->system[2].options, (QList<QByteArray>{"No", Bytes({'S', 0xA1})}));
-    EXPECT_EQ(n->system[2].length, 2);  // the options counted, not the attribute
-    EXPECT_EQ(n->system[3].code, 12);
-    EXPECT_EQ(n->system[3].order, 130);
-    ASSERT_EQ(n->shared.size(), 3);
-    EXPECT_EQ(n->shared[1].divisor, '4');
-    EXPECT_TRUE(n->shared[1].allowNegative);
-    ASSERT_EQ(n->scales.size(), 1);
-    EXPECT_EQ(n->scales[0].mostrador, 9);
-    EXPECT_EQ(n->scales[0].mac, Bytes({0x0A, 0x1B, 0x2C, 0x3D, 0x4E, 0x5F}));
-    EXPECT_EQ(n->scales[0].values.value(30).number, -12);
-    EXPECT_EQ(n->scales[0].values.value(31).bytes, Bytes({0x0D, 0xA4}));
-}
-
 class SimBadFile : public ::testing::TestWithParam<std::pair<QByteArray, const char*>> {};
 
 TEST_P(SimBadFile, IsRefusedSayingWhy) {

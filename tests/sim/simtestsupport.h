@@ -64,7 +64,9 @@ inline cfg::sim::Network SmallNetwork() {
                 Item(3, kString, 3, 4, "Nom", {0, "ab"}),
                 Item(4, kDate, 4, 8, "Fecha", {0, "311299"}),
                 Item(5, kNumber, 120, 3, "RO", {-1, {}}),
-                Item(6, kEnumeration, 5, 0, "Modo")};
+                Item(6, kEnumeration, 5, 0, "Modo"),
+                Item(8, kNumber, 6, 10, "Peso")};
+    n.system.last().divisor = '2';
     n.shared.append(Item(1, kScaleMenu, 0, 0, "Bal"));
     for (int i = 0; i < 6; ++i)
         n.shared.append(Item(152 + i, kString, i + 1, 4, "L", {0, QByteArray(1, char('a' + i))}));

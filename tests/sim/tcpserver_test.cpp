@@ -86,19 +86,5 @@ TEST(SimTcpServer, LatencyDelaysEveryReplyInOrder) {
     EXPECT_EQ(s.engine.Requests().size(), 2);
 }
 
-TEST(SimTcpServer, StopsAndStartsAgain) {
-    Served s;
-    Client connected;
-    ASSERT_TRUE(connected.Connect(s.server.port()));
-    s.server.Stop();
-    EXPECT_TRUE(connected.WaitClosed());
-    ASSERT_TRUE(s.server.Start());
-    Client client;
-    ASSERT_TRUE(client.Connect(s.server.port()));
-    EXPECT_TRUE(client.Transact(kReadNetwork));
-    TcpServer other(s.engine);
-    EXPECT_FALSE(other.Start(s.server.port()));  // a port in use
-}
-
 }  // namespace
 }  // namespace cfg::sim
