@@ -117,7 +117,6 @@ class Client {
             socket_.waitForReadyRead(50);
         return socket_.state() == QAbstractSocket::UnconnectedState;
     }
-    QTcpSocket& socket() { return socket_; }
 
   private:
     QTcpSocket socket_;

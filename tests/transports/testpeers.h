@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -102,8 +103,10 @@ class Peer {
         QMutexLocker lock(&mutex_);
         return requests_;
     }
-    // Blocks until `count` answers in all have been written (or given up).
-    void WaitAnswered(int count) { answered_.acquire(count - std::exchange(waited_, count)); }
+    // Waits until `count` answers in all have been written (or given up), 10 s at most.
+    void WaitAnswered(int count) {
+        EXPECT_TRUE(answered_.tryAcquire(count - std::exchange(waited_, count), 10000));
+    }
 
     QString path;  // the pty's slave or HOST:PORT; empty when the peer did not start
     quint16 port = 0;
