@@ -38,16 +38,16 @@ int Open(Session& session, const QString& conn, std::FILE* err) {
     return session.Open(target->linkType, target->connectionText);
 }
 
-int Read(const QStringList& args, std::FILE* out, std::FILE* err) {
+int Read(const QStringList& args, std::FILE* out, std::FILE* err, const QString& folder) {
     if (args.size() != 2) return Usage(err);
-    Session session(err);
+    Session session(err, folder);
     if (const int status = Open(session, args[1], err); status != kExitOk) return status;
     // One write for the whole tree: a flush per line cost more than the read itself.
     if (const QString tree = TreeText(session.model()); !tree.isEmpty()) WriteLine(out, tree);
     return session.Finish(kExitOk);
 }
 
-int Save(const QStringList& args, std::FILE* err) {
+int Save(const QStringList& args, std::FILE* err, const QString& folder) {
     if (args.size() < 3) return Usage(err);
     bool common = true;
     std::optional<std::set<int>> wanted;
@@ -73,7 +73,7 @@ int Save(const QStringList& args, std::FILE* err) {
         return answer == SavePath::Empty ? kExitUsage : kExitFile;
     }
 
-    Session session(err);
+    Session session(err, folder);
     if (const int status = Open(session, args[1], err); status != kExitOk) return status;
 
     // As the save window offers them: the scales of the tree, in its order.
@@ -98,19 +98,19 @@ int Save(const QStringList& args, std::FILE* err) {
     return session.Finish(kExitOk);
 }
 
-int Load(const QStringList& args, std::FILE* out, std::FILE* err) {
+int Load(const QStringList& args, std::FILE* out, std::FILE* err, const QString& folder) {
     const bool dryRun = args.size() == 4 && args[3] == u"--dry-run";
     if (args.size() != 3 && !dryRun) return Usage(err);
-    Session session(err);
+    Session session(err, folder);
     if (const int status = Open(session, args[1], err); status != kExitOk) return status;
     if (const int status = session.Load(args[2], out); status != kExitOk)
         return session.Finish(status);
     return session.Finish(dryRun ? kExitOk : session.SendAll());
 }
 
-int Diff(const QStringList& args, std::FILE* out, std::FILE* err) {
+int Diff(const QStringList& args, std::FILE* out, std::FILE* err, const QString& folder) {
     if (args.size() != 3) return Usage(err);
-    Session session(err);
+    Session session(err, folder);
     if (const int status = Open(session, args[1], err); status != kExitOk) return status;
     QStringList before;
     for (const ItemRow& item : session.model().Items()) before.append(item.value);
@@ -130,13 +130,13 @@ int Diff(const QStringList& args, std::FILE* out, std::FILE* err) {
     return session.Finish(kExitItems);
 }
 
-int Set(const QStringList& args, std::FILE* out, std::FILE* err) {
+int Set(const QStringList& args, std::FILE* out, std::FILE* err, const QString& folder) {
     if (args.size() != 5) return Usage(err);
     bool ownerOk = false, idOk = false;
     const int owner = args[2].toInt(&ownerOk);
     const int id = args[3].toInt(&idOk);
     if (!ownerOk || !idOk) return Usage(err, QStringLiteral("OWNER e ID son números"));
-    Session session(err);
+    Session session(err, folder);
     if (const int status = Open(session, args[1], err); status != kExitOk) return status;
 
     const int row = session.model().FindItem(owner, id);
@@ -188,14 +188,14 @@ QString TreeText(const ConfigModel& model) {
     return text;
 }
 
-int RunCommandLine(const QStringList& args, std::FILE* out, std::FILE* err) {
+int RunCommandLine(const QStringList& args, std::FILE* out, std::FILE* err, const QString& folder) {
     if (args.isEmpty()) return Usage(err);
     const QString& command = args[0];
-    if (command == u"read") return Read(args, out, err);
-    if (command == u"save") return Save(args, err);
-    if (command == u"load") return Load(args, out, err);
-    if (command == u"diff") return Diff(args, out, err);
-    if (command == u"set") return Set(args, out, err);
+    if (command == u"read") return Read(args, out, err, folder);
+    if (command == u"save") return Save(args, err, folder);
+    if (command == u"load") return Load(args, out, err, folder);
+    if (command == u"diff") return Diff(args, out, err, folder);
+    if (command == u"set") return Set(args, out, err, folder);
     return Usage(err, QStringLiteral("Orden desconocida: ") + command);
 }
 

@@ -23,7 +23,8 @@ int WorstStatus(int a, int b) {
     return a != kExitOk ? a : b;
 }
 
-Session::Session(std::FILE* err) : log_(ProgramFolder()), op_(err, &log_), err_(err) {}
+Session::Session(std::FILE* err, const QString& programFolder)
+    : log_(programFolder.isEmpty() ? ProgramFolder() : programFolder), op_(err, &log_), err_(err) {}
 
 int Session::Open(int linkType, const QString& text, bool quietConnect) {
     if (link_.Connect(0, linkType, text) != 0) {

@@ -26,10 +26,10 @@ enum ExitStatus {
 // The status of a command to which two of the above apply: the first of 3, 4, 2, 5, 1, 0.
 int WorstStatus(int a, int b);
 
-// Messages and progress go to `err`; logs to the program folder.
+// Messages and progress go to `err`; logs to `programFolder`, the program's own when empty.
 class Session {
   public:
-    explicit Session(std::FILE* err);
+    explicit Session(std::FILE* err, const QString& programFolder = {});
 
     // Connects and reads; an exit status other than kExitOk when that failed. A quiet
     // connection failure says nothing. What the read left unread is said on `err`.

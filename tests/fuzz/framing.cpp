@@ -3,13 +3,10 @@
 // stream and ends as that cut does. Byte 1 is the number n of chunk sizes (modulo 16), the next
 // n bytes the sizes less one, used in turn; the rest is the stream.
 #include <QIODevice>
-#include <algorithm>
 #include <cstring>
 
 #include "fuzzsupport.h"
 #include "transports/framing.h"
-
-namespace {
 
 using cfg::FrameResult;
 
@@ -24,10 +21,9 @@ class ChunkedDevice : public QIODevice {
     qint64 bytesAvailable() const override { return end_ - pos_ + QIODevice::bytesAvailable(); }
     bool waitForReadyRead(int) override {
         if (end_ == stream_.size()) return false;
-        const qsizetype chunk = sizes_.isEmpty()
-                                    ? stream_.size()
-                                    : static_cast<uchar>(sizes_[next_++ % sizes_.size()]) + 1;
-        end_ = std::min(stream_.size(), end_ + chunk);
+        end_ = std::min(stream_.size(),
+                        end_ + (sizes_.isEmpty() ? stream_.size()
+                                                 : uchar(sizes_[next_++ % sizes_.size()]) + 1));
         return true;
     }
 
@@ -41,14 +37,9 @@ class ChunkedDevice : public QIODevice {
     qint64 writeData(const char*, qint64) override { return -1; }
 
   private:
-    QByteArray stream_;
-    QByteArray sizes_;
-    qsizetype next_ = 0;
-    qsizetype pos_ = 0;  // read up to here
-    qsizetype end_ = 0;  // delivered up to here
+    QByteArray stream_, sizes_;
+    qsizetype next_ = 0, pos_ = 0, end_ = 0;  // read up to pos_, delivered up to end_
 };
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
@@ -56,25 +47,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const qsizetype count = std::min<qsizetype>(data[0] % 16, input.size() - 1);
     const QByteArray stream = input.mid(1 + count);
     ChunkedDevice device(stream, input.mid(1, count));
-    const auto gone = [] { return true; };  // once the stream is over
-
     QByteArray frame;
     for (qsizetype at = 0;; at += 2 + frame.size()) {
-        FrameResult expected = FrameResult::PeerGone;
-        qsizetype length = -1;
-        if (stream.size() - at >= 2) {
-            length = static_cast<uchar>(stream[at]) | static_cast<uchar>(stream[at + 1]) << 8;
-            if (length == 0)
-                expected = FrameResult::Malformed;
-            else if (stream.size() - at - 2 >= length)
-                expected = FrameResult::Ok;
-        }
-        const FrameResult result = cfg::ReadFrame(device, frame, 1000, gone);
+        const qsizetype length =
+            stream.size() - at < 2 ? -1 : uchar(stream[at]) | uchar(stream[at + 1]) << 8;
+        const FrameResult expected = length == 0 ? FrameResult::Malformed
+                                     : length > 0 && stream.size() - at - 2 >= length
+                                         ? FrameResult::Ok
+                                         : FrameResult::PeerGone;
+        const FrameResult result =
+            cfg::ReadFrame(device, frame, 1000, [] { return true; });  // once the stream is over
         cfgfuzz::Require(result == expected, "a frame ends as the plain cut says");
-        if (result != FrameResult::Ok) {
-            cfgfuzz::Require(frame.isEmpty(), "a frame not read is empty");
-            return 0;
-        }
-        cfgfuzz::Require(frame == stream.mid(at + 2, length), "a frame holds its bytes");
+        cfgfuzz::Require(
+            result == FrameResult::Ok ? frame == stream.mid(at + 2, length) : frame.isEmpty(),
+            "a frame holds its bytes, or none");
+        if (result != FrameResult::Ok) return 0;
     }
 }

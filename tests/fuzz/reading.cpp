@@ -4,8 +4,7 @@
 #include "fuzzsupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    cfgfuzz::Script script(cfgfuzz::Input(data, size));
-    cfgtest::ScriptedLink link(script.Responder());
+    cfgtest::ScriptedLink link(cfgfuzz::Script(cfgfuzz::Input(data, size)));
     cfg::ConfigModel model;
     cfgtest::RecordingOperation op;
     const bool read = cfg::NetworkReader(link, model).Lee_Datos(op);

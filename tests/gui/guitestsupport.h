@@ -2,64 +2,110 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
-#include <functional>
+#include <QTest>
+#include <QThread>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <memory>
-#include <optional>
 
 #include "gui/frmconexion.h"
 #include "gui/frmmain.h"
 #include "gui/frmselectcom.h"
 #include "gui/guiservices.h"
 #include "sim/engine.h"
-#include "sim/simnetwork.h"
 #include "sim/tcpserver.h"
 #include "support/testsupport.h"
 
 namespace cfgtest {
 
-class RecordingEnd : public cfg::ProgramControl {
-  public:
-    void EndProgram() override { ++ended; }
-    int ended = 0;
-};
-
-// Answers the file dialogs as a test tells it.
-class RecordingFiles : public cfg::FileChooser {
-  public:
-    std::optional<QString> ChooseSave(QWidget*, const QString&) override { return answer; }
-    std::optional<QString> ChooseOpen(QWidget*, const QString&) override { return answer; }
-    std::optional<QString> answer;
-};
-
 // Processes window events until `done` holds; false after `ms` milliseconds.
-bool WaitUntil(const std::function<bool()>& done, int ms = 30000);
+inline bool WaitUntil(const std::function<bool()>& done, int ms = 30000) {
+    QElapsedTimer timer;
+    timer.start();
+    for (; !done(); QThread::msleep(2)) {
+        if (timer.elapsed() > ms) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    QCoreApplication::processEvents();
+    return true;
+}
 
-// The windows of one run against an in-process simulated network, with messages, file
-// dialogs and the end of the program recorded.
-class GuiTest : public ::testing::Test {
+// The windows of one run against an in-process simulated network, in a program folder of their
+// own, with messages, file dialogs and the end of the program recorded.
+class GuiTest : public ::testing::Test, public cfg::ProgramControl, public cfg::FileChooser {
   protected:
-    void SetUp() override;
-    void TearDown() override;
+    void EndProgram() override { ++ended; }
+    std::optional<QString> ChooseSave(QWidget*, const QString&) override { return chosen; }
+    std::optional<QString> ChooseOpen(QWidget*, const QString&) override { return chosen; }
 
+    void TearDown() override {
+        if (start && start->mainWindow()) WaitIdle();
+        start.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    // A network served again keeps its port, as a scale that restarts does.
     void Serve(cfg::sim::Network network = cfg::sim::DefaultNetwork(),
-               cfg::sim::EngineOptions options = {});
-    // The start dialog, loaded and shown.
-    cfg::FrmSelectCOM& Start();
-    // The start dialog passed with the access code: the TCP/IP dialog it opened.
-    cfg::FrmConfiguracion* PassStart();
+               cfg::sim::FaultOptions faults = {}) {
+        const quint16 port = server ? server->port() : 0;
+        server.reset();
+        engine = std::make_unique<cfg::sim::Engine>(std::move(network),
+                                                    cfg::sim::EngineOptions{8, faults, {}});
+        server = std::make_unique<cfg::sim::TcpServer>(*engine);
+        ASSERT_TRUE(server->Start(port));
+    }
+    // The start dialog, loaded and shown, then passed with `code` on connection type `type`.
+    cfg::FrmSelectCOM& Start(const char* code = nullptr, int type = 0) {
+        start = std::make_unique<cfg::FrmSelectCOM>(services);
+        EXPECT_TRUE(start->Load());
+        start->show();
+        if (!code) return *start;
+        Child<QComboBox>(start.get(), "Combo1")->setCurrentIndex(type);
+        QTest::keyClicks(Child<QLineEdit>(start.get(), "TxtPass"), code);
+        Child<QPushButton>(start.get(), "Command1_0")->click();
+        return *start;
+    }
     // Asks the TCP/IP dialog for 127.0.0.1 at `port`, the simulator's when empty.
-    void ConnectTcp(const QString& port = {});
+    void ConnectTcp(const QString& port = {}) {
+        Child<QLineEdit>(start->tcpDialog(), "Text1")->setText("127.0.0.1");
+        Child<QLineEdit>(start->tcpDialog(), "Text2")
+            ->setText(port.isEmpty() ? QString::number(server->port()) : port);
+        Child<QPushButton>(start->tcpDialog(), "Command1_0")->click();
+    }
     // From the start dialog to the main window with the network read.
-    cfg::FrmMain& Connected();
-    // Waits for the main window's operation to end.
-    void WaitIdle();
-    // The write requests the simulator received.
-    QList<QByteArray> Writes() const;
-    QString DataIni() const;
-    // The last message shown; empty when none.
-    QString LastShown() const {
-        return messages.shown.empty() ? QString() : messages.shown.back().text;
+    cfg::FrmMain& Connected() {
+        if (!server) Serve();
+        Start(" qwztr");
+        ConnectTcp();
+        cfg::FrmMain* main = start->mainWindow();
+        EXPECT_TRUE(WaitUntil([&] { return main->isVisible() && !main->Busy(); }));
+        return *main;
+    }
+    void WaitIdle() {
+        EXPECT_TRUE(WaitUntil([&] { return !start->mainWindow()->Busy(); }));
+    }
+    int Writes() const {
+        const QList<QByteArray> requests = engine->Requests();
+        return static_cast<int>(
+            std::count_if(requests.begin(), requests.end(),
+                          [](const QByteArray& r) { return r.size() > 10 && r[10] == 0x01; }));
+    }
+    QString DataIni() const { return QString::fromLatin1(ReadAll(dir.filePath("data.ini"))); }
+    // The texts shown, each with its icon as a number.
+    QStringList Shown() const {
+        QStringList texts;
+        for (const auto& s : messages.shown)
+            texts.append(QStringLiteral("%1 %2").arg(int(s.icon)).arg(s.text));
+        return texts;
+    }
+    QString Shown(cfg::Icon icon, const QString& text) const {
+        return QStringLiteral("%1 %2").arg(int(icon)).arg(text);
     }
 
     template <typename T>
@@ -69,11 +115,27 @@ class GuiTest : public ::testing::Test {
         return child;
     }
 
+    // Every node of the model is in the view under the same parent, with its text and an image.
+    static void ExpectMirrored(cfg::FrmMain& main) {
+        int viewItems = 0;
+        for (QTreeWidgetItemIterator it(main.findChild<QTreeWidget*>("Arbol")); *it; ++it)
+            ++viewItems;
+        EXPECT_EQ(viewItems, static_cast<int>(main.model().Nodes().size()));
+        for (const cfg::TreeNode& node : main.model().Nodes()) {
+            QTreeWidgetItem* item = main.NodeItem(node.key);
+            ASSERT_NE(item, nullptr) << node.key.toStdString();
+            EXPECT_EQ(item->text(0), node.text);
+            EXPECT_FALSE(item->icon(0).isNull());
+            EXPECT_EQ(item->parent() ? item->parent()->data(0, Qt::UserRole).toString() : QString(),
+                      node.parent >= 0 ? main.model().Node(node.parent).key : QString());
+        }
+    }
+
     QTemporaryDir dir;
     RecordingOperation messages;
-    RecordingFiles files;
-    RecordingEnd end;
-    std::unique_ptr<cfg::DesktopServices> services;
+    std::optional<QString> chosen;
+    int ended = 0;
+    cfg::DesktopServices services{messages, *this, *this, dir.path(), nullptr};
     std::unique_ptr<cfg::sim::Engine> engine;
     std::unique_ptr<cfg::sim::TcpServer> server;
     std::unique_ptr<cfg::FrmSelectCOM> start;

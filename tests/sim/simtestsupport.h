@@ -1,45 +1,124 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QTcpSocket>
 #include <optional>
 
+#include "core/protocol/tools.h"
 #include "sim/simnetwork.h"
+#include "support/testsupport.h"
 
 namespace simtest {
 
+using cfgtest::Bytes;
+
 // The ten header bytes of a request for a destination, then the function code.
-QByteArray Request(int dest1, int dest2, int function);
+inline QByteArray Request(int dest1, int dest2, int function) {
+    return Bytes({0x02, 0x7E, dest1, dest2, 0, 0, 0, 0, 0, 0x08, function});
+}
 
-// The reply as a client reads it (stand-in undone), after checking the stand-in rule: every CR
-// of the reply was replaced, by a byte found nowhere else. Adds a test failure otherwise.
-QByteArray Undo(const QByteArray& wire);
+inline QByteArray Framed(const QByteArray& frame) {
+    return Bytes({static_cast<int>(frame.size() & 0xFF), static_cast<int>(frame.size() >> 8)}) +
+           frame;
+}
 
-// A small network whose replies the tests spell out byte by byte.
-cfg::sim::Network SmallNetwork();
+// The reply as a client reads it, after checking that no CR was left beside another stand-in.
+inline QByteArray Undo(const QByteArray& wire) {
+    if (wire.size() < 5) {
+        ADD_FAILURE() << "reply of " << wire.size() << " bytes";
+        return wire;
+    }
+    if (wire[4] != '\r') {
+        EXPECT_EQ(wire.count('\r'), 0) << "a CR beside stand-in " << int(wire[4]);
+    }
+    return cfg::Desescapa_Respuesta(wire);
+}
 
-// Two bytes of length, little-endian, then the frame.
-QByteArray Framed(const QByteArray& frame);
+inline cfg::sim::Record Item(int id, int code, int order, int length, const char* text,
+                             cfg::sim::Value value = {}) {
+    cfg::sim::Record r;
+    r.id = id;
+    r.code = code;
+    r.order = order;
+    r.length = length;
+    r.text = QByteArray(text);
+    r.value = std::move(value);
+    return r;
+}
+
+// A small network whose replies the tests spell out byte by byte: the system has every kind of
+// item, the shared structure the group 152..157 and a signed number; scale 9 has own values.
+inline cfg::sim::Network SmallNetwork() {
+    using namespace cfg::sim;
+    Network n;
+    Record yesNo = Item(13, kEnumeration, 1, 2, "Id", {1, {}});
+    yesNo.options = {QByteArray("No"), QByteArray("S\xA1")};
+    Record tare = Item(2, kNumber, 2, 3, "Tara", {1234, {}});
+    tare.divisor = '2';
+    n.system = {Item(1, kSystemMenu, 0, 0, "Gen"),
+                yesNo,
+                tare,
+                Item(3, kString, 3, 4, "Nom", {0, "ab"}),
+                Item(4, kDate, 4, 8, "Fecha", {0, "311299"}),
+                Item(5, kNumber, 120, 3, "RO", {-1, {}}),
+                Item(6, kEnumeration, 5, 0, "Modo"),
+                Item(8, kNumber, 6, 10, "Peso")};
+    n.system.last().divisor = '2';
+    n.shared.append(Item(1, kScaleMenu, 0, 0, "Bal"));
+    for (int i = 0; i < 6; ++i)
+        n.shared.append(Item(152 + i, kString, i + 1, 4, "L", {0, QByteArray(1, char('a' + i))}));
+    Record offset = Item(20, kNumber, 7, 2, "Despl");
+    offset.allowNegative = true;
+    n.shared.append(offset);
+    Scale five{5, 2, QByteArray("\x00\x0A\x1B\x2C\x3D\x4E", 6), {}};
+    Scale nine{9, 0, QByteArray("\x01\x02\x03\x04\x05\x06", 6), {}};
+    nine.values.insert(152, Value{0, "zz"});
+    n.scales = {five, nine};
+    return n;
+}
 
 // A minimal blocking client of the link protocol over TCP on 127.0.0.1.
 class Client {
   public:
-    bool Connect(quint16 port);
-    void Send(const QByteArray& frame) { SendRaw(Framed(frame)); }
-    void SendRaw(const QByteArray& bytes);
+    bool Connect(quint16 port) {
+        socket_.connectToHost(QHostAddress(QHostAddress::LocalHost), port);
+        return socket_.waitForConnected(5000);
+    }
+    void SendRaw(const QByteArray& bytes) {
+        socket_.write(bytes);
+        socket_.waitForBytesWritten(5000);
+    }
     // One reply frame; nullopt when none came within the time or the peer closed.
-    std::optional<QByteArray> Receive(int timeoutMs = 5000);
+    std::optional<QByteArray> Receive(int timeoutMs = 5000) {
+        QElapsedTimer clock;
+        clock.start();
+        const auto size = [this] {
+            return buffer_.size() < 2 ? 2 : 2 + (uchar(buffer_[0]) | uchar(buffer_[1]) << 8);
+        };
+        while (buffer_.size() < size()) {
+            buffer_.append(socket_.readAll());
+            const qint64 left = timeoutMs - clock.elapsed();
+            if (buffer_.size() >= size()) break;
+            if (left <= 0 || !socket_.waitForReadyRead(static_cast<int>(left))) return {};
+        }
+        const QByteArray frame = buffer_.mid(2, size() - 2);
+        buffer_.remove(0, size());
+        return frame;
+    }
     std::optional<QByteArray> Transact(const QByteArray& frame, int timeoutMs = 5000) {
-        Send(frame);
+        SendRaw(Framed(frame));
         return Receive(timeoutMs);
     }
-    // Whether the peer closed the connection within the time.
-    bool WaitClosed(int timeoutMs = 5000);
-    QTcpSocket& socket() { return socket_; }
+    bool WaitClosed(int ms = 5000) {
+        for (int i = 0; i < ms / 50 && socket_.state() != QAbstractSocket::UnconnectedState; ++i)
+            socket_.waitForReadyRead(50);
+        return socket_.state() == QAbstractSocket::UnconnectedState;
+    }
 
   private:
-    bool Fill(qsizetype size, int timeoutMs);
-
     QTcpSocket socket_;
     QByteArray buffer_;
 };

@@ -1,0 +1,163 @@
+// Connecting either link, and what only one of them has: TCP connections that come and go,
+// split exchanges, threads; a serial peer that vanishes. Only 127.0.0.1 is ever contacted.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QThread>
+
+#include "transports/linkcomponent.h"
+#include "transports/testpeers.h"
+
+namespace cfgtest {
+namespace {
+
+using cfg::LinkComponent;
+
+struct ConnectCase {
+    int linkType;
+    QString text;  // "tcp" and "pty" stand for the peers' texts, "closed" for a port unused
+    int code;
+};
+class LinkConnect : public ::testing::TestWithParam<ConnectCase> {};
+
+// A failed Connect is tried again by the next Transact, and fails the same way.
+TEST_P(LinkConnect, GivesItsCodeAndTheNextTransactAgrees) {
+    Peer tcp(Peer::Tcp, Echo), pty(Peer::Pty, Echo);
+    qputenv("CFGTARASCOPE_COM8", pty.path.toLocal8Bit());
+    qputenv("CFGTARASCOPE_COM9", "/nonexistent/tty9");
+    const QString closed = QStringLiteral("127.0.0.1:%1").arg(UnusedPort());
+    QString text = GetParam().text;
+    text.replace("tcp", tcp.path).replace("pty", pty.path);
+    text.replace("closed", closed).replace("PORT", QString::number(tcp.port));
+    LinkComponent link;
+    EXPECT_EQ(link.Connect(0, GetParam().linkType, text), GetParam().code)
+        << link.LastError().toStdString();
+    EXPECT_EQ(link.LastError().isEmpty(), GetParam().code == LinkComponent::kOk);
+    const bool ok = GetParam().code == LinkComponent::kOk;
+    QByteArray reply;
+    EXPECT_EQ(link.Transact("ping", reply), ok ? LinkComponent::kOk : LinkComponent::kNoLink);
+    EXPECT_EQ(reply, ok ? "ping" : "");
+    qunsetenv("CFGTARASCOPE_COM8");
+    qunsetenv("CFGTARASCOPE_COM9");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, LinkConnect,
+    ::testing::Values(
+        ConnectCase{0, "tcp", LinkComponent::kOk},
+        ConnectCase{0, "127.000.000.001:PORT", LinkComponent::kOk},
+        ConnectCase{0, "   tcp      ", LinkComponent::kOk},
+        ConnectCase{0, "localhost:PORT", LinkComponent::kOk},
+        ConnectCase{0, "", LinkComponent::kBadText},
+        ConnectCase{0, "127.0.1:6000", LinkComponent::kBadText},  // never 127.0.0.1
+        ConnectCase{0, "closed", LinkComponent::kRefused},
+        ConnectCase{2, "tcp", LinkComponent::kBadText},
+        ConnectCase{-1, "tcp", LinkComponent::kBadText},
+        ConnectCase{1, "19200,E,8,8", LinkComponent::kOk},
+        ConnectCase{1, "1200,N,7,8", LinkComponent::kOk},  // a pty refuses 7 bits: ignored
+        ConnectCase{1, "2400,o,7,pty", LinkComponent::kOk},
+        ConnectCase{1, "19200,E,8", LinkComponent::kBadText},
+        ConnectCase{1, "tcp", LinkComponent::kBadText},
+        ConnectCase{1, "19200,E,8,9", LinkComponent::kPortNotOpened},
+        ConnectCase{1, "19200,E,8,/nonexistent/ttyUSB0", LinkComponent::kPortNotOpened}),
+    [](const auto& test) { return "case" + std::to_string(test.index); });
+
+TEST(TcpLink, AScaleThatComesUpLaterIsReachedByTheNextTransact) {
+    const quint16 port = UnusedPort();
+    LinkComponent link;
+    ASSERT_EQ(link.Connect(0, LinkComponent::Tcp, QStringLiteral("127.0.0.1:%1").arg(port)),
+              LinkComponent::kRefused);
+    Peer later(Peer::Tcp, Echo, port);
+    QByteArray reply;
+    ASSERT_EQ(link.Transact("later", reply), LinkComponent::kOk) << link.LastError().toStdString();
+    EXPECT_EQ(reply, "later");
+}
+
+// The peer closes instead of replying, halfway through a reply, or after replying while the
+// link is idle: each is seen, and the next exchange reaches it on a new connection.
+TEST(TcpLink, PeerThatClosesIsReportedAndReachedAgain) {
+    Peer peer(Peer::Tcp, [](const PeerRequest& r) {
+        const QByteArray bytes = r.frame == "close"  ? ""
+                                 : r.frame == "half" ? Bytes({5, 0, 'a'})
+                                                     : Frame(r.frame);
+        return PeerAnswer{bytes, 0, 0, nullptr, r.frame != "again"};
+    });
+    LinkComponent link;
+    ASSERT_EQ(link.Connect(0, LinkComponent::Tcp, peer.path), LinkComponent::kOk);
+    const std::pair<const char*, int> cases[] = {{"close", LinkComponent::kPeerClosed},
+                                                 {"half", LinkComponent::kPeerClosed},
+                                                 {"idle", LinkComponent::kOk}};
+    int connection = 1;
+    for (const auto& [request, code] : cases) {
+        QByteArray reply;
+        EXPECT_EQ(link.Transact(request, reply), code) << request;
+        EXPECT_EQ(reply, code == LinkComponent::kOk ? request : "") << request;
+        peer.WaitAnswered(2 * connection - 1);  // the peer has closed its end
+        // An idle close still on its way fails the exchange as closed; nothing is sent twice.
+        int result = link.Transact("again", reply);
+        if (result == LinkComponent::kPeerClosed && code == LinkComponent::kOk)
+            result = link.Transact("again", reply);
+        ASSERT_EQ(result, LinkComponent::kOk) << request << ": " << link.LastError().toStdString();
+        EXPECT_EQ(peer.Requests().back().connection, ++connection) << request;
+    }
+}
+
+// One reply per request; a reply still owed when the next request goes out is given up with its
+// connection, however late it comes. A thread other than the one that opened the link opens its
+// own connection, and so does the first thread again after it.
+TEST(TcpLink, OneRequestInFlightOnTheThreadThatOwnsTheConnection) {
+    QSemaphore late;
+    Peer peer(Peer::Tcp, [&](const PeerRequest& r) {
+        return PeerAnswer{Frame(r.frame), 0, 0, r.frame == "owed" ? &late : nullptr};
+    });
+    LinkComponent link;
+    ASSERT_EQ(link.Connect(0, LinkComponent::Tcp, peer.path), LinkComponent::kOk);
+    QByteArray reply("stale");
+    EXPECT_EQ(link.Receive(reply), LinkComponent::kNoLink);
+    ASSERT_EQ(link.Send("one"), LinkComponent::kOk);
+    ASSERT_EQ(link.Receive(reply), LinkComponent::kOk);
+    EXPECT_EQ(reply, "one");
+    EXPECT_EQ(link.Receive(reply), LinkComponent::kNoLink);
+    EXPECT_TRUE(reply.isEmpty());
+    ASSERT_EQ(link.Send("owed"), LinkComponent::kOk);
+    ASSERT_EQ(link.Send("next"), LinkComponent::kOk) << link.LastError().toStdString();
+    late.release();
+    ASSERT_EQ(link.Receive(reply), LinkComponent::kOk) << link.LastError().toStdString();
+    EXPECT_EQ(reply, "next");
+
+    int result = -1;
+    std::unique_ptr<QThread> worker(
+        QThread::create([&] { result = link.Transact("worker", reply); }));
+    worker->start();
+    while (!worker->wait(1)) QCoreApplication::processEvents();  // this thread closes its socket
+    EXPECT_EQ(result, LinkComponent::kOk) << link.LastError().toStdString();
+    ASSERT_EQ(link.Transact("main", reply), LinkComponent::kOk);
+    std::vector<int> connections;
+    for (const PeerRequest& r : peer.Requests()) connections.push_back(r.connection);
+    EXPECT_EQ(connections, (std::vector<int>{1, 1, 2, 3, 4}));
+}
+
+TEST(TcpLink, ConfigureSetsTheReplyTimeoutInStepsOf200Ms) {
+    EXPECT_EQ(LinkComponent().replyTimeoutMs(), 3000);
+    const std::pair<int, int> cases[] = {{1, 200}, {0, 200}, {15, 3000}, {25, 5000}, {26, 5000}};
+    for (const auto& [value, ms] : cases) {
+        LinkComponent link;
+        link.Configure(value);
+        EXPECT_EQ(link.replyTimeoutMs(), ms) << value;
+    }
+}
+
+TEST(SerialLink, VanishedPeerIsReportedAsClosed) {
+    Peer peer(Peer::Pty, [](const PeerRequest&) {
+        return PeerAnswer{Bytes({4, 0, 'a'}), 0, 0, nullptr, true};
+    });
+    LinkComponent link;
+    ASSERT_EQ(link.Connect(0, LinkComponent::Serial, "19200,N,8," + peer.path), LinkComponent::kOk);
+    link.Configure(1);
+    QByteArray reply("stale");
+    EXPECT_EQ(link.Transact("x", reply), LinkComponent::kPeerClosed);
+    EXPECT_TRUE(reply.isEmpty());
+}
+
+}  // namespace
+}  // namespace cfgtest
