@@ -41,11 +41,8 @@ class ProgrammingTest : public ::testing::Test {
                                  : id == 15 ? kEnumeration
                                  : id == 30 ? kDate
                                             : kString;
-                const ItemRow row =
-                    cfgtest::Row(owner, id, type, id == 20 ? 10 : 8, 1, "0", menu, {"NO", "SI"},
-                                 QString("k%1_%2").arg(owner).arg(id));
-                model.AddNode({}, row.key, row.text, "valor", NodeKind::SystemItem, owner);
-                model.AppendItem(row);
+                cfgtest::AddItem(model, cfgtest::Row(owner, id, type, id == 20 ? 10 : 8, 1, "0",
+                                                     menu, {"NO", "SI"}));
             }
         }
         Answer(WriteAnswer(1, 0), PagedAnswer(0, 0, {}));
