@@ -19,7 +19,6 @@ class ClsConfigTest : public ::testing::Test {
         WriteAll(dir.filePath("data.ini"), "<?xml version=\"1.0\" ?>\r\n<cfgtarascope>\r\n" +
                                                inside + "\r\n</cfgtarascope>\r\n");
         ClsConfig config(dir.path());
-        messages.shown.clear();
         EXPECT_TRUE(config.ReadConfiguration(messages));
         return config;
     }
@@ -60,66 +59,57 @@ TEST_F(ClsConfigTest, DefaultsAreWrittenByteForByteAndEverySettingGoesBackAsRead
 
 // A value out of its range keeps the default and earns one warning for the whole file.
 TEST_F(ClsConfigTest, ValuesAreCheckedOneByOne) {
-    const struct {
-        QByteArray inside;
-        bool warned;
-        QString read;  // port speed bits parity tcpport
-    } cases[] = {
+    // Read as port, speed, bits, parity, TCP port, mode, language and host.
+    const std::tuple<QByteArray, bool, QString> cases[] = {
         // clang-format off
-        {"<TCP><tcpport> 0 </tcpport></TCP>", true, "1 19200 8 E 6000"},
-        {"<TCP><tcpport> 65536 </tcpport></TCP>", true, "1 19200 8 E 6000"},
-        {"<TCP><tcpport> 65535 </tcpport></TCP>", false, "1 19200 8 E 65535"},
-        {"<TCP><tcpport> 6000.5 </tcpport></TCP>", false, "1 19200 8 E 6000"},
-        {"<TCP><tcpport> 65535.6 </tcpport></TCP>", true, "1 19200 8 E 6000"},  // before rounding
-        {"<TCP><tcpport> 60a </tcpport></TCP>", true, "1 19200 8 E 6000"},
-        {"<tcp><TCPPORT> 7000 </TCPPORT></tcp>", false, "1 19200 8 E 7000"},
-        {"<RS232><serialport> .1 </serialport></RS232>", true, "1 19200 8 E 6000"},
-        {"<RS232><serialport> 0 </serialport></RS232>", true, "1 19200 8 E 6000"},
-        {"<RS232><serialport> 9 </serialport></RS232>", false, "9 19200 8 E 6000"},
+        {"<TCP><tcpport> 0 </tcpport></TCP>", true, "1 19200 8 E 6000 0 org "},
+        {"<TCP><tcpport> 65536 </tcpport></TCP>", true, "1 19200 8 E 6000 0 org "},
+        {"<TCP><tcpport> 65535 </tcpport></TCP>", false, "1 19200 8 E 65535 0 org "},
+        {"<TCP><tcpport> 6000.5 </tcpport></TCP>", false, "1 19200 8 E 6000 0 org "},
+        {"<TCP><tcpport> 65535.6 </tcpport></TCP>", true, "1 19200 8 E 6000 0 org "},  // before rounding
+        {"<TCP><tcpport> 60a </tcpport></TCP>", true, "1 19200 8 E 6000 0 org "},
+        {"<tcp><TCPPORT> 7000 </TCPPORT></tcp>", false, "1 19200 8 E 7000 0 org "},
+        {"<RS232><serialport> .1 </serialport></RS232>", true, "1 19200 8 E 6000 0 org "},
+        {"<RS232><serialport> 0 </serialport></RS232>", true, "1 19200 8 E 6000 0 org "},
+        {"<RS232><serialport> 9 </serialport></RS232>", false, "9 19200 8 E 6000 0 org "},
         {"<RS232><serialport> 10 </serialport><serialbits> 7 </serialbits>"
-         "<serialparity> x </serialparity></RS232>", true, "1 19200 7 E 6000"},
-        {"<RS232><serialspeed> 14400 </serialspeed></RS232>", false, "1 14400 8 E 6000"},
-        {"<RS232><serialspeed> 9600 </serialspeed></RS232>", false, "1 9600 8 E 6000"},
-        {"<RS232><serialspeed> 2400 </serialspeed></RS232>", false, "1 2400 8 E 6000"},
-        {"<RS232><serialspeed> 1200 </serialspeed></RS232>", false, "1 1200 8 E 6000"},
-        {"<RS232><serialspeed> 4800 </serialspeed></RS232>", true, "1 19200 8 E 6000"},
-        {"<RS232><serialbits> 9 </serialbits></RS232>", true, "1 19200 8 E 6000"},
-        {"<RS232><serialparity> n </serialparity></RS232>", false, "1 19200 8 N 6000"},
+         "<serialparity> x </serialparity></RS232>", true, "1 19200 7 E 6000 0 org "},
+        {"<RS232><serialspeed> 14400 </serialspeed></RS232>", false, "1 14400 8 E 6000 0 org "},
+        {"<RS232><serialspeed> 9600 </serialspeed></RS232>", false, "1 9600 8 E 6000 0 org "},
+        {"<RS232><serialspeed> 2400 </serialspeed></RS232>", false, "1 2400 8 E 6000 0 org "},
+        {"<RS232><serialspeed> 1200 </serialspeed></RS232>", false, "1 1200 8 E 6000 0 org "},
+        {"<RS232><serialspeed> 4800 </serialspeed></RS232>", true, "1 19200 8 E 6000 0 org "},
+        {"<RS232><serialbits> 9 </serialbits></RS232>", true, "1 19200 8 E 6000 0 org "},
+        {"<RS232><serialparity> n </serialparity></RS232>", false, "1 19200 8 N 6000 0 org "},
+        {"<TCP><tcphost> 10.0.0.5 </tcphost></TCP><commode> 7 </commode>", false,
+         "1 19200 8 E 6000 7 org 010.000.000.005"},
+        {"<TCP><tcphost> server </tcphost></TCP><lang>  </lang><commode> 2.5 </commode>", false,
+         "1 19200 8 E 6000 2 org server"},
+        {"<lang> esp </lang>", false, "1 19200 8 E 6000 0 esp "},
         // clang-format on
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.inside.constData());
-        const ClsConfig config = ReadWith(c.inside);
-        EXPECT_EQ(QString("%1 %2 %3 %4 %5")
-                      .arg(config.SerialPort)
-                      .arg(config.SerialSpeed)
-                      .arg(config.SerialBits)
-                      .arg(config.SerialParity)
-                      .arg(config.TcpPort),
-                  c.read);
-        ASSERT_EQ(messages.shown.size(), c.warned ? 1u : 0u);
-        if (c.warned) {
-            EXPECT_EQ(messages.shown[0].text,
-                      QString("El fichero de configuración data.ini tiene datos incorrectos, pero "
-                              "ha sido leído ignorando los fallos"));
-            EXPECT_EQ(messages.shown[0].icon, Icon::Exclamation);
-        }
+    for (const auto& [inside, warned, read] : cases) {
+        SCOPED_TRACE(inside.constData());
+        const ClsConfig c = ReadWith(inside);
+        EXPECT_EQ(QString("%1 %2 %3 %4 %5 %6 %7 %8")
+                      .arg(c.SerialPort)
+                      .arg(c.SerialSpeed)
+                      .arg(c.SerialBits)
+                      .arg(c.SerialParity)
+                      .arg(c.TcpPort)
+                      .arg(c.ComMode)
+                      .arg(c.Lang, c.TcpHost),
+                  read);
+        EXPECT_EQ(messages.TakeShown(),
+                  warned ? QStringList{"exclamation: El fichero de configuración data.ini tiene "
+                                       "datos incorrectos, pero ha sido leído ignorando los fallos"}
+                         : QStringList());
     }
 }
 
-TEST_F(ClsConfigTest, HostModeLanguageAndPath) {
+// A folder that does not exist is the program's own.
+TEST_F(ClsConfigTest, FilePathIsAnExistingFolder) {
     QDir(dir.path()).mkdir("files");
-    const std::pair<QByteArray, QString> cases[] = {
-        {"<TCP><tcphost> 10.0.0.5 </tcphost></TCP><commode> 7 </commode>", "010.000.000.005 7 org"},
-        {"<TCP><tcphost> server </tcphost></TCP><lang>  </lang><commode> 2.5 </commode>",
-         "server 2 org"},
-        {"<lang> esp </lang>", " 0 esp"},
-    };
-    for (const auto& [inside, read] : cases) {
-        const ClsConfig config = ReadWith(inside);
-        EXPECT_EQ(QString("%1 %2 %3").arg(config.TcpHost).arg(config.ComMode).arg(config.Lang),
-                  read);
-    }
     const std::pair<QString, QString> paths[] = {
         {dir.filePath("gone"), dir.path() + QDir::separator()},
         {dir.filePath("files"), dir.filePath("files")},
@@ -133,12 +123,9 @@ TEST_F(ClsConfigTest, UnusableFilesAreRefused) {
     for (const QByteArray& text : {QByteArray("<?xml?>\r\n<otherroot>\r\n</otherroot>\r\n"),
                                    QByteArray(), QByteArray("</cfgtarascope>")}) {
         WriteAll(dir.filePath("data.ini"), text);
-        messages.shown.clear();
         EXPECT_FALSE(ClsConfig(dir.path()).ReadConfiguration(messages)) << text.data();
-        ASSERT_FALSE(messages.shown.empty());
-        EXPECT_EQ(messages.shown.back().text,
-                  QString("Error : Fichero de configuración incorrecto"));
-        EXPECT_EQ(messages.shown.back().icon, Icon::Critical);
+        EXPECT_TRUE(
+            messages.TakeShown().endsWith("critical: Error : Fichero de configuración incorrecto"));
     }
     QFile::remove(dir.filePath("data.ini"));
     EXPECT_FALSE(ClsConfig(dir.path()).Exists());

@@ -26,17 +26,14 @@ class ConfigLoadTest : public ::testing::Test {
         model.AppendMenu({2, 7, "Menu 7", "mb0020001"});
         model.AddNode("Red", "ms0001", "Menu 3", "menu", NodeKind::SystemMenu);
         model.AddNode("Red", "mb0020001", "Menu 7", "menu", NodeKind::ScaleMenu, 2);
-        for (ItemRow row : {Row(0, 12, kNumber, 3, 4, "12", "ms0001"),
-                            Row(0, 15, kEnumeration, 2, 5, "1", "ms0001", {"NO", "SI"}),
-                            Row(0, 16, kDate, 8, 1, "01/01/03", "ms0001"),
-                            Row(0, 17, kString, 5, 100, "RO", "ms0001"),
-                            Row(0, 18, kString, 5, 99, "S", "ms0001"),
-                            Row(2, 152, kString, 20, 1, " ABC ", "mb0020001"),
-                            Row(2, 12, kNumber, 3, 4, "7", "mb0020001")}) {
-            row.key = QString("k%1_%2").arg(row.owner).arg(row.id);
-            model.AddNode(row.menuKey, row.key, row.text, "valor", NodeKind::SystemItem, row.owner);
-            model.AppendItem(row);
-        }
+        for (const ItemRow& row : {Row(0, 12, kNumber, 3, 4, "12", "ms0001"),
+                                   Row(0, 15, kEnumeration, 2, 5, "1", "ms0001", {"NO", "SI"}),
+                                   Row(0, 16, kDate, 8, 1, "01/01/03", "ms0001"),
+                                   Row(0, 17, kString, 5, 100, "RO", "ms0001"),
+                                   Row(0, 18, kString, 5, 99, "S", "ms0001"),
+                                   Row(2, 152, kString, 20, 1, " ABC ", "mb0020001"),
+                                   Row(2, 12, kNumber, 3, 4, "7", "mb0020001")})
+            cfgtest::AddItem(model, row);
     }
     // Loads a file holding these lines inside the root.
     bool Load(const QByteArray& inside) {
@@ -83,12 +80,8 @@ TEST_F(ConfigLoadTest, SavedFileLoadsBackUnchangedAndLogsEveryStep) {
 }
 
 TEST_F(ConfigLoadTest, OptionsAreMatchedAndCheckedOneByOne) {
-    const struct {
-        QByteArray option;
-        const char* line;  // the line that turns the option away, if any
-        int id;            // of the system item that must then hold `value`
-        const char* value;
-    } cases[] = {
+    // The option, the line that turns it away (if any), the system item then holding the value.
+    const std::tuple<QByteArray, const char*, int, const char*> cases[] = {
         // clang-format off
         {Option(12, "1234", 3, 4, "number"), "Ignorando item 12 con valor incompatible", 12, "12"},
         {Option(12, "", 3, 4, "number"), nullptr, 12, "0"},
@@ -111,16 +104,14 @@ TEST_F(ConfigLoadTest, OptionsAreMatchedAndCheckedOneByOne) {
         {Option(12, "1", 3, 4, "numero"), "Ignorando item 12 contenido no válido", 12, "12"},
         // clang-format on
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.option.constData());
-        model.Item(model.FindItem(0, 12)).value = "12";
-        model.Item(model.FindItem(0, 15)).value = "1";
-        model.Item(model.FindItem(0, 16)).value = "01/01/03";
-        model.Item(model.FindItem(0, 18)).value = "S";
-        ASSERT_TRUE(Load("<COMMON><MENU id=\"3\" text=\"m\">" + c.option + "</MENU></COMMON>"));
-        QStringList refusals = op.lines.filter("Ignorando");
-        EXPECT_EQ(refusals, c.line ? QStringList{c.line} : QStringList());
-        EXPECT_EQ(Value(0, c.id), QString(c.value));
+    for (const auto& [option, why, id, value] : cases) {
+        SCOPED_TRACE(option.constData());
+        for (const auto& [item, was] :
+             {std::pair(12, "12"), {15, "1"}, {16, "01/01/03"}, {18, "S"}})
+            model.Item(model.FindItem(0, item)).value = was;
+        ASSERT_TRUE(Load("<COMMON><MENU id=\"3\" text=\"m\">" + option + "</MENU></COMMON>"));
+        EXPECT_EQ(op.lines.filter("Ignorando"), why ? QStringList{why} : QStringList());
+        EXPECT_EQ(Value(0, id), QString(value));
     }
 }
 
@@ -174,9 +165,8 @@ TEST_F(ConfigLoadTest, SectionsScalesAndMenusAreLogged) {
 TEST_F(ConfigLoadTest, UnreadableFilesChangeNothing) {
     WriteAll(dir.filePath("bad.xml"), "not xml");
     EXPECT_FALSE(Leer_Datos_Archivo(model, dir.filePath("bad.xml"), op));
-    ASSERT_EQ(op.shown.size(), 1u);
-    EXPECT_EQ(op.shown[0].text,
-              QString("Error de acceso al fichero, o no es un fichero con estructura válida"));
+    EXPECT_EQ(op.TakeShown(), QStringList{"critical: Error de acceso al fichero, o no es un "
+                                          "fichero con estructura válida"});
     EXPECT_TRUE(op.lines.isEmpty());
     EXPECT_EQ(model.NodeText("k0_12"), QString("Opcion 12"));
     WriteAll(dir.filePath("other.xml"), "<OTHER></OTHER>");

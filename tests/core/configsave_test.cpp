@@ -13,18 +13,30 @@ using cfgtest::Row;
 namespace cfg {
 namespace {
 
-class ConfigSaveTest : public ::testing::Test {
-  protected:
-    QByteArray Save(bool common, const std::vector<int>& scales) {
-        const QString path = dir.filePath("config.xml");
-        Guardar_Datos_Archivo(model, path, common, scales);
-        return cfgtest::ReadAll(path);
+QByteArray Line(int spaces, const QByteArray& text) {
+    return QByteArray(spaces, ' ') + text + "\r\n";
+}
+// A block: its tag at `spaces`, its content, its end tag and the empty line after it.
+QByteArray Block(int spaces, const QByteArray& tag, const QByteArray& content) {
+    return Line(spaces, "<" + tag + ">") + content + Line(spaces, "</" + tag.split(' ')[0] + ">") +
+           "\r\n";
+}
+// An item's lines from name and value pairs; the "ITEM" ones go in its AVAILABLE block.
+QByteArray Option(const QByteArray& attributes,
+                  const QList<std::pair<QByteArray, QByteArray>>& lines) {
+    QByteArray content, available;
+    for (const auto& [name, value] : lines) {
+        if (name == "ITEM")
+            available += Line(32, "<ITEM> " + value + " </ITEM>");
+        else
+            content += Line(24, "<" + name + "> " + value + " </" + name + ">");
     }
-    QTemporaryDir dir;
-    ConfigModel model;
-};
+    if (!available.isEmpty()) content += Block(28, "AVAILABLE", available);
+    return Block(20, "OPTION " + attributes, content);
+}
 
-TEST_F(ConfigSaveTest, FileBytesLatin1CrLfIndented) {
+TEST(ConfigSave, FileBytesLatin1CrLfIndented) {
+    ConfigModel model;
     model.AppendMenu({0, 3, QString("Menú <&>"), "ms0001"});
     model.AppendMenu({2, 7, "Menu 7", "mb0020001"});
     model.AppendMenu({4, 2, "Vacio", "mb0040001"});
@@ -36,49 +48,29 @@ TEST_F(ConfigSaveTest, FileBytesLatin1CrLfIndented) {
     model.AppendItem(Row(0, 61, kNumber, 4, 1, "", "mb0020001"));
     model.Item(5).known = false;  // no VALUE line: loading would take it for 0
     model.Item(0).text = QString("Año \"x\"");
+    const QByteArray head = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\r\n<TARASCOPE>\r\n";
     // clang-format off
-    EXPECT_EQ(Save(true, {2, 4, 9}), QByteArray(
-        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\r\n<TARASCOPE>\r\n    <COMMON>\r\n"
-        "            <MENU id=\"3\" text=\"Men\xFA <&>\">\r\n"
-        "                    <OPTION id=\"12\" text=\"A\xF1o \"x\"\">\r\n"
-        "                        <VALUE> 2 </VALUE>\r\n                        <LENGTH> 1 </LENGTH>\r\n"
-        "                        <ORDER> 4 </ORDER>\r\n                        <TYPE> number </TYPE>\r\n"
-        "                    </OPTION>\r\n\r\n"
-        "                    <OPTION id=\"15\" text=\"Opcion 15\">\r\n"
-        "                        <VALUE> 1 </VALUE>\r\n                        <LENGTH> 1 </LENGTH>\r\n"
-        "                        <ORDER> 100 </ORDER>\r\n                        <TYPE> enum </TYPE>\r\n"
-        "                            <AVAILABLE>\r\n                                <ITEM> NO </ITEM>\r\n"
-        "                                <ITEM> S\xCD </ITEM>\r\n                            </AVAILABLE>\r\n\r\n"
-        "                    </OPTION>\r\n\r\n"
-        "                    <OPTION id=\"153\" text=\"Opcion 153\">\r\n"
-        "                        <VALUE>  X  </VALUE>\r\n                        <LENGTH> 9 </LENGTH>\r\n"
-        "                        <ORDER> 1 </ORDER>\r\n                        <TYPE> string </TYPE>\r\n"
-        "                    </OPTION>\r\n\r\n            </MENU>\r\n\r\n    </COMMON>\r\n\r\n"
-        "    <SCALE number=\"2\">\r\n            <MENU id=\"7\" text=\"Menu 7\">\r\n"
-        "                    <OPTION id=\"152\" text=\"Opcion 152\">\r\n"
-        "                        <VALUE> ~ABC~ </VALUE>\r\n                        <LENGTH> 20 </LENGTH>\r\n"
-        "                        <ORDER> 1 </ORDER>\r\n                        <TYPE> string </TYPE>\r\n"
-        "                    </OPTION>\r\n\r\n"
-        "                    <OPTION id=\"40\" text=\"Opcion 40\">\r\n"
-        "                        <VALUE>  </VALUE>\r\n                        <LENGTH> 1 </LENGTH>\r\n"
-        "                        <ORDER> 1 </ORDER>\r\n                    </OPTION>\r\n\r\n"
-        "                    <OPTION id=\"61\" text=\"Opcion 61\">\r\n"
-        "                        <LENGTH> 4 </LENGTH>\r\n"
-        "                        <ORDER> 1 </ORDER>\r\n                        <TYPE> number </TYPE>\r\n"
-        "                    </OPTION>\r\n\r\n            </MENU>\r\n\r\n    </SCALE>\r\n\r\n"
-        "    <SCALE number=\"4\">\r\n            <MENU id=\"2\" text=\"Vacio\">\r\n"
-        "            </MENU>\r\n\r\n    </SCALE>\r\n\r\n"
-        "    <SCALE number=\"9\">\r\n    </SCALE>\r\n\r\n</TARASCOPE>\r\n\r\n"));
+    const QByteArray common = Block(12, "MENU id=\"3\" text=\"Men\xFA <&>\"",
+        Option("id=\"12\" text=\"A\xF1o \"x\"\"", {{"VALUE", "2"}, {"LENGTH", "1"}, {"ORDER", "4"}, {"TYPE", "number"}}) +
+        Option("id=\"15\" text=\"Opcion 15\"", {{"VALUE", "1"}, {"LENGTH", "1"}, {"ORDER", "100"}, {"TYPE", "enum"},
+                                               {"ITEM", "NO"}, {"ITEM", "S\xCD"}}) +
+        Option("id=\"153\" text=\"Opcion 153\"", {{"VALUE", " X "}, {"LENGTH", "9"}, {"ORDER", "1"}, {"TYPE", "string"}}));
+    const QByteArray scale2 = Block(12, "MENU id=\"7\" text=\"Menu 7\"",
+        Option("id=\"152\" text=\"Opcion 152\"", {{"VALUE", "~ABC~"}, {"LENGTH", "20"}, {"ORDER", "1"}, {"TYPE", "string"}}) +
+        Option("id=\"40\" text=\"Opcion 40\"", {{"VALUE", ""}, {"LENGTH", "1"}, {"ORDER", "1"}}) +
+        Option("id=\"61\" text=\"Opcion 61\"", {{"LENGTH", "4"}, {"ORDER", "1"}, {"TYPE", "number"}}));
     // clang-format on
+    QTemporaryDir dir;
+    Guardar_Datos_Archivo(model, dir.filePath("a.xml"), true, {2, 4, 9});
+    EXPECT_EQ(cfgtest::ReadAll(dir.filePath("a.xml")),
+              head + Block(4, "COMMON", common) + Block(4, "SCALE number=\"2\"", scale2) +
+                  Block(4, "SCALE number=\"4\"", Block(12, "MENU id=\"2\" text=\"Vacio\"", {})) +
+                  Block(4, "SCALE number=\"9\"", {}) + "</TARASCOPE>\r\n\r\n");
     EXPECT_EQ(model.Items()[3].value, QString(" ABC "));  // only the file is marked
-    EXPECT_EQ(Save(false, {}), QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\" "
-                                          "?>\r\n<TARASCOPE>\r\n</TARASCOPE>\r\n\r\n"));
-}
-
-TEST_F(ConfigSaveTest, AFileThatCannotBeCreatedIsAnError) {
+    Guardar_Datos_Archivo(model, dir.filePath("b.xml"), false, {});
+    EXPECT_EQ(cfgtest::ReadAll(dir.filePath("b.xml")), head + "</TARASCOPE>\r\n\r\n");
     QString error;
-    EXPECT_FALSE(
-        Guardar_Datos_Archivo(model, dir.filePath("missing/config.xml"), true, {}, &error));
+    EXPECT_FALSE(Guardar_Datos_Archivo(model, dir.filePath("no/c.xml"), true, {}, &error));
     EXPECT_EQ(error, QString("Error opening document"));
 }
 

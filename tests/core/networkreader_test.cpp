@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QMap>
+#include <QSet>
 
 #include "core/model/configmodel.h"
 #include "core/protocol/tools.h"
@@ -10,9 +11,12 @@
 #include "support/testsupport.h"
 
 using cfgtest::Bytes;
+using cfgtest::Entry;
 using cfgtest::PagedAnswer;
 using cfgtest::ReplyHeader;
+using cfgtest::Request;
 using cfgtest::ScriptedLink;
+using cfgtest::Text;
 
 namespace cfg {
 namespace {
@@ -22,39 +26,34 @@ QByteArray Le16(int v) {
 }
 QByteArray Record(int id, int code, int order, int length, const QByteArray& text,
                   const QList<QByteArray>& options = {}) {
-    QByteArray r = Le16(id) + Bytes({code, order, length, int(text.size())}) + text;
-    for (const QByteArray& o : options) r += Bytes({int(o.size())}) + o;
+    QByteArray r = Le16(id) + Bytes({code, order, length}) + Text(text);
+    for (const QByteArray& o : options) r += Text(o);
     return r;
 }
 QByteArray Menu(int id, int code, const QByteArray& text) {
     return Record(id, code, 0, 0, text);
 }
-QByteArray Value(int id, int type, const QByteArray& bytes) {
-    return Le16(id) + Bytes({type}) + bytes;
-}
-QByteArray Text(const QByteArray& text) {
-    return Bytes({int(text.size())}) + text;
-}
 
 constexpr int kSystem = 0x0000, kStructure = 0x2000, kScale = 0x0200;  // + the scale's number
 
 // Pages of structure and values per destination word (bytes 3 and 4); page i is asked for with
-// cursor i and points to i + 1, the last one to 0.
+// cursor i and points to i + 1, the last one to 0, or back to `cycleTo`.
 struct FakeNetwork {
     QByteArray network = ReplyHeader() + QByteArray(5, 0);  // no scales
     QMap<int, QList<QByteArray>> structure, values;
-    QMap<int, int> failValuesOf;  // destination -> page whose exchange fails
+    QSet<QByteArray> failing;  // requests whose exchange fails
+    int cycleTo = 0;
 
     ScriptedLink::Answer operator()(const QByteArray& request) const {
         const int function = request[10];
         const int destination = uchar(request[2]) * 256 + uchar(request[3]);
         if (function == 0x03) return {0, network};
         const int cursor = int(Bytes_A_Numero(request.mid(11, 2)));
-        if (function == 0x00 && failValuesOf.value(destination, -1) == cursor) return {3, {}};
+        if (failing.contains(request)) return {3, {}};
         const QList<QByteArray> pages = (function == 0x02 ? structure : values).value(destination);
         if (cursor >= pages.size()) return {0, ReplyHeader()};  // too short
         QByteArray page = pages[cursor];
-        return {0, page.replace(12, 2, Le16(cursor + 1 < pages.size() ? cursor + 1 : 0))};
+        return {0, page.replace(12, 2, Le16(cursor + 1 < pages.size() ? cursor + 1 : cycleTo))};
     }
 };
 
@@ -65,7 +64,6 @@ class NetworkReaderTest : public ::testing::Test {
         link.SetResponder([this](const QByteArray& r) { return fake(r); });
         link.requests.clear();
         op.captions.clear();
-        op.shown.clear();
         return reader.Lee_Datos(op);
     }
     QStringList Tree(int from = 0) const {
@@ -86,7 +84,7 @@ TEST_F(NetworkReaderTest, NetworkReplyGivesTheScaleList) {
     net.network = ReplyHeader() + Bytes({3, 7, 2, 0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E, 1, 0, 5, 5, 5,
                                          5, 5, 0x05, 9, 1});  // the last entry cut short
     Read(net);
-    EXPECT_EQ(link.requests.at(0), Bytes({0x02, 0x7E, 0, 0, 0, 0, 0, 0, 0, 8, 0x03, 0x00}));
+    EXPECT_EQ(link.requests.at(0), Request(kSystem, Bytes({0x03, 0x00})));
     QStringList scales;
     for (const ScaleEntry& e : model.Scales())
         scales.append(QString("%1 %2 %3").arg(e.number).arg(e.mostrador).arg(e.mac));
@@ -111,8 +109,8 @@ TEST_F(NetworkReaderTest, SystemStructureSkipsScaleMenusAndStopsAtTheMarker) {
     // clang-format on
     ASSERT_TRUE(Read(net));
     EXPECT_EQ(link.requests.mid(1, 2),
-              (QList<QByteArray>{Bytes({2, 0x7E, 0, 0, 0, 0, 0, 0, 0, 8, 2, 0, 0, 0, 0}),
-                                 Bytes({2, 0x7E, 0, 0, 0, 0, 0, 0, 0, 8, 2, 1, 0, 0, 0})}));
+              (QList<QByteArray>{Request(kSystem, Bytes({2, 0, 0, 0, 0})),
+                                 Request(kSystem, Bytes({2, 1, 0, 0, 0}))}));
     EXPECT_EQ(Tree(3),
               (QStringList{"ms0001 menu Menu 3", "s0001 valor Precio", "s0002 valor Activo",
                            "ms0002 menu Menu 5", "s0003 valorno Fecha"}));
@@ -124,21 +122,17 @@ TEST_F(NetworkReaderTest, SystemStructureSkipsScaleMenusAndStopsAtTheMarker) {
 
 TEST_F(NetworkReaderTest, OptionListsEndWithTheirData) {
     const QByteArray menu = Menu(1, 201, "M");
-    const struct {
-        QByteArray data;
-        QStringList options;
-        int records;
-    } cases[] = {
-        {menu + Record(5, 5, 1, 3, "E") + Bytes({1, 'X', 9, 'Y'}), {"X", "Y"}, 2},
-        {menu + Record(5, 5, 1, 1, "E", {"Uno", "Dos"}), {"Uno"}, 3},
-        {menu + Record(5, 5, 1, 2, "E") + "    ", {}, 2},
-        {menu + Record(5, 5, 1, 1, "E", {"  S\xa0 "}), {QString("S\u00e1")}, 2},
+    const std::tuple<QByteArray, int, QStringList> cases[] = {
+        {Record(5, 5, 1, 3, "E") + Bytes({1, 'X', 9, 'Y'}), 2, {"X", "Y"}},
+        {Record(5, 5, 1, 1, "E", {"Uno", "Dos"}), 3, {"Uno"}},
+        {Record(5, 5, 1, 2, "E") + "    ", 2, {}},
+        {Record(5, 5, 1, 1, "E", {"  S\xa0 "}), 2, {QString("S\u00e1")}},
     };
-    for (const auto& c : cases) {
+    for (const auto& [data, records, options] : cases) {
         FakeNetwork net;
-        net.structure[kSystem] = {PagedAnswer(c.records, 0, c.data)};
+        net.structure[kSystem] = {PagedAnswer(records, 0, menu + data)};
         ASSERT_TRUE(Read(net));
-        EXPECT_EQ(model.Items().at(0).options, c.options) << c.data.toHex().constData();
+        EXPECT_EQ(model.Items().at(0).options, options) << data.toHex().constData();
     }
 }
 
@@ -153,14 +147,14 @@ TEST_F(NetworkReaderTest, ValuesAreDecodedStoredAndShown) {
         Record(5, 9, 1, 6, "Corta") + Record(6, 8, 1, 6, "Vacio") + Record(7, 5, 1, 2, "Modo", {"NO", "SI"}) +
         Record(8, 5, 1, 0, "Fijo") + Record(9, 5, 1, 1, "Otro", {"A"}))};
     net.values[kSystem] = {
-        PagedAnswer(6, 0, Value(1, 7, Numero_A_Bytes(1234, 4) + "2") + Value(2, 7, Numero_A_Bytes(-1235, 4) + "2") +
-            Value(3, 7, Numero_A_Bytes(1, 4) + "3") + Value(4, 9, Text("311299")) + Value(5, 9, Text("31129")) +
-            Value(6, 8, Text(""))),
-        PagedAnswer(6, 0, Value(7, 5, Bytes({1})) + Value(8, 5, Bytes({0})) + Value(7, 5, Bytes({0})) +
-            Value(9, 5, Bytes({1})) + Value(1, 6, Text("X")) + Value(2, 8, Text("X")))};
+        PagedAnswer(6, 0, Entry(1, 7, Numero_A_Bytes(1234, 4) + "2") + Entry(2, 7, Numero_A_Bytes(-1235, 4) + "2") +
+            Entry(3, 7, Numero_A_Bytes(1, 4) + "3") + Entry(4, 9, Text("311299")) + Entry(5, 9, Text("31129")) +
+            Entry(6, 8, Text(""))),
+        PagedAnswer(6, 0, Entry(7, 5, Bytes({1})) + Entry(8, 5, Bytes({0})) + Entry(7, 5, Bytes({0})) +
+            Entry(9, 5, Bytes({1})) + Entry(1, 6, Text("X")) + Entry(2, 8, Text("X")))};
     // clang-format on
     ASSERT_TRUE(Read(net));
-    EXPECT_EQ(link.requests.last(), Bytes({2, 0x7E, 0, 0, 0, 0, 0, 0, 0, 8, 0, 1, 0, 0}));
+    EXPECT_EQ(link.requests.last(), Request(kSystem, Bytes({0, 1, 0, 0})));
     EXPECT_EQ(Tree(4), (QStringList{"s0001 valor Precio = 617", "s0002 valor Tara = -617.5",
                                     "s0003 valor Despl = 0.3333333333333333",
                                     "s0004 valor Fecha = 31/12/99", "s0005 valor Corta = 01/01/03",
@@ -170,46 +164,37 @@ TEST_F(NetworkReaderTest, ValuesAreDecodedStoredAndShown) {
 }
 
 // Counts the requests sent by the time each node is added.
-class RequestsAtEachNode : public ModelObserver {
-  public:
-    explicit RequestsAtEachNode(const ScriptedLink& link) : link_(link) {}
-    void NodeAdded(int) override { counts.append(int(link_.requests.size())); }
+struct RequestsAtEachNode : ModelObserver {
+    explicit RequestsAtEachNode(const ScriptedLink& l) : link(l) {}
+    void NodeAdded(int) override { counts.append(int(link.requests.size())); }
+    const ScriptedLink& link;
     QList<int> counts;
-
-  private:
-    const ScriptedLink& link_;
 };
 
 // The next page is asked for before a page is handled, so that the scale prepares it; a page
 // is handled whatever becomes of that request, and a cursor that comes back fails the read.
 TEST_F(NetworkReaderTest, PagesAreReadUntilTheCursorIsZero) {
-    const struct {
-        int failingSend;
-        bool cycles;  // page 2 points back to page 1
-        bool ok;
-        QList<int> requestsAtNodes;
-    } cases[] = {{-1, false, true, {2, 3, 3}},
-                 {1, false, false, {1}},
-                 {2, false, false, {2, 2}},
-                 {-1, true, false, {2, 3, 3}}};
-    for (const auto& c : cases) {
+    // The Send that fails (-1: none), the page the last one points to, the read, the counts.
+    const std::tuple<int, int, bool, QList<int>> cases[] = {{-1, 0, true, {2, 3, 3}},
+                                                            {1, 0, false, {1}},
+                                                            {2, 0, false, {2, 2}},
+                                                            {-1, 1, false, {2, 3, 3}}};
+    for (const auto& [failingSend, cycleTo, ok, counts] : cases) {
         model.Clear();
         model.AddNode({}, keys::kSystem, "S", "sistema", NodeKind::SystemGroup);
+        fake = {};
+        link.SetResponder([this](const QByteArray& r) { return fake(r); });
         fake.structure[kSystem] = {PagedAnswer(1, 0, Menu(1, 201, "General")),
                                    PagedAnswer(1, 0, Record(1, 7, 1, 4, "Precio")),
                                    PagedAnswer(1, 0, Record(2, 7, 1, 4, "Tara"))};
-        link.SetResponder([&](const QByteArray& r) {
-            ScriptedLink::Answer answer = fake(r);
-            if (c.cycles && Bytes_A_Numero(r.mid(11, 2)) == 2) answer.reply.replace(12, 2, Le16(1));
-            return answer;
-        });
+        fake.cycleTo = cycleTo;
         link.requests.clear();
-        link.failingSend = c.failingSend;
+        link.failingSend = failingSend;
         RequestsAtEachNode observer(link);
         model.AddObserver(&observer);
-        EXPECT_EQ(reader.Lee_Estructura(0), c.ok) << c.failingSend;
+        EXPECT_EQ(reader.Lee_Estructura(0), ok) << failingSend;
         model.RemoveObserver(&observer);
-        EXPECT_EQ(observer.counts, c.requestsAtNodes) << c.failingSend;
+        EXPECT_EQ(observer.counts, counts) << failingSend;
     }
 }
 
@@ -220,12 +205,12 @@ FakeNetwork TwoScales() {
     net.network = ReplyHeader() + Bytes({2, 1, 4, 0, 0, 0, 0, 0, 0x0F, 2, 5, 1, 2, 3, 4, 5, 6});
     // clang-format off
     net.structure[kSystem] = {PagedAnswer(2, 0, Menu(1, 201, "General") + Record(1, 7, 1, 4, "Precio"))};
-    net.values[kSystem] = {PagedAnswer(1, 0, Value(1, 7, Numero_A_Bytes(10, 5)))};
+    net.values[kSystem] = {PagedAnswer(1, 0, Entry(1, 7, Numero_A_Bytes(10, 5)))};
     net.structure[kStructure] = {PagedAnswer(6, 0, Menu(2, 200, "Bal") + Record(1, 8, 1, 9, "Nombre") +
         Menu(3, 201, "De sistema") + Record(5, 7, 1, 4, "Oculto") + Menu(4, 202, "Hard") +
         Record(6, 5, 1, 2, "Modo", {"A", "B"}))};
-    net.values[kScale + 1] = {PagedAnswer(2, 0, Value(1, 8, Text("Uno")) + Value(6, 5, Bytes({0})))};
-    net.values[kScale + 2] = {PagedAnswer(2, 0, Value(1, 8, Text("Dos")) + Value(6, 5, Bytes({1})))};
+    net.values[kScale + 1] = {PagedAnswer(2, 0, Entry(1, 8, Text("Uno")) + Entry(6, 5, Bytes({0})))};
+    net.values[kScale + 2] = {PagedAnswer(2, 0, Entry(1, 8, Text("Dos")) + Entry(6, 5, Bytes({1})))};
     // clang-format on
     return net;
 }
@@ -240,8 +225,8 @@ TEST_F(NetworkReaderTest, ReadsTheWholeNetworkIntoTheTree) {
         "mb0010002 hard Hard", "b0010002 valor Modo = A", "mb0020001 menu Bal",
         "b0020003 valor Nombre = Dos", "mb0020002 hard Hard", "b0020004 valor Modo = B"}));
     // clang-format on
-    EXPECT_TRUE(link.requests.contains(Bytes({2, 0x7E, 0x20, 0, 0, 0, 0, 0, 0, 8, 2, 0, 0, 0, 0})));
-    EXPECT_TRUE(link.requests.contains(Bytes({2, 0x7E, 2, 1, 0, 0, 0, 0, 0, 8, 0, 0, 0, 0})));
+    EXPECT_TRUE(link.requests.contains(Request(kStructure, Bytes({2, 0, 0, 0, 0}))));
+    EXPECT_TRUE(link.requests.contains(Request(kScale + 1, Bytes({0, 0, 0, 0}))));
     EXPECT_EQ(op.captions,
               (QStringList{"begin Leyendo Estructura de Red", "Leyendo Datos Generales",
                            "Leyendo Datos Equipo 1", "Leyendo Datos Equipo 2", "end"}));
@@ -252,23 +237,28 @@ TEST_F(NetworkReaderTest, ReadsTheWholeNetworkIntoTheTree) {
 }
 
 // Without the network or the system's structure there is nothing to configure; any later
-// failure keeps what was read.
+// failure keeps what was read, and which parts failed (scale:part) is recorded.
 TEST_F(NetworkReaderTest, FailuresEndTheProgramOrKeepWhatWasRead) {
     const QString general = "Leyendo Datos Generales", end = "end";
+    const QStringList both{general, "Leyendo Datos Equipo 1", "Leyendo Datos Equipo 2", end};
     const struct {
         std::function<void(FakeNetwork&)> change;
         bool ends;
         QStringList captions;  // after the first
         size_t scales;         // nodes under "Balanza"
         QStringList values;    // of every item, "?" when unknown
+        QString failures;
     } cases[] = {
         // clang-format off
-        {[](FakeNetwork& n) { n.network = ReplyHeader(); }, true, {end}, 0, {}},
-        {[](FakeNetwork& n) { n.structure[kSystem].clear(); }, true, {general, end}, 2, {}},
-        {[](FakeNetwork& n) { n.failValuesOf[kSystem] = 0; }, false, {general, end}, 2, {"?"}},
-        {[](FakeNetwork& n) { n.failValuesOf[kScale + 1] = 0; }, false,
-         {general, "Leyendo Datos Equipo 1", "Leyendo Datos Equipo 2", end}, 2, {"10", "?", "?", "Dos", "1"}},
-        {[](FakeNetwork& n) { n.network = FakeNetwork().network; }, false, {general, end}, 0, {"10"}},
+        {[](FakeNetwork& n) { n.network = ReplyHeader(); }, true, {end}, 0, {}, ""},
+        {[](FakeNetwork& n) { n.structure[kSystem].clear(); }, true, {general, end}, 2, {}, ""},
+        {[](FakeNetwork& n) { n.failing = {Request(kSystem, Bytes({0, 0, 0, 0}))}; }, false,
+         {general, end}, 2, {"?"}, "0:0 1:3 2:3"},
+        {[](FakeNetwork& n) { n.failing = {Request(kScale + 1, Bytes({0, 0, 0, 0}))}; }, false,
+         both, 2, {"10", "?", "?", "Dos", "1"}, "1:2"},
+        {[](FakeNetwork& n) { n.failing = {Request(kStructure, Bytes({2, 0, 0, 0, 0}))}; }, false,
+         both, 2, {"10"}, "1:1 2:1"},
+        {[](FakeNetwork& n) { n.network = FakeNetwork().network; }, false, {general, end}, 0, {"10"}, ""},
         // clang-format on
     };
     for (const auto& c : cases) {
@@ -276,16 +266,18 @@ TEST_F(NetworkReaderTest, FailuresEndTheProgramOrKeepWhatWasRead) {
         FakeNetwork net = TwoScales();
         c.change(net);
         EXPECT_EQ(Read(net), !c.ends);
-        ASSERT_EQ(op.shown.size(), c.ends ? 1u : 0u);
-        if (c.ends) {
-            EXPECT_EQ(op.shown[0].text, QString("Error de comunicaciones"));
-            EXPECT_EQ(op.shown[0].icon, Icon::Critical);
-        }
+        EXPECT_EQ(op.TakeShown(),
+                  c.ends ? QStringList{"critical: Error de comunicaciones"} : QStringList());
         EXPECT_EQ(op.captions.mid(1), c.captions);
         EXPECT_EQ(model.Node(model.FindNode("Balanza")).children.size(), c.scales);
-        QStringList values;
+        QStringList values, failures;
         for (const ItemRow& item : model.Items()) values.append(item.known ? item.value : "?");
         EXPECT_EQ(values, c.values);
+        for (const ReadFailure& f : model.ReadFailures())
+            failures.append(QString("%1:%2").arg(f.owner).arg(int(f.part)));
+        if (!c.ends) {
+            EXPECT_EQ(failures.join(' '), c.failures);
+        }
     }
 }
 

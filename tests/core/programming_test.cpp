@@ -6,14 +6,15 @@
 
 #include "core/link/trafficlog.h"
 #include "core/model/configmodel.h"
-#include "core/protocol/tools.h"
 #include "support/itemrows.h"
 #include "support/scriptedlink.h"
 #include "support/testsupport.h"
 
 using cfgtest::Bytes;
+using cfgtest::Entry;
 using cfgtest::PagedAnswer;
 using cfgtest::ScriptedLink;
+using cfgtest::Text;
 using cfgtest::WriteAnswer;
 using Outcome = cfg::ItemProgrammer::Outcome;
 
@@ -21,10 +22,10 @@ namespace cfg {
 namespace {
 
 QByteArray StringEntry(int id, const QByteArray& text) {
-    return Numero_A_Bytes(id, 2) + Bytes({8, int(text.size())}) + text;
+    return Entry(id, kString, Text(text));
 }
-QByteArray Head(int owner) {
-    return Bytes({0x02, 0x7E, owner ? 2 : 0, owner, 0, 0, 0, 0, 0, 8});
+QByteArray To(int owner, const QByteArray& body) {
+    return cfgtest::Request(owner ? 0x0200 + owner : 0, body);
 }
 
 // Menu 9 on the system and on scale 3, with an item of every type and the group.
@@ -40,11 +41,8 @@ class ProgrammingTest : public ::testing::Test {
                                  : id == 15 ? kEnumeration
                                  : id == 30 ? kDate
                                             : kString;
-                const ItemRow row =
-                    cfgtest::Row(owner, id, type, id == 20 ? 10 : 8, 1, "0", menu, {"NO", "SI"},
-                                 QString("k%1_%2").arg(owner).arg(id));
-                model.AddNode({}, row.key, row.text, "valor", NodeKind::SystemItem, owner);
-                model.AppendItem(row);
+                cfgtest::AddItem(model, cfgtest::Row(owner, id, type, id == 20 ? 10 : 8, 1, "0",
+                                                     menu, {"NO", "SI"}));
             }
         }
         Answer(WriteAnswer(1, 0), PagedAnswer(0, 0, {}));
@@ -77,33 +75,31 @@ TEST_F(ProgrammingTest, WriteRequestOfEveryTypeThenTheMenuReadBack) {
         QByteArray entry;
     } cases[] = {
         // clang-format off
-        {3, 12, {-1, "1234", true, ""}, Bytes({12, 0, 7, 0xD2, 0x04, 0, 0, 0})},
-        {3, 12, {-1, "-2.5", true, ""}, Bytes({12, 0, 7, 0xFE, 0xFF, 0xFF, 0xFF, 0})},
-        {0, 15, {1, "", false, ""}, Bytes({15, 0, 5, 1})},
-        {0, 20, {-1, "", false, "Año 1.5"}, Bytes({20, 0, 8, 7, 'A', 0xA4, 'o', ' ', '1', '.', '5'})},
-        {0, 20, {-1, "", false, "ABCDEFGHIJ"}, Bytes({20, 0, 8, 10}) + "ABCDEFGHIJ"},  // its length
-        {3, 30, {-1, "", false, " 31/02/99 "}, Bytes({30, 0, 9, 6, '3', '1', '0', '2', '9', '9'})},
+        {3, 12, {-1, "1234", true, ""}, Entry(12, 7, Bytes({0xD2, 0x04, 0, 0, 0}))},
+        {3, 12, {-1, "-2.5", true, ""}, Entry(12, 7, Bytes({0xFE, 0xFF, 0xFF, 0xFF, 0}))},
+        {0, 15, {1, "", false, ""}, Entry(15, 5, Bytes({1}))},
+        {0, 20, {-1, "", false, "Año 1.5"}, Entry(20, 8, Text("A\xA4o 1.5"))},
+        {0, 20, {-1, "", false, "ABCDEFGHIJ"}, Entry(20, 8, Text("ABCDEFGHIJ"))},  // its length
+        {3, 30, {-1, "", false, " 31/02/99 "}, Entry(30, 9, Text("310299"))},
         // clang-format on
     };
     for (const auto& c : cases) {
         link.requests.clear();
         EXPECT_EQ(Program(c.owner, c.id, c.input).outcome, Outcome::Accepted);
-        EXPECT_EQ(link.requests, (QList<QByteArray>{Head(c.owner) + Bytes({1, 1, 0}) + c.entry,
-                                                    Head(c.owner) + Bytes({0, 9, 0, 1})}));
+        EXPECT_EQ(link.requests, (QList<QByteArray>{To(c.owner, Bytes({1, 1, 0}) + c.entry),
+                                                    To(c.owner, Bytes({0, 9, 0, 1}))}));
     }
     EXPECT_TRUE(op.shown.empty());
 }
 
 TEST_F(ProgrammingTest, AcceptedValueIsStoredShownAndReadBackForItsOwnerOnly) {
     Answer(WriteAnswer(1, 0),
-           PagedAnswer(
-               2, 0, StringEntry(20, "NUEVO") + Numero_A_Bytes(30, 2) + Bytes({9, 6}) + "311299"));
+           PagedAnswer(2, 0, StringEntry(20, "NUEVO") + Entry(30, kDate, Text("311299"))));
     EXPECT_EQ(Program(3, 15, {1, "", false, ""}).row, model.FindItem(3, 15));
     EXPECT_EQ(Item(3, 15).value, QString("1"));
-    EXPECT_EQ(NodeText(3, 15), QString("Opcion 15 = SI"));
-    EXPECT_EQ(NodeText(3, 20), QString("Opcion 20 = NUEVO"));
-    EXPECT_EQ(NodeText(3, 30), QString("Opcion 30 = 31/12/99"));
-    EXPECT_EQ(NodeText(0, 20), QString("Opcion 20"));
+    EXPECT_EQ(
+        QStringList({NodeText(3, 15), NodeText(3, 20), NodeText(3, 30), NodeText(0, 20)}),
+        (QStringList{"Opcion 15 = SI", "Opcion 20 = NUEVO", "Opcion 30 = 31/12/99", "Opcion 20"}));
     EXPECT_EQ(op.sending, (std::vector<bool>{true, false}));
     Program(3, 12, {-1, "12.50", true, ""});
     EXPECT_EQ(NodeText(3, 12), QString("Opcion 12 = 12.50"));  // as typed
@@ -123,40 +119,29 @@ TEST_F(ProgrammingTest, InvalidValuesSendNothing) {
         {30, {-1, "", false, "aa/bb/cc"}, date},
     };
     for (const auto& c : cases) {
-        op.shown.clear();
         EXPECT_EQ(Program(3, c.id, c.input).outcome, Outcome::Invalid);
-        ASSERT_EQ(op.shown.size(), 1u);
-        EXPECT_EQ(op.shown[0].text, c.message);
-        EXPECT_EQ(op.shown[0].icon, Icon::Critical);
+        EXPECT_EQ(op.TakeShown(), QStringList{"critical: " + c.message});
     }
     EXPECT_TRUE(link.requests.isEmpty());
     EXPECT_TRUE(op.sending.empty());
 }
 
 TEST_F(ProgrammingTest, FailuresAndRefusalsChangeNothing) {
-    const struct {
-        ScriptedLink::Answer answer;
-        Outcome outcome;
-        QString message;
-        Icon icon;
-    } cases[] = {
-        {{5, {}}, Outcome::Failed, "Error en el envío", Icon::Critical},
-        {{0, WriteAnswer(1, 0).left(13)}, Outcome::Failed, "Error en el envío", Icon::Critical},
-        // clang-format off
-        {{0, WriteAnswer(0, 98)}, Outcome::Refused,
-         "La balanza no acepta la programación de este Item con el valor indicado.\nNo se puede programar",
-         Icon::Exclamation},
-        // clang-format on
+    const QString failed = "critical: Error en el envío";
+    const std::tuple<ScriptedLink::Answer, Outcome, QString> cases[] = {
+        {{5, {}}, Outcome::Failed, failed},
+        {{0, WriteAnswer(1, 0).left(13)}, Outcome::Failed, failed},
+        {{0, WriteAnswer(0, 98)},
+         Outcome::Refused,
+         "exclamation: La balanza no acepta la programación de este Item con el valor "
+         "indicado.\nNo se puede programar"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [answer, outcome, message] : cases) {
         link.requests.clear();
-        op.shown.clear();
-        link.SetResponder([&](const QByteArray&) { return c.answer; });
-        EXPECT_EQ(Program(3, 20, {-1, "", false, "X"}).outcome, c.outcome);
+        link.SetResponder([&](const QByteArray&) { return answer; });
+        EXPECT_EQ(Program(3, 20, {-1, "", false, "X"}).outcome, outcome);
         EXPECT_EQ(link.requests.size(), 1);  // no read-back
-        ASSERT_EQ(op.shown.size(), 1u);
-        EXPECT_EQ(op.shown[0].text, c.message);
-        EXPECT_EQ(op.shown[0].icon, c.icon);
+        EXPECT_EQ(op.TakeShown(), QStringList{message});
         EXPECT_EQ(Item(3, 20).value + NodeText(3, 20), QString("0Opcion 20"));
     }
     EXPECT_TRUE(cfgtest::ReadAll(dir.filePath("log.txt"))
@@ -175,8 +160,8 @@ TEST_F(ProgrammingTest, GroupItemsGoAsTheirWholeMenuTwice) {
     Answer(WriteAnswer(6, 0), PagedAnswer(6, 0, menu));
     EXPECT_EQ(Program(3, 152, {-1, "", false, " nuevo "}).outcome, Outcome::Accepted);
     ASSERT_EQ(link.requests.size(), 4);  // read the group, write, write again, read back
-    EXPECT_EQ(link.requests[0], Head(3) + Bytes({0, 9, 0, 1}));
-    EXPECT_EQ(link.requests[1], Head(3) + Bytes({1, 6, 0}) + sent);
+    EXPECT_EQ(link.requests[0], To(3, Bytes({0, 9, 0, 1})));
+    EXPECT_EQ(link.requests[1], To(3, Bytes({1, 6, 0}) + sent));
     EXPECT_EQ(link.requests[2], link.requests[1]);
     EXPECT_EQ(op.pauses, (std::vector<int>{200, 200}));
 
@@ -184,7 +169,7 @@ TEST_F(ProgrammingTest, GroupItemsGoAsTheirWholeMenuTwice) {
     link.SetResponder([](const QByteArray&) { return ScriptedLink::Answer{4, {}}; });
     EXPECT_EQ(Program(0, 155, {-1, "", false, "x"}).outcome, Outcome::Failed);
     EXPECT_EQ(link.requests.size(), 1);  // the group could not be read: nothing is written
-    EXPECT_EQ(op.shown.at(0).text, QString("Error en el envío"));
+    EXPECT_EQ(op.TakeShown(), QStringList{"critical: Error en el envío"});
 }
 
 }  // namespace

@@ -14,12 +14,16 @@
 using cfgtest::Bytes;
 using cfgtest::Row;
 using cfgtest::ScriptedLink;
+using cfgtest::Text;
 using cfgtest::WriteAnswer;
 
 namespace cfg {
 namespace {
 
-const QByteArray kScale3 = Bytes({2, 0x7E, 2, 3, 0, 0, 0, 0, 0, 8, 1, 1, 0});
+// One entry written to scale 3 (or to the system).
+QByteArray Write(int id, int type, const QByteArray& bytes, int destination = 0x0203) {
+    return cfgtest::Request(destination, Bytes({1, 1, 0}) + cfgtest::Entry(id, type, bytes));
+}
 
 class SendAllTest : public ::testing::Test {
   protected:
@@ -48,10 +52,9 @@ TEST_F(SendAllTest, OneWritePerEditableKnownItem) {
     EXPECT_EQ(std::pair(summary.sent, summary.skipped), std::pair(6, 2));
     // clang-format off
     EXPECT_EQ(link.requests, (QList<QByteArray>{
-        Bytes({2, 0x7E, 0, 0, 0, 0, 0, 0, 0, 8, 1, 1, 0, 12, 0, 7, 0x96, 0xFD, 0xFF, 0xFF, 0}),  // -618
-        kScale3 + Bytes({40, 0, 5, 1}), kScale3 + Bytes({41, 0, 9, 6, '3', '1', '1', '2', '9', '9'}),
-        kScale3 + Bytes({42, 0, 8, 4, 'P', 'e', 0xA4, 'a'}), kScale3 + Bytes({157, 0, 8, 1, 'G'}),
-        kScale3 + Bytes({157, 0, 8, 1, 'G'}), kScale3 + Bytes({158, 0, 8, 1, 'H'})}));
+        Write(12, 7, Bytes({0x96, 0xFD, 0xFF, 0xFF, 0}), 0), Write(40, 5, "\1"),  // -618
+        Write(41, 9, Text("311299")), Write(42, 8, Text("Pe\xA4""a")), Write(157, 8, Text("G")),
+        Write(157, 8, Text("G")), Write(158, 8, Text("H"))}));
     // clang-format on
     EXPECT_EQ(op.pauses, (std::vector<int>{200, 200}));
     EXPECT_EQ(op.captions.mid(0, 3), (QStringList{"begin Enviando...", "Envío Item sistema : 12",
@@ -95,10 +98,11 @@ TEST_F(SendAllTest, ValuesAsReadGoBackAsTheScaleHoldsThem) {
     read(3, kNumber, "617.5", {});
     read(4, kNumber, "617.5", "618.5");
     const SendSummary summary = Send();
-    EXPECT_EQ(link.requests,
-              (QList<QByteArray>{kScale3 + Bytes({1, 0, 8, 7}) + held,
-                                 kScale3 + Bytes({2, 0, 8, 5, 'a', 179, 'b', '.', 'c'}),
-                                 kScale3 + Bytes({4, 0, 7, 0x6A, 0x02, 0, 0, 0})}));
+    EXPECT_EQ(link.requests, (QList<QByteArray>{Write(1, 8, Text(held)),
+                                                Write(2, 8,
+                                                      Text("a\xB3"
+                                                           "b.c")),
+                                                Write(4, 7, Bytes({0x6A, 0x02, 0, 0, 0}))}));
     EXPECT_EQ(summary.unchanged, 1);
     EXPECT_EQ(summary.items.at(2).kind, SendOutcome::Unchanged);
 }

@@ -43,13 +43,8 @@ TEST_F(XmlReaderTest, DocumentsThatDoNotOpen) {
     // Refused unread: what lies past its first tags would be accepted.
     const QString huge = Write("<a></a>", "huge.xml");
     ASSERT_TRUE(QFile::resize(huge, ClsXMLReader::kMaxDocumentBytes + 1));
-    const struct {
-        QString path;  // null: a file with `content`
-        QByteArray content;
-        int number;
-        bool unmatched;
-    } cases[] = {
-        // clang-format off
+    // The path (null: a file with the content), the error number, an unmatched end tag or not.
+    const std::tuple<QString, QByteArray, int, bool> cases[] = {
         {huge, {}, 10002, false},
         {" ", {}, 10000, false},
         {dir_.filePath("none.xml"), {}, 10001, false},
@@ -62,22 +57,17 @@ TEST_F(XmlReaderTest, DocumentsThatDoNotOpen) {
         {{}, "</a>", 10002, true},
         {{}, "<r>\r\n<a>\r\n</x>\r\n</r>", 10002, true},
         {{}, "<r><a><b></a></b></r>", 10002, true},
-        // clang-format on
     };
-    const char* const texts[] = {"No document to open", "Error opening document",
-                                 "No valid document"};
-    for (const auto& c : cases) {
-        SCOPED_TRACE((c.path + c.content).toStdString());
-        r.setDocument(c.path.isNull() ? Write(c.content) : c.path);
+    const QString texts[] = {"No document to open", "Error opening document", "No valid document"};
+    for (const auto& [path, content, number, unmatched] : cases) {
+        SCOPED_TRACE((path + content).toStdString());
+        r.setDocument(path.isNull() ? Write(content) : path);
         EXPECT_FALSE(r.OpenDoc());
-        EXPECT_EQ(int(r.error().code), c.number);
-        EXPECT_EQ(r.error().text(), texts[c.number - 10000]);
-        EXPECT_EQ(r.error().unmatchedEndTag, c.unmatched);
+        EXPECT_EQ(QString::number(int(r.error().code)) + " " + r.error().text(),
+                  QString::number(number) + " " + texts[number - 10000]);
+        EXPECT_EQ(r.error().unmatchedEndTag, unmatched);
         // Nothing is open: every read answers nothing.
-        EXPECT_EQ(r.LabelID(), -1);
-        EXPECT_FALSE(r.SearchString("a"));
-        EXPECT_EQ(Children(), QList<int>());
-        EXPECT_EQ(r.error().code, XmlError::NotOpened);
+        EXPECT_FALSE(r.LabelID() != -1 || r.SearchString("a") || !Children().isEmpty());
         EXPECT_EQ(r.error().text(), QString("No document Opened"));
     }
 }

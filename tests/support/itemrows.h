@@ -15,4 +15,12 @@ inline cfg::ItemRow Row(int owner, int id, int type, int length, int order, cons
             menuKey, true, false, {},    {}};
 }
 
+// Adds `row`, keyed "k<owner>_<id>", and its node under its menu's node if there is one.
+inline void AddItem(cfg::ConfigModel& model, cfg::ItemRow row) {
+    row.key = QString("k%1_%2").arg(row.owner).arg(row.id);
+    const QString parent = model.FindNode(row.menuKey) >= 0 ? row.menuKey : QString();
+    model.AddNode(parent, row.key, row.text, "valor", cfg::NodeKind::SystemItem, row.owner);
+    model.AppendItem(row);
+}
+
 }  // namespace cfgtest

@@ -63,6 +63,21 @@ inline QByteArray PagedAnswer(int count, int cursor, const QByteArray& data) {
     return reply;
 }
 
+// A request: the ten header bytes for a destination word (0x0000 the system, 0x0200 + n scale n,
+// 0x2000 the structure the scales share), then the function byte and what follows it.
+inline QByteArray Request(int destination, const QByteArray& body) {
+    return QByteArray("\x02\x7E", 2) + char(destination >> 8) + char(destination & 0xFF) +
+           QByteArray(5, '\0') + '\x08' + body;
+}
+// A value entry as requests and replies carry it: the ID (little-endian), the type, the bytes.
+inline QByteArray Entry(int id, int type, const QByteArray& bytes) {
+    return QByteArray(1, char(id & 0xFF)) + char(id >> 8) + char(type) + bytes;
+}
+// A text with its length byte before it.
+inline QByteArray Text(const QByteArray& text) {
+    return char(text.size()) + text;
+}
+
 // A write reply: the accepted count and the error code.
 inline QByteArray WriteAnswer(int accepted, int code) {
     return ReplyHeader() + cfg::Numero_A_Bytes(accepted, 2) + cfg::Numero_A_Bytes(code, 2);

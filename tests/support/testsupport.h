@@ -46,6 +46,16 @@ class RecordingOperation : public cfg::Operation {
     cfg::TrafficLog* Log() override { return log; }
     void Pause(int milliseconds) override { pauses.push_back(milliseconds); }
 
+    // What was shown since the last call, each as "icon: text", and forgets it.
+    QStringList TakeShown() {
+        static const char* const icons[] = {"none", "critical", "exclamation", "question",
+                                            "information"};
+        QStringList texts;
+        for (const Shown& s : shown) texts.append(icons[int(s.icon)] + QString(": ") + s.text);
+        shown.clear();
+        return texts;
+    }
+
     std::vector<Shown> shown;
     std::vector<Shown> asked;
     bool answer = true;
