@@ -171,19 +171,20 @@ TEST(SimEngine, AFrameThatIsNoRequestIsUnidentified) {
 }
 
 TEST(SimEngine, StandInIsAbsentFromTheReplyOrCr) {
-    // A value holding every byte but 'A' and CR: the stand-in can only be one of those two.
+    // A value holding every byte but 'A', 'B' and CR, and a 'B' last: the stand-in can only be
+    // 'A' or CR.
     Network n;
     n.system = {simtest::Item(1, kString, 0, 255, "", {}),
-                simtest::Item(2, kString, 0, 9, "", {0, "\r\rx\r"})};
+                simtest::Item(2, kString, 0, 9, "", {0, "\r\rxB"})};
     for (int b = 1; b < 256; ++b)
-        if (b != 'A' && b != '\r') n.system[0].value.bytes.append(static_cast<char>(b));
+        if (b != 'A' && b != 'B' && b != '\r') n.system[0].value.bytes.append(static_cast<char>(b));
     Engine engine(n, {100, {}, 3});
     QSet<char> standIns;
     for (int i = 0; i < 48; ++i) {
         const QByteArray wire = engine.HandleRequest(Values(0, 0, 0));
         standIns.insert(wire[4]);
-        EXPECT_EQ(Undo(wire).mid(14), Bytes({1, 0, 8, 253}) + n.system[0].value.bytes +
-                                          Bytes({2, 0, 8, 4}) + "\r\rx\r");
+        EXPECT_EQ(Undo(wire).mid(14),
+                  Bytes({1, 0, 8, 252}) + n.system[0].value.bytes + Bytes({2, 0, 8, 4}) + "\r\rxB");
     }
     EXPECT_EQ(standIns, (QSet<char>{'A', '\r'}));
 }
