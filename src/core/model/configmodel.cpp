@@ -191,18 +191,23 @@ bool ConfigModel::AddNode(const QString& parentKey, const QString& key, const QS
     return true;
 }
 
-bool ConfigModel::PlaceItemKey(const ItemKey& key, int node) {
+std::optional<std::size_t> ConfigModel::SlotOf(const ItemKey& key) const {
     const qint64 slot = qint64(key.serial) - (key.scale ? scaleSerialBase_ : systemSerialBase_) - 1;
-    if (slot < 0 || slot >= kMaxItemSlots) return false;
-    const auto at = static_cast<std::size_t>(slot);
+    if (slot < 0 || slot >= kMaxItemSlots) return std::nullopt;
+    return static_cast<std::size_t>(slot);
+}
+
+bool ConfigModel::PlaceItemKey(const ItemKey& key, int node) {
+    const std::optional<std::size_t> at = SlotOf(key);
+    if (!at) return false;
     if (!key.scale) {
-        if (at >= systemItemNodes_.size()) systemItemNodes_.resize(at + 1, -1);
-        systemItemNodes_[at] = node;
+        if (*at >= systemItemNodes_.size()) systemItemNodes_.resize(*at + 1, -1);
+        systemItemNodes_[*at] = node;
         return true;
     }
-    if (at >= scaleItemNodes_.size()) scaleItemNodes_.resize(at + 1, {-1, -1});
-    if (scaleItemNodes_[at].second >= 0) return false;  // another scale's item holds it
-    scaleItemNodes_[at] = {key.number, node};
+    if (*at >= scaleItemNodes_.size()) scaleItemNodes_.resize(*at + 1, {-1, -1});
+    if (scaleItemNodes_[*at].second >= 0) return false;  // another scale's item holds it
+    scaleItemNodes_[*at] = {key.number, node};
     return true;
 }
 
@@ -211,16 +216,11 @@ int ConfigModel::FindNode(const QString& key) const {
 }
 
 int ConfigModel::FindNode(const QString& key, const std::optional<ItemKey>& parsed) const {
-    if (parsed) {
-        const qint64 slot =
-            qint64(parsed->serial) - (parsed->scale ? scaleSerialBase_ : systemSerialBase_) - 1;
-        if (slot >= 0 && slot < kMaxItemSlots) {
-            // A key that found its slot free when added was placed there.
-            const auto at = static_cast<std::size_t>(slot);
-            if (!parsed->scale) return at < systemItemNodes_.size() ? systemItemNodes_[at] : -1;
-            if (at >= scaleItemNodes_.size() || scaleItemNodes_[at].second < 0) return -1;
-            if (scaleItemNodes_[at].first == parsed->number) return scaleItemNodes_[at].second;
-        }
+    // A key that found its slot free when added was placed there.
+    if (const std::optional<std::size_t> at = parsed ? SlotOf(*parsed) : std::nullopt) {
+        if (!parsed->scale) return *at < systemItemNodes_.size() ? systemItemNodes_[*at] : -1;
+        if (*at >= scaleItemNodes_.size() || scaleItemNodes_[*at].second < 0) return -1;
+        if (scaleItemNodes_[*at].first == parsed->number) return scaleItemNodes_[*at].second;
     }
     return nodeByKey_.value(key, -1);
 }

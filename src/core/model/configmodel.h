@@ -193,14 +193,17 @@ class ConfigModel {
   private:
     // An item node whose key has the form keys::SystemItem or keys::ScaleItem give is found by
     // its serial, counted from the last Clear, instead of by hashing its key: a read adds tens of
-    // thousands. False when the key has no free slot: the hash keeps it.
+    // thousands.
     struct ItemKey {
         bool scale = false;
         int number = 0;
         int serial = 0;
     };
     static std::optional<ItemKey> ParseItemKey(QStringView key);
+    // The key's place in its slot table; nothing when it is too far from the last Clear.
+    std::optional<std::size_t> SlotOf(const ItemKey& key) const;
     int FindNode(const QString& key, const std::optional<ItemKey>& parsed) const;
+    // False when the key has no free slot: the hash keeps it.
     bool PlaceItemKey(const ItemKey& key, int node);
     // The key indexes of the item table are built when first asked for: reading never needs them.
     void IndexItems() const;

@@ -179,11 +179,10 @@ void ClsXMLWriter::SetDataBlock(const QString& key, int count, const QStringList
     d_->stack[d_->depth - 1] = key;
 
     QVarLengthArray<QStringView, 16> parts{u"<", key};
-    for (int i = 0; i < count; ++i)
-        for (const QStringView part :
-             {QStringView(u" "), QStringView(names[i]), QStringView(u"=\""), QStringView(values[i]),
-              QStringView(u"\"")})
-            parts.append(part);
+    for (int i = 0; i < count; ++i) {
+        const QStringView attribute[] = {u" ", names[i], u"=\"", values[i], u"\""};
+        parts.append(attribute, qsizetype(std::size(attribute)));
+    }
     parts.append(u">");
     d_->Line(std::span<const QStringView>(parts.constData(), parts.size()));
     ++d_->indent;
