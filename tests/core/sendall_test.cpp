@@ -83,43 +83,5 @@ TEST_F(SendAllTest, RefusalsAndSilenceDoNotStopTheRun) {
               QString("end Envio Finalizado!!! Rechazados: 1, sin respuesta: 1, no enviados: 0"));
 }
 
-// Sending back what was read changes nothing: a string as read goes back as its bytes, which
-// its text cannot always stand for, and a number not whole in the units it is read in stays.
-TEST_F(SendAllTest, ValuesAsReadGoBackAsTheScaleHoldsThem) {
-    const QByteArray held = Bytes({'1', '.', 0x01, 179, '|', '-', '<'});
-    const auto read = [&](int id, int type, const QString& decoded, const QString& now) {
-        ItemRow row = Row(3, id, type, 20, 1, {});
-        StoreRead(row, decoded, type == kString ? held : QByteArray());
-        if (!now.isNull()) row.value = now;
-        model.AppendItem(row);
-    };
-    read(1, kString, Convierte_Texto_Valor(held), {});
-    read(2, kString, Convierte_Texto_Valor(held), "a|b.c");
-    read(3, kNumber, "617.5", {});
-    read(4, kNumber, "617.5", "618.5");
-    const SendSummary summary = Send();
-    EXPECT_EQ(link.requests, (QList<QByteArray>{Write(1, 8, Text(held)),
-                                                Write(2, 8,
-                                                      Text("a\xB3"
-                                                           "b.c")),
-                                                Write(4, 7, Bytes({0x6A, 0x02, 0, 0, 0}))}));
-    EXPECT_EQ(summary.unchanged, 1);
-    EXPECT_EQ(summary.items.at(2).kind, SendOutcome::Unchanged);
-}
-
-TEST_F(SendAllTest, AskFirst) {
-    model.AppendItem(Row(0, 1, kNumber, 0, 1, "1"));
-    op.answer = false;
-    EXPECT_FALSE(Send().confirmed);
-    EXPECT_TRUE(link.requests.isEmpty());
-    ASSERT_EQ(op.asked.size(), 1u);
-    EXPECT_EQ(op.asked[0].text,
-              QString("Se enviarán todas las configuraciones a balanzas.¿Está seguro?"));
-    EXPECT_EQ(op.asked[0].icon, Icon::Question);
-    op.answer = true;
-    EXPECT_TRUE(Send().confirmed);
-    EXPECT_EQ(link.requests.size(), 1);
-}
-
 }  // namespace
 }  // namespace cfg

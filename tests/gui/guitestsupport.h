@@ -97,17 +97,6 @@ class GuiTest : public ::testing::Test, public cfg::ProgramControl, public cfg::
                           [](const QByteArray& r) { return r.size() > 10 && r[10] == 0x01; }));
     }
     QString DataIni() const { return QString::fromLatin1(ReadAll(dir.filePath("data.ini"))); }
-    // The texts shown, each with its icon as a number.
-    QStringList Shown() const {
-        QStringList texts;
-        for (const auto& s : messages.shown)
-            texts.append(QStringLiteral("%1 %2").arg(int(s.icon)).arg(s.text));
-        return texts;
-    }
-    QString Shown(cfg::Icon icon, const QString& text) const {
-        return QStringLiteral("%1 %2").arg(int(icon)).arg(text);
-    }
-
     template <typename T>
     static T* Child(QObject* parent, const char* name) {
         T* child = parent->findChild<T*>(QString::fromLatin1(name));

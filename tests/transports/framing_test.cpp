@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QBuffer>
 #include <QTcpSocket>
 
 #include "transports/testpeers.h"
@@ -12,17 +11,6 @@ namespace {
 
 using cfg::FrameResult;
 const auto kNeverGone = [] { return false; };
-
-// Only the frame's bytes are read: what follows stays for the caller to discard.
-TEST(Framing, ReadsExactlyOneFrame) {
-    QBuffer buffer;
-    buffer.setData(Frame(Pattern(300, 3)) + "next");
-    buffer.open(QIODevice::ReadOnly);
-    QByteArray frame;
-    ASSERT_EQ(cfg::ReadFrame(buffer, frame, 1000, kNeverGone), FrameResult::Ok);
-    EXPECT_EQ(frame, Pattern(300, 3));
-    EXPECT_EQ(buffer.pos(), 302);
-}
 
 // A peer that trickles its reply just inside the inactivity time is cut off by the bound on
 // the whole reply; the same reply within the bound arrives whole.
