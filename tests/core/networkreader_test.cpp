@@ -47,9 +47,9 @@ struct FakeNetwork {
     ScriptedLink::Answer operator()(const QByteArray& request) const {
         const int function = request[10];
         const int destination = uchar(request[2]) * 256 + uchar(request[3]);
+        if (failing.contains(request)) return {3, {}};
         if (function == 0x03) return {0, network};
         const int cursor = int(Bytes_A_Numero(request.mid(11, 2)));
-        if (failing.contains(request)) return {3, {}};
         const QList<QByteArray> pages = (function == 0x02 ? structure : values).value(destination);
         if (cursor >= pages.size()) return {0, ReplyHeader()};  // too short
         QByteArray page = pages[cursor];
@@ -84,15 +84,10 @@ TEST_F(NetworkReaderTest, NetworkReplyGivesTheScaleList) {
     net.network = ReplyHeader() + Bytes({3, 7, 2, 0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E, 1, 0, 5, 5, 5,
                                          5, 5, 0x05, 9, 1});  // the last entry cut short
     Read(net);
-    EXPECT_EQ(link.requests.at(0), Request(kSystem, Bytes({0x03, 0x00})));
     QStringList scales;
     for (const ScaleEntry& e : model.Scales())
         scales.append(QString("%1 %2 %3").arg(e.number).arg(e.mostrador).arg(e.mac));
     EXPECT_EQ(scales, (QStringList{"7 2 0A1B2C3D4E", "1 0 555555", "9 1 000000"}));
-    fake.network = ReplyHeader() + Bytes({1, 2, 3, 4});  // 14 bytes
-    EXPECT_FALSE(reader.Lee_Red());
-    link.SetResponder([](const QByteArray&) { return ScriptedLink::Answer{2, QByteArray(40, 0)}; });
-    EXPECT_FALSE(reader.Lee_Red());
 }
 
 // The system keeps the system's menus (201) and leaves the rest; a record reading "Paq  igur"
@@ -217,6 +212,7 @@ FakeNetwork TwoScales() {
 
 TEST_F(NetworkReaderTest, ReadsTheWholeNetworkIntoTheTree) {
     ASSERT_TRUE(Read(TwoScales()));
+    EXPECT_EQ(link.requests.at(0), Request(kSystem, Bytes({0x03, 0x00})));
     // clang-format off
     EXPECT_EQ(Tree(), (QStringList{"Red mundo Red", "Balanza balanza Operativa Balanzas",
         "Sistema sistema Datos Comunes", "bal001 g386 Balanza 1.Mostrador : 4.MAC : 00000F",
@@ -250,7 +246,8 @@ TEST_F(NetworkReaderTest, FailuresEndTheProgramOrKeepWhatWasRead) {
         QString failures;
     } cases[] = {
         // clang-format off
-        {[](FakeNetwork& n) { n.network = ReplyHeader(); }, true, {end}, 0, {}, ""},
+        {[](FakeNetwork& n) { n.network = ReplyHeader() + Bytes({1, 2, 3, 4}); }, true, {end}, 0, {}, ""},
+        {[](FakeNetwork& n) { n.failing = {Request(kSystem, Bytes({3, 0}))}; }, true, {end}, 0, {}, ""},
         {[](FakeNetwork& n) { n.structure[kSystem].clear(); }, true, {general, end}, 2, {}, ""},
         {[](FakeNetwork& n) { n.failing = {Request(kSystem, Bytes({0, 0, 0, 0}))}; }, false,
          {general, end}, 2, {"?"}, "0:0 1:3 2:3"},
