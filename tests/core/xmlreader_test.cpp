@@ -72,23 +72,6 @@ TEST_F(XmlReaderTest, DocumentsThatDoNotOpen) {
     }
 }
 
-TEST_F(XmlReaderTest, FailedOpenKeepsThePreviousDocument) {
-    ASSERT_TRUE(Open("<r>\r\n<a k=\"v\"> 1 </a>\r\n</r>\r\n"));
-    ASSERT_TRUE(r.SearchString("r") && r.SearchString("a"));
-    for (const QString& bad : {QString(), Write("<a", "bad.xml")}) {
-        r.setDocument(bad);
-        EXPECT_FALSE(r.OpenDoc());
-        EXPECT_EQ(r.LabelData(), "1");
-        r.GoBack();
-        EXPECT_EQ(r.LabelName(), "r");
-        ASSERT_TRUE(r.SearchString("a"));
-    }
-    ASSERT_TRUE(Open("<s><b/></s>"));  // starts over above the top level
-    EXPECT_EQ(r.LabelID(), -1);
-    EXPECT_FALSE(r.SearchString("r"));
-    EXPECT_TRUE(r.SearchString("s"));
-}
-
 // One tag alone in a document: its name and attributes, or refused.
 TEST_F(XmlReaderTest, TagSyntax) {
     const std::pair<QByteArray, const char*> cases[] = {
