@@ -67,12 +67,16 @@ class ProgrammingTest : public ::testing::Test {
     cfgtest::RecordingOperation op;
 };
 
-// One write, then the item's menu read back from the item's own owner.
-TEST_F(ProgrammingTest, WriteRequestOfEveryTypeThenTheMenuReadBack) {
+// A valid value goes as one write, then the item's menu is read back from the item's own owner;
+// an invalid one says why and sends nothing (no entry).
+TEST_F(ProgrammingTest, WriteRequestOfEveryTypeOrNothing) {
+    const QString invalid = "critical: Valor no válido",
+                  date = "critical: Introduzca las fechas en formato dd/mm/yy";
     const struct {
         int owner, id;
         EditorInput input;
         QByteArray entry;
+        QString shown = {};
     } cases[] = {
         // clang-format off
         {3, 12, {-1, "1234", true, ""}, Entry(12, 7, Bytes({0xD2, 0x04, 0, 0, 0}))},
@@ -81,15 +85,23 @@ TEST_F(ProgrammingTest, WriteRequestOfEveryTypeThenTheMenuReadBack) {
         {0, 20, {-1, "", false, "Año 1.5"}, Entry(20, 8, Text("A\xA4o 1.5"))},
         {0, 20, {-1, "", false, "ABCDEFGHIJ"}, Entry(20, 8, Text("ABCDEFGHIJ"))},  // its length
         {3, 30, {-1, "", false, " 31/02/99 "}, Entry(30, 9, Text("310299"))},
+        {3, 12, {-1, "12a", true, ""}, {}, invalid}, {3, 12, {-1, "", true, ""}, {}, invalid},
+        {3, 12, {-1, "2147483648", true, ""}, {}, invalid}, {3, 15, {-1, "", false, ""}, {}, invalid},
+        {3, 20, {-1, "", false, "ABCDEFGHIJK"}, {}, invalid},  // one longer than the item
+        {3, 30, {-1, "", false, "1/2/2003"}, {}, date}, {3, 30, {-1, "", false, "31-12-99"}, {}, date},
+        {3, 30, {-1, "", false, "aa/bb/cc"}, {}, date},
         // clang-format on
     };
     for (const auto& c : cases) {
         link.requests.clear();
-        EXPECT_EQ(Program(c.owner, c.id, c.input).outcome, Outcome::Accepted);
-        EXPECT_EQ(link.requests, (QList<QByteArray>{To(c.owner, Bytes({1, 1, 0}) + c.entry),
-                                                    To(c.owner, Bytes({0, 9, 0, 1}))}));
+        const bool valid = c.shown.isEmpty();
+        EXPECT_EQ(Program(c.owner, c.id, c.input).outcome,
+                  valid ? Outcome::Accepted : Outcome::Invalid);
+        const QList<QByteArray> sent{To(c.owner, Bytes({1, 1, 0}) + c.entry),
+                                     To(c.owner, Bytes({0, 9, 0, 1}))};
+        EXPECT_EQ(link.requests, valid ? sent : QList<QByteArray>());
+        EXPECT_EQ(op.TakeShown(), valid ? QStringList() : QStringList{c.shown});
     }
-    EXPECT_TRUE(op.shown.empty());
 }
 
 TEST_F(ProgrammingTest, AcceptedValueIsStoredShownAndReadBackForItsOwnerOnly) {
@@ -103,27 +115,6 @@ TEST_F(ProgrammingTest, AcceptedValueIsStoredShownAndReadBackForItsOwnerOnly) {
     EXPECT_EQ(op.sending, (std::vector<bool>{true, false}));
     Program(3, 12, {-1, "12.50", true, ""});
     EXPECT_EQ(NodeText(3, 12), QString("Opcion 12 = 12.50"));  // as typed
-}
-
-TEST_F(ProgrammingTest, InvalidValuesSendNothing) {
-    const QString invalid = "Valor no válido", date = "Introduzca las fechas en formato dd/mm/yy";
-    const struct {
-        int id;
-        EditorInput input;
-        QString message;
-    } cases[] = {
-        {12, {-1, "12a", true, ""}, invalid},          {12, {-1, "", true, ""}, invalid},
-        {12, {-1, "2147483648", true, ""}, invalid},   {15, {-1, "", false, ""}, invalid},
-        {20, {-1, "", false, "ABCDEFGHIJK"}, invalid},  // one longer than the item
-        {30, {-1, "", false, "1/2/2003"}, date},       {30, {-1, "", false, "31-12-99"}, date},
-        {30, {-1, "", false, "aa/bb/cc"}, date},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(Program(3, c.id, c.input).outcome, Outcome::Invalid);
-        EXPECT_EQ(op.TakeShown(), QStringList{"critical: " + c.message});
-    }
-    EXPECT_TRUE(link.requests.isEmpty());
-    EXPECT_TRUE(op.sending.empty());
 }
 
 TEST_F(ProgrammingTest, FailuresAndRefusalsChangeNothing) {
