@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QTcpSocket>
 #include <optional>
 
 #include "core/protocol/tools.h"
 #include "sim/simnetwork.h"
 #include "support/testsupport.h"
+#include "transports/framing.h"
 
 namespace simtest {
 
@@ -80,47 +80,33 @@ inline cfg::sim::Network SmallNetwork() {
     return n;
 }
 
-// A minimal blocking client of the link protocol over TCP on 127.0.0.1.
-class Client {
-  public:
+// A blocking client of the link protocol over TCP on 127.0.0.1, framed as the tool frames.
+struct Client {
     bool Connect(quint16 port) {
-        socket_.connectToHost(QHostAddress(QHostAddress::LocalHost), port);
-        return socket_.waitForConnected(5000);
+        socket.connectToHost(QHostAddress(QHostAddress::LocalHost), port);
+        return socket.waitForConnected(5000);
     }
     void SendRaw(const QByteArray& bytes) {
-        socket_.write(bytes);
-        socket_.waitForBytesWritten(5000);
+        socket.write(bytes);
+        socket.waitForBytesWritten(5000);
     }
     // One reply frame; nullopt when none came within the time or the peer closed.
     std::optional<QByteArray> Receive(int timeoutMs = 5000) {
-        QElapsedTimer clock;
-        clock.start();
-        const auto size = [this] {
-            return buffer_.size() < 2 ? 2 : 2 + (uchar(buffer_[0]) | uchar(buffer_[1]) << 8);
-        };
-        while (buffer_.size() < size()) {
-            buffer_.append(socket_.readAll());
-            const qint64 left = timeoutMs - clock.elapsed();
-            if (buffer_.size() >= size()) break;
-            if (left <= 0 || !socket_.waitForReadyRead(static_cast<int>(left))) return {};
-        }
-        const QByteArray frame = buffer_.mid(2, size() - 2);
-        buffer_.remove(0, size());
+        QByteArray frame;
+        const auto gone = [this] { return socket.state() != QAbstractSocket::ConnectedState; };
+        if (cfg::ReadFrame(socket, frame, timeoutMs, gone) != cfg::FrameResult::Ok) return {};
         return frame;
     }
     std::optional<QByteArray> Transact(const QByteArray& frame, int timeoutMs = 5000) {
         SendRaw(Framed(frame));
         return Receive(timeoutMs);
     }
-    bool WaitClosed(int ms = 5000) {
-        for (int i = 0; i < ms / 50 && socket_.state() != QAbstractSocket::UnconnectedState; ++i)
-            socket_.waitForReadyRead(50);
-        return socket_.state() == QAbstractSocket::UnconnectedState;
+    bool WaitClosed(int ms) {
+        return socket.state() == QAbstractSocket::UnconnectedState ||
+               (!socket.waitForReadyRead(ms) &&
+                socket.state() == QAbstractSocket::UnconnectedState);
     }
-
-  private:
-    QTcpSocket socket_;
-    QByteArray buffer_;
+    QTcpSocket socket;
 };
 
 }  // namespace simtest

@@ -76,15 +76,5 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"drop after 3", {.dropAfter = 3, .refusedIds = {}}, 3, true, 4}),
     [](const auto& test) { return "case" + std::to_string(test.index); });
 
-TEST(SimTcpServer, LatencyDelaysEveryReplyInOrder) {
-    Served s({.latencyMs = 600, .refusedIds = {}});
-    Client client;
-    ASSERT_TRUE(client.Connect(s.server.port()));
-    client.SendRaw(Framed(kReadNetwork) + Framed(kReadNetwork + "x"));
-    EXPECT_EQ(client.Receive(300), std::nullopt);
-    EXPECT_TRUE(client.Receive() && client.Receive());
-    EXPECT_EQ(s.engine.Requests().size(), 2);
-}
-
 }  // namespace
 }  // namespace cfg::sim
