@@ -156,17 +156,15 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"save|CONN|no/such/dir/c.xml", kExitFile},
         StatusCase{"load|CONN|bad.xml", kExitFile,
                    "Error de acceso al fichero, o no es un fichero"},
-        StatusCase{"load|CONN|missing.xml", kExitFile},
         StatusCase{"load|CONN|red.xml",
                    kExitItems,
                    "Item sistema : 20 (Nombre comercio): rechazado: No se puede programar",
                    {.refusedIds = {20}}},
         StatusCase{"load|CONN|missing.xml", kExitNetwork, "", kDrop1},
-        StatusCase{"diff|CONN|red.xml", kExitOk}, StatusCase{"set|CONN|0|12|3", kExitOk},
+        StatusCase{"diff|CONN|red.xml", kExitOk},
         StatusCase{"set|CONN|0|12|99999", kExitItems,
                    "La balanza no acepta la programación de este Item con el valor "
                    "indicado.\nDatos erróneos"},
-        StatusCase{"set|CONN|0|15|31-12-24", kExitItems},
         StatusCase{"set|CONN|0|35|1", kExitItems},  // read-only
         StatusCase{"set|CONN|0|999|1", kExitUsage}),
     [](const auto& test) { return "case" + std::to_string(test.index); });

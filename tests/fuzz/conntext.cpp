@@ -1,6 +1,5 @@
-// Any text as a connection text. What the TCP and RS-232 parsers accept keeps the promises of
-// their header and reads back the same when written out again; the address check and the TCP
-// parser agree on dotted addresses.
+// Any text as a connection text. What the TCP parser accepts reads back the same when written
+// out again; the address check and the TCP parser agree on dotted addresses.
 #include <QHostAddress>
 
 #include "core/startup/ipcheck.h"
@@ -35,27 +34,9 @@ static void CheckAddress(const QString& text) {
             "a valid address becomes the same one, three digits per group");
 }
 
-static void CheckSerial(const QString& text) {
-    const auto s = cfg::ParseSerialText(text);
-    if (!s) return;
-    Require(
-        s->speed > 0 && QByteArray("EON").contains(s->parity) && s->dataBits >= 5 &&
-            s->dataBits <= 8 &&
-            (s->device.isEmpty() ? s->comNumber >= 1 && s->comNumber <= 255 : s->comNumber == 0),
-        "serial settings are in range");
-    const QString port = s->device.isEmpty() ? QString::number(s->comNumber) : s->device;
-    const auto again = cfg::ParseSerialText(
-        QStringLiteral("%1,%2,%3,").arg(s->speed).arg(QChar(s->parity)).arg(s->dataBits) + port);
-    Require(again && again->speed == s->speed && again->parity == s->parity &&
-                again->dataBits == s->dataBits && again->comNumber == s->comNumber &&
-                again->device == s->device,
-            "accepted serial settings read back the same");
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QString text = QString::fromUtf8(cfgfuzz::Input(data, size));
     CheckTcp(text);
-    CheckSerial(text);
     CheckAddress(text);
     const auto target = cfg::CommandLineLink(text);
     Require(text.startsWith("serial:")

@@ -124,18 +124,6 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"parameters cut short", Request(0, 0, 0) + Bytes({0}), 0, 103}),
     [](const auto& test) { return "case" + std::to_string(test.index); });
 
-TEST(SimEngine, WrittenValuesAreReadBackInTheirOwnersUnits) {
-    Engine engine = MakeEngine(100);
-    engine.HandleRequest(WriteTo(0, 0, {Num(2, 600)}));
-    engine.HandleRequest(WriteTo(2, 5, {Num(20, -7)}));
-    EXPECT_EQ(Undo(engine.HandleRequest(Menu(0, 0, 1))).mid(18, 8),
-              Bytes({2, 0, 7, 0xB0, 0x04, 0, 0, '2'}));
-    EXPECT_EQ(Undo(engine.HandleRequest(Values(2, 5, 0))).right(8),
-              Bytes({0x14, 0, 7, 0xF9, 0xFF, 0xFF, 0xFF, 0}));
-    EXPECT_EQ(Undo(engine.HandleRequest(Values(2, 9, 0))).right(8),
-              Bytes({0x14, 0, 7, 0, 0, 0, 0, 0}));
-}
-
 // How the tool sends the group items one by one: only the second of two equal writes in a row
 // takes, and a third starts a new pair.
 TEST(SimEngine, AGroupItemAloneTakesWhenWrittenTwiceInARow) {

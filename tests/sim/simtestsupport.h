@@ -3,13 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
-#include <QTcpSocket>
-#include <optional>
 
 #include "core/protocol/tools.h"
 #include "sim/simnetwork.h"
 #include "support/testsupport.h"
-#include "transports/framing.h"
 
 namespace simtest {
 
@@ -79,34 +76,5 @@ inline cfg::sim::Network SmallNetwork() {
     n.scales = {five, nine};
     return n;
 }
-
-// A blocking client of the link protocol over TCP on 127.0.0.1, framed as the tool frames.
-struct Client {
-    bool Connect(quint16 port) {
-        socket.connectToHost(QHostAddress(QHostAddress::LocalHost), port);
-        return socket.waitForConnected(5000);
-    }
-    void SendRaw(const QByteArray& bytes) {
-        socket.write(bytes);
-        socket.waitForBytesWritten(5000);
-    }
-    // One reply frame; nullopt when none came within the time or the peer closed.
-    std::optional<QByteArray> Receive(int timeoutMs = 5000) {
-        QByteArray frame;
-        const auto gone = [this] { return socket.state() != QAbstractSocket::ConnectedState; };
-        if (cfg::ReadFrame(socket, frame, timeoutMs, gone) != cfg::FrameResult::Ok) return {};
-        return frame;
-    }
-    std::optional<QByteArray> Transact(const QByteArray& frame, int timeoutMs = 5000) {
-        SendRaw(Framed(frame));
-        return Receive(timeoutMs);
-    }
-    bool WaitClosed(int ms) {
-        return socket.state() == QAbstractSocket::UnconnectedState ||
-               (!socket.waitForReadyRead(ms) &&
-                socket.state() == QAbstractSocket::UnconnectedState);
-    }
-    QTcpSocket socket;
-};
 
 }  // namespace simtest

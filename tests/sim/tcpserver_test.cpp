@@ -1,18 +1,38 @@
 #include "sim/tcpserver.h"
 
-#include <QThread>
+#include <QTcpSocket>
 
-#include "sim/session.h"
 #include "sim/simtestsupport.h"
+#include "transports/framing.h"
 
 namespace cfg::sim {
 namespace {
 
 using simtest::Bytes;
-using simtest::Client;
-using simtest::Framed;
 
 const QByteArray kReadNetwork = simtest::Request(0, 0, 0x03) + Bytes({0});
+
+// A client framed as the tool frames.
+struct Client {
+    bool Connect(quint16 port) {
+        socket.connectToHost(QHostAddress(QHostAddress::LocalHost), port);
+        return socket.waitForConnected(5000);
+    }
+    // The reply; false when none came within the time or the peer closed.
+    bool Transact(const QByteArray& request, int timeoutMs) {
+        socket.write(simtest::Framed(request));
+        QByteArray reply;
+        const auto gone = [this] { return socket.state() != QAbstractSocket::ConnectedState; };
+        return socket.waitForBytesWritten(5000) &&
+               cfg::ReadFrame(socket, reply, timeoutMs, gone) == cfg::FrameResult::Ok;
+    }
+    bool WaitClosed(int ms) {
+        return socket.state() == QAbstractSocket::UnconnectedState ||
+               (!socket.waitForReadyRead(ms) &&
+                socket.state() == QAbstractSocket::UnconnectedState);
+    }
+    QTcpSocket socket;
+};
 
 struct Served {
     explicit Served(FaultOptions faults = {})
@@ -22,25 +42,6 @@ struct Served {
     Engine engine;
     TcpServer server;
 };
-
-// The stream is cut into frames however it arrives: joined, with an empty frame between, a
-// byte at a time, or after a client gave up halfway through a frame.
-TEST(SimTcpServer, FramesAreCutFromTheStreamHoweverItArrives) {
-    Served s;
-    Client client;
-    ASSERT_TRUE(client.Connect(s.server.port()));
-    client.SendRaw(Framed(kReadNetwork) + Bytes({0, 0}) + Framed(kReadNetwork));
-    EXPECT_TRUE(client.Receive() && client.Receive());
-    for (char c : Framed(kReadNetwork)) {
-        client.SendRaw(QByteArray(1, c));
-        QThread::msleep(2);
-    }
-    EXPECT_TRUE(client.Receive());
-    client.SendRaw(Framed(kReadNetwork).left(3));
-    QThread::msleep(Session::kResyncMs + 300);
-    EXPECT_TRUE(client.Transact(kReadNetwork));
-    EXPECT_EQ(s.engine.Requests(), QList<QByteArray>(4, kReadNetwork));
-}
 
 struct FaultCase {
     const char* name;
