@@ -71,11 +71,10 @@ class GuiTest : public ::testing::Test, public cfg::ProgramControl, public cfg::
         Child<QPushButton>(start.get(), "Command1_0")->click();
         return *start;
     }
-    // Asks the TCP/IP dialog for 127.0.0.1 at `port`, the simulator's when empty.
-    void ConnectTcp(const QString& port = {}) {
+    // Asks the TCP/IP dialog for the simulator.
+    void ConnectTcp() {
         Child<QLineEdit>(start->tcpDialog(), "Text1")->setText("127.0.0.1");
-        Child<QLineEdit>(start->tcpDialog(), "Text2")
-            ->setText(port.isEmpty() ? QString::number(server->port()) : port);
+        Child<QLineEdit>(start->tcpDialog(), "Text2")->setText(QString::number(server->port()));
         Child<QPushButton>(start->tcpDialog(), "Command1_0")->click();
     }
     // From the start dialog to the main window with the network read.

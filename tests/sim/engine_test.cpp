@@ -14,15 +14,8 @@ using simtest::Undo;
 QByteArray Head(int d1 = 0, int d2 = 0) {
     return Bytes({0x02, 0x7E, d1, d2, 0x0D, 0, 0, 0, 0, 0x08});
 }
-const QByteArray kEmptyPage = Bytes({0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
-QByteArray Structure(int d1, int d2, int cursor) {
-    return Request(d1, d2, 0x02) + Bytes({cursor & 0xFF, cursor >> 8, 0, 0});
-}
 QByteArray Values(int d1, int d2, int cursor) {
     return Request(d1, d2, 0x00) + Bytes({cursor & 0xFF, cursor >> 8, 0});
-}
-QByteArray Menu(int d1, int d2, int menu) {
-    return Request(d1, d2, 0x00) + Bytes({menu, 0, 1});
 }
 QByteArray Entry(int id, int type, const QByteArray& value) {
     return Bytes({id & 0xFF, id >> 8, type}) + value;
@@ -41,24 +34,6 @@ QByteArray WriteTo(int d1, int d2, const QList<QByteArray>& entries) {
 Engine MakeEngine(int pageSize, QSet<int> refused = {}, Network n = simtest::SmallNetwork()) {
     return Engine(std::move(n), {pageSize, {.refusedIds = std::move(refused)}, 7});
 }
-
-// The edges of the replies the tool's own reads do not reach.
-class SimReply : public ::testing::TestWithParam<std::pair<QByteArray, QByteArray>> {};
-
-TEST_P(SimReply, IsPaddedToTheMinimumOfItsKind) {
-    Engine engine = MakeEngine(2);
-    EXPECT_EQ(Undo(engine.HandleRequest(GetParam().first)), GetParam().second);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Sim, SimReply,
-    ::testing::Values(std::pair{Menu(0, 0, 9), Head() + kEmptyPage},     // no such menu
-                      std::pair{Values(0, 0, 40), Head() + kEmptyPage},  // a cursor past the end
-                      std::pair{WriteTo(0, 0, {}), Head() + Bytes({0, 0, 0, 0})},
-                      // The shared structure, asked of a scale by its number.
-                      std::pair{Structure(2, 9, 0),
-                                Head(2, 9) + Bytes({2, 0, 2, 0, 1, 0, 0xC8, 0, 0, 3}) + "Bal" +
-                                    Bytes({0x98, 0, 8, 1, 4, 1, 'L'})}));
 
 struct WriteCase {
     const char* name;
