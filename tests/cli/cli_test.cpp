@@ -87,21 +87,6 @@ class CliTest : public ::testing::Test {
     QString conn;
 };
 
-TEST_F(CliTest, ReadPrintsTheTreeAndLogsInTheProgramFolder) {
-    Serve();
-    const CliRun run = Cli({"read", conn});
-    ASSERT_EQ(run.status, kExitOk) << run.err.toStdString();
-    EXPECT_EQ(run.out.mid(0, 3), (QStringList{"Red", "  Operativa Balanzas",
-                                              "    Balanza 1.Mostrador : 1.MAC : 0A1B2C3D4E"}));
-    for (const char* line : {"        Despl vertical = -5", "  Datos Comunes",
-                             "      Tara máxima = 1500", "      Modo de red = (No seleccionable)"})
-        EXPECT_TRUE(run.out.contains(line)) << line;
-    // Menus of the other kind of owner, and what follows the marker, are passed over.
-    EXPECT_FALSE(run.out.join('\n').contains("Menú balanza") ||
-                 run.out.join('\n').contains("Red de sistema"));
-    EXPECT_TRUE(run.err.contains("Leyendo Datos Equipo 7"));
-}
-
 TEST(ExitStatus, TheFirstOf3425And1) {
     const int cases[][3] = {{kExitOk, kExitOk, kExitOk},
                             {kExitItems, kExitOk, kExitItems},
@@ -218,38 +203,45 @@ TEST_F(CliTest, APartialReadIsNeverSuccess) {
     EXPECT_EQ(zero.out.count("  Datos Comunes"), 1);
 }
 
-TEST_F(CliTest, SaveWritesTheChosenScalesAndDiffNamesWhatAFileWouldChange) {
-    Serve();
-    ASSERT_EQ(Cli({"save", conn, File("red.xml")}).status, kExitOk);
-    const QByteArray saved = ReadAll(File("red.xml"));
-    EXPECT_TRUE(saved.startsWith(
-        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\r\n<TARASCOPE>\r\n    <COMMON>\r\n"));
-    EXPECT_TRUE(saved.contains("<VALUE> ~Mercado Central~ </VALUE>"));  // a grouped item's spaces
-    ASSERT_EQ(Cli({"save", conn, File("a.xml"), "--scales", "7,2", "--no-common"}).status, kExitOk);
-    const QByteArray some = ReadAll(File("a.xml"));
-    EXPECT_FALSE(some.contains("<COMMON>") || some.contains("<SCALE number=\"1\">"));
-    EXPECT_LT(some.indexOf("<SCALE number=\"2\">"), some.indexOf("<SCALE number=\"7\">"));
-
-    cfgtest::WriteAll(File("changed.xml"), QByteArray(saved).replace("<VALUE> Puesto 3 </VALUE>",
-                                                                     "<VALUE> Puesto 9 </VALUE>"));
-    const CliRun run = Cli({"diff", conn, File("changed.xml")});
-    EXPECT_EQ(run.status, kExitItems);
-    EXPECT_EQ(run.out, QStringList{"3\t153\tLínea 2\tPuesto 3\tPuesto 9"});
-}
-
-// Read, save, load and send: every item is written once, the grouped ones twice in a row, and
-// the scales hold exactly what they held, down to the bytes no text stands for.
-TEST_F(CliTest, LoadSendsEveryEditableItemAndChangesNothing) {
+// Read, save, diff, load and send: the tree as printed, the file as chosen, every item written
+// once, the grouped ones twice in a row, and the scales hold exactly what they held, down to the
+// bytes no text stands for.
+TEST_F(CliTest, ReadSaveDiffLoadAndSendChangeNothing) {
     sim::Network network = sim::DefaultNetwork();
     for (sim::Record& record : network.system) {
         if (record.id == 21) record.value.bytes = QByteArray("C/ Mayor, 13 \xB3|\x01-<(2)");
         if (record.id == 30) record.value.number = 3001;  // 1500.5: no write puts it back
     }
     Serve(network);
-    const QStringList tree = Cli({"read", conn}).out;
-    EXPECT_TRUE(tree.contains("      Direcci\u00F3n = C/ Mayor  13 |     2 "));
+    const CliRun read = Cli({"read", conn});
+    const QStringList& tree = read.out;
+    EXPECT_EQ(tree.mid(0, 3), (QStringList{"Red", "  Operativa Balanzas",
+                                           "    Balanza 1.Mostrador : 1.MAC : 0A1B2C3D4E"}));
+    for (const char* line :
+         {"        Despl vertical = -5", "  Datos Comunes",
+          "      Modo de red = (No seleccionable)", "      Direcci\u00F3n = C/ Mayor  13 |     2 "})
+        EXPECT_TRUE(tree.contains(QString::fromUtf8(line))) << line;
+    // Menus of the other kind of owner, and what follows the marker, are passed over.
+    EXPECT_FALSE(tree.join('\n').contains("Menú balanza") ||
+                 tree.join('\n').contains("Red de sistema"));
+    EXPECT_TRUE(read.err.contains("Leyendo Datos Equipo 7"));
+
     ASSERT_EQ(Cli({"save", conn, File("red.xml")}).status, kExitOk);
-    EXPECT_TRUE(ReadAll(File("red.xml")).contains("<VALUE> C/ Mayor, 13 || - (2) </VALUE>"));
+    const QByteArray saved = ReadAll(File("red.xml"));
+    EXPECT_TRUE(saved.startsWith(
+        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\r\n<TARASCOPE>\r\n    <COMMON>\r\n"));
+    EXPECT_TRUE(saved.contains("<VALUE> ~Mercado Central~ </VALUE>"));  // a grouped item's spaces
+    EXPECT_TRUE(saved.contains("<VALUE> C/ Mayor, 13 || - (2) </VALUE>"));
+    ASSERT_EQ(Cli({"save", conn, File("a.xml"), "--scales", "7,2", "--no-common"}).status, kExitOk);
+    const QByteArray some = ReadAll(File("a.xml"));
+    EXPECT_FALSE(some.contains("<COMMON>") || some.contains("<SCALE number=\"1\">"));
+    EXPECT_LT(some.indexOf("<SCALE number=\"2\">"), some.indexOf("<SCALE number=\"7\">"));
+    cfgtest::WriteAll(File("changed.xml"), QByteArray(saved).replace("<VALUE> Puesto 3 </VALUE>",
+                                                                     "<VALUE> Puesto 9 </VALUE>"));
+    const CliRun diff = Cli({"diff", conn, File("changed.xml")});
+    EXPECT_EQ(diff.status, kExitItems);
+    EXPECT_EQ(diff.out, QStringList{"3\t153\tLínea 2\tPuesto 3\tPuesto 9"});
+
     const CliRun dry = Cli({"load", conn, File("red.xml"), "--dry-run"});
     EXPECT_EQ(dry.status, kExitOk);
     // Only the enumeration without options and the number no write puts back are turned away.

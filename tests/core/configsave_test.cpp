@@ -74,17 +74,10 @@ TEST(ConfigSave, FileBytesLatin1CrLfIndented) {
     EXPECT_EQ(error, QString("Error opening document"));
 }
 
-TEST(ConfigSave, SpacesAtTheEndsAreMarkedAndScalesListedInTreeOrder) {
+TEST(ConfigSave, SpacesAtTheEndsAreMarked) {
     const std::pair<QString, QString> marks[] = {
         {"  ", "~~"}, {"   ", "~ ~"}, {"  Y", "~ Y"}, {"a b", "a b"}, {"", ""}};
     for (const auto& [value, marked] : marks) EXPECT_EQ(MarkSpaces(value), marked);
-    ConfigModel model;
-    model.AddNode({}, "Red", "Red", "mundo", NodeKind::Root);
-    model.AddNode("Red", "Balanza", "B", "balanza", NodeKind::ScalesGroup);
-    model.AddNode("Balanza", "bal007", "7", "g386", NodeKind::Scale, 7);
-    model.AddNode("bal007", "b0070001", "i", "valor", NodeKind::ScaleItem, 7);
-    model.AddNode("Balanza", "bal002", "2", "g386", NodeKind::Scale, 2);
-    EXPECT_EQ(ScalesInTree(model), (std::vector<int>{7, 2}));
 }
 
 }  // namespace

@@ -76,19 +76,6 @@ TEST(Editor, OnlyDesplVerticalTakesNegativeNumbers) {
     }
 }
 
-// Keys as typed, and what the number and connection boxes make of them (0: dropped).
-TEST(Editor, KeyFilters) {
-    const std::array<int, 4> cases[] = {
-        {'0', '0', '0', '0'}, {'9', '9', '9', '9'}, {':', ':', ':', ':'}, {';', ';', ';', ';'},
-        {'<', 0, 0, 0},       {'/', 0, 0, 0},       {8, 8, 8, 8},         {'.', '.', '.', '.'},
-        {',', '.', '.', 0},   {'-', 0, '-', 0},     {'a', 0, 0, 0},       {255, 0, 0, 0}};
-    for (const auto& [key, number, negative, connection] : cases) {
-        EXPECT_EQ(FiltraTeclaNumero(key, false), number) << key;
-        EXPECT_EQ(FiltraTeclaNumero(key, true), negative) << key;
-        EXPECT_EQ(FiltraTeclaConexion(key), connection) << key;
-    }
-}
-
 TEST(Model, ShownValuesOfEnumerationsAndDates) {
     ItemRow item = Item("s0001", kEnumeration, 1, 1, "1", {"NO", "SI"});
     const std::pair<const char*, std::optional<QString>> shown[] = {

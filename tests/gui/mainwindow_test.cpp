@@ -44,34 +44,25 @@ TEST_F(MainWindowTest, EachNodeShowsItsEditorAndHint) {
         Find(cfg::kEnumeration, true, [](const ItemRow& r) { return r.optionCount() > 1; });
     Click(enumeration);
     EXPECT_EQ(Editors(), QStringList({"CmbValor", "CmbEnum"}));
-    auto* options = Child<QComboBox>(&main, "CmbEnum");
-    EXPECT_EQ(options->itemText(options->count() - 1), Row(enumeration).options.last());
-    EXPECT_EQ(options->currentIndex(), Row(enumeration).value.toInt());
-
+    EXPECT_EQ(Child<QComboBox>(&main, "CmbEnum")->currentText(),
+              Row(enumeration).options[Row(enumeration).value.toInt()]);
     const QString despl =
         Find(cfg::kNumber, true, [](const ItemRow& r) { return r.text == "Despl vertical"; });
     Click(despl);
     EXPECT_EQ(Editors(), QStringList({"CmbValor", "TxtNumero", "LblInfo"}));
     EXPECT_EQ(Child<QLabel>(&main, "LblInfo")->text(), "Max. " + QString(Row(despl).length, '9'));
-    EXPECT_EQ(number->text(), Row(despl).value);
     number->clear();
     QTest::keyClicks(number, "-1,5a");
     EXPECT_EQ(number->text(), "-1.5");
-
     const QString string = Find(cfg::kString, false);
     Click(string);
-    EXPECT_EQ(Editors(), QStringList({"CmbValor", "TxtString", "LblInfo"}));
     EXPECT_EQ(text->maxLength(), Row(string).length);
-    // A date is not cut by the limit the string item left.
-    Click(Find(cfg::kDate, false));
+    Click(Find(cfg::kDate, false));  // not cut by the limit the string item left
     EXPECT_EQ(Editors(), QStringList({"CmbValor", "TxtString"}));
     text->setText("01/02/03 ");
     EXPECT_EQ(text->text(), "01/02/03 ");
-    for (const QString& key : {QString("Red"), main.model().Menus().front().key}) {
-        Click(string);
-        Click(key);
-        EXPECT_TRUE(Editors().isEmpty()) << key.toStdString();
-    }
+    Click("Red");
+    EXPECT_TRUE(Editors().isEmpty());
 }
 
 // Refused as not a number (nothing sent), accepted (stored, shown and read back from the scale),
