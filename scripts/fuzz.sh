@@ -13,9 +13,9 @@ scripts/setup.sh --fuzz
 out=build-fuzz
 # The longest input each target is given: room for its largest seed and then some.
 declare -A max_len=([configload]=16384 [reading]=8192 [programming]=2048
-                    [datainit]=2048 [framing]=4096)
+                    [framing]=4096)
 # Tokens that help a target past the words its input must hold.
-declare -A dict=([configload]=xml.dict [datainit]=xml.dict)
+declare -A dict=([configload]=xml.dict)
 export UBSAN_OPTIONS=print_stacktrace=1
 
 run() {

@@ -94,33 +94,6 @@ TEST(TcpLink, PeerThatClosesIsReportedAndReachedAgain) {
     }
 }
 
-// One reply per request; a reply still owed when the next request goes out is given up with its
-// connection, however late it comes.
-TEST(TcpLink, OneRequestInFlight) {
-    QSemaphore late;
-    Peer peer(Peer::Tcp, [&](const PeerRequest& r) {
-        return PeerAnswer{Frame(r.frame), 0, 0, r.frame == "owed" ? &late : nullptr};
-    });
-    LinkComponent link;
-    ASSERT_EQ(link.Connect(0, LinkComponent::Tcp, peer.path), LinkComponent::kOk);
-    QByteArray reply("stale");
-    EXPECT_EQ(link.Receive(reply), LinkComponent::kNoLink);
-    ASSERT_EQ(link.Send("one"), LinkComponent::kOk);
-    ASSERT_EQ(link.Receive(reply), LinkComponent::kOk);
-    EXPECT_EQ(reply, "one");
-    EXPECT_EQ(link.Receive(reply), LinkComponent::kNoLink);
-    EXPECT_TRUE(reply.isEmpty());
-    ASSERT_EQ(link.Send("owed"), LinkComponent::kOk);
-    ASSERT_EQ(link.Send("next"), LinkComponent::kOk) << link.LastError().toStdString();
-    late.release();
-    ASSERT_EQ(link.Receive(reply), LinkComponent::kOk) << link.LastError().toStdString();
-    EXPECT_EQ(reply, "next");
-
-    std::vector<int> connections;
-    for (const PeerRequest& r : peer.Requests()) connections.push_back(r.connection);
-    EXPECT_EQ(connections, (std::vector<int>{1, 1, 2}));
-}
-
 TEST(TcpLink, ConfigureSetsTheReplyTimeoutInStepsOf200Ms) {
     EXPECT_EQ(LinkComponent().replyTimeoutMs(), 3000);
     const std::pair<int, int> cases[] = {{1, 200}, {0, 200}, {15, 3000}, {25, 5000}, {26, 5000}};

@@ -3,8 +3,10 @@
 // and the link ignores).
 #include <gtest/gtest.h>
 
+#include <QTcpSocket>
 #include <memory>
 
+#include "transports/framing.h"
 #include "transports/linkcomponent.h"
 #include "transports/testpeers.h"
 
@@ -118,6 +120,26 @@ INSTANTIATE_TEST_SUITE_P(Transports, LinkExchange, ::testing::Values(Peer::Tcp, 
                          [](const auto& test) {
                              return std::string(test.param == Peer::Tcp ? "Tcp" : "Pty");
                          });
+
+// A peer that trickles its reply just inside the inactivity time is cut off by the bound on
+// the whole reply; the same reply within the bound arrives whole.
+TEST(Framing, AWholeReplyIsBoundInTime) {
+    Peer peer(Peer::Tcp, [](const PeerRequest&) {
+        return PeerAnswer{Frame(Pattern(20, 0)), 1, 30};
+    });
+    const std::pair<cfg::ReplyTimeBound, cfg::FrameResult> cases[] = {
+        {{300, 100}, cfg::FrameResult::TooSlow}, {{5000, 100}, cfg::FrameResult::Ok}};
+    for (const auto& [bound, result] : cases) {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, peer.port);
+        ASSERT_TRUE(socket.waitForConnected(5000));
+        ASSERT_EQ(cfg::WriteFrame(socket, "?", 1000, [] { return false; }), cfg::FrameResult::Ok);
+        QByteArray frame;
+        EXPECT_EQ(cfg::ReadFrame(
+                      socket, frame, 1000, [] { return false; }, bound),
+                  result);
+    }
+}
 
 }  // namespace
 }  // namespace cfgtest
