@@ -151,8 +151,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "La balanza no acepta la programación de este Item con el valor "
                    "indicado.\nDatos erróneos"},
         StatusCase{"set|CONN|0|35|1", kExitItems},  // read-only
-        StatusCase{"set|CONN|0|999|1", kExitUsage}),
-    [](const auto& test) { return "case" + std::to_string(test.index); });
+        StatusCase{"set|CONN|0|999|1", kExitUsage}));
 
 // A read that leaves owners unread ends every command with 5, each owner named on stderr,
 // whatever the command did with the rest; save still writes its file and says what it lacks.
@@ -249,6 +248,8 @@ TEST_F(CliTest, ReadSaveDiffLoadAndSendChangeNothing) {
               (QStringList{"Ignorando item 14 con valor incompatible",
                            "Ignorando item 30 con valor incompatible"}));
     EXPECT_EQ(dry.out.last(), "****Proceso finalizado");
+    // What the file holds is in nlog.txt as it stands there.
+    EXPECT_TRUE(ReadAll(File("nlog.txt")).contains("-->~Mercado Central~\r\n"));
     EXPECT_TRUE(Writes().isEmpty());
     EXPECT_EQ(Cli({"load", conn, File("red.xml")}).status, kExitOk);
     EXPECT_EQ(engine->network(), network);

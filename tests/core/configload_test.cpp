@@ -5,7 +5,6 @@
 #include <QTemporaryDir>
 
 #include "core/files/configsave.h"
-#include "core/link/trafficlog.h"
 #include "core/model/configmodel.h"
 #include "support/itemrows.h"
 #include "support/testsupport.h"
@@ -55,25 +54,6 @@ class ConfigLoadTest : public ::testing::Test {
     ConfigModel model;
     cfgtest::RecordingOperation op;
 };
-
-TEST_F(ConfigLoadTest, SavedFileLoadsBackUnchangedAndLogsEveryStep) {
-    const QString path = dir.filePath("saved.xml");
-    Guardar_Datos_Archivo(model, path, true, {2});
-    TrafficLog nlog(dir.path());
-    op.log = &nlog;
-    ASSERT_TRUE(Leer_Datos_Archivo(model, path, op));
-    // What the file holds is in nlog.txt as it stands there.
-    EXPECT_TRUE(cfgtest::ReadAll(dir.filePath("nlog.txt")).contains("-->~ABC~\r\n"));
-    EXPECT_EQ(op.lines.filter("tratando item").join(','),
-              "tratando item 12,tratando item 15,tratando item 16,tratando item 17,tratando item "
-              "18,tratando item 152,tratando item 12");
-    EXPECT_TRUE(op.shown.empty());
-    QStringList values;
-    for (const ItemRow& item : model.Items()) values.append(item.value);
-    EXPECT_EQ(values, (QStringList{"12", "1", "01/01/03", "RO", "S", " ABC ", "7"}));
-    EXPECT_EQ(model.NodeText("k0_15") + "|" + model.NodeText("k2_152"),
-              QString("Opcion 15 = SI|Opcion 152 =  ABC "));
-}
 
 TEST_F(ConfigLoadTest, OptionsAreMatchedAndCheckedOneByOne) {
     // The option, the line that turns it away (if any), the system item then holding the value.

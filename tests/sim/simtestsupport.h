@@ -47,7 +47,7 @@ inline cfg::sim::Record Item(int id, int code, int order, int length, const char
 }
 
 // A small network whose replies the tests spell out byte by byte: the system has every kind of
-// item, the shared structure the group 152..157 and a signed number; scale 9 has own values.
+// item, the shared structure the group 152..157 and a signed number.
 inline cfg::sim::Network SmallNetwork() {
     using namespace cfg::sim;
     Network n;
@@ -60,10 +60,7 @@ inline cfg::sim::Network SmallNetwork() {
                 tare,
                 Item(3, kString, 3, 4, "Nom", {0, "ab"}),
                 Item(4, kDate, 4, 8, "Fecha", {0, "311299"}),
-                Item(5, kNumber, 120, 3, "RO", {-1, {}}),
-                Item(6, kEnumeration, 5, 0, "Modo"),
-                Item(8, kNumber, 6, 10, "Peso")};
-    n.system.last().divisor = '2';
+                Item(5, kNumber, 120, 3, "RO", {-1, {}})};
     n.shared.append(Item(1, kScaleMenu, 0, 0, "Bal"));
     for (int i = 0; i < 6; ++i)
         n.shared.append(Item(152 + i, kString, i + 1, 4, "L", {0, QByteArray(1, char('a' + i))}));
@@ -71,9 +68,7 @@ inline cfg::sim::Network SmallNetwork() {
     offset.allowNegative = true;
     n.shared.append(offset);
     Scale five{5, 2, QByteArray("\x00\x0A\x1B\x2C\x3D\x4E", 6), {}};
-    Scale nine{9, 0, QByteArray("\x01\x02\x03\x04\x05\x06", 6), {}};
-    nine.values.insert(152, Value{0, "zz"});
-    n.scales = {five, nine};
+    n.scales = {five, Scale{9, 0, QByteArray("\x01\x02\x03\x04\x05\x06", 6), {}}};
     return n;
 }
 

@@ -51,8 +51,7 @@ INSTANTIATE_TEST_SUITE_P(
         ConnectCase{1, "2400,o,7,pty", LinkComponent::kOk},
         ConnectCase{1, "tcp", LinkComponent::kBadText},
         ConnectCase{1, "19200,E,8,9", LinkComponent::kPortNotOpened},
-        ConnectCase{1, "19200,E,8,/nonexistent/ttyUSB0", LinkComponent::kPortNotOpened}),
-    [](const auto& test) { return "case" + std::to_string(test.index); });
+        ConnectCase{1, "19200,E,8,/nonexistent/ttyUSB0", LinkComponent::kPortNotOpened}));
 
 TEST(TcpLink, AScaleThatComesUpLaterIsReachedByTheNextTransact) {
     const quint16 port = UnusedPort();
