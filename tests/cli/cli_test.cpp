@@ -27,14 +27,11 @@ struct CliRun {
     QString err;
 };
 
-QString Drain(std::FILE* file) {
+QString Drain(std::FILE* file) {  // from its start, then closed
     std::rewind(file);
-    QByteArray bytes;
-    char buffer[4096];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
-        bytes.append(buffer, static_cast<qsizetype>(n));
-    std::fclose(file);
-    return QString::fromUtf8(bytes);
+    QFile in;
+    in.open(file, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+    return QString::fromUtf8(in.readAll());
 }
 
 class CliTest : public ::testing::Test {

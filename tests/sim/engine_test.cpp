@@ -103,8 +103,8 @@ TEST(SimEngine, StandInIsAbsentFromTheReplyOrCr) {
     // A value holding every byte but 'A', 'B' and CR, and a 'B' last: the stand-in can only be
     // 'A' or CR.
     Network n;
-    n.system = {simtest::Item(1, kString, 0, 255, "", {}),
-                simtest::Item(2, kString, 0, 9, "", {0, "\r\rxB"})};
+    n.system = {{1, kString, 0, 255, "", {}, 0, false, {}},
+                {2, kString, 0, 9, "", {}, 0, false, {0, "\r\rxB"}}};
     for (int b = 1; b < 256; ++b)
         if (b != 'A' && b != 'B' && b != '\r') n.system[0].value.bytes.append(static_cast<char>(b));
     Engine engine(n, {100, {}, 3});

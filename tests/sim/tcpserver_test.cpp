@@ -20,10 +20,9 @@ struct Client {
     }
     // The reply; false when none came within the time or the peer closed.
     bool Transact(const QByteArray& request, int timeoutMs) {
-        socket.write(simtest::Framed(request));
         QByteArray reply;
         const auto gone = [this] { return socket.state() != QAbstractSocket::ConnectedState; };
-        return socket.waitForBytesWritten(5000) &&
+        return cfg::WriteFrame(socket, request, 5000, gone) == cfg::FrameResult::Ok &&
                cfg::ReadFrame(socket, reply, timeoutMs, gone) == cfg::FrameResult::Ok;
     }
     bool WaitClosed(int ms) {
