@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <cstdio>
 #include <memory>
 

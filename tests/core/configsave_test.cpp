@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
-
 #include "core/model/configmodel.h"
 #include "support/itemrows.h"
 #include "support/testsupport.h"

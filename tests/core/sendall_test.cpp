@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
-
 #include "core/link/trafficlog.h"
 #include "core/model/configmodel.h"
 #include "core/protocol/tools.h"

@@ -4,12 +4,10 @@
 
 #include <QDir>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 
 #include "core/common/programfolder.h"
 #include "support/testsupport.h"
 
-using cfgtest::Bytes;
 using cfgtest::ReadAll;
 
 namespace cfg {
@@ -30,7 +28,7 @@ TEST(TrafficLog, LogHoldsTheLastFrameDumpByteExact) {
     QTemporaryDir dir;
     TrafficLog log(dir.path());
     log.Escribe_Log(QByteArray("first frame"));
-    log.Escribe_Log(Bytes({0x41, 0x0D, 0x00, 0xFF}));
+    log.Escribe_Log(cfgtest::Bytes({0x41, 0x0D, 0x00, 0xFF}));
     EXPECT_EQ(ReadAll(dir.filePath("log.txt")),
               QByteArray("4 -->  dec : 065 hexa : \\x41 A\r\n dec : 013 hexa : \\xD \r\r\n"
                          " dec : 000 hexa : \\x0 ") +

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QTemporaryDir>
 
 #include "core/xml/xmlerror.h"
 #include "support/testsupport.h"
@@ -11,7 +10,6 @@
 namespace {
 
 using cfg::ClsXMLReader;
-using cfg::XmlError;
 
 class XmlReaderTest : public ::testing::Test {
   protected:

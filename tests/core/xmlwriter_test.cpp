@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QSaveFile>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <functional>
 #include <memory>

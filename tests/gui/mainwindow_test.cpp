@@ -5,7 +5,6 @@
 namespace cfgtest {
 namespace {
 
-using cfg::Icon;
 using cfg::ItemRow;
 
 class MainWindowTest : public GuiTest {
@@ -105,7 +104,7 @@ TEST_F(MainWindowTest, EnviarTodoAsksFirstAndSaysHowItEndedThenSalirEnds) {
         WaitIdle();
         EXPECT_EQ(messages.asked.back().text,
                   "Se enviarán todas las configuraciones a balanzas.¿Está seguro?");
-        EXPECT_EQ(messages.asked.back().icon, Icon::Question);
+        EXPECT_EQ(messages.asked.back().icon, cfg::Icon::Question);
         EXPECT_TRUE(busy->isVisible() && main.isEnabled());
         EXPECT_EQ(Writes() > 0, answer);
     }

@@ -8,9 +8,7 @@
 namespace cfg::sim {
 namespace {
 
-using simtest::Bytes;
-
-const QByteArray kReadNetwork = simtest::Request(0, 0, 0x03) + Bytes({0});
+const QByteArray kReadNetwork = simtest::Request(0, 0, 0x03) + simtest::Bytes({0});
 
 // A client framed as the tool frames.
 struct Client {

@@ -1,12 +1,10 @@
 #pragma once
 
 #include <QByteArray>
-#include <QString>
-#include <QTemporaryDir>
+#include <QStringList>
+#include <QTemporaryDir>  // the folder of every test that writes files
 #include <iosfwd>
 #include <vector>
-
-#include <QStringList>
 
 #include "core/common/operation.h"
 
