@@ -11,8 +11,7 @@
 #include <memory>
 
 #include "cli/commands.h"
-#include "sim/engine.h"
-#include "sim/tcpserver.h"
+#include "sim/simtestsupport.h"
 #include "support/testsupport.h"
 
 namespace cfg {
@@ -36,12 +35,9 @@ QString Drain(std::FILE* file) {  // from its start, then closed
 class CliTest : public ::testing::Test {
   protected:
     void Serve(sim::Network network = sim::DefaultNetwork(), sim::FaultOptions faults = {}) {
-        server.reset();
-        engine = std::make_unique<sim::Engine>(std::move(network),
-                                               sim::EngineOptions{8, std::move(faults), {}});
-        server = std::make_unique<sim::TcpServer>(*engine);
-        ASSERT_TRUE(server->Start());
-        conn = QString("127.0.0.1:%1").arg(server->port());
+        served.reset();
+        served = std::make_unique<simtest::Served>(std::move(network), std::move(faults));
+        conn = served->Address();
     }
     CliRun Cli(const QStringList& args) {
         std::FILE* out = std::tmpfile();
@@ -54,11 +50,7 @@ class CliTest : public ::testing::Test {
         run.err = Drain(err);
         return run;
     }
-    QList<QByteArray> Writes() const {
-        QList<QByteArray> writes = engine->Requests();
-        writes.removeIf([](const QByteArray& r) { return r.size() <= 10 || r[10] != 0x01; });
-        return writes;
-    }
+    QList<QByteArray> Writes() const { return served->Writes(); }
     QString File(const QString& name) const { return dir.filePath(name); }
     // Runs a program from a link in the program folder, as if installed there.
     int Start(const QString& program, const QStringList& args, QByteArray* out = nullptr,
@@ -78,8 +70,7 @@ class CliTest : public ::testing::Test {
     }
 
     QTemporaryDir dir;
-    std::unique_ptr<sim::Engine> engine;
-    std::unique_ptr<sim::TcpServer> server;
+    std::unique_ptr<simtest::Served> served;
     QString conn;
 };
 
@@ -154,7 +145,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(CliTest, APartialReadIsNeverSuccess) {
     Serve();
     ASSERT_EQ(Cli({"save", conn, File("red.xml")}).status, kExitOk);
-    const QList<QByteArray> requests = engine->Requests();
+    const QList<QByteArray> requests = served->engine.Requests();
     // The index of the n-th request to a destination (two bytes) with a function code.
     const auto nth = [&](const char* destination, int function, int n) {
         for (int i = 0; i < requests.size(); ++i)
@@ -248,7 +239,7 @@ TEST_F(CliTest, ReadSaveDiffLoadAndSendChangeNothing) {
     EXPECT_TRUE(ReadAll(File("nlog.txt")).contains("-->~Mercado Central~\r\n"));
     EXPECT_TRUE(Writes().isEmpty());
     EXPECT_EQ(Cli({"load", conn, File("red.xml")}).status, kExitOk);
-    EXPECT_EQ(engine->network(), network);
+    EXPECT_EQ(served->engine.network(), network);
     EXPECT_EQ(Cli({"read", conn}).out, tree);
     int grouped = 0;
     const QList<QByteArray> writes = Writes();

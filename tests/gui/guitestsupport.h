@@ -19,8 +19,7 @@
 #include "gui/frmmain.h"
 #include "gui/frmselectcom.h"
 #include "gui/guiservices.h"
-#include "sim/engine.h"
-#include "sim/tcpserver.h"
+#include "sim/simtestsupport.h"
 #include "support/testsupport.h"
 
 namespace cfgtest {
@@ -53,12 +52,9 @@ class GuiTest : public ::testing::Test, public cfg::ProgramControl, public cfg::
     // A network served again keeps its port, as a scale that restarts does.
     void Serve(cfg::sim::Network network = cfg::sim::DefaultNetwork(),
                cfg::sim::FaultOptions faults = {}) {
-        const quint16 port = server ? server->port() : 0;
-        server.reset();
-        engine = std::make_unique<cfg::sim::Engine>(std::move(network),
-                                                    cfg::sim::EngineOptions{8, faults, {}});
-        server = std::make_unique<cfg::sim::TcpServer>(*engine);
-        ASSERT_TRUE(server->Start(port));
+        const quint16 port = served ? served->server.port() : 0;
+        served.reset();
+        served = std::make_unique<simtest::Served>(std::move(network), std::move(faults), port);
     }
     // The start dialog, loaded and shown, then passed with `code` on connection type `type`.
     cfg::FrmSelectCOM& Start(const char* code = nullptr, int type = 0) {
@@ -74,12 +70,13 @@ class GuiTest : public ::testing::Test, public cfg::ProgramControl, public cfg::
     // Asks the TCP/IP dialog for the simulator.
     void ConnectTcp() {
         Child<QLineEdit>(start->tcpDialog(), "Text1")->setText("127.0.0.1");
-        Child<QLineEdit>(start->tcpDialog(), "Text2")->setText(QString::number(server->port()));
+        Child<QLineEdit>(start->tcpDialog(), "Text2")
+            ->setText(QString::number(served->server.port()));
         Child<QPushButton>(start->tcpDialog(), "Command1_0")->click();
     }
     // From the start dialog to the main window with the network read.
     cfg::FrmMain& Connected() {
-        if (!server) Serve();
+        if (!served) Serve();
         Start(" qwztr");
         ConnectTcp();
         cfg::FrmMain* main = start->mainWindow();
@@ -89,12 +86,7 @@ class GuiTest : public ::testing::Test, public cfg::ProgramControl, public cfg::
     void WaitIdle() {
         EXPECT_TRUE(WaitUntil([&] { return !start->mainWindow()->Busy(); }));
     }
-    int Writes() const {
-        const QList<QByteArray> requests = engine->Requests();
-        return static_cast<int>(
-            std::count_if(requests.begin(), requests.end(),
-                          [](const QByteArray& r) { return r.size() > 10 && r[10] == 0x01; }));
-    }
+    int Writes() const { return static_cast<int>(served->Writes().size()); }
     QString DataIni() const { return QString::fromLatin1(ReadAll(dir.filePath("data.ini"))); }
     template <typename T>
     static T* Child(QObject* parent, const char* name) {
@@ -125,8 +117,7 @@ class GuiTest : public ::testing::Test, public cfg::ProgramControl, public cfg::
     std::optional<QString> chosen;
     int ended = 0;
     cfg::DesktopServices services{messages, *this, *this, dir.path(), nullptr};
-    std::unique_ptr<cfg::sim::Engine> engine;
-    std::unique_ptr<cfg::sim::TcpServer> server;
+    std::unique_ptr<simtest::Served> served;
     std::unique_ptr<cfg::FrmSelectCOM> start;
 };
 

@@ -72,7 +72,9 @@ TEST_F(MainWindowTest, ModificarValorStoresOnlyWhatTheScaleAccepted) {
     const QString key =
         Find(cfg::kNumber, true, [](const ItemRow& r) { return r.owner == 3 && r.length >= 2; });
     const int id = Row(key).id;
-    const auto scaleValue = [&] { return engine->network().scales[2].values.value(id).number; };
+    const auto scaleValue = [&] {
+        return served->engine.network().scales[2].values.value(id).number;
+    };
     const QString before = Row(key).value;
     const std::tuple<const char*, QString, int, int, QString> steps[] = {
         {"1.2.3", "critical: Valor no válido", 0, scaleValue(), before}, {"42", "", 1, 42, "42"}};

@@ -33,8 +33,8 @@ TEST_F(GuiTest, AccessCodeAndConnectionType) {
 // leads to the main window, empty, and saves what was typed.
 TEST_F(GuiTest, TcpDialogChecksThenConnects) {
     Serve();
-    const QString closed = QString::number(server->port());
-    server.reset();
+    const QString closed = QString::number(served->server.port());
+    served.reset();
     Start(" qwztr");
     cfg::FrmConfiguracion* tcp = start->tcpDialog();
     EXPECT_EQ(Child<QLineEdit>(tcp, "Text2")->text(), "6000");

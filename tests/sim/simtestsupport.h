@@ -5,7 +5,9 @@
 #include <QByteArray>
 
 #include "core/protocol/tools.h"
+#include "sim/engine.h"
 #include "sim/simnetwork.h"
+#include "sim/tcpserver.h"
 #include "support/testsupport.h"
 
 namespace simtest {
@@ -50,5 +52,22 @@ inline cfg::sim::Network SmallNetwork() {
                 {9, 0, B("\x01\x02\x03\x04\x05\x06", 6), {}}};
     return n;
 }
+
+// A simulated network served on loopback, on `port` or a free one.
+struct Served {
+    explicit Served(cfg::sim::Network network, cfg::sim::FaultOptions faults = {}, quint16 port = 0)
+        : engine(std::move(network), {8, std::move(faults), {}}), server(engine) {
+        EXPECT_TRUE(server.Start(port));
+    }
+    QString Address() const { return QStringLiteral("127.0.0.1:%1").arg(server.port()); }
+    // The write requests received, in order.
+    QList<QByteArray> Writes() const {
+        QList<QByteArray> writes = engine.Requests();
+        writes.removeIf([](const QByteArray& r) { return r.size() <= 10 || r[10] != 0x01; });
+        return writes;
+    }
+    cfg::sim::Engine engine;
+    cfg::sim::TcpServer server;
+};
 
 }  // namespace simtest

@@ -31,15 +31,6 @@ struct Client {
     QTcpSocket socket;
 };
 
-struct Served {
-    explicit Served(FaultOptions faults = {})
-        : engine(simtest::SmallNetwork(), {8, faults, 1}), server(engine) {
-        EXPECT_TRUE(server.Start());
-    }
-    Engine engine;
-    TcpServer server;
-};
-
 struct FaultCase {
     const char* name;
     FaultOptions faults;
@@ -50,7 +41,7 @@ struct FaultCase {
 class SimFault : public ::testing::TestWithParam<FaultCase> {};
 
 TEST_P(SimFault, CountsPerConnectionAndRecordsEveryRequest) {
-    Served s(GetParam().faults);
+    simtest::Served s(simtest::SmallNetwork(), GetParam().faults);
     for (int connection = 0; connection < 2; ++connection) {
         Client client;
         ASSERT_TRUE(client.Connect(s.server.port()));
