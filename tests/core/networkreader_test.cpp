@@ -21,12 +21,9 @@ using cfgtest::Text;
 namespace cfg {
 namespace {
 
-QByteArray Le16(int v) {
-    return Numero_A_Bytes(v, 2);
-}
 QByteArray Record(int id, int code, int order, int length, const QByteArray& text,
                   const QList<QByteArray>& options = {}) {
-    QByteArray r = Le16(id) + Bytes({code, order, length}) + Text(text);
+    QByteArray r = Numero_A_Bytes(id, 2) + Bytes({code, order, length}) + Text(text);
     for (const QByteArray& o : options) r += Text(o);
     return r;
 }
@@ -53,7 +50,8 @@ struct FakeNetwork {
         const QList<QByteArray> pages = (function == 0x02 ? structure : values).value(destination);
         if (cursor >= pages.size()) return {0, ReplyHeader()};  // too short
         QByteArray page = pages[cursor];
-        return {0, page.replace(12, 2, Le16(cursor + 1 < pages.size() ? cursor + 1 : cycleTo))};
+        return {0, page.replace(
+                       12, 2, Numero_A_Bytes(cursor + 1 < pages.size() ? cursor + 1 : cycleTo, 2))};
     }
 };
 

@@ -73,9 +73,8 @@ TEST(TrafficLog, NLogRotatesKeepingOnePreviousFileAndWholeLines) {
 TEST(TrafficLog, FileErrorsAreSwallowed) {
     QTemporaryDir dir;
     for (const QString& folder : {dir.filePath("no/such/folder"), QString()}) {
-        TrafficLog log(folder);
-        log.Escribe_Log("A");
-        log.Escribe_NLog("A");
+        TrafficLog(folder).Escribe_Log("A");
+        TrafficLog(folder).Escribe_NLog("A");
     }
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
 }

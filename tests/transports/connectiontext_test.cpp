@@ -37,20 +37,22 @@ INSTANTIATE_TEST_SUITE_P(
                       "host name:6000", "bal\u00f1a:6000", "[::1]:6000"));
 
 using SerialText = TextTest<cfg::SerialSettings>;
-TEST_P(SerialText, ReadsAsItsSettingsAndPort) {
+// COM n is /dev/ttyS(n-1); the link tests point others at a pty through CFGTARASCOPE_COMn.
+TEST_P(SerialText, ReadsAsItsSettingsAndDevice) {
     Check(cfg::ParseSerialText, [](const cfg::SerialSettings& s) {
         return QStringLiteral("%1 %2 %3 %4 %5")
             .arg(s.speed)
             .arg(QChar(s.parity))
             .arg(s.dataBits)
             .arg(s.comNumber)
-            .arg(s.device);
+            .arg(cfg::SerialDevice(s));
     });
 }
 INSTANTIATE_TEST_SUITE_P(Texts, SerialText,
-                         ::testing::Values("19200,E,8,1|19200 E 8 1 ", "1200,O,7,9|1200 O 7 9 ",
-                                           " 14400 , e , 7 , 3 |14400 E 7 3 ",
-                                           "9600,N,8,255|9600 N 8 255 ",
+                         ::testing::Values("19200,E,8,1|19200 E 8 1 /dev/ttyS0",
+                                           "1200,O,7,9|1200 O 7 9 /dev/ttyS8",
+                                           " 14400 , e , 7 , 3 |14400 E 7 3 /dev/ttyS2",
+                                           "9600,N,8,255|9600 N 8 255 /dev/ttyS254",
 
                                            "115200,N,8,COM3|115200 N 8 0 COM3", "", "19200,E,8",
                                            "0,E,8,1", "19200,X,8,1", "19200,E,4,1", "19200,E,9,1",
@@ -68,12 +70,6 @@ INSTANTIATE_TEST_SUITE_P(Texts, CommandLineLink,
                                            "serial:2:9600,N,7|1 9600,N,7,2",
                                            "serial:/dev/odd:name:1200,O,8|1 1200,O,8,/dev/odd:name",
                                            "serial:", "serial:/dev/ttyUSB0"));
-
-// Other COM numbers are pointed at a pty through CFGTARASCOPE_COMn by the link tests.
-TEST(SerialDevice, ComNumberNamesItsDevice) {
-    qunsetenv("CFGTARASCOPE_COM3");
-    EXPECT_EQ(cfg::SerialDevice(*cfg::ParseSerialText("19200,E,8,3")), "/dev/ttyS2");
-}
 
 }  // namespace
 }  // namespace cfgtest
