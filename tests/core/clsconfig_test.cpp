@@ -87,14 +87,9 @@ TEST_F(ClsConfigTest, ValuesAreCheckedOneByOne) {
     for (const auto& [inside, warned, read] : cases) {
         SCOPED_TRACE(inside.constData());
         const ClsConfig c = ReadWith(inside);
-        EXPECT_EQ(QString("%1 %2 %3 %4 %5 %6 %7 %8")
-                      .arg(c.SerialPort)
-                      .arg(c.SerialSpeed)
-                      .arg(c.SerialBits)
-                      .arg(c.SerialParity)
-                      .arg(c.TcpPort)
-                      .arg(c.ComMode)
-                      .arg(c.Lang, c.TcpHost),
+        EXPECT_EQ(QString::asprintf("%d %d %d %ls %d %d %ls %ls", c.SerialPort, c.SerialSpeed,
+                                    c.SerialBits, qUtf16Printable(c.SerialParity), c.TcpPort,
+                                    c.ComMode, qUtf16Printable(c.Lang), qUtf16Printable(c.TcpHost)),
                   read);
         EXPECT_EQ(messages.TakeShown(),
                   warned ? QStringList{"exclamation: El fichero de configuración data.ini tiene "

@@ -50,12 +50,10 @@ TEST(Editor, EachTypeGetsItsEditorHintAndSelection) {
         ConfigModel model;
         model.AppendItem(row);
         const EditorState s = EditorFor(model, row.key);
-        EXPECT_EQ(QString("%1 %2 %3| %4 %5 %6")
-                      .arg(editors[int(s.editor)], s.buttonEnabled ? "on" : "off",
-                           s.hintShown ? s.hint : "")
-                      .arg(s.selectedOption)
-                      .arg(s.maxLength)
-                      .arg(s.text),
+        EXPECT_EQ(QString::asprintf("%s %s %ls| %d %d %ls", editors[int(s.editor)],
+                                    s.buttonEnabled ? "on" : "off",
+                                    qUtf16Printable(s.hintShown ? s.hint : QString()),
+                                    s.selectedOption, s.maxLength, qUtf16Printable(s.text)),
                   read);
         ASSERT_TRUE(s.buttonShown && s.selection.has_value()) << read;
         EXPECT_EQ(

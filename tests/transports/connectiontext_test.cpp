@@ -40,12 +40,8 @@ using SerialText = TextTest<cfg::SerialSettings>;
 // COM n is /dev/ttyS(n-1); the link tests point others at a pty through CFGTARASCOPE_COMn.
 TEST_P(SerialText, ReadsAsItsSettingsAndDevice) {
     Check(cfg::ParseSerialText, [](const cfg::SerialSettings& s) {
-        return QStringLiteral("%1 %2 %3 %4 %5")
-            .arg(s.speed)
-            .arg(QChar(s.parity))
-            .arg(s.dataBits)
-            .arg(s.comNumber)
-            .arg(cfg::SerialDevice(s));
+        return QString::asprintf("%d %c %d %d %ls", s.speed, s.parity, s.dataBits, s.comNumber,
+                                 qUtf16Printable(cfg::SerialDevice(s)));
     });
 }
 INSTANTIATE_TEST_SUITE_P(Texts, SerialText,
