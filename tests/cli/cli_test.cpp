@@ -53,9 +53,8 @@ class CliTest : public ::testing::Test {
     QList<QByteArray> Writes() const { return served->Writes(); }
     QString File(const QString& name) const { return dir.filePath(name); }
     // Runs a program from a link in the program folder, as if installed there.
-    int Start(const QString& program, const QStringList& args, QByteArray* out = nullptr,
-              bool install = true) {
-        const QString installed = install ? File(QFileInfo(program).fileName()) : program;
+    int Start(const QString& program, const QStringList& args, QByteArray* out = nullptr) {
+        const QString installed = File(QFileInfo(program).fileName());
         if (!QFile::exists(installed) &&
             ::link(program.toLocal8Bit().constData(), installed.toLocal8Bit().constData()) != 0)
             QFile::copy(program, installed);
@@ -287,8 +286,7 @@ TEST_F(CliTest, BatchModeConnectsLoadsAndSends) {
 // and then; every item is accounted for as the simulator saw it.
 TEST_F(CliTest, SendAllAccountsForEveryItemThroughDropsAndSilence) {
     QByteArray out;
-    EXPECT_EQ(Start(CFG_SOAK_PROGRAM, {"4", "60", "40", "97", "1"}, &out, false), 0)
-        << out.constData();
+    EXPECT_EQ(Start(CFG_SOAK_PROGRAM, {"4", "60", "40", "97", "1"}, &out), 0) << out.constData();
     EXPECT_TRUE(out.contains("items lost: 0\n") && !out.contains(" 0 faults injected"))
         << out.constData();
 }

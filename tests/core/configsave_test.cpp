@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "core/model/configmodel.h"
-#include "support/itemrows.h"
 #include "support/testsupport.h"
 
 using cfgtest::Row;
