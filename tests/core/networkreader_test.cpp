@@ -7,7 +7,6 @@
 
 #include "core/model/configmodel.h"
 #include "core/protocol/tools.h"
-#include "support/scriptedlink.h"
 #include "support/testsupport.h"
 
 using cfgtest::Bytes;

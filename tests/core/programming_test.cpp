@@ -4,7 +4,6 @@
 
 #include "core/link/trafficlog.h"
 #include "core/model/configmodel.h"
-#include "support/scriptedlink.h"
 #include "support/testsupport.h"
 
 using cfgtest::Bytes;

@@ -5,7 +5,6 @@
 #include "core/link/trafficlog.h"
 #include "core/model/configmodel.h"
 #include "core/protocol/tools.h"
-#include "support/scriptedlink.h"
 #include "support/testsupport.h"
 
 using cfgtest::Bytes;

@@ -8,7 +8,6 @@
 #include "core/model/configmodel.h"
 #include "core/network/networkreader.h"
 #include "sim/engine.h"
-#include "support/scriptedlink.h"
 #include "support/testsupport.h"
 
 // What the fuzz targets share: the rule check, the input as bytes, a file or replies, the model

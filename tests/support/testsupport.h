@@ -3,11 +3,15 @@
 #include <QByteArray>
 #include <QStringList>
 #include <QTemporaryDir>  // the folder of every test that writes files
+#include <functional>
 #include <iosfwd>
+#include <optional>
 #include <vector>
 
 #include "core/common/operation.h"
+#include "core/link/scalelink.h"
 #include "core/model/configmodel.h"
+#include "core/protocol/tools.h"
 
 // Readable failures for Qt strings.
 QT_BEGIN_NAMESPACE
@@ -80,6 +84,78 @@ inline void AddItem(cfg::ConfigModel& model, cfg::ItemRow row) {
     const QString parent = model.FindNode(row.menuKey) >= 0 ? row.menuKey : QString();
     model.AddNode(parent, row.key, row.text, "valor", cfg::NodeKind::SystemItem, row.owner);
     model.AppendItem(row);
+}
+
+// A link whose replies come from a function of the request; every request is recorded.
+class ScriptedLink : public cfg::ScaleLink {
+  public:
+    struct Answer {
+        int result = 0;
+        QByteArray reply;
+    };
+    using Responder = std::function<Answer(const QByteArray& request)>;
+
+    explicit ScriptedLink(Responder responder = {}) : responder_(std::move(responder)) {}
+    void SetResponder(Responder responder) { responder_ = std::move(responder); }
+
+    int Connect(int, int, const QString&) override { return 0; }
+    void Configure(int) override {}
+    // The answer is chosen when the request goes out, as a scale would; its failure shows at
+    // Receive, where a link's timeouts and closed connections show.
+    int Send(const QByteArray& request) override {
+        if (requests.size() == failingSend) return 14;
+        requests.append(request);
+        pending_ = responder_ ? responder_(request) : Answer{1, {}};
+        return 0;
+    }
+    int Receive(QByteArray& reply) override {
+        if (!pending_) return 1;
+        const Answer answer = *std::exchange(pending_, std::nullopt);
+        reply = answer.reply;
+        return answer.result;
+    }
+
+    QList<QByteArray> requests;
+    qsizetype failingSend = -1;  // the Send made when `requests` holds this many fails
+
+  private:
+    Responder responder_;
+    std::optional<Answer> pending_;
+};
+
+// The ten header bytes of a reply whose CR stand-in is `standIn` (CR itself: nothing to undo).
+inline QByteArray ReplyHeader(int standIn = 0x0D) {
+    QByteArray header("\x02\x7E\x00\x00", 4);
+    header.append(static_cast<char>(standIn)).append(4, '\0').append('\x08');
+    return header;
+}
+
+// A paged reply: entry count, cursor and entries, padded to the 20 bytes such a reply has.
+inline QByteArray PagedAnswer(int count, int cursor, const QByteArray& data) {
+    QByteArray reply =
+        ReplyHeader() + cfg::Numero_A_Bytes(count, 2) + cfg::Numero_A_Bytes(cursor, 2) + data;
+    if (reply.size() < 20) reply.append(20 - reply.size(), '\0');
+    return reply;
+}
+
+// A request: the ten header bytes for a destination word (0x0000 the system, 0x0200 + n scale n,
+// 0x2000 the structure the scales share), then the function byte and what follows it.
+inline QByteArray Request(int destination, const QByteArray& body) {
+    return QByteArray("\x02\x7E", 2) + char(destination >> 8) + char(destination & 0xFF) +
+           QByteArray(5, '\0') + '\x08' + body;
+}
+// A value entry as requests and replies carry it: the ID (little-endian), the type, the bytes.
+inline QByteArray Entry(int id, int type, const QByteArray& bytes) {
+    return QByteArray(1, char(id & 0xFF)) + char(id >> 8) + char(type) + bytes;
+}
+// A text with its length byte before it.
+inline QByteArray Text(const QByteArray& text) {
+    return char(text.size()) + text;
+}
+
+// A write reply: the accepted count and the error code.
+inline QByteArray WriteAnswer(int accepted, int code) {
+    return ReplyHeader() + cfg::Numero_A_Bytes(accepted, 2) + cfg::Numero_A_Bytes(code, 2);
 }
 
 }  // namespace cfgtest
