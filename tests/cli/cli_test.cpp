@@ -234,8 +234,6 @@ TEST_F(CliTest, ReadSaveDiffLoadAndSendChangeNothing) {
               (QStringList{"Ignorando item 14 con valor incompatible",
                            "Ignorando item 30 con valor incompatible"}));
     EXPECT_EQ(dry.out.last(), "****Proceso finalizado");
-    // What the file holds is in nlog.txt as it stands there.
-    EXPECT_TRUE(ReadAll(File("nlog.txt")).contains("-->~Mercado Central~\r\n"));
     EXPECT_TRUE(Writes().isEmpty());
     EXPECT_EQ(Cli({"load", conn, File("red.xml")}).status, kExitOk);
     EXPECT_EQ(served->engine.network(), network);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/files/configsave.h"
+#include "core/link/trafficlog.h"
 #include "core/model/configmodel.h"
 #include "support/testsupport.h"
 
@@ -16,8 +17,9 @@ namespace {
 class ConfigLoadTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        op.log = &log;
         model.AddNode({}, "Red", "Red", "mundo", NodeKind::Root);
-        model.Scales().push_back({2, 1, "0"});
+        model.Scales() = {{2, 1, "0"}, {60, 1, "0"}};
         model.AppendMenu({0, 3, "Menu 3", "ms0001"});
         model.AppendMenu({2, 7, "Menu 7", "mb0020001"});
         model.AddNode("Red", "ms0001", "Menu 3", "menu", NodeKind::SystemMenu);
@@ -48,6 +50,7 @@ class ConfigLoadTest : public ::testing::Test {
     QString Value(int owner, int id) { return model.Items()[model.FindItem(owner, id)].value; }
 
     QTemporaryDir dir;
+    TrafficLog log{dir.path()};
     ConfigModel model;
     cfgtest::RecordingOperation op;
 };
@@ -96,34 +99,46 @@ TEST_F(ConfigLoadTest, MarkedAndReservedValues) {
         return Load("<SCALE number=\"2\"><MENU id=\"7\" text=\"m\">" +
                     Option(152, value, 20, 1, "string") + "</MENU></SCALE>");
     };
-    ASSERT_TRUE(load("qwZtR"));
-    EXPECT_EQ(Value(2, 152), QString("qwZtR "));
+    for (const char* word : {"qwZtR", "LmKdV"}) {
+        ASSERT_TRUE(load(word));
+        EXPECT_EQ(Value(2, 152), QString(word) + ' ');
+    }
     ASSERT_TRUE(load("~ X ~"));
     EXPECT_EQ(Value(2, 152), QString("  X  "));
+    EXPECT_TRUE(cfgtest::ReadAll(dir.filePath("nlog.txt")).contains("-->~ X ~\r\n"));  // as read
     ItemRow& group = model.Item(model.FindItem(2, 152));
     StoreRead(group, "  A B ", "  A B ");
     ASSERT_TRUE(load("A B"));
     EXPECT_FALSE(Changed(group));
     ASSERT_TRUE(load("A  B"));
     EXPECT_TRUE(Changed(group));
+    ItemRow& number = model.Item(model.FindItem(2, 12));  // a number is compared as a number
+    StoreRead(number, "7", {});
+    ASSERT_TRUE(Load("<SCALE number=\"2\"><MENU id=\"7\" text=\"m\">" +
+                     Option(12, "007", 3, 4, "number") + "</MENU></SCALE>"));
+    EXPECT_EQ(Value(2, 12) + (Changed(number) ? " changed" : ""), QString("007"));
 }
 
 TEST_F(ConfigLoadTest, SectionsScalesAndMenusAreLogged) {
     const std::pair<QByteArray, QStringList> cases[] = {
         {"<SCALE number=\"0\"></SCALE><SCALE number=\"61\"></SCALE><SCALE number=\"7\"></SCALE>"
-         "<SCALE></SCALE><SCALE number=\"2\"></SCALE><OTHER></OTHER>",
+         "<SCALE></SCALE><SCALE number=\"2\"></SCALE><OTHER></OTHER><SCALE number=\"9\" "
+         "number=\"60\"></SCALE>",
          {"****No existen datos comunes", "****leyendo datos de balanzas",
           "***Ignorando dato de balanza sin número válido",
           "***Ignorando dato de balanza sin número válido",
           "***Ignorando dato de balanza 7 no existente en el sistema actual",
           "***Ignorando dato de balanza sin número", "***leyendo datos de balanza 2",
+          "***datos de balanza vacíos", "***leyendo datos de balanza 60",
           "***datos de balanza vacíos"}},
         {"<COMMON><MENU text=\"a\"></MENU><MENU></MENU><MENU id=\"9\"></MENU>"
-         "<MENU id=\"3\"><JUNK></JUNK></MENU><MENU id=\"3\"></MENU><X></X></COMMON>",
+         "<MENU id=\"3\"><Option></Option><JUNK></JUNK></MENU><MENU id=\"3\" "
+         "id=\"9\"></MENU><X></X></COMMON>",
          {"****leyendo datos comunes", "**Ignorando menú sin ID reconocido MENU",
           "**Ignorando menu no válido MENU", "**Ignorando menú MENU - ID no coincidente 9",
-          "**tratando menú 3", "**Ignorando elemento desconocido JUNK", "**tratando menú 3",
-          "**Menú vacío", "****Ignorando elemento X", "****leyendo datos de balanzas"}},
+          "**tratando menú 3", "Ignorando item sin ID", "**Ignorando elemento desconocido JUNK",
+          "**tratando menú 3", "**Menú vacío", "****Ignorando elemento X",
+          "****leyendo datos de balanzas"}},
         {"<COMMON></COMMON>",
          {"****leyendo datos comunes", "****datos comunes vacíos",
           "****leyendo datos de balanzas"}},
@@ -136,10 +151,11 @@ TEST_F(ConfigLoadTest, SectionsScalesAndMenusAreLogged) {
 }
 
 TEST_F(ConfigLoadTest, UnreadableFilesChangeNothing) {
-    WriteAll(dir.filePath("bad.xml"), "not xml");
+    WriteAll(dir.filePath("bad.xml"), "<a>\r\n</b>\r\n");  // an unmatched end tag is said first
     EXPECT_FALSE(Leer_Datos_Archivo(model, dir.filePath("bad.xml"), op));
-    EXPECT_EQ(op.TakeShown(), QStringList{"critical: Error de acceso al fichero, o no es un "
-                                          "fichero con estructura válida"});
+    EXPECT_EQ(op.TakeShown(), (QStringList{"none: ERR",
+                                           "critical: Error de acceso al fichero, o no "
+                                           "es un fichero con estructura válida"}));
     EXPECT_TRUE(op.lines.isEmpty());
     EXPECT_EQ(model.NodeText("k0_12"), QString("Opcion 12"));
     WriteAll(dir.filePath("other.xml"), "<OTHER></OTHER>");

@@ -56,7 +56,9 @@ TEST(Frames, NumbersAreLittleEndianTwosComplement) {
     };
     for (const auto& c : cases) EXPECT_EQ(Numero_A_Bytes(c.number, c.width), c.bytes) << c.number;
     EXPECT_EQ(Bytes_A_Numero(Bytes({0xFF, 0xFF, 0xFF, 0xFF})), 4294967295.0);
-    EXPECT_EQ(Bytes_A_Numero_Signo(Bytes({0x00, 0x80})), -32768);
+    EXPECT_EQ(std::pair(Bytes_A_Numero_Signo(Bytes({0x00, 0x80})),
+                        Bytes_A_Numero_Signo(Bytes({0xFF, 0x7F}))),
+              std::pair(-32768.0, 32767.0));
     EXPECT_EQ(Rellena_Ceros("FF", 4) + Rellena_Ceros("ABCDE", 4), QString("00FFABCDE"));
 }
 

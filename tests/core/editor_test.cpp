@@ -35,6 +35,7 @@ TEST(Editor, EachTypeGetsItsEditorHintAndSelection) {
         // clang-format off
         {Item("s0001", kEnumeration, 99, 1, "1", yesNo), "enum on | 1 0 "},
         {Item("s0001", kEnumeration, 5, 1, "2", yesNo), "enum on | -1 0 "},
+        {Item("s0001", kEnumeration, 5, 1, "0", {"A"}), "enum on | 0 0 "},
         {Item("s0001", kEnumeration, 5, 1, "0"), "enum off | -1 0 "},
         {Item("b0030007", kNumber, 1, 3, "12"), "number on Max. 999| -1 0 12"},
         {Item("b0030007", kNumber, 1, 0, "0"), "number on Max. 0| -1 0 0"},

@@ -9,13 +9,7 @@
 #include "core/protocol/tools.h"
 #include "support/testsupport.h"
 
-using cfgtest::Bytes;
-using cfgtest::Entry;
-using cfgtest::PagedAnswer;
-using cfgtest::ReplyHeader;
-using cfgtest::Request;
-using cfgtest::ScriptedLink;
-using cfgtest::Text;
+using namespace cfgtest;
 
 namespace cfg {
 namespace {

@@ -2,16 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include "core/editing/itemwrite.h"
 #include "core/link/trafficlog.h"
 #include "core/model/configmodel.h"
 #include "support/testsupport.h"
 
-using cfgtest::Bytes;
-using cfgtest::Entry;
-using cfgtest::PagedAnswer;
-using cfgtest::ScriptedLink;
-using cfgtest::Text;
-using cfgtest::WriteAnswer;
+using namespace cfgtest;
 using Outcome = cfg::ItemProgrammer::Outcome;
 
 namespace cfg {
@@ -77,6 +73,7 @@ TEST_F(ProgrammingTest, WriteRequestOfEveryTypeOrNothing) {
         // clang-format off
         {3, 12, {-1, "1234", true, ""}, Entry(12, 7, Bytes({0xD2, 0x04, 0, 0, 0}))},
         {3, 12, {-1, "-2.5", true, ""}, Entry(12, 7, Bytes({0xFE, 0xFF, 0xFF, 0xFF, 0}))},
+        {3, 12, {-1, "2147483647", true, ""}, Entry(12, 7, Bytes({0xFF, 0xFF, 0xFF, 0x7F, 0}))},
         {0, 15, {1, "", false, ""}, Entry(15, 5, Bytes({1}))},
         {0, 20, {-1, "", false, "Año 1.5"}, Entry(20, 8, Text("A\xA4o 1.5"))},
         {0, 20, {-1, "", false, "ABCDEFGHIJ"}, Entry(20, 8, Text("ABCDEFGHIJ"))},  // its length
@@ -96,6 +93,7 @@ TEST_F(ProgrammingTest, WriteRequestOfEveryTypeOrNothing) {
         const QList<QByteArray> sent{To(c.owner, Bytes({1, 1, 0}) + c.entry),
                                      To(c.owner, Bytes({0, 9, 0, 1}))};
         EXPECT_EQ(link.requests, valid ? sent : QList<QByteArray>());
+        EXPECT_EQ(EntryOf(Item(c.owner, c.id)) == c.entry, valid);  // held as it went out
         EXPECT_EQ(op.TakeShown(), valid ? QStringList() : QStringList{c.shown});
     }
 }

@@ -7,11 +7,7 @@
 #include "core/protocol/tools.h"
 #include "support/testsupport.h"
 
-using cfgtest::Bytes;
-using cfgtest::Row;
-using cfgtest::ScriptedLink;
-using cfgtest::Text;
-using cfgtest::WriteAnswer;
+using namespace cfgtest;
 
 namespace cfg {
 namespace {
@@ -43,7 +39,7 @@ TEST_F(SendAllTest, OneWritePerEditableKnownItem) {
     model.AppendItem(Row(3, 158, kString, 0, 1, "H"));
     model.AppendItem(Row(3, 43, kNumber, 0, 1, "0"));
     model.Item(7).known = false;
-    model.AppendItem(Row(3, 44, kDate, 0, 1, ""));
+    model.AppendItem(Row(3, 44, kDate, 0, 1, "311299"));
     const SendSummary summary = Send();
     EXPECT_EQ(std::pair(summary.sent, summary.skipped), std::pair(6, 2));
     // clang-format off
@@ -65,18 +61,19 @@ TEST_F(SendAllTest, OneWritePerEditableKnownItem) {
 TEST_F(SendAllTest, RefusalsAndSilenceDoNotStopTheRun) {
     for (int id = 1; id <= 4; ++id) model.AppendItem(Row(2, id, kNumber, 0, 1, "1"));
     link.SetResponder([](const QByteArray& r) {
-        if (r[13] == 2) return ScriptedLink::Answer{0, WriteAnswer(0, 98)};
+        if (r[13] == 2 || r[13] == 4) return ScriptedLink::Answer{0, WriteAnswer(0, 98)};
         return r[13] == 3 ? ScriptedLink::Answer{1, {}}
                           : ScriptedLink::Answer{0, WriteAnswer(1, 0)};
     });
     const SendSummary summary = Send();
     EXPECT_EQ(link.requests.size(), 4);
-    EXPECT_EQ(std::tuple(summary.sent, summary.refused, summary.unanswered), std::tuple(2, 1, 1));
+    EXPECT_EQ(std::tuple(summary.sent, summary.refused, summary.unanswered), std::tuple(1, 2, 1));
     EXPECT_EQ(summary.details,
               (QStringList{"Item balanza 2 : 2 (Opcion 2): rechazado: No se puede programar",
-                           "Item balanza 2 : 3 (Opcion 3): sin respuesta"}));
+                           "Item balanza 2 : 3 (Opcion 3): sin respuesta",
+                           "Item balanza 2 : 4 (Opcion 4): rechazado: No se puede programar"}));
     EXPECT_EQ(op.captions.last(),
-              QString("end Envio Finalizado!!! Rechazados: 1, sin respuesta: 1, no enviados: 0"));
+              QString("end Envio Finalizado!!! Rechazados: 2, sin respuesta: 1, no enviados: 0"));
 }
 
 }  // namespace

@@ -8,18 +8,11 @@
 using cfgfuzz::Require;
 
 static bool Fits(const cfg::ItemRow& item) {
-    switch (item.type) {
-        case cfg::kEnumeration:
-            return cfg::OptionIndex(item).has_value();
-        case cfg::kNumber:
-            return cfg::IsNumeric(item.value) && item.value.size() <= item.length;
-        case cfg::kString:
-            return item.value.size() <= item.length;
-        case cfg::kDate:
-            return item.value.isEmpty() || item.value.size() == 8;
-        default:
-            return false;
-    }
+    const qsizetype size = item.value.size();
+    if (item.type == cfg::kEnumeration) return cfg::OptionIndex(item).has_value();
+    if (item.type == cfg::kNumber) return cfg::IsNumeric(item.value) && size <= item.length;
+    if (item.type == cfg::kString) return size <= item.length;
+    return item.type == cfg::kDate && (size == 0 || size == 8);
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -51,8 +51,8 @@ TEST_F(MainWindowTest, EachNodeShowsItsEditorAndHint) {
     EXPECT_EQ(Editors(), QStringList({"CmbValor", "TxtNumero", "LblInfo"}));
     EXPECT_EQ(Child<QLabel>(&main, "LblInfo")->text(), "Max. " + QString(Row(despl).length, '9'));
     number->clear();
-    QTest::keyClicks(number, "-1,5a");
-    EXPECT_EQ(number->text(), "-1.5");
+    QTest::keyClicks(number, "-1,5a;");  // the digits run on to ':' and ';'
+    EXPECT_EQ(number->text(), "-1.5;");
     const QString string = Find(cfg::kString, false);
     Click(string);
     EXPECT_EQ(text->maxLength(), Row(string).length);

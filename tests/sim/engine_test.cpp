@@ -7,26 +7,19 @@
 namespace cfg::sim {
 namespace {
 
+using cfgtest::Entry;
 using simtest::Bytes;
 using simtest::Request;
 using simtest::Undo;
 
-QByteArray Head(int d1 = 0, int d2 = 0) {
-    return Bytes({0x02, 0x7E, d1, d2, 0x0D, 0, 0, 0, 0, 0x08});
-}
 QByteArray Values(int d1, int d2, int cursor) {
     return Request(d1, d2, 0x00) + Bytes({cursor & 0xFF, cursor >> 8, 0});
 }
-QByteArray Entry(int id, int type, const QByteArray& value) {
-    return Bytes({id & 0xFF, id >> 8, type}) + value;
-}
-QByteArray Num(int id, std::int32_t n) {
-    const auto u = static_cast<std::uint32_t>(n);
-    return Entry(id, 7,
-                 Bytes({int(u & 0xFF), int(u >> 8 & 0xFF), int(u >> 16 & 0xFF), int(u >> 24), 0}));
+QByteArray Num(int id, int n) {
+    return Entry(id, 7, cfg::Numero_A_Bytes(n, 4) + '\0');
 }
 QByteArray Str(int id, int type, const QByteArray& text) {
-    return Entry(id, type, Bytes({static_cast<int>(text.size())}) + text);
+    return Entry(id, type, cfgtest::Text(text));
 }
 QByteArray WriteTo(int d1, int d2, const QList<QByteArray>& entries) {
     return Request(d1, d2, 0x01) + Bytes({static_cast<int>(entries.size()), 0}) + entries.join();
@@ -51,7 +44,8 @@ TEST_P(SimWrite, AcceptsWhatFitsAndNamesTheFirstRefusal) {
     const WriteCase& c = GetParam();
     Engine engine = MakeEngine(8, c.refused);
     EXPECT_EQ(Undo(engine.HandleRequest(c.request)),
-              Head(c.request[2], c.request[3]) + Bytes({c.accepted, 0, c.code, 0}))
+              cfgtest::ReplyHeader(0x0D, uchar(c.request[2]) << 8 | uchar(c.request[3])) +
+                  Bytes({c.accepted, 0, c.code, 0}))
         << c.name;
     EXPECT_EQ(engine.network().scales[0].values.value(154).bytes, c.line154) << c.name;
 }

@@ -14,9 +14,9 @@ namespace simtest {
 
 using cfgtest::Bytes;
 
-// The ten header bytes of a request for a destination, then the function code.
+// The ten header bytes of a request for a destination (bytes 3 and 4), then the function code.
 inline QByteArray Request(int dest1, int dest2, int function) {
-    return Bytes({0x02, 0x7E, dest1, dest2, 0, 0, 0, 0, 0, 0x08, function});
+    return cfgtest::Request(dest1 << 8 | dest2, Bytes({function}));
 }
 
 // The reply as a client reads it, after checking that no CR was left beside another stand-in.

@@ -123,11 +123,10 @@ class ScriptedLink : public cfg::ScaleLink {
     std::optional<Answer> pending_;
 };
 
-// The ten header bytes of a reply whose CR stand-in is `standIn` (CR itself: nothing to undo).
-inline QByteArray ReplyHeader(int standIn = 0x0D) {
-    QByteArray header("\x02\x7E\x00\x00", 4);
-    header.append(static_cast<char>(standIn)).append(4, '\0').append('\x08');
-    return header;
+// The ten header bytes of a reply from `destination` whose CR stand-in is `standIn` (CR itself:
+// nothing to undo).
+inline QByteArray ReplyHeader(int standIn = 0x0D, int destination = 0) {
+    return Bytes({0x02, 0x7E, destination >> 8, destination & 0xFF, standIn, 0, 0, 0, 0, 0x08});
 }
 
 // A paged reply: entry count, cursor and entries, padded to the 20 bytes such a reply has.

@@ -53,7 +53,9 @@ INSTANTIATE_TEST_SUITE_P(
         ConnectCase{1, "19200,E,8,9", LinkComponent::kPortNotOpened},
         ConnectCase{1, "19200,E,8,/nonexistent/ttyUSB0", LinkComponent::kPortNotOpened}));
 
-TEST(TcpLink, AScaleThatComesUpLaterIsReachedByTheNextTransact) {
+// A reply still owed when the next request goes must not answer it: that one takes a new
+// connection.
+TEST(TcpLink, ReachesAScaleThatComesUpLaterAndNeverTakesAnOwedReply) {
     const quint16 port = UnusedPort();
     LinkComponent link;
     ASSERT_EQ(link.Connect(0, LinkComponent::Tcp, QStringLiteral("127.0.0.1:%1").arg(port)),
@@ -62,6 +64,10 @@ TEST(TcpLink, AScaleThatComesUpLaterIsReachedByTheNextTransact) {
     QByteArray reply;
     ASSERT_EQ(link.Transact("later", reply), LinkComponent::kOk) << link.LastError().toStdString();
     EXPECT_EQ(reply, "later");
+    ASSERT_EQ(link.Send("owed"), LinkComponent::kOk);
+    later.WaitAnswered(2);
+    ASSERT_EQ(link.Transact("next", reply), LinkComponent::kOk);
+    EXPECT_EQ(reply + QByteArray::number(later.Requests().back().connection), "next2");
 }
 
 // The peer closes instead of replying, halfway through a reply, or after replying while the

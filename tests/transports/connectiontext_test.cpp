@@ -34,7 +34,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "1.2.3.x:6000|0 1.2.3.x 6000", "", "127.0.0.1", "1.2.3.4.5:6000",
                       "127.0.0.1:0", "127.0.0.1:65536", "127.0.0.1:99999999999999999999999",
                       ":6000", "10.0.5:6000", "10.0.0.256:6000", "2130706433:6000",
-                      "host name:6000", "bal\u00f1a:6000", "[::1]:6000"));
+                      "host name:6000", "0x7f000001:6000", "bal\u00f1a:6000", "[::1]:6000"));
 
 using SerialText = TextTest<cfg::SerialSettings>;
 // COM n is /dev/ttyS(n-1); the link tests point others at a pty through CFGTARASCOPE_COMn.
