@@ -159,8 +159,10 @@ TEST_F(ConfigLoadTest, UnreadableFilesChangeNothing) {
     EXPECT_TRUE(op.lines.isEmpty());
     EXPECT_EQ(model.NodeText("k0_12"), QString("Opcion 12"));
     WriteAll(dir.filePath("other.xml"), "<OTHER></OTHER>");
+    model.Item(model.FindItem(0, 15)).value.clear();  // an empty list value is its first option
     ASSERT_TRUE(Leer_Datos_Archivo(model, dir.filePath("other.xml"), op));
     EXPECT_EQ(op.lines.at(0), QString("****no se encontraron datos de configuración"));
+    EXPECT_EQ(model.NodeText("k0_15"), QString("Opcion 15 = NO"));
     const std::pair<QString, OpenPath> paths[] = {
         {"   ", OpenPath::Empty},
         {dir.filePath("bad.xml"), OpenPath::Ok},
