@@ -28,14 +28,14 @@ class ClsConfigTest : public ::testing::Test {
 // data.ini as the tool writes it, from the texts of its settings in file order.
 QByteArray Ini(const QStringList& v) {
     return QString(
-               "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>|<cfgtarascope>|<lang> %1 </lang>|"
-               "<filepath> %2 </filepath>|<commode> %3 </commode>|    <TCP>|        <tcphost> "
-               "%4 </tcphost>|        <tcpport> %5 </tcpport>|    </TCP>||    <RS232>|        "
-               "<serialport> %6 </serialport>|        <serialspeed> %7 </serialspeed>|        "
-               "<serialparity> %8 </serialparity>|        <serialbits> %9 </serialbits>|    "
-               "</RS232>||</cfgtarascope>||")
+               "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\r\n<cfgtarascope>\r\n<lang> %1 "
+               "</lang>\r\n<filepath> %2 </filepath>\r\n<commode> %3 </commode>\r\n    <TCP>\r\n"
+               "        <tcphost> %4 </tcphost>\r\n        <tcpport> %5 </tcpport>\r\n    </TCP>"
+               "\r\n\r\n    <RS232>\r\n        <serialport> %6 </serialport>\r\n        "
+               "<serialspeed> %7 </serialspeed>\r\n        <serialparity> %8 </serialparity>\r\n"
+               "        <serialbits> %9 </serialbits>\r\n    "
+               "</RS232>\r\n\r\n</cfgtarascope>\r\n\r\n")
         .arg(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8])
-        .replace(u'|', QStringLiteral("\r\n"))
         .toLatin1();
 }
 

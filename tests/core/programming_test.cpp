@@ -93,7 +93,9 @@ TEST_F(ProgrammingTest, WriteRequestOfEveryTypeOrNothing) {
         const QList<QByteArray> sent{To(c.owner, Bytes({1, 1, 0}) + c.entry),
                                      To(c.owner, Bytes({0, 9, 0, 1}))};
         EXPECT_EQ(link.requests, valid ? sent : QList<QByteArray>());
-        EXPECT_EQ(EntryOf(Item(c.owner, c.id)) == c.entry, valid);  // held as it went out
+        if (valid) {
+            EXPECT_EQ(EntryOf(Item(c.owner, c.id)), c.entry);  // held as it went out
+        }
         EXPECT_EQ(op.TakeShown(), valid ? QStringList() : QStringList{c.shown});
     }
 }
