@@ -30,10 +30,12 @@
 #include "core/editing/sendall.h"
 #include "core/files/configload.h"
 #include "core/files/configsave.h"
+#include "core/history/historystore.h"
 #include "core/link/trafficlog.h"
 #include "core/model/configmodel.h"
 #include "core/network/networkreader.h"
 #include "core/xml/xmlreader.h"
+#include "transports/connectiontext.h"
 #include "transports/linkcomponent.h"
 
 namespace {
@@ -183,7 +185,52 @@ int main(int argc, char** argv) {
         modelFree = std::min(modelFree, BestMs(1, [&] { scratch.reset(); }));
     }
 
+    // The history: a snapshot of what the read found, the first into an empty database and then
+    // again and again; the growth of the file per snapshot that changes one value; the file
+    // after 100 reads.
     QTemporaryDir dir;
+    const QString historyPath = dir.filePath("history.db");
+    const QString conn = NormalConnection(0, address);
+    const std::vector<Held> held = HeldByNetwork(model);
+    QString historyError;
+    double firstSnapshot = 0, snapshot = 0;
+    qint64 changeBytes = 0, hundredBytes = 0;
+    {
+        auto history = std::make_unique<HistoryStore>();
+        bool ok = history->Open(historyPath, &historyError);
+        const auto record = [&](const std::vector<Held>& values) {
+            ok &= history->Record(SnapshotCause::Read, conn, model, values, &historyError)
+                      .has_value();
+        };
+        firstSnapshot = BestMs(1, [&] { record(held); });
+        snapshot = BestMs(rounds, [&] { record(held); });
+        const auto fileSize = [&] {
+            history.reset();  // the last connection closed: the log is in the file
+            const qint64 size = QFileInfo(historyPath).size();
+            history = std::make_unique<HistoryStore>();
+            ok &= history->Open(historyPath, &historyError);
+            return size;
+        };
+        // Numbers change one by one, each snapshot one more.
+        std::vector<Held> changing = held;
+        const qint64 before = fileSize();
+        constexpr int kChanges = 20;
+        for (int c = 0, row = 0; c < kChanges && row < static_cast<int>(held.size()); ++row) {
+            if (model.Items()[row].type != kNumber || !held[row].known) continue;
+            changing[row].value = QString::number(c + 1000000);
+            record(changing);
+            ++c;
+        }
+        changeBytes = (fileSize() - before) / kChanges;
+        history.reset();
+        QFile::remove(historyPath);
+        history = std::make_unique<HistoryStore>();
+        ok &= history->Open(historyPath, &historyError);
+        for (int r = 0; r < 100; ++r) record(held);
+        hundredBytes = fileSize();
+        if (!ok) std::printf("warning: history: %s\n", qPrintable(historyError));
+    }
+
     const QString file = dir.filePath("red.xml");
     const double save =
         BestMs(rounds, [&] { Guardar_Datos_Archivo(model, file, true, ScalesInTree(model)); });
@@ -255,6 +302,10 @@ int main(int argc, char** argv) {
     std::printf("read raw  %9.1f ms  (best read: %.1f ms in the link)\n", readRaw, readLink);
     std::printf("read work %9.1f ms  (the tool alone, replies at hand)\n", readWork);
     std::printf("model freed %7.1f ms  (the model that read built)\n", modelFree);
+    std::printf("snapshot  %9.1f ms  (the first, into an empty history: %.1f ms)\n", snapshot,
+                firstSnapshot);
+    std::printf("history   %9.1f kB per snapshot that changes one value, %.1f MB after 100 reads\n",
+                static_cast<double>(changeBytes) / 1e3, static_cast<double>(hundredBytes) / 1e6);
     std::printf("save      %9.1f ms\n", save);
     std::printf("load      %9.1f ms  (%ld log lines per load)\n", load, quiet.lines / rounds);
     std::printf("send      %9.1f ms  (%lld requests)\n", send,
@@ -274,6 +325,7 @@ int main(int argc, char** argv) {
     std::printf("work per item %.2f us  (read work / items; %.2f us with the model freed)\n",
                 readWork * 1e3 / rows, (readWork + modelFree) * 1e3 / rows);
     Ratio("read / raw replay", read / readRaw, 1.3);
+    Ratio("read and snapshot / read", (read + snapshot) / read, 1.1);
     Ratio("cli read / raw replay", cliRead.ms / cliRaw, 1.3);
     Ratio("reader / pugixml parse and walk", readerWalk / pugiParse, 2.0);
     Ratio("load / pugixml parse and walk", load / pugiParse, 5.0);

@@ -7,6 +7,7 @@
 #include "core/editing/sendall.h"
 #include "core/files/configload.h"
 #include "core/files/configsave.h"
+#include "core/history/historystore.h"
 #include "core/model/configmodel.h"
 #include "core/network/networkreader.h"
 #include "headless/session.h"
@@ -20,10 +21,24 @@ const char* const kUsage =
     "Uso:\n"
     "  cfgtarascope-cli read CONN\n"
     "  cfgtarascope-cli save CONN FILE [--scales N,N,...] [--no-common]\n"
-    "  cfgtarascope-cli load CONN FILE [--dry-run]\n"
+    "  cfgtarascope-cli load CONN FILE [--dry-run] [--changes-only]\n"
     "  cfgtarascope-cli diff CONN FILE\n"
     "  cfgtarascope-cli set  CONN OWNER ID VALUE\n"
+    "  cfgtarascope-cli history list [CONN]\n"
+    "  cfgtarascope-cli history show ID\n"
+    "  cfgtarascope-cli history diff ID [ID2]\n"
+    "  cfgtarascope-cli history export ID FILE\n"
+    "  cfgtarascope-cli history restore CONN ID [--dry-run] [--changes-only]\n"
+    "Opciones de toda orden: --history FILE (otro historial), --no-history (no guardar nada)\n"
     "CONN: HOST:PORT o serial:DEVICE:SPEED,PARITY,BITS";
+
+// What every command is given.
+struct Context {
+    std::FILE* out;
+    std::FILE* err;
+    QString folder;
+    HistoryOption history;
+};
 
 int Usage(std::FILE* err, const QString& why = {}) {
     if (!why.isEmpty()) WriteLine(err, why);
@@ -38,16 +53,37 @@ int Open(Session& session, const QString& conn, std::FILE* err) {
     return session.Open(target->linkType, target->connectionText);
 }
 
-int Read(const QStringList& args, std::FILE* out, std::FILE* err, const QString& folder) {
-    if (args.size() != 2) return Usage(err);
-    Session session(err, folder);
-    if (const int status = Open(session, args[1], err); status != kExitOk) return status;
+// Takes the given flags out of `args`: which of them were there. Anything else starting with
+// "--" is a usage error (an empty answer).
+std::optional<std::set<QString>> TakeFlags(QStringList& args, const std::set<QString>& known) {
+    std::set<QString> found;
+    for (qsizetype i = args.size() - 1; i >= 0; --i) {
+        if (!args[i].startsWith(u"--")) continue;
+        if (!known.contains(args[i])) return std::nullopt;
+        found.insert(args[i]);
+        args.removeAt(i);
+    }
+    return found;
+}
+
+// One line of a difference: owner, ID, item text, value before, value after.
+QString DiffRow(const ItemRow& item, const QString& before, const QString& after) {
+    return QStringList{QString::number(item.owner), QString::number(item.id), item.text, before,
+                       after}
+        .join(u'\t');
+}
+
+int Read(const QStringList& args, const Context& c) {
+    if (args.size() != 2) return Usage(c.err);
+    Session session(c.err, c.folder, c.history);
+    if (const int status = Open(session, args[1], c.err); status != kExitOk) return status;
     // One write for the whole tree: a flush per line cost more than the read itself.
-    if (const QString tree = TreeText(session.model()); !tree.isEmpty()) WriteLine(out, tree);
+    if (const QString tree = TreeText(session.model()); !tree.isEmpty()) WriteLine(c.out, tree);
     return session.Finish(kExitOk);
 }
 
-int Save(const QStringList& args, std::FILE* err, const QString& folder) {
+int Save(const QStringList& args, const Context& c) {
+    std::FILE* const err = c.err;
     if (args.size() < 3) return Usage(err);
     bool common = true;
     std::optional<std::set<int>> wanted;
@@ -73,7 +109,7 @@ int Save(const QStringList& args, std::FILE* err, const QString& folder) {
         return answer == SavePath::Empty ? kExitUsage : kExitFile;
     }
 
-    Session session(err, folder);
+    Session session(err, c.folder, c.history);
     if (const int status = Open(session, args[1], err); status != kExitOk) return status;
 
     // As the save window offers them: the scales of the tree, in its order.
@@ -98,19 +134,23 @@ int Save(const QStringList& args, std::FILE* err, const QString& folder) {
     return session.Finish(kExitOk);
 }
 
-int Load(const QStringList& args, std::FILE* out, std::FILE* err, const QString& folder) {
-    const bool dryRun = args.size() == 4 && args[3] == u"--dry-run";
-    if (args.size() != 3 && !dryRun) return Usage(err);
-    Session session(err, folder);
-    if (const int status = Open(session, args[1], err); status != kExitOk) return status;
-    if (const int status = session.Load(args[2], out); status != kExitOk)
+int Load(QStringList args, const Context& c) {
+    const auto flags = TakeFlags(args, {"--dry-run", "--changes-only"});
+    if (!flags || args.size() != 3) return Usage(c.err);
+    Session session(c.err, c.folder, c.history);
+    if (const int status = Open(session, args[1], c.err); status != kExitOk) return status;
+    if (const int status = session.Load(args[2], c.out); status != kExitOk)
         return session.Finish(status);
-    return session.Finish(dryRun ? kExitOk : session.SendAll());
+    if (flags->contains("--dry-run")) return session.Finish(kExitOk);
+    return session.Finish(
+        session.SendAll(flags->contains("--changes-only") ? SendScope::Changed : SendScope::All));
 }
 
-int Diff(const QStringList& args, std::FILE* out, std::FILE* err, const QString& folder) {
+int Diff(const QStringList& args, const Context& c) {
+    std::FILE* const out = c.out;
+    std::FILE* const err = c.err;
     if (args.size() != 3) return Usage(err);
-    Session session(err, folder);
+    Session session(err, c.folder, c.history);
     if (const int status = Open(session, args[1], err); status != kExitOk) return status;
     QStringList before;
     for (const ItemRow& item : session.model().Items()) before.append(item.value);
@@ -121,22 +161,22 @@ int Diff(const QStringList& args, std::FILE* out, std::FILE* err, const QString&
     for (qsizetype row = 0; row < before.size(); ++row) {
         const ItemRow& item = items[row];
         if (!Changed(item)) continue;
-        rows.append(QStringList{QString::number(item.owner), QString::number(item.id), item.text,
-                                before[row], item.value}
-                        .join(u'\t'));
+        rows.append(DiffRow(item, before[row], item.value));
     }
     if (rows.isEmpty()) return session.Finish(kExitOk);
     WriteLine(out, rows.join(u'\n'));
     return session.Finish(kExitItems);
 }
 
-int Set(const QStringList& args, std::FILE* out, std::FILE* err, const QString& folder) {
+int Set(const QStringList& args, const Context& c) {
+    std::FILE* const out = c.out;
+    std::FILE* const err = c.err;
     if (args.size() != 5) return Usage(err);
     bool ownerOk = false, idOk = false;
     const int owner = args[2].toInt(&ownerOk);
     const int id = args[3].toInt(&idOk);
     if (!ownerOk || !idOk) return Usage(err, QStringLiteral("OWNER e ID son números"));
-    Session session(err, folder);
+    Session session(err, c.folder, c.history);
     if (const int status = Open(session, args[1], err); status != kExitOk) return status;
 
     const int row = session.model().FindItem(owner, id);
@@ -167,9 +207,187 @@ int Set(const QStringList& args, std::FILE* out, std::FILE* err, const QString& 
     const ItemProgrammer::Result result = programmer.Modificar_Valor(
         {item.owner, item.id, item.type, item.length}, input, session.op());
     if (result.outcome != ItemProgrammer::Outcome::Accepted) return session.Finish(kExitItems);
+    session.Programmed();
     WriteLine(out, session.model().NodeText(session.model().Items()[result.row].key));
     return session.Finish(kExitOk);
 }
+
+// --- history ---
+
+std::optional<qint64> SnapshotId(const QString& text) {
+    bool ok = false;
+    const qint64 id = text.toLongLong(&ok);
+    if (!ok || id <= 0) return std::nullopt;
+    return id;
+}
+
+// An item's value in a snapshot as `history diff` prints it.
+QString HeldText(const ConfigModel& model, int row) {
+    if (row < 0) return QStringLiteral("-");
+    const ItemRow& item = model.Items()[row];
+    return item.known ? item.value : QStringLiteral("?");
+}
+
+class HistoryCommand {
+  public:
+    explicit HistoryCommand(const Context& c) : c_(c) {}
+
+    int Run(QStringList args) {
+        if (args.size() < 2) return Usage(c_.err);
+        const QString command = args[1];
+        args.remove(0, 2);
+        if (command == u"restore") return Restore(args);
+        if (!Open()) return kExitFile;
+        if (command == u"list" && args.size() <= 1) return List(args);
+        if (command == u"show" && args.size() == 1) return Show(args[0]);
+        if (command == u"diff" && (args.size() == 1 || args.size() == 2)) return Diff(args);
+        if (command == u"export" && args.size() == 2) return Export(args[0], args[1]);
+        return Usage(c_.err);
+    }
+
+  private:
+    bool Open() {
+        QString error;
+        const QString path = HistoryPath(c_.folder, c_.history);
+        if (store_.Open(path, &error)) {
+            if (const QString notice = store_.TakeNotice(); !notice.isEmpty())
+                WriteLine(c_.err, notice);
+            return true;
+        }
+        WriteLine(c_.err, QStringLiteral("Historial no disponible (%1): %2").arg(path, error));
+        return false;
+    }
+
+    // The snapshot `text` names into `model`: kExitOk, or the status to end with.
+    int Load(const QString& text, ConfigModel& model, SnapshotInfo* info = nullptr) {
+        const std::optional<qint64> id = SnapshotId(text);
+        QString error;
+        const std::optional<SnapshotInfo> found =
+            id ? store_.Load(*id, model, &error) : std::nullopt;
+        if (found) {
+            if (info) *info = *found;
+            return kExitOk;
+        }
+        if (!error.isEmpty()) {
+            WriteLine(c_.err, QStringLiteral("Historial: ") + error);
+            return kExitFile;
+        }
+        WriteLine(c_.err, QStringLiteral("No existe la instantánea ") + text);
+        return kExitUsage;
+    }
+
+    int List(const QStringList& args) {
+        QString connection;
+        if (!args.isEmpty()) {
+            const std::optional<LinkTarget> target = CommandLineLink(args[0]);
+            if (!target) return Usage(c_.err, QStringLiteral("Conexión no válida: ") + args[0]);
+            connection = NormalConnection(target->linkType, target->connectionText);
+        }
+        QString error;
+        const auto infos = store_.List(connection, &error);
+        if (!infos) {
+            WriteLine(c_.err, QStringLiteral("Historial: ") + error);
+            return kExitFile;
+        }
+        QStringList lines;
+        for (const SnapshotInfo& i : *infos)
+            lines.append(QStringList{QString::number(i.id), i.time.toString(Qt::ISODate),
+                                     CauseName(i.cause), i.connection, QString::number(i.scales),
+                                     QString::number(i.known)}
+                             .join(u'\t'));
+        if (!lines.isEmpty()) WriteLine(c_.out, lines.join(u'\n'));
+        return kExitOk;
+    }
+
+    int Show(const QString& id) {
+        ConfigModel model;
+        if (const int status = Load(id, model); status != kExitOk) return status;
+        if (const QString tree = TreeText(model); !tree.isEmpty()) WriteLine(c_.out, tree);
+        return kExitOk;
+    }
+
+    int Diff(const QStringList& args) {
+        ConfigModel a, b;
+        SnapshotInfo info;
+        if (const int status = Load(args[0], a, &info); status != kExitOk) return status;
+        QString second = args.value(1);
+        if (second.isEmpty()) {
+            QString error;
+            const auto latest = store_.Latest(info.connection, &error);
+            if (!latest) {
+                WriteLine(c_.err, QStringLiteral("Historial: ") + error);
+                return kExitFile;
+            }
+            second = QString::number(latest->id);
+        }
+        if (const int status = Load(second, b); status != kExitOk) return status;
+        QStringList rows;
+        const auto& itemsA = a.Items();
+        const auto& itemsB = b.Items();
+        for (int row = 0; row < static_cast<int>(itemsB.size()); ++row) {
+            const ItemRow& item = itemsB[row];
+            const QString before = HeldText(a, a.FindItem(item.owner, item.id));
+            const QString after = HeldText(b, row);
+            if (before != after) rows.append(DiffRow(item, before, after));
+        }
+        // What only the first one has comes after, in its table order.
+        for (int row = 0; row < static_cast<int>(itemsA.size()); ++row) {
+            const ItemRow& item = itemsA[row];
+            if (b.FindItem(item.owner, item.id) < 0)
+                rows.append(DiffRow(item, HeldText(a, row), QStringLiteral("-")));
+        }
+        if (rows.isEmpty()) return kExitOk;
+        WriteLine(c_.out, rows.join(u'\n'));
+        return kExitItems;
+    }
+
+    int Export(const QString& id, const QString& path) {
+        if (const SavePath answer = CheckSavePath(path); !SavePathMessage(answer).isEmpty()) {
+            WriteLine(c_.err, SavePathMessage(answer));
+            return answer == SavePath::Empty ? kExitUsage : kExitFile;
+        }
+        ConfigModel model;
+        if (const int status = Load(id, model); status != kExitOk) return status;
+        if (QString error; !Guardar_Datos_Archivo(model, path, true, ScalesInTree(model), &error)) {
+            WriteLine(c_.err, error);
+            return kExitFile;
+        }
+        return kExitOk;
+    }
+
+    int Restore(QStringList args) {
+        const auto flags = TakeFlags(args, {"--dry-run", "--changes-only"});
+        if (!flags || args.size() != 2) return Usage(c_.err);
+        if (!CommandLineLink(args[0]))
+            return Usage(c_.err, QStringLiteral("Conexión no válida: ") + args[0]);
+        if (!Open()) return kExitFile;
+        ConfigModel snapshot;
+        if (const int status = Load(args[1], snapshot); status != kExitOk) return status;
+
+        Session session(c_.err, c_.folder, c_.history);
+        if (const int status = cfg::Open(session, args[0], c_.err); status != kExitOk)
+            return status;
+        ConfigModel& model = session.model();
+        // Straight into the rows: the value as the scale held it, no file rule applied.
+        for (const ItemRow& held : snapshot.Items()) {
+            const int row = held.known ? model.FindItem(held.owner, held.id) : -1;
+            if (row < 0 || model.Items()[row].order >= kFirstReadOnlyOrder) continue;
+            ItemRow& item = model.Item(row);
+            item.value = held.value;
+            item.known = true;
+        }
+        QStringList rows;
+        for (const ItemRow& item : model.Items())
+            if (Changed(item)) rows.append(DiffRow(item, item.readValue, item.value));
+        if (!rows.isEmpty()) WriteLine(c_.out, rows.join(u'\n'));
+        if (flags->contains("--dry-run")) return session.Finish(kExitOk);
+        return session.Finish(session.SendAll(flags->contains("--changes-only") ? SendScope::Changed
+                                                                                : SendScope::All));
+    }
+
+    const Context& c_;
+    HistoryStore store_;
+};
 
 }  // namespace
 
@@ -188,14 +406,29 @@ QString TreeText(const ConfigModel& model) {
     return text;
 }
 
-int RunCommandLine(const QStringList& args, std::FILE* out, std::FILE* err, const QString& folder) {
+int RunCommandLine(QStringList args, std::FILE* out, std::FILE* err, const QString& folder) {
+    Context c{out, err, folder, {}};
+    // Taken by every command, wherever they stand.
+    for (qsizetype i = 0; i < args.size();) {
+        if (args[i] == u"--no-history") {
+            c.history.record = false;
+            args.removeAt(i);
+        } else if (args[i] == u"--history") {
+            if (i + 1 >= args.size() || args[i + 1].isEmpty()) return Usage(err);
+            c.history.path = args[i + 1];
+            args.remove(i, 2);
+        } else {
+            ++i;
+        }
+    }
     if (args.isEmpty()) return Usage(err);
     const QString& command = args[0];
-    if (command == u"read") return Read(args, out, err, folder);
-    if (command == u"save") return Save(args, err, folder);
-    if (command == u"load") return Load(args, out, err, folder);
-    if (command == u"diff") return Diff(args, out, err, folder);
-    if (command == u"set") return Set(args, out, err, folder);
+    if (command == u"read") return Read(args, c);
+    if (command == u"save") return Save(args, c);
+    if (command == u"load") return Load(args, c);
+    if (command == u"diff") return Diff(args, c);
+    if (command == u"set") return Set(args, c);
+    if (command == u"history") return HistoryCommand(c).Run(args);
     return Usage(err, QStringLiteral("Orden desconocida: ") + command);
 }
 

@@ -17,6 +17,7 @@
 
 #include "core/common/operation.h"
 #include "core/editing/editor.h"
+#include "core/history/historystore.h"
 #include "core/link/trafficlog.h"
 #include "core/network/networkreader.h"
 #include "core/settings/clsconfig.h"
@@ -24,6 +25,7 @@
 #include "gui/frmguardar.h"
 #include "gui/linkworker.h"
 #include "gui/treemirror.h"
+#include "transports/connectiontext.h"
 
 namespace cfg {
 
@@ -108,6 +110,9 @@ class FrmMain::WindowOperation : public Operation {
 
 FrmMain::FrmMain(DesktopServices& services, ClsConfig& config, QWidget* parent)
     : QWidget(parent), services_(services), config_(config) {
+    if (!services_.programFolder.isEmpty())
+        history_ = std::make_shared<HistoryRecorder>(services_.programFolder +
+                                                     QStringLiteral("/history.db"));
     setWindowTitle(QStringLiteral("Configuración Sistemas Tarascope 3.3.6"));
     setObjectName(QStringLiteral("FrmMain"));
     QPalette palette = this->palette();
@@ -233,9 +238,23 @@ FrmMain::FrmMain(DesktopServices& services, ClsConfig& config, QWidget* parent)
 FrmMain::~FrmMain() {
     delete guardar_;
     delete abrir_;
+    // The history's database belongs to the worker thread: it is closed there.
+    if (history_)
+        worker_->Run([history = std::move(history_)](ScaleLink&) mutable { history.reset(); });
     // The worker goes first: it may still be writing the model.
     programmer_.reset();
     worker_.reset();
+}
+
+void FrmMain::RecordOnWorker(SnapshotCause cause, const std::vector<Held>& held,
+                             std::shared_ptr<QString> said) {
+    if (history_) *said = history_->Record(cause, model_, held);
+}
+
+void FrmMain::Notice(const QString& text) {
+    if (text.isEmpty()) return;
+    LblAviso->setText(LblAviso->isHidden() ? text : LblAviso->text() + u'\n' + text);
+    LblAviso->show();
 }
 
 QTreeWidgetItem* FrmMain::NodeItem(const QString& key) const {
@@ -257,11 +276,15 @@ void FrmMain::EndOperation() {
 void FrmMain::Connect(int linkType, const QString& connectionText, std::function<void(int)> done) {
     StartOperation();
     auto result = std::make_shared<int>(-1);
-    worker_->Run([=](ScaleLink& link) { *result = link.Connect(0, linkType, connectionText); },
-                 [this, result, done = std::move(done)] {
-                     EndOperation();
-                     if (done) done(*result);
-                 });
+    worker_->Run(
+        [=, this](ScaleLink& link) {
+            *result = link.Connect(0, linkType, connectionText);
+            if (history_) history_->SetConnection(NormalConnection(linkType, connectionText));
+        },
+        [this, result, done = std::move(done)] {
+            EndOperation();
+            if (done) done(*result);
+        });
 }
 
 void FrmMain::Configure(int value) {
@@ -272,11 +295,16 @@ void FrmMain::Lee_Datos() {
     StartOperation();
     LblAviso->hide();
     auto read = std::make_shared<bool>(false);
+    auto said = std::make_shared<QString>();
     worker_->Run(
-        [this, read](ScaleLink& link) {
+        [this, read, said](ScaleLink& link) {
             *read = NetworkReader(link, model_).Lee_Datos(*readOperation_);
+            if (*read)
+                RecordOnWorker(
+                    model_.ReadFailures().empty() ? SnapshotCause::Read : SnapshotCause::Partial,
+                    HeldByNetwork(model_), said);
         },
-        [this, read] {
+        [this, read, said] {
             // Without the network or the system's structure there is nothing to work on.
             if (!*read) {
                 EndOperation();
@@ -296,15 +324,26 @@ void FrmMain::Lee_Datos() {
                     services_.log->Flush();
                 }
             }
+            Notice(*said);
             EndOperation();
         });
 }
 
 void FrmMain::Command2_Click() {
     StartOperation();
+    auto said = std::make_shared<QString>();
     worker_->Run(
-        [this](ScaleLink& link) { lastSend_ = cfg::Command2_Click(link, model_, *sendOperation_); },
-        [this] { EndOperation(); });
+        [this, said](ScaleLink& link) {
+            lastSend_ = cfg::Command2_Click(link, model_, *sendOperation_);
+            if (!lastSend_.confirmed) return;
+            std::vector<Held> held = HeldByNetwork(model_);
+            ApplySend(held, model_, lastSend_);
+            RecordOnWorker(SnapshotCause::Send, held, said);
+        },
+        [this, said] {
+            Notice(*said);
+            EndOperation();
+        });
 }
 
 void FrmMain::CmbValor_Click() {
@@ -314,13 +353,17 @@ void FrmMain::CmbValor_Click() {
     input->numberShown = !TxtNumero->isHidden();
     input->text = TxtString->text();
     const Selection selection = selection_;
+    auto said = std::make_shared<QString>();
     StartOperation();
     worker_->Run(
-        [this, input, selection](ScaleLink&) {
-            programmer_->Modificar_Valor(selection, *input, *sendOperation_);
+        [this, input, selection, said](ScaleLink&) {
+            if (programmer_->Modificar_Valor(selection, *input, *sendOperation_).outcome ==
+                ItemProgrammer::Outcome::Accepted)
+                RecordOnWorker(SnapshotCause::Set, HeldByNetwork(model_), said);
         },
-        [this, input, selection] {
+        [this, input, selection, said] {
             if (selection.type == kDate) TxtString->setText(input->text);
+            Notice(*said);
             EndOperation();
         });
 }

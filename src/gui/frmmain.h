@@ -8,6 +8,7 @@
 
 #include "core/editing/programming.h"
 #include "core/editing/sendall.h"
+#include "core/history/snapshot.h"
 #include "core/model/configmodel.h"
 #include "gui/guiservices.h"
 
@@ -24,6 +25,7 @@ namespace cfg {
 class ClsConfig;
 class FrmAbrir;
 class FrmGuardar;
+class HistoryRecorder;
 class LinkWorker;
 class TrafficLog;
 class TreeMirror;
@@ -63,6 +65,11 @@ class FrmMain : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    // On the worker: records what the network now holds; what is to be said goes into `said`.
+    void RecordOnWorker(SnapshotCause cause, const std::vector<Held>& held,
+                        std::shared_ptr<QString> said);
+    // A notice under the tree, beside what the last read could not read.
+    void Notice(const QString& text);
     class WindowOperation;
 
     void StartOperation();
@@ -100,6 +107,7 @@ class FrmMain : public QWidget {
     std::unique_ptr<WindowOperation> sendOperation_;
     std::unique_ptr<LinkWorker> worker_;
     std::unique_ptr<ItemProgrammer> programmer_;
+    std::shared_ptr<HistoryRecorder> history_;  // used on the worker thread only
     QPointer<FrmGuardar> guardar_;
     QPointer<FrmAbrir> abrir_;
 };

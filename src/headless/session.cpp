@@ -6,6 +6,7 @@
 #include "core/editing/sendall.h"
 #include "core/files/configload.h"
 #include "core/network/networkreader.h"
+#include "transports/connectiontext.h"
 
 namespace cfg {
 
@@ -23,8 +24,27 @@ int WorstStatus(int a, int b) {
     return a != kExitOk ? a : b;
 }
 
-Session::Session(std::FILE* err, const QString& programFolder)
-    : log_(programFolder.isEmpty() ? ProgramFolder() : programFolder), op_(err, &log_), err_(err) {}
+QString HistoryPath(const QString& programFolder, const HistoryOption& option) {
+    if (!option.path.isEmpty()) return option.path;
+    return (programFolder.isEmpty() ? ProgramFolder() : programFolder) +
+           QStringLiteral("/history.db");
+}
+
+Session::Session(std::FILE* err, const QString& programFolder, HistoryOption history)
+    : folder_(programFolder.isEmpty() ? ProgramFolder() : programFolder),
+      log_(folder_),
+      op_(err, &log_),
+      err_(err),
+      history_(history.record ? std::make_unique<HistoryRecorder>(HistoryPath(folder_, history))
+                              : nullptr) {}
+
+Session::~Session() = default;
+
+void Session::Record(SnapshotCause cause, const std::vector<Held>& held) {
+    if (!history_) return;
+    if (const QString said = history_->Record(cause, model_, held); !said.isEmpty())
+        WriteLine(err_, said);
+}
 
 int Session::Open(int linkType, const QString& text, bool quietConnect) {
     if (link_.Connect(0, linkType, text) != 0) {
@@ -35,6 +55,7 @@ int Session::Open(int linkType, const QString& text, bool quietConnect) {
         return kExitNetwork;
     }
     if (!NetworkReader(link_, model_).Lee_Datos(op_)) return kExitNetwork;
+    if (history_) history_->SetConnection(NormalConnection(linkType, text));
     // What was not read is said now, and the command goes on with the rest.
     for (const ReadFailure& failure : model_.ReadFailures()) {
         const QString line =
@@ -43,7 +64,13 @@ int Session::Open(int linkType, const QString& text, bool quietConnect) {
         log_.Escribe_NLog(line);
     }
     log_.Flush();
+    Record(model_.ReadFailures().empty() ? SnapshotCause::Read : SnapshotCause::Partial,
+           HeldByNetwork(model_));
     return kExitOk;
+}
+
+void Session::Programmed() {
+    Record(SnapshotCause::Set, HeldByNetwork(model_));
 }
 
 int Session::Load(const QString& path, std::FILE* lines) {
@@ -51,9 +78,12 @@ int Session::Load(const QString& path, std::FILE* lines) {
     return LoadConfigurationFile(model_, path, op_) ? kExitOk : kExitFile;
 }
 
-int Session::SendAll() {
-    const SendSummary summary = Command2_Click(link_, model_, op_);
+int Session::SendAll(SendScope scope) {
+    const SendSummary summary = Command2_Click(link_, model_, op_, scope);
     for (const QString& line : summary.details) WriteLine(err_, line);
+    std::vector<Held> held = HeldByNetwork(model_);
+    ApplySend(held, model_, summary);
+    Record(SnapshotCause::Send, held);
     return summary.Clean() ? kExitOk : kExitItems;
 }
 

@@ -2,7 +2,10 @@
 
 #include <QString>
 #include <cstdio>
+#include <memory>
 
+#include "core/editing/sendall.h"
+#include "core/history/historystore.h"
 #include "core/link/trafficlog.h"
 #include "core/model/configmodel.h"
 #include "headless/console.h"
@@ -26,10 +29,21 @@ enum ExitStatus {
 // The status of a command to which two of the above apply: the first of 3, 4, 2, 5, 1, 0.
 int WorstStatus(int a, int b);
 
+// Where the snapshots of a run go.
+struct HistoryOption {
+    bool record = true;
+    QString path;  // empty: history.db in the program folder
+};
+// The database a run uses.
+QString HistoryPath(const QString& programFolder, const HistoryOption& option);
+
 // Messages and progress go to `err`; logs to `programFolder`, the program's own when empty.
+// What the network holds is recorded in the history after the read, an accepted item and a
+// send; a history that cannot be written is said on `err` once, and the session goes on.
 class Session {
   public:
-    explicit Session(std::FILE* err, const QString& programFolder = {});
+    explicit Session(std::FILE* err, const QString& programFolder = {}, HistoryOption history = {});
+    ~Session();
 
     // Connects and reads; an exit status other than kExitOk when that failed. A quiet
     // connection failure says nothing. What the read left unread is said on `err`.
@@ -39,9 +53,12 @@ class Session {
     // null); kExitOk or kExitFile.
     int Load(const QString& path, std::FILE* lines);
 
-    // Sends everything without asking; the items not accepted are listed. kExitOk or
-    // kExitItems.
-    int SendAll();
+    // Sends everything (or only what changed) without asking; the items not accepted are
+    // listed. kExitOk or kExitItems.
+    int SendAll(SendScope scope = SendScope::All);
+
+    // An item was programmed and accepted: the network now holds it.
+    void Programmed();
 
     // A command's status once the read has had its say: a partial read is never success.
     int Finish(int status) const;
@@ -51,11 +68,15 @@ class Session {
     ScaleLink& link() { return link_; }
 
   private:
+    void Record(SnapshotCause cause, const std::vector<Held>& held);
+
+    QString folder_;
     LinkComponent link_;
     ConfigModel model_;
     TrafficLog log_;
     ConsoleOperation op_;
     std::FILE* err_;
+    std::unique_ptr<HistoryRecorder> history_;  // none when nothing is recorded
 };
 
 // The desktop program's unattended run: connects over TCP/IP with `connection`, reads the

@@ -161,4 +161,26 @@ std::optional<LinkTarget> CommandLineLink(const QString& conn) {
     return LinkTarget{1, settings + u',' + rest.left(colon)};
 }
 
+QString NormalConnection(int linkType, const QString& connectionText) {
+    if (linkType == 1) {
+        const std::optional<SerialSettings> serial = ParseSerialText(connectionText);
+        if (!serial) return connectionText;
+        return QStringLiteral("serial:%1:%2,%3,%4")
+            .arg(SerialDevice(*serial))
+            .arg(serial->speed)
+            .arg(QLatin1Char(serial->parity))
+            .arg(serial->dataBits);
+    }
+    const std::optional<TcpEndpoint> tcp = ParseTcpText(connectionText);
+    if (!tcp) return connectionText.trimmed();
+    const quint32 a = tcp->ipv4;
+    const QString host = !tcp->host.isEmpty() ? tcp->host.toLower()
+                                              : QStringLiteral("%1.%2.%3.%4")
+                                                    .arg(a >> 24)
+                                                    .arg((a >> 16) & 0xFF)
+                                                    .arg((a >> 8) & 0xFF)
+                                                    .arg(a & 0xFF);
+    return host + u':' + QString::number(tcp->port);
+}
+
 }  // namespace cfg

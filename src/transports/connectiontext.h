@@ -51,4 +51,10 @@ struct LinkTarget {
 };
 std::optional<LinkTarget> CommandLineLink(const QString& conn);
 
+// The one text of a link that names it however it was typed, as the history keeps it: TCP as
+// the dotted address without leading zeros (a host name in lower case), ':' and the port;
+// RS-232 as `serial:DEVICE:SPEED,PARITY,BITS`, the device a COM number maps to. A text that
+// cannot be read is kept as it is.
+QString NormalConnection(int linkType, const QString& connectionText);
+
 }  // namespace cfg

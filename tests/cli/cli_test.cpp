@@ -263,6 +263,60 @@ TEST_F(CliTest, SetProgramsOneItemAndPrintsItsNodeAfterTheReRead) {
     EXPECT_TRUE(Cli({"read", conn}).out.contains("        Línea 2 = Puesto 77"));
 }
 
+// What the network held, run after run: listed, shown as `read` printed it, compared, exported
+// as `save` wrote it, and put back exactly, sending only what differs.
+TEST_F(CliTest, HistoryListsShowsComparesExportsAndRestores) {
+    Serve();
+    const CliRun read = Cli({"read", conn});
+    ASSERT_EQ(Cli({"save", conn, File("red.xml")}).status, kExitOk);
+    ASSERT_EQ(Cli({"set", conn, "3", "153", "Puesto 77"}).status, kExitOk);
+    EXPECT_EQ(Cli({"read", conn, "--no-history"}).status, kExitOk);
+    // The same link however it is typed.
+    const QString typed = QString(conn).replace("127.0.0.1", "127.000.0.01");
+    const CliRun list = Cli({"history", "list", typed});
+    ASSERT_EQ(list.out.size(), 4);  // read, read, read, set
+    const QRegularExpression line(
+        QString("^4\t\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ\tset\t%1\t4\t"
+                "%2$")
+            .arg(QRegularExpression::escape(conn))
+            .arg(list.out[0].section('\t', 5)));
+    EXPECT_TRUE(line.match(list.out[3]).hasMatch()) << list.out[3].toStdString();
+    EXPECT_EQ(Cli({"history", "show", "1"}).out, read.out);
+    EXPECT_EQ(Cli({"history", "export", "2", File("again.xml")}).status, kExitOk);
+    EXPECT_EQ(ReadAll(File("again.xml")), ReadAll(File("red.xml")));
+    const CliRun diff = Cli({"history", "diff", "1"});
+    EXPECT_EQ(diff.status, kExitItems);
+    EXPECT_EQ(diff.out, QStringList{"3\t153\tLínea 2\tPuesto 3\tPuesto 77"});
+    EXPECT_EQ(Cli({"history", "diff", "4"}).status, kExitOk);
+    for (const QStringList& unknown : {QStringList{"show", "9"},
+                                       {"diff", "1", "9"},
+                                       {"export", "0", File("x.xml")},
+                                       {"restore", conn, "abc"}})
+        EXPECT_EQ(Cli(QStringList{"history"} + unknown).status, kExitUsage)
+            << unknown.join(' ').toStdString();
+
+    served->engine.ClearRequests();
+    const CliRun restore = Cli({"history", "restore", conn, "1", "--changes-only"});
+    EXPECT_EQ(restore.status, kExitOk);
+    EXPECT_EQ(restore.out, QStringList{"3\t153\tLínea 2\tPuesto 77\tPuesto 3"});
+    EXPECT_EQ(Writes().size(), 2);  // a grouped item, sent twice
+    EXPECT_EQ(served->engine.network(), sim::DefaultNetwork());
+    EXPECT_EQ(Cli({"history", "list"}).out.last().section('\t', 2, 2), "send");
+}
+
+TEST_F(CliTest, AHistoryThatCannotBeWrittenNeverStopsACommand) {
+    Serve();
+    const QString missing = File("missing/h.db");
+    const CliRun read = Cli({"read", conn, "--history", missing});
+    EXPECT_EQ(read.status, kExitOk);
+    EXPECT_TRUE(read.err.contains("Historial no disponible")) << read.err.toStdString();
+    EXPECT_EQ(Cli({"history", "list", "--history", missing}).status, kExitFile);
+    cfgtest::WriteAll(File("history.db"), QByteArray(4096, 'x'));
+    EXPECT_TRUE(Cli({"read", conn}).err.contains("history.db.damaged"));
+    EXPECT_EQ(Cli({"history", "list"}).out.size(), 1);
+    EXPECT_EQ(ReadAll(File("history.db.damaged")), QByteArray(4096, 'x'));
+}
+
 TEST(BatchRequest, LongerThan23AndNotBlank) {
     for (const auto& [arguments, batch] :
          {std::pair{QString(23, 'x'), false}, {QString(24, 'x'), true}, {QString(30, ' '), false}})

@@ -2,6 +2,8 @@
 // Balanzas", "Salir".
 #include "guitestsupport.h"
 
+#include "core/history/historystore.h"
+
 namespace cfgtest {
 namespace {
 
@@ -64,6 +66,18 @@ TEST_F(MainWindowTest, EachNodeShowsItsEditorAndHint) {
     EXPECT_TRUE(Editors().isEmpty());
 }
 
+// The causes of the snapshots a run recorded, oldest first.
+QStringList Causes(const QString& folder) {
+    cfg::HistoryStore store;
+    QString error;
+    QStringList causes;
+    if (store.Open(folder + "/history.db", &error))
+        for (const cfg::SnapshotInfo& i :
+             store.List({}, &error).value_or(std::vector<cfg::SnapshotInfo>()))
+            causes.append(cfg::CauseName(i.cause));
+    return causes;
+}
+
 // Refused as not a number (nothing sent), then accepted (stored, shown and read back from the
 // scale); the window is disabled while it sends.
 TEST_F(MainWindowTest, ModificarValorStoresOnlyWhatTheScaleAccepted) {
@@ -92,6 +106,7 @@ TEST_F(MainWindowTest, ModificarValorStoresOnlyWhatTheScaleAccepted) {
         EXPECT_TRUE(main.isEnabled());
         EXPECT_EQ(button->text(), "Modificar Valor");
     }
+    EXPECT_EQ(Causes(dir.path()), (QStringList{"read", "set"}));
 }
 
 TEST_F(MainWindowTest, EnviarTodoAsksFirstAndSaysHowItEndedThenSalirEnds) {
@@ -118,6 +133,7 @@ TEST_F(MainWindowTest, EnviarTodoAsksFirstAndSaysHowItEndedThenSalirEnds) {
     Child<QPushButton>(&main, "Command1_0")->click();  // "Salir" ends without asking
     EXPECT_EQ(ended, 1);
     EXPECT_EQ(messages.asked.size(), 2u);
+    EXPECT_EQ(Causes(dir.path()), (QStringList{"read", "send"}));  // nothing for the No
 }
 
 }  // namespace

@@ -19,7 +19,8 @@ QString SendSummary::FinalCaption() const {
                       .arg(skipped);
 }
 
-SendSummary Command2_Click(ScaleLink& link, const ConfigModel& model, Operation& op) {
+SendSummary Command2_Click(ScaleLink& link, const ConfigModel& model, Operation& op,
+                           SendScope scope) {
     SendSummary summary;
     op.Begin(QStringLiteral("Enviando..."));
     if (!op.Ask(QStringLiteral("Se enviarán todas las configuraciones a balanzas.¿Está seguro?"),
@@ -33,6 +34,7 @@ SendSummary Command2_Click(ScaleLink& link, const ConfigModel& model, Operation&
     for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
         const ItemRow& item = rows[row];
         if (item.order >= kFirstReadOnlyOrder) continue;
+        if (scope == SendScope::Changed && !Changed(item)) continue;
         const QString name = item.owner == 0
                                  ? QStringLiteral("sistema : %1").arg(item.id)
                                  : QStringLiteral("balanza %1 : %2").arg(item.owner).arg(item.id);

@@ -42,9 +42,14 @@ struct SendSummary {
     QString FinalCaption() const;
 };
 
-// Sends every editable item of the item table to its owner, one write each, in table order,
-// once the operation's question is answered Yes. Failed or refused items do not stop the run;
-// they are counted, and listed in nlog.txt when the operation keeps logs.
-SendSummary Command2_Click(ScaleLink& link, const ConfigModel& model, Operation& op);
+// Which items a send takes: every editable one, or only those that changed since the read.
+enum class SendScope { All, Changed };
+
+// Sends every editable item of the item table (or only the changed ones) to its owner, one
+// write each, in table order, once the operation's question is answered Yes. Failed or refused
+// items do not stop the run; they are counted, and listed in nlog.txt when the operation keeps
+// logs.
+SendSummary Command2_Click(ScaleLink& link, const ConfigModel& model, Operation& op,
+                           SendScope scope = SendScope::All);
 
 }  // namespace cfg

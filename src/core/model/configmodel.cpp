@@ -53,28 +53,37 @@ QString DateValue(const QString& sent) {
     return text.left(2) + u'/' + text.mid(2, 2) + u'/' + text.mid(4, 2);
 }
 
-std::optional<int> OptionIndex(const ItemRow& item) {
-    if (!IsNumeric(item.value)) return std::nullopt;
-    const int index = ToWholeNumber(LeadingNumber(item.value));
-    if (index < 0 || index >= item.optionCount()) return std::nullopt;
+namespace {
+std::optional<int> OptionIndexOf(const QString& value, int optionCount) {
+    if (!IsNumeric(value)) return std::nullopt;
+    const int index = ToWholeNumber(LeadingNumber(value));
+    if (index < 0 || index >= optionCount) return std::nullopt;
     return index;
 }
 
-namespace {
 bool AsRead(const ItemRow& item) {
     return item.readKnown && item.known && item.value == item.readValue;
 }
 }  // namespace
 
+std::optional<int> OptionIndex(const ItemRow& item) {
+    return OptionIndexOf(item.value, item.optionCount());
+}
+
 std::optional<QString> ShownValue(const ItemRow& item) {
+    if ((item.type == kString || item.type == kDate) && !AsRead(item)) return item.value;
+    return ShownAsRead(item, item.value, item.readBytes);
+}
+
+std::optional<QString> ShownAsRead(const ItemRow& item, const QString& value,
+                                   const QByteArray& bytes) {
     if (item.type == kString || item.type == kDate) {
-        if (!AsRead(item)) return item.value;
-        const QString shown = Convierte_Texto(item.readBytes);
+        const QString shown = Convierte_Texto(bytes);
         return item.type == kDate ? DateValue(shown) : shown;
     }
-    if (item.type != kEnumeration) return item.value;
+    if (item.type != kEnumeration) return value;
     if (item.options.isEmpty()) return QStringLiteral("(No seleccionable)");
-    const std::optional<int> index = OptionIndex(item);
+    const std::optional<int> index = OptionIndexOf(value, item.optionCount());
     if (!index) return std::nullopt;
     return item.options[*index];
 }

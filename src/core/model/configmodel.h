@@ -110,6 +110,9 @@ std::optional<int> OptionIndex(const ItemRow& item);
 // display conversion of its bytes; else the value itself. Nothing when an enumeration's value
 // is not the index of one of its options.
 std::optional<QString> ShownValue(const ItemRow& item);
+// The same for `value` held by the scale as read, a string or a date as `bytes`.
+std::optional<QString> ShownAsRead(const ItemRow& item, const QString& value,
+                                   const QByteArray& bytes);
 
 // Told of every change of the tree, so that a view can mirror it without rebuilding.
 class ModelObserver {

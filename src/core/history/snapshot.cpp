@@ -1,0 +1,449 @@
+#include "core/history/snapshot.h"
+
+#include <QCryptographicHash>
+#include <QStringView>
+#include <QtEndian>
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <thread>
+
+#include "core/editing/itemwrite.h"
+#include "core/editing/sendall.h"
+#include "core/model/configmodel.h"
+
+namespace cfg {
+
+namespace {
+
+constexpr quint32 kFormat = 1;
+constexpr std::array<QStringView, 4> kCauses{u"read", u"partial", u"set", u"send"};
+
+// Little-endian numbers, and texts as Latin-1 bytes when every character fits in one (nearly
+// always), else as UTF-16 code units: a part is the same bytes on every machine.
+constexpr qint32 kWideText = 1 << 30;
+constexpr int kExpanded = 1 << 8;  // with a node's kind  // added to the length of a UTF-16 text
+
+class Packer {
+  public:
+    explicit Packer(qsizetype expected = 4096) { out_.resize(expected); }
+    void Number(qint64 value) {
+        const auto v = qToLittleEndian(static_cast<qint32>(value));
+        std::memcpy(Room(sizeof v), &v, sizeof v);
+    }
+    void Text(QStringView text) {
+        const qsizetype at = size_;
+        Number(text.size());
+        char* byte = Room(text.size());
+        for (QChar c : text) {
+            if (c.unicode() > 0xFF) return Wide(at, text);
+            *byte++ = static_cast<char>(c.unicode());
+        }
+    }
+    void Bytes(const QByteArray& bytes) {
+        Number(bytes.size());
+        std::memcpy(Room(bytes.size()), bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    }
+    qsizetype Size() const { return size_; }
+    // A number written earlier at `at`, set once what it counts is known.
+    void NumberAt(qsizetype at, qint64 value) {
+        const auto v = qToLittleEndian(static_cast<qint32>(value));
+        std::memcpy(out_.data() + at, &v, sizeof v);
+    }
+    QByteArray Take() {
+        out_.truncate(size_);
+        size_ = 0;
+        return std::move(out_);
+    }
+
+  private:
+    // Written through a pointer, the array grown by doubling: a snapshot packs megabytes in
+    // small pieces.
+    char* Room(qsizetype n) {
+        if (size_ + n > out_.size()) out_.resize(std::max(2 * out_.size(), size_ + n));
+        char* at = out_.data() + size_;
+        size_ += n;
+        return at;
+    }
+    void Wide(qsizetype at, QStringView text) {
+        size_ = at;
+        Number(text.size() + kWideText);
+        for (QChar c : text) {
+            const auto v = qToLittleEndian(c.unicode());
+            std::memcpy(Room(sizeof v), &v, sizeof v);
+        }
+    }
+    QByteArray out_;
+    qsizetype size_ = 0;
+};
+
+// Reads what Packer wrote; past the end, or at a length that does not fit, it stops for good.
+class Unpacker {
+  public:
+    explicit Unpacker(const QByteArray& in) : in_(in) {}
+    int Number() {
+        if (!Has(4)) return 0;
+        const auto v = qFromLittleEndian<qint32>(in_.constData() + pos_);
+        pos_ += 4;
+        return v;
+    }
+    // A number of elements to come, each taking four bytes at least: a damaged part cannot make
+    // room for more than it holds.
+    int Count() {
+        const int n = Number();
+        if (n < 0 || n > (in_.size() - pos_) / 4) ok_ = false;
+        return ok_ ? n : 0;
+    }
+    QString Text() {
+        const int n = Number();
+        if (n < kWideText) {
+            if (!Has(n)) return {};
+            QString text = QString::fromLatin1(in_.constData() + pos_, n);
+            pos_ += n;
+            return text;
+        }
+        const qsizetype wide = n - kWideText;
+        if (!Has(wide * 2)) return {};
+        QString text(wide, Qt::Uninitialized);
+        for (qsizetype i = 0; i < wide; ++i)
+            text[i] = QChar(qFromLittleEndian<quint16>(in_.constData() + pos_ + 2 * i));
+        pos_ += wide * 2;
+        return text;
+    }
+    QByteArray Bytes() {
+        const int n = Number();
+        if (!Has(n)) return {};
+        QByteArray bytes = in_.mid(pos_, n);
+        pos_ += n;
+        return bytes;
+    }
+    // Everything read, and nothing left over.
+    bool Done() const { return ok_ && pos_ == in_.size(); }
+    bool ok() const { return ok_; }
+
+  private:
+    bool Has(qsizetype n) {
+        ok_ = ok_ && n >= 0 && n <= in_.size() - pos_;
+        return ok_;
+    }
+    const QByteArray& in_;
+    qsizetype pos_ = 0;
+    bool ok_ = true;
+};
+
+// The tree's top (the root, the groups, the scales) is one run; menus and items go in runs by
+// owner, so that a change in one scale leaves the parts of the others as they were.
+int Segment(const TreeNode& node) {
+    switch (node.kind) {
+        case NodeKind::Root:
+        case NodeKind::ScalesGroup:
+        case NodeKind::SystemGroup:
+        case NodeKind::Scale:
+            return -1;
+        default:
+            return node.owner;
+    }
+}
+
+struct Run {
+    int segment = 0;
+    int first = 0;
+    int count = 0;
+};
+template <typename Rows, typename Key>
+std::vector<Run> RunsOf(const Rows& rows, Key key) {
+    std::vector<Run> runs;
+    for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
+        const int segment = key(rows[i]);
+        if (runs.empty() || runs.back().segment != segment) runs.push_back({segment, i, 0});
+        ++runs.back().count;
+    }
+    return runs;
+}
+
+// The text an item's node gets from its value: what a read shows. Only the nodes whose text
+// differs from it keep a text of their own in a snapshot.
+bool IsDerivedText(QStringView text, const ItemRow& item, const Held& held) {
+    if (!held.known) return text == item.text;
+    const std::optional<QString> shown = ShownAsRead(item, held.value, held.bytes);
+    const QStringView rest = text.mid(item.text.size());
+    return text.startsWith(item.text) && rest.startsWith(u" = ") &&
+           rest.mid(3) == (shown ? QStringView(*shown) : QStringView());
+}
+QString DerivedText(const ItemRow& item, const Held& held) {
+    if (!held.known) return item.text;
+    return item.text + QStringLiteral(" = ") +
+           ShownAsRead(item, held.value, held.bytes).value_or(QString());
+}
+
+}  // namespace
+
+QString CauseName(SnapshotCause cause) {
+    return kCauses[static_cast<std::size_t>(cause)].toString();
+}
+
+std::optional<SnapshotCause> CauseFromName(const QString& name) {
+    for (std::size_t i = 0; i < kCauses.size(); ++i)
+        if (name == kCauses[i]) return static_cast<SnapshotCause>(i);
+    return std::nullopt;
+}
+
+std::vector<Held> HeldByNetwork(const ConfigModel& model) {
+    std::vector<Held> held;
+    held.reserve(model.Items().size());
+    for (const ItemRow& item : model.Items()) {
+        if (item.readKnown) {
+            held.push_back({true, item.readValue, item.readBytes});
+        } else {
+            held.emplace_back();
+        }
+    }
+    return held;
+}
+
+void ApplySend(std::vector<Held>& held, const ConfigModel& model, const SendSummary& summary) {
+    for (const SendOutcome& outcome : summary.items) {
+        const ItemRow& item = model.Items()[outcome.row];
+        Held& h = held[outcome.row];
+        if (outcome.kind == SendOutcome::Accepted) {
+            const bool text = item.type == kString || item.type == kDate;
+            // The entry's bytes after its ID, type and length: what went out.
+            h = {true, item.value, text ? EntryOf(item).mid(4) : QByteArray()};
+        } else if (outcome.kind == SendOutcome::Unanswered) {
+            h = {};
+        }
+    }
+}
+
+SnapshotParts EncodeSnapshot(const ConfigModel& model, const std::vector<Held>& held) {
+    const auto& nodes = model.Nodes();
+    const auto& items = model.Items();
+    std::vector<int> rowOfNode(nodes.size(), -1);
+    for (int row = 0; row < static_cast<int>(items.size()); ++row)
+        if (const int node = items[row].key.isEmpty() ? -1 : model.FindNode(items[row].key);
+            node >= 0)
+            rowOfNode[static_cast<std::size_t>(node)] = row;
+
+    const std::vector<Run> nodeRuns = RunsOf(nodes, Segment);
+    const std::vector<Run> itemRuns = RunsOf(items, [](const ItemRow& r) { return r.owner; });
+
+    SnapshotParts out;
+    Packer head;
+    head.Number(kFormat);
+    head.Number(static_cast<qint64>(model.Scales().size()));
+    for (const ScaleEntry& scale : model.Scales()) {
+        head.Number(scale.number);
+        head.Number(scale.mostrador);
+        head.Text(scale.mac);
+    }
+    head.Number(static_cast<qint64>(model.ReadFailures().size()));
+    for (const ReadFailure& failure : model.ReadFailures()) {
+        head.Number(failure.owner);
+        head.Number(failure.part);
+    }
+    for (const auto* runs : {&nodeRuns, &itemRuns}) {
+        head.Number(static_cast<qint64>(runs->size()));
+        for (const Run& run : *runs) head.Number(run.count);
+    }
+    out.parts.push_back(head.Take());
+
+    Packer menus;
+    menus.Number(static_cast<qint64>(model.Menus().size()));
+    for (const MenuRow& menu : model.Menus()) {
+        menus.Number(menu.owner);
+        menus.Number(menu.id);
+        menus.Text(menu.text);
+        menus.Text(menu.key);
+    }
+    out.parts.push_back(menus.Take());
+
+    // Room for what a run usually takes, so that a part is seldom copied as it grows.
+    const auto packNodes = [&](const Run& run, QByteArray& shapePart, QByteArray& textPart) {
+        Packer shape(48 * run.count), texts;
+        int own = 0;
+        texts.Number(0);
+        for (int n = run.first; n < run.first + run.count; ++n) {
+            const TreeNode& node = nodes[n];
+            shape.Text(node.key);
+            // A parent in the same run by how far back it is, so that the run's bytes do not
+            // depend on the runs before it; another by its key; none as -1.
+            if (node.parent >= run.first) {
+                shape.Number(n - node.parent);
+            } else {
+                shape.Number(node.parent < 0 ? -1 : 0);
+                if (node.parent >= 0) shape.Text(nodes[node.parent].key);
+            }
+            shape.Text(node.image);
+            shape.Number(static_cast<int>(node.kind) | (node.expanded ? kExpanded : 0));
+            shape.Number(node.owner);
+            const int row = rowOfNode[static_cast<std::size_t>(n)];
+            if (row < 0 || !IsDerivedText(node.text, items[row], held[row])) {
+                texts.Number(n - run.first);
+                texts.Text(node.text);
+                ++own;
+            }
+        }
+        texts.NumberAt(0, own);
+        shapePart = shape.Take();
+        textPart = texts.Take();
+    };
+    const auto packItems = [&](const Run& run, QByteArray& shapePart, QByteArray& valuePart) {
+        Packer shape(112 * run.count), values(32 * run.count);
+        for (int row = run.first; row < run.first + run.count; ++row) {
+            const ItemRow& item = items[row];
+            for (int number : {item.owner, item.id, item.type, item.order, item.length})
+                shape.Number(number);
+            shape.Text(item.text);
+            shape.Text(item.key);
+            shape.Text(item.menuKey);
+            shape.Number(item.options.size());
+            for (const QString& option : item.options) shape.Text(option);
+            const Held& h = held[row];
+            values.Number(h.known);
+            values.Text(h.value);
+            values.Bytes(h.bytes);
+        }
+        shapePart = shape.Take();
+        valuePart = values.Take();
+    };
+
+    // Two runs at a time, on two threads: packing and hashing are the snapshot's whole cost,
+    // and a read leaves the machine idle after it. The model is only read meanwhile.
+    const std::size_t runs = nodeRuns.size() + itemRuns.size();
+    out.parts.resize(2 + 2 * runs);
+    out.hashes.resize(out.parts.size());
+    const auto work = [&](std::size_t from) {
+        for (std::size_t r = from; r < runs; r += 2) {
+            QByteArray& first = out.parts[2 + 2 * r];
+            QByteArray& second = out.parts[3 + 2 * r];
+            if (r < nodeRuns.size()) {
+                packNodes(nodeRuns[r], first, second);
+            } else {
+                packItems(itemRuns[r - nodeRuns.size()], first, second);
+            }
+            for (std::size_t p : {2 + 2 * r, 3 + 2 * r})
+                out.hashes[p] = QCryptographicHash::hash(out.parts[p], kPartHash);
+        }
+    };
+    std::thread other(work, 1);
+    work(0);
+    other.join();
+    for (std::size_t p : {0, 1}) out.hashes[p] = QCryptographicHash::hash(out.parts[p], kPartHash);
+    for (const Held& h : held) out.known += h.known;
+    out.scales = static_cast<int>(model.Scales().size());
+    out.items = static_cast<int>(items.size());
+    return out;
+}
+
+bool DecodeSnapshot(const std::vector<QByteArray>& parts, ConfigModel& model) {
+    model.Clear();
+    if (parts.size() < 2) return false;
+    Unpacker head(parts[0]);
+    if (head.Number() != static_cast<int>(kFormat)) return false;
+    std::vector<ScaleEntry> scales(static_cast<std::size_t>(head.Count()));
+    for (ScaleEntry& scale : scales) {
+        if (!head.ok()) return false;
+        scale.number = head.Number();
+        scale.mostrador = head.Number();
+        scale.mac = head.Text();
+    }
+    std::vector<ReadFailure> failures(static_cast<std::size_t>(head.Count()));
+    for (ReadFailure& failure : failures) {
+        if (!head.ok()) return false;
+        failure.owner = head.Number();
+        failure.part = static_cast<ReadFailure::Part>(head.Number());
+    }
+    std::vector<int> nodeRuns(static_cast<std::size_t>(head.Count()));
+    for (int& count : nodeRuns) count = head.Number();
+    std::vector<int> itemRuns(static_cast<std::size_t>(head.Count()));
+    for (int& count : itemRuns) count = head.Number();
+    if (!head.Done() || parts.size() != 2 + 2 * (nodeRuns.size() + itemRuns.size())) return false;
+    model.Scales() = std::move(scales);
+
+    Unpacker menus(parts[1]);
+    for (int n = menus.Count(); n > 0 && menus.ok(); --n) {
+        MenuRow menu;
+        menu.owner = menus.Number();
+        menu.id = menus.Number();
+        menu.text = menus.Text();
+        menu.key = menus.Text();
+        model.AppendMenu(menu);
+    }
+    if (!menus.Done()) return false;
+
+    std::size_t part = 2;
+    std::vector<std::optional<QString>> ownText;
+    std::vector<QString> expand;
+    for (const int count : nodeRuns) {
+        Unpacker shape(parts[part++]), texts(parts[part++]);
+        if (count < 0) return false;
+        const std::size_t first = ownText.size();
+        for (int n = 0; n < count; ++n) {
+            const QString key = shape.Text();
+            const int back = shape.Number();
+            const int index = static_cast<int>(model.Nodes().size());
+            QString parent;
+            if (back > 0 && back <= index - static_cast<int>(first)) {
+                parent = model.Node(index - back).key;
+            } else if (back == 0) {
+                parent = shape.Text();
+                if (parent.isEmpty()) return false;
+            } else if (back != -1) {
+                return false;
+            }
+            const QString image = shape.Text();
+            const int flags = shape.Number(), owner = shape.Number();
+            const int kind = flags & ~kExpanded;
+            const bool expanded = (flags & kExpanded) != 0;
+            if (!shape.ok() || kind < 0 || kind > static_cast<int>(NodeKind::ScaleItem) ||
+                !model.AddNode(parent, key, {}, image, static_cast<NodeKind>(kind), owner))
+                return false;
+            if (expanded) expand.push_back(key);
+        }
+        ownText.resize(first + static_cast<std::size_t>(count));
+        for (int own = texts.Count(); own > 0 && texts.ok(); --own) {
+            const int n = texts.Number();
+            QString text = texts.Text();
+            if (n < 0 || n >= count) return false;
+            ownText[first + static_cast<std::size_t>(n)] = std::move(text);
+        }
+        if (!shape.Done() || !texts.Done()) return false;
+    }
+
+    std::vector<Held> held;
+    for (const int count : itemRuns) {
+        Unpacker shape(parts[part++]), values(parts[part++]);
+        for (int n = 0; n < count; ++n) {
+            ItemRow item;
+            for (int* number : {&item.owner, &item.id, &item.type, &item.order, &item.length})
+                *number = shape.Number();
+            item.text = shape.Text();
+            item.key = shape.Text();
+            item.menuKey = shape.Text();
+            for (int o = shape.Count(); o > 0 && shape.ok(); --o) item.options.append(shape.Text());
+            Held h;
+            h.known = values.Number() != 0;
+            h.value = values.Text();
+            h.bytes = values.Bytes();
+            if (!shape.ok() || !values.ok()) return false;
+            if (h.known) StoreAccepted(item, h.value, h.bytes);
+            model.AppendItem(std::move(item));
+            held.push_back(std::move(h));
+        }
+        if (!shape.Done() || !values.Done()) return false;
+    }
+
+    for (int row = 0; row < static_cast<int>(model.Items().size()); ++row) {
+        const ItemRow& item = model.Items()[row];
+        const int node = item.key.isEmpty() ? -1 : model.FindNode(item.key);
+        if (node >= 0 && !ownText[static_cast<std::size_t>(node)])
+            ownText[static_cast<std::size_t>(node)] = DerivedText(item, held[row]);
+    }
+    for (std::size_t n = 0; n < ownText.size(); ++n)
+        model.SetNodeText(static_cast<int>(n), ownText[n].value_or(QString()));
+    for (const QString& key : expand) model.ExpandNode(key);
+    model.SetReadFailures(std::move(failures));
+    return true;
+}
+
+}  // namespace cfg

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+#include <QCryptographicHash>
+#include <QString>
+#include <optional>
+#include <vector>
+
+namespace cfg {
+
+class ConfigModel;
+struct ItemRow;
+struct SendSummary;
+
+// Why a snapshot was taken.
+enum class SnapshotCause { Read, Partial, Set, Send };
+QString CauseName(SnapshotCause cause);  // "read", "partial", "set", "send"
+std::optional<SnapshotCause> CauseFromName(const QString& name);
+
+// What the network holds for one item row, as far as the tool knows.
+struct Held {
+    bool known = false;
+    QString value;     // in the model's form
+    QByteArray bytes;  // of a string or a date: what the scale holds
+};
+
+// Per item row: the value the scales held when they were last read or accepted a write.
+std::vector<Held> HeldByNetwork(const ConfigModel& model);
+// After a send: an accepted write holds the value sent, an unanswered one may or may not be in
+// place, so its value is no longer known; the rest keep what they held.
+void ApplySend(std::vector<Held>& held, const ConfigModel& model, const SendSummary& summary);
+
+// A snapshot cut into parts: the same configuration gives the same parts, so a store keeps
+// each part once however many snapshots share it. The first part describes the rest.
+// Parts are known by this hash of their bytes.
+constexpr auto kPartHash = QCryptographicHash::Sha1;
+struct SnapshotParts {
+    std::vector<QByteArray> parts;
+    std::vector<QByteArray> hashes;  // of each part
+    int scales = 0;
+    int items = 0;
+    int known = 0;
+};
+SnapshotParts EncodeSnapshot(const ConfigModel& model, const std::vector<Held>& held);
+
+// Rebuilds the model a snapshot was taken of, each row holding its held value as read. False
+// (the model then undefined) when the parts do not make a snapshot.
+bool DecodeSnapshot(const std::vector<QByteArray>& parts, ConfigModel& model);
+
+}  // namespace cfg
