@@ -67,10 +67,14 @@ std::optional<std::set<QString>> TakeFlags(QStringList& args, const std::set<QSt
 }
 
 // One line of a difference: owner, ID, item text, value before, value after.
-QString DiffRow(const ItemRow& item, const QString& before, const QString& after) {
-    return QStringList{QString::number(item.owner), QString::number(item.id), item.text, before,
-                       after}
+QString DiffRow(const ValueChange& c) {
+    return QStringList{QString::number(c.owner), QString::number(c.id), c.text, c.before, c.after}
         .join(u'\t');
+}
+QString DiffLines(const std::vector<ValueChange>& changes) {
+    QStringList rows;
+    for (const ValueChange& c : changes) rows.append(DiffRow(c));
+    return rows.join(u'\n');
 }
 
 int Read(const QStringList& args, const Context& c) {
@@ -161,7 +165,7 @@ int Diff(const QStringList& args, const Context& c) {
     for (qsizetype row = 0; row < before.size(); ++row) {
         const ItemRow& item = items[row];
         if (!Changed(item)) continue;
-        rows.append(DiffRow(item, before[row], item.value));
+        rows.append(DiffRow({item.owner, item.id, item.text, before[row], item.value}));
     }
     if (rows.isEmpty()) return session.Finish(kExitOk);
     WriteLine(out, rows.join(u'\n'));
@@ -219,13 +223,6 @@ std::optional<qint64> SnapshotId(const QString& text) {
     const qint64 id = text.toLongLong(&ok);
     if (!ok || id <= 0) return std::nullopt;
     return id;
-}
-
-// An item's value in a snapshot as `history diff` prints it.
-QString HeldText(const ConfigModel& model, int row) {
-    if (row < 0) return QStringLiteral("-");
-    const ItemRow& item = model.Items()[row];
-    return item.known ? item.value : QStringLiteral("?");
 }
 
 class HistoryCommand {
@@ -321,23 +318,9 @@ class HistoryCommand {
             second = QString::number(latest->id);
         }
         if (const int status = Load(second, b); status != kExitOk) return status;
-        QStringList rows;
-        const auto& itemsA = a.Items();
-        const auto& itemsB = b.Items();
-        for (int row = 0; row < static_cast<int>(itemsB.size()); ++row) {
-            const ItemRow& item = itemsB[row];
-            const QString before = HeldText(a, a.FindItem(item.owner, item.id));
-            const QString after = HeldText(b, row);
-            if (before != after) rows.append(DiffRow(item, before, after));
-        }
-        // What only the first one has comes after, in its table order.
-        for (int row = 0; row < static_cast<int>(itemsA.size()); ++row) {
-            const ItemRow& item = itemsA[row];
-            if (b.FindItem(item.owner, item.id) < 0)
-                rows.append(DiffRow(item, HeldText(a, row), QStringLiteral("-")));
-        }
-        if (rows.isEmpty()) return kExitOk;
-        WriteLine(c_.out, rows.join(u'\n'));
+        const std::vector<ValueChange> changes = CompareValues(a, b);
+        if (changes.empty()) return kExitOk;
+        WriteLine(c_.out, DiffLines(changes));
         return kExitItems;
     }
 
@@ -367,19 +350,8 @@ class HistoryCommand {
         Session session(c_.err, c_.folder, c_.history);
         if (const int status = cfg::Open(session, args[0], c_.err); status != kExitOk)
             return status;
-        ConfigModel& model = session.model();
-        // Straight into the rows: the value as the scale held it, no file rule applied.
-        for (const ItemRow& held : snapshot.Items()) {
-            const int row = held.known ? model.FindItem(held.owner, held.id) : -1;
-            if (row < 0 || model.Items()[row].order >= kFirstReadOnlyOrder) continue;
-            ItemRow& item = model.Item(row);
-            item.value = held.value;
-            item.known = true;
-        }
-        QStringList rows;
-        for (const ItemRow& item : model.Items())
-            if (Changed(item)) rows.append(DiffRow(item, item.readValue, item.value));
-        if (!rows.isEmpty()) WriteLine(c_.out, rows.join(u'\n'));
+        if (const auto changes = RestoreValues(session.model(), snapshot); !changes.empty())
+            WriteLine(c_.out, DiffLines(changes));
         if (flags->contains("--dry-run")) return session.Finish(kExitOk);
         return session.Finish(session.SendAll(flags->contains("--changes-only") ? SendScope::Changed
                                                                                 : SendScope::All));

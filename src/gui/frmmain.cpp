@@ -23,6 +23,7 @@
 #include "core/settings/clsconfig.h"
 #include "gui/frmabrir.h"
 #include "gui/frmguardar.h"
+#include "gui/frmhistorial.h"
 #include "gui/linkworker.h"
 #include "gui/treemirror.h"
 #include "transports/connectiontext.h"
@@ -133,6 +134,7 @@ FrmMain::FrmMain(DesktopServices& services, ClsConfig& config, QWidget* parent)
     };
     Command3 = button(QStringLiteral("Recargar Datos"), QStringLiteral("Command3"));
     Command2 = button(QStringLiteral("Enviar Todo a Balanzas"), QStringLiteral("Command2"));
+    CmdHistorial = button(QStringLiteral("Historial"), QStringLiteral("CmdHistorial"));
     Command1[0] = button(QStringLiteral("Salir"), QStringLiteral("Command1_0"));
     Command1[1] = button(QStringLiteral("Guardar"), QStringLiteral("Command1_1"));
     Command1[2] = button(QStringLiteral("Abrir"), QStringLiteral("Command1_2"));
@@ -190,6 +192,7 @@ FrmMain::FrmMain(DesktopServices& services, ClsConfig& config, QWidget* parent)
     auto* side = new QVBoxLayout;
     side->addWidget(Command3);
     side->addWidget(Command2);
+    side->addWidget(CmdHistorial);
     side->addSpacing(8);
     side->addWidget(BusyLabel);
     side->addSpacing(8);
@@ -233,11 +236,13 @@ FrmMain::FrmMain(DesktopServices& services, ClsConfig& config, QWidget* parent)
     connect(Command1[0], &QPushButton::clicked, this, &QWidget::close);
     connect(Command1[1], &QPushButton::clicked, this, &FrmMain::Muestra_Guardar);
     connect(Command1[2], &QPushButton::clicked, this, &FrmMain::Muestra_Abrir);
+    connect(CmdHistorial, &QPushButton::clicked, this, &FrmMain::Muestra_Historial);
 }
 
 FrmMain::~FrmMain() {
     delete guardar_;
     delete abrir_;
+    delete historial_;
     // The history's database belongs to the worker thread: it is closed there.
     if (history_)
         worker_->Run([history = std::move(history_)](ScaleLink&) mutable { history.reset(); });
@@ -426,6 +431,51 @@ void FrmMain::Muestra_Abrir() {
     abrir_ = new FrmAbrir(services_, config_, model_);
     connect(abrir_, &QObject::destroyed, this, [this] { setEnabled(true); });
     abrir_->show();
+}
+
+void FrmMain::Muestra_Historial() {
+    setEnabled(false);
+    historial_ = new FrmHistorial(*this);
+    connect(historial_, &QObject::destroyed, this, [this] { setEnabled(true); });
+    historial_->show();
+}
+
+void FrmMain::HistoryList(std::function<void(std::vector<SnapshotInfo>, QString)> done) {
+    auto infos = std::make_shared<std::vector<SnapshotInfo>>();
+    auto said = std::make_shared<QString>();
+    worker_->Run(
+        [this, infos, said](ScaleLink&) {
+            HistoryStore* store = history_ ? history_->Store(said.get()) : nullptr;
+            if (!store) return;
+            if (auto list = store->List(history_->Connection(), said.get())) *infos = *list;
+        },
+        [infos, said, done = std::move(done)] { done(std::move(*infos), *said); });
+}
+
+void FrmMain::HistoryLoad(qint64 id, std::function<void(Snapshot, QString)> done) {
+    auto model = std::make_shared<ConfigModel>();
+    auto said = std::make_shared<QString>();
+    auto found = std::make_shared<bool>(false);
+    worker_->Run(
+        [this, id, model, said, found](ScaleLink&) {
+            HistoryStore* store = history_ ? history_->Store(said.get()) : nullptr;
+            *found = store && store->Load(id, *model, said.get());
+        },
+        [model, said, found, done = std::move(done)] { done(*found ? model : nullptr, *said); });
+}
+
+void FrmMain::HistoryCompareNow(Snapshot snapshot, std::function<void(Changes)> done) {
+    auto changes = std::make_shared<Changes>();
+    worker_->Run(
+        [this, snapshot, changes](ScaleLink&) { *changes = CompareValues(*snapshot, model_); },
+        [changes, done = std::move(done)] { done(std::move(*changes)); });
+}
+
+void FrmMain::HistoryRestore(Snapshot snapshot, std::function<void(Changes)> done) {
+    auto changes = std::make_shared<Changes>();
+    worker_->Run(
+        [this, snapshot, changes](ScaleLink&) { *changes = RestoreValues(model_, *snapshot); },
+        [changes, done = std::move(done)] { done(std::move(*changes)); });
 }
 
 void FrmMain::paintEvent(QPaintEvent*) {

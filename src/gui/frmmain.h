@@ -8,7 +8,7 @@
 
 #include "core/editing/programming.h"
 #include "core/editing/sendall.h"
-#include "core/history/snapshot.h"
+#include "core/history/historystore.h"
 #include "core/model/configmodel.h"
 #include "gui/guiservices.h"
 
@@ -25,7 +25,7 @@ namespace cfg {
 class ClsConfig;
 class FrmAbrir;
 class FrmGuardar;
-class HistoryRecorder;
+class FrmHistorial;
 class LinkWorker;
 class TrafficLog;
 class TreeMirror;
@@ -54,6 +54,16 @@ class FrmMain : public QWidget {
     bool Busy() const { return busy_; }
     // Only while no operation runs.
     ConfigModel& model() { return model_; }
+
+    // The history of the connected network, each on the worker, `done` on the window thread:
+    // its snapshots; one snapshot's model; what differs from a snapshot in the tree now; a
+    // snapshot's values put into the tree, and what that changed against the read.
+    using Snapshot = std::shared_ptr<const ConfigModel>;
+    using Changes = std::vector<ValueChange>;
+    void HistoryList(std::function<void(std::vector<SnapshotInfo>, QString)> done);
+    void HistoryLoad(qint64 id, std::function<void(Snapshot, QString)> done);
+    void HistoryCompareNow(Snapshot snapshot, std::function<void(Changes)> done);
+    void HistoryRestore(Snapshot snapshot, std::function<void(Changes)> done);
     const SendSummary& lastSend() const { return lastSend_; }
     QTreeWidgetItem* NodeItem(const QString& key) const;
 
@@ -77,6 +87,7 @@ class FrmMain : public QWidget {
     void NodeClick(QTreeWidgetItem* item);
     void Muestra_Guardar();
     void Muestra_Abrir();
+    void Muestra_Historial();
     void TmrEspera_Timer();
 
     DesktopServices& services_;
@@ -86,6 +97,7 @@ class FrmMain : public QWidget {
     QTreeWidget* Arbol;
     QPushButton* Command3;
     QPushButton* Command2;
+    QPushButton* CmdHistorial;
     std::array<QPushButton*, 3> Command1;
     QPushButton* CmbValor;
     QLineEdit* TxtNumero;
@@ -110,6 +122,7 @@ class FrmMain : public QWidget {
     std::shared_ptr<HistoryRecorder> history_;  // used on the worker thread only
     QPointer<FrmGuardar> guardar_;
     QPointer<FrmAbrir> abrir_;
+    QPointer<FrmHistorial> historial_;
 };
 
 }  // namespace cfg

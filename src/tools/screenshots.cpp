@@ -21,6 +21,7 @@
 #include "gui/frmabrir.h"
 #include "gui/frmconexion.h"
 #include "gui/frmguardar.h"
+#include "gui/frmhistorial.h"
 #include "gui/frmmain.h"
 #include "gui/frmselectcom.h"
 #include "gui/guiservices.h"
@@ -138,6 +139,23 @@ int Run(const QString& folder) {
     Child<QPushButton>(open, "Command1_1")->click();
     if (!Shoot(open, folder, "open-window")) return 1;
     open->close();
+    WaitUntil([&] { return main->isEnabled(); });
+
+    // One value programmed, then the history comparing the read with it.
+    if (shown) {
+        Child<QLineEdit>(main, "TxtNumero")->setText(QStringLiteral("42"));
+        Child<QPushButton>(main, "CmbValor")->click();
+        if (!WaitUntil([&] { return !main->Busy(); })) return 1;
+    }
+    Child<QPushButton>(main, "CmdHistorial")->click();
+    auto* history = TopLevel<FrmHistorial>();
+    if (!history || !WaitUntil([&] { return history->isEnabled(); })) return 1;
+    auto* snapshots = Child<QTreeWidget>(history, "Lista");
+    snapshots->selectAll();
+    Child<QPushButton>(history, "CmdComparar")->click();
+    if (!WaitUntil([&] { return history->isEnabled(); })) return 1;
+    if (!Shoot(history, folder, "history-window")) return 1;
+    history->close();
     WaitUntil([&] { return main->isEnabled(); });
 
     // A network whose scale 2 drops the line while its values are read.

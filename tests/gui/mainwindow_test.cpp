@@ -3,6 +3,7 @@
 #include "guitestsupport.h"
 
 #include "core/history/historystore.h"
+#include "gui/frmhistorial.h"
 
 namespace cfgtest {
 namespace {
@@ -134,6 +135,59 @@ TEST_F(MainWindowTest, EnviarTodoAsksFirstAndSaysHowItEndedThenSalirEnds) {
     EXPECT_EQ(ended, 1);
     EXPECT_EQ(messages.asked.size(), 2u);
     EXPECT_EQ(Causes(dir.path()), (QStringList{"read", "send"}));  // nothing for the No
+}
+
+// "Historial": the run's snapshots newest first, two compared, one against the tree now, and
+// the older one put back into the tree, ready to be sent.
+TEST_F(MainWindowTest, HistorialListsComparesAndRestores) {
+    cfg::FrmMain& main = Connected();
+    const QString key =
+        Find(cfg::kNumber, true, [](const ItemRow& r) { return r.owner == 3 && r.length >= 2; });
+    const QString before = Row(key).value;
+    Click(key);
+    Child<QLineEdit>(&main, "TxtNumero")->setText("42");
+    Child<QPushButton>(&main, "CmbValor")->click();
+    WaitIdle();
+    Child<QPushButton>(&main, "CmdHistorial")->click();
+    cfg::FrmHistorial* window = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* h = qobject_cast<cfg::FrmHistorial*>(w)) window = h;
+    ASSERT_TRUE(window && !main.isEnabled());
+    const auto idle = [&] { EXPECT_TRUE(WaitUntil([&] { return window->isEnabled(); })); };
+    idle();
+    auto* list = Child<QTreeWidget>(window, "Lista");
+    auto* found = Child<QTreeWidget>(window, "Diferencias");
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(list->topLevelItem(0)->text(2), "Modificar Valor");
+    const QString line = QString("%1 %2").arg(Row(key).id).arg(Row(key).text);
+    const auto shown = [&] {
+        QStringList rows;
+        for (int i = 0; i < found->topLevelItemCount(); ++i)
+            for (int c = 0; c < 4; ++c) rows.append(found->topLevelItem(i)->text(c));
+        return rows;
+    };
+    const std::pair<std::vector<int>, QStringList> comparisons[] = {
+        {{0, 1}, {"Balanza 3", line, before, "42"}},  // the two snapshots
+        {{1}, {"Balanza 3", line, before, "42"}},     // the read against the tree now
+        {{0}, {}},
+    };
+    for (const auto& [rows, expected] : comparisons) {
+        list->clearSelection();
+        for (int r : rows) list->topLevelItem(r)->setSelected(true);
+        Child<QPushButton>(window, "CmdComparar")->click();
+        idle();
+        EXPECT_EQ(shown(), expected) << rows.size();
+    }
+    list->clearSelection();
+    list->topLevelItem(1)->setSelected(true);
+    Child<QPushButton>(window, "CmdRestaurar")->click();
+    idle();
+    EXPECT_EQ(shown(), (QStringList{"Balanza 3", line, "42", before}));
+    EXPECT_EQ(Row(key).value, before);
+    EXPECT_EQ(main.NodeItem(key)->text(0), Row(key).text + " = " + before);
+    EXPECT_EQ(Writes(), 1);  // nothing sent until "Enviar Todo a Balanzas"
+    Child<QPushButton>(window, "CmdCerrar")->click();
+    EXPECT_TRUE(WaitUntil([&] { return main.isEnabled(); }));
 }
 
 }  // namespace

@@ -326,20 +326,27 @@ std::optional<SnapshotInfo> HistoryStore::Load(qint64 id, ConfigModel& model, QS
     return info;
 }
 
-QString HistoryRecorder::Record(SnapshotCause cause, const ConfigModel& model,
-                                const std::vector<Held>& held) {
-    if (failed_) return {};
-    QString error;
+HistoryStore* HistoryRecorder::Store(QString* said) {
+    if (failed_) return nullptr;
     if (!store_) {
         store_ = std::make_unique<HistoryStore>();
-        if (!store_->Open(path_, &error)) {
+        if (QString error; !store_->Open(path_, &error)) {
             failed_ = true;
-            return QStringLiteral("Historial no disponible (%1): %2").arg(path_, error);
+            if (said) *said = QStringLiteral("Historial no disponible (%1): %2").arg(path_, error);
+            return nullptr;
         }
     }
-    const bool recorded = store_->Record(cause, connection_, model, held, &error).has_value();
+    return store_.get();
+}
+
+QString HistoryRecorder::Record(SnapshotCause cause, const ConfigModel& model,
+                                const std::vector<Held>& held) {
+    QString error;
+    HistoryStore* store = Store(&error);
+    if (!store) return error;
+    const bool recorded = store->Record(cause, connection_, model, held, &error).has_value();
     QStringList said;
-    if (const QString notice = store_->TakeNotice(); !notice.isEmpty()) said.append(notice);
+    if (const QString notice = store->TakeNotice(); !notice.isEmpty()) said.append(notice);
     if (!recorded) said.append(QStringLiteral("Historial: no se guardó la instantánea: ") + error);
     return said.join(u'\n');
 }

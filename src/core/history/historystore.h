@@ -79,8 +79,11 @@ class HistoryRecorder {
   public:
     explicit HistoryRecorder(QString path) : path_(std::move(path)) {}
     void SetConnection(const QString& normal) { connection_ = normal; }
+    const QString& Connection() const { return connection_; }
     // What to tell the user; empty when the snapshot went in and nothing else happened.
     QString Record(SnapshotCause cause, const ConfigModel& model, const std::vector<Held>& held);
+    // The store, opened at the first use; none, with what to tell, when it cannot be.
+    HistoryStore* Store(QString* said);
 
   private:
     QString path_;

@@ -47,4 +47,22 @@ SnapshotParts EncodeSnapshot(const ConfigModel& model, const std::vector<Held>& 
 // (the model then undefined) when the parts do not make a snapshot.
 bool DecodeSnapshot(const std::vector<QByteArray>& parts, ConfigModel& model);
 
+// One item whose value differs: `before` and `after` as the models hold them, "?" for a value
+// not known, "-" for an item the model lacks.
+struct ValueChange {
+    int owner = 0;
+    int id = 0;
+    QString text;
+    QString before;
+    QString after;
+};
+// The items whose values differ between `before` and `after`, in the table order of `after`,
+// then those only `before` has, in its order. Items are matched by owner and ID.
+std::vector<ValueChange> CompareValues(const ConfigModel& before, const ConfigModel& after);
+
+// Puts every known value of `snapshot` into the editable row of the same owner and ID of
+// `model`, as the scale held it (no file rule applies), and refreshes those rows' nodes. The
+// rows that then differ from what the read found, each with its value read and its value now.
+std::vector<ValueChange> RestoreValues(ConfigModel& model, const ConfigModel& snapshot);
+
 }  // namespace cfg

@@ -1,0 +1,214 @@
+#include "gui/frmhistorial.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPainter>
+#include <QPointer>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <algorithm>
+
+#include "core/model/configmodel.h"
+#include "gui/frmmain.h"
+#include "gui/guiservices.h"
+
+namespace cfg {
+
+namespace {
+QString CauseText(SnapshotCause cause) {
+    switch (cause) {
+        case SnapshotCause::Read:
+            return QStringLiteral("Lectura");
+        case SnapshotCause::Partial:
+            return QStringLiteral("Lectura incompleta");
+        case SnapshotCause::Set:
+            return QStringLiteral("Modificar Valor");
+        case SnapshotCause::Send:
+            break;
+    }
+    return QStringLiteral("Enviar Todo");
+}
+
+QTreeWidget* Table(QWidget* parent, const QString& name, const QStringList& headers) {
+    auto* table = new QTreeWidget(parent);
+    table->setObjectName(name);
+    table->setRootIsDecorated(false);
+    table->setUniformRowHeights(true);
+    table->setHeaderLabels(headers);
+    table->header()->setStretchLastSection(false);
+    table->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    return table;
+}
+}  // namespace
+
+FrmHistorial::FrmHistorial(FrmMain& main, QWidget* parent) : QDialog(parent), main_(main) {
+    setObjectName(QStringLiteral("FrmHistorial"));
+    setWindowTitle(kProgramTitle);
+    setAttribute(Qt::WA_DeleteOnClose);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::WindowText, Qt::white);
+    setPalette(palette);
+    resize(720, 560);
+
+    Lista = Table(this, QStringLiteral("Lista"),
+                  {QStringLiteral("Nº"), QStringLiteral("Fecha (UTC)"), QStringLiteral("Motivo"),
+                   QStringLiteral("Items conocidos")});
+    Lista->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    Diferencias = Table(this, QStringLiteral("Diferencias"),
+                        {QStringLiteral("Dueño"), QStringLiteral("Item"), QStringLiteral("Valor"),
+                         QStringLiteral("Valor")});
+    LblEstado =
+        new QLabel(QStringLiteral("Seleccione una instantánea, o dos para compararlas"), this);
+    LblEstado->setObjectName(QStringLiteral("LblEstado"));
+    LblEstado->setWordWrap(true);
+    const auto button = [this](const QString& caption, const QString& name) {
+        auto* b = new QPushButton(caption, this);
+        b->setObjectName(name);
+        b->setAutoDefault(false);
+        return b;
+    };
+    CmdComparar = button(QStringLiteral("Comparar"), QStringLiteral("CmdComparar"));
+    CmdRestaurar = button(QStringLiteral("Restaurar"), QStringLiteral("CmdRestaurar"));
+    CmdCerrar = button(QStringLiteral("Cerrar"), QStringLiteral("CmdCerrar"));
+
+    auto* layout = new QGridLayout(this);
+    layout->addWidget(new QLabel(QStringLiteral("Instantáneas de la red conectada:"), this), 0, 0);
+    layout->addWidget(Lista, 1, 0);
+    layout->addWidget(LblEstado, 2, 0);
+    layout->addWidget(Diferencias, 3, 0);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    for (QPushButton* b : {CmdComparar, CmdRestaurar, CmdCerrar}) buttons->addWidget(b);
+    layout->addLayout(buttons, 4, 0);
+    layout->setRowStretch(1, 2);
+    layout->setRowStretch(3, 3);
+
+    connect(CmdComparar, &QPushButton::clicked, this, &FrmHistorial::CmdComparar_Click);
+    connect(CmdRestaurar, &QPushButton::clicked, this, &FrmHistorial::CmdRestaurar_Click);
+    connect(CmdCerrar, &QPushButton::clicked, this, &QDialog::reject);
+
+    Busy(true);
+    QPointer<FrmHistorial> self(this);
+    main_.HistoryList([self](std::vector<SnapshotInfo> infos, QString said) {
+        if (!self) return;
+        // The newest first: what a technician looks for.
+        for (auto i = infos.rbegin(); i != infos.rend(); ++i) {
+            auto* row = new QTreeWidgetItem(self->Lista);
+            row->setText(0, QString::number(i->id));
+            row->setText(1, i->time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+            row->setText(2, CauseText(i->cause));
+            row->setText(3, QStringLiteral("%1 de %2").arg(i->known).arg(i->items));
+            row->setData(0, Qt::UserRole, i->id);
+        }
+        if (!said.isEmpty()) self->LblEstado->setText(said);
+        self->Busy(false);
+    });
+}
+
+std::vector<qint64> FrmHistorial::Selected() const {
+    std::vector<qint64> ids;
+    for (const QTreeWidgetItem* row : Lista->selectedItems())
+        ids.push_back(row->data(0, Qt::UserRole).toLongLong());
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+void FrmHistorial::Busy(bool on) {
+    setEnabled(!on);
+    if (!on) emit idle();
+}
+
+void FrmHistorial::Load(std::vector<qint64> ids,
+                        std::function<void(std::vector<std::shared_ptr<const ConfigModel>>)> then) {
+    Busy(true);
+    auto loaded = std::make_shared<std::vector<std::shared_ptr<const ConfigModel>>>();
+    QPointer<FrmHistorial> self(this);
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        const bool last = i + 1 == ids.size();
+        main_.HistoryLoad(ids[i], [self, loaded, last, then](FrmMain::Snapshot model,
+                                                             QString said) {
+            if (!self) return;
+            if (!model) {
+                self->LblEstado->setText(QStringLiteral("No se pudo leer la instantánea: ") + said);
+                loaded->clear();
+                loaded->push_back(nullptr);
+            } else if (loaded->empty() || loaded->front()) {
+                loaded->push_back(model);
+            }
+            if (!last) return;
+            if (!loaded->empty() && loaded->front()) {
+                then(*loaded);
+            } else {
+                self->Busy(false);
+            }
+        });
+    }
+}
+
+void FrmHistorial::CmdComparar_Click() {
+    const std::vector<qint64> ids = Selected();
+    if (ids.empty() || ids.size() > 2) {
+        LblEstado->setText(QStringLiteral("Seleccione una instantánea, o dos para compararlas"));
+        return;
+    }
+    QPointer<FrmHistorial> self(this);
+    const QString first = QStringLiteral("Instantánea %1").arg(ids.front());
+    Load(ids, [self, ids, first](std::vector<std::shared_ptr<const ConfigModel>> models) {
+        if (models.size() == 2) {
+            self->Show(CompareValues(*models[0], *models[1]), first,
+                       QStringLiteral("Instantánea %1").arg(ids.back()), {});
+            return;
+        }
+        self->main_.HistoryCompareNow(models.front(), [self, first](FrmMain::Changes changes) {
+            if (self) self->Show(changes, first, QStringLiteral("Árbol actual"), {});
+        });
+    });
+}
+
+void FrmHistorial::CmdRestaurar_Click() {
+    const std::vector<qint64> ids = Selected();
+    if (ids.size() != 1) {
+        LblEstado->setText(QStringLiteral("Seleccione la instantánea a restaurar"));
+        return;
+    }
+    QPointer<FrmHistorial> self(this);
+    Load(ids, [self](std::vector<std::shared_ptr<const ConfigModel>> models) {
+        self->main_.HistoryRestore(models.front(), [self](FrmMain::Changes changes) {
+            if (!self) return;
+            self->Show(changes, QStringLiteral("Leído"), QStringLiteral("Restaurado"),
+                       QStringLiteral("%1 items restaurados en el árbol; envíelos con \"Enviar "
+                                      "Todo a Balanzas\"")
+                           .arg(changes.size()));
+        });
+    });
+}
+
+void FrmHistorial::Show(const std::vector<ValueChange>& changes, const QString& before,
+                        const QString& after, const QString& status) {
+    Diferencias->clear();
+    Diferencias->setHeaderLabels({QStringLiteral("Dueño"), QStringLiteral("Item"), before, after});
+    QList<QTreeWidgetItem*> rows;
+    rows.reserve(static_cast<qsizetype>(changes.size()));
+    for (const ValueChange& c : changes) {
+        auto* row = new QTreeWidgetItem;
+        row->setText(0, c.owner == 0 ? QStringLiteral("Sistema")
+                                     : QStringLiteral("Balanza %1").arg(c.owner));
+        row->setText(1, QStringLiteral("%1 %2").arg(c.id).arg(c.text));
+        row->setText(2, c.before);
+        row->setText(3, c.after);
+        rows.append(row);
+    }
+    Diferencias->addTopLevelItems(rows);
+    LblEstado->setText(status.isEmpty() ? QStringLiteral("Diferencias: %1").arg(changes.size())
+                                        : status);
+    Busy(false);
+}
+
+void FrmHistorial::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    Pinta_Fondo(painter, width(), height());
+}
+
+}  // namespace cfg
