@@ -130,15 +130,11 @@ void FrmHistorial::Load(std::vector<qint64> ids,
         main_.HistoryLoad(ids[i], [self, loaded, last, then](FrmMain::Snapshot model,
                                                              QString said) {
             if (!self) return;
-            if (!model) {
+            if (!model)
                 self->LblEstado->setText(QStringLiteral("No se pudo leer la instantánea: ") + said);
-                loaded->clear();
-                loaded->push_back(nullptr);
-            } else if (loaded->empty() || loaded->front()) {
-                loaded->push_back(model);
-            }
+            loaded->push_back(std::move(model));
             if (!last) return;
-            if (!loaded->empty() && loaded->front()) {
+            if (std::all_of(loaded->begin(), loaded->end(), [](const auto& m) { return m; })) {
                 then(*loaded);
             } else {
                 self->Busy(false);

@@ -112,8 +112,7 @@ class FrmMain::WindowOperation : public Operation {
 FrmMain::FrmMain(DesktopServices& services, ClsConfig& config, QWidget* parent)
     : QWidget(parent), services_(services), config_(config) {
     if (!services_.programFolder.isEmpty())
-        history_ = std::make_shared<HistoryRecorder>(services_.programFolder +
-                                                     QStringLiteral("/history.db"));
+        history_ = std::make_shared<HistoryRecorder>(HistoryFileIn(services_.programFolder));
     setWindowTitle(QStringLiteral("Configuración Sistemas Tarascope 3.3.6"));
     setObjectName(QStringLiteral("FrmMain"));
     QPalette palette = this->palette();

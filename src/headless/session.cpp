@@ -26,8 +26,7 @@ int WorstStatus(int a, int b) {
 
 QString HistoryPath(const QString& programFolder, const HistoryOption& option) {
     if (!option.path.isEmpty()) return option.path;
-    return (programFolder.isEmpty() ? ProgramFolder() : programFolder) +
-           QStringLiteral("/history.db");
+    return HistoryFileIn(programFolder.isEmpty() ? ProgramFolder() : programFolder);
 }
 
 Session::Session(std::FILE* err, const QString& programFolder, HistoryOption history)

@@ -1,5 +1,6 @@
 #include "transports/connectiontext.h"
 
+#include <QHostAddress>
 #include <QList>
 #include <algorithm>
 
@@ -173,13 +174,8 @@ QString NormalConnection(int linkType, const QString& connectionText) {
     }
     const std::optional<TcpEndpoint> tcp = ParseTcpText(connectionText);
     if (!tcp) return connectionText.trimmed();
-    const quint32 a = tcp->ipv4;
-    const QString host = !tcp->host.isEmpty() ? tcp->host.toLower()
-                                              : QStringLiteral("%1.%2.%3.%4")
-                                                    .arg(a >> 24)
-                                                    .arg((a >> 16) & 0xFF)
-                                                    .arg((a >> 8) & 0xFF)
-                                                    .arg(a & 0xFF);
+    const QString host =
+        tcp->host.isEmpty() ? QHostAddress(tcp->ipv4).toString() : tcp->host.toLower();
     return host + u':' + QString::number(tcp->port);
 }
 

@@ -19,7 +19,6 @@ constexpr int kHashSize = 20;
 // A snapshot names groups of this many parts, and each group its parts, so that a snapshot
 // that changes one part adds that part, its group and a short list of groups.
 constexpr int kGroupSize = 16;
-constexpr auto kHash = kPartHash;
 
 // Each step takes the schema from its index to the next version; user_version is the count of
 // steps taken. A database of a later version is left alone.
@@ -199,7 +198,7 @@ std::optional<qint64> HistoryStore::RecordOnce(SnapshotCause cause, const QStrin
                                                QString* error, bool* damaged) {
     QSqlDatabase db = Db();
     // A network is its connection and its scales: the head part holds the scale list.
-    QCryptographicHash network(kHash);
+    QCryptographicHash network(kPartHash);
     network.addData(connection.toUtf8());
     network.addData(parts.parts.front());
     const QByteArray networkKey = network.result();
@@ -210,7 +209,7 @@ std::optional<qint64> HistoryStore::RecordOnce(SnapshotCause cause, const QStrin
         if (i % kGroupSize == 0) groups.emplace_back();
         groups.back() += parts.hashes[i];
     }
-    for (const QByteArray& group : groups) manifest += QCryptographicHash::hash(group, kHash);
+    for (const QByteArray& group : groups) manifest += QCryptographicHash::hash(group, kPartHash);
 
     // The write lock is taken first, so that another instance writing is waited for instead of
     // met half-way.
@@ -324,6 +323,10 @@ std::optional<SnapshotInfo> HistoryStore::Load(qint64 id, ConfigModel& model, QS
         return std::nullopt;
     }
     return info;
+}
+
+QString HistoryFileIn(const QString& folder) {
+    return folder + QStringLiteral("/history.db");
 }
 
 HistoryStore* HistoryRecorder::Store(QString* said) {

@@ -42,8 +42,6 @@ class HistoryStore {
     bool Open(const QString& path, QString* error);
     // What the store did on its own since last asked (a damaged database moved aside).
     QString TakeNotice() { return std::exchange(notice_, {}); }
-    bool IsOpen() const { return open_; }
-    const QString& Path() const { return path_; }
 
     // Records a snapshot of `model`, every row holding `held`, taken now (or at `time`).
     std::optional<qint64> Record(SnapshotCause cause, const QString& connection,
@@ -71,6 +69,9 @@ class HistoryStore {
     QString notice_;
     bool open_ = false;
 };
+
+// The program's own history in `folder`.
+QString HistoryFileIn(const QString& folder);
 
 // The snapshots of one run, into the database at `path`, opened at the first. A history that
 // cannot be used never stops the run: what went wrong is returned to be said, once for a
