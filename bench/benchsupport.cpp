@@ -27,7 +27,7 @@ SimProcess::~SimProcess() {
 bool SimProcess::Start(int scales, int items, const QString& page, const QString& latency,
                        int core) {
     process_.setProgram(ProgramPath("cfgtarascope-sim"));
-    if (core >= 0) process_.setChildProcessModifier([core] { PinTo(core); });
+    if (core >= 0) process_.setChildProcessModifier([core] { PinTo({core}); });
     process_.setArguments({"--generate", QString("%1,%2").arg(scales).arg(items), "--max-seconds",
                            "1800", "--page-size", page, "--latency", latency});
     process_.start();
@@ -120,11 +120,11 @@ std::vector<int> AllowedCores() {
     return cores;
 }
 
-void PinTo(int core) {
-    cpu_set_t one;
-    CPU_ZERO(&one);
-    CPU_SET(core, &one);
-    sched_setaffinity(0, sizeof one, &one);
+void PinTo(const std::vector<int>& cores) {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    for (int core : cores) CPU_SET(core, &set);
+    sched_setaffinity(0, sizeof set, &set);
 }
 
 int RunChildMain(int argc, char** argv) {

@@ -69,7 +69,7 @@ int RunChildMain(int argc, char** argv);
 // it starts later). Left to the scheduler, an exchange between two processes took twice as
 // long in some runs as in others, whichever core each landed on.
 std::vector<int> AllowedCores();
-void PinTo(int core);
+void PinTo(const std::vector<int>& cores);  // this thread, to these cores
 
 struct WalkResult {
     long elements = 0;

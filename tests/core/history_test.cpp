@@ -17,10 +17,11 @@ namespace {
 using cfgtest::Row;
 
 // Odd corners a read can leave: a text no single byte stands for, an item before any menu, an
-// option index out of range (its node text emptied), a value never read, a failed scale.
+// option index out of range (its node text emptied), a value never read, a failed scale, two
+// scales whose values pack alike.
 ConfigModel OddModel() {
     ConfigModel m;
-    m.Scales() = {{4, 2, "A1B2"}};
+    m.Scales() = {{4, 2, "A1B2"}, {5, 3, "C3D4"}};
     m.AddNode({}, keys::kRoot, "Red", "mundo", NodeKind::Root);
     m.AddNode(keys::kRoot, keys::kSystem, "Datos Comunes", "sistema", NodeKind::SystemGroup);
     m.AddNode(keys::kSystem, "ms0001", QString::fromUtf8("Men\u00FA \u20AC"), "menu",
@@ -30,7 +31,10 @@ ConfigModel OddModel() {
     m.AppendItem(Row(0, 9, kNumber, 4, 1, "5"));
     const std::pair<ItemRow, QByteArray> rows[] = {
         {Row(0, 10, kString, 8, 1, {}, "ms0001", {}, "s0001"), "ab\x01 "},
-        {Row(0, 11, kEnumeration, 1, 1, {}, "ms0001", {"No", "S\u00ED"}, "s0002"), {}},
+        // Options longer than what a part packs at a time, one of them UTF-16.
+        {Row(0, 11, kEnumeration, 1, 1, {}, "ms0001",
+             {"No", "S\u00ED", QString(9000, QChar(0x20AC)), QString(20000, 'x')}, "s0002"),
+         {}},
         {Row(0, 12, kNumber, 4, 120, {}, "ms0001", {}, "s0003"), {}},
         {Row(0, 13, kDate, 6, 1, {}, "ms0001", {}, "s0004"), "311224"},
     };
@@ -38,6 +42,7 @@ ConfigModel OddModel() {
         m.AddNode("ms0001", row.key, row.text, "valor", NodeKind::SystemItem);
         m.AppendItem(row);
     }
+    for (int scale : {4, 5}) m.AppendItem(Row(scale, 9, kNumber, 4, 1, "5"));
     StoreRead(m.Item(1), "ab? ", "ab\x01 ");
     StoreRead(m.Item(2), "7", {});
     StoreRead(m.Item(4), "311224", "311224");
@@ -121,6 +126,19 @@ TEST_F(HistoryTest, AnUnchangedSnapshotAddsNoPartAndOneValueOnlyItsOwn) {
     ASSERT_TRUE(list);
     EXPECT_EQ(list->size(), 3u);
     EXPECT_EQ(list->back().id, 3);
+}
+
+// Hashed as it is packed, a part has the SHA-1 of its bytes: the store keeps it under that hash.
+TEST(SnapshotParts, HashedAsPackedLikeTheirBytes) {
+    const ConfigModel m = OddModel();
+    const SnapshotParts hashed = HashSnapshot(m, HeldByNetwork(m));
+    const SnapshotParts packed = EncodeSnapshot(m, HeldByNetwork(m));
+    ASSERT_EQ(hashed.hashes.size(), packed.parts.size());
+    for (std::size_t p = 0; p < packed.parts.size(); ++p) {
+        EXPECT_EQ(hashed.hashes[p], PartHash(packed.parts[p])) << p;
+        EXPECT_EQ(hashed.sizes[p], packed.parts[p].size()) << p;
+    }
+    EXPECT_EQ(PartHash("abc").toHex(), "a9993e364706816aba3e25717850c26c9cd0d89d");
 }
 
 // Cut anywhere, a snapshot's parts are refused, never read past.

@@ -1,6 +1,5 @@
 #include "core/history/historystore.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QSet>
 #include <QSqlDatabase>
@@ -15,7 +14,6 @@ namespace cfg {
 
 namespace {
 
-constexpr int kHashSize = 20;
 // A snapshot names groups of this many parts, and each group its parts, so that a snapshot
 // that changes one part adds that part, its group and a short list of groups.
 constexpr int kGroupSize = 16;
@@ -183,25 +181,27 @@ std::optional<qint64> HistoryStore::Record(SnapshotCause cause, const QString& c
         if (error) *error = QStringLiteral("historial no abierto");
         return std::nullopt;
     }
-    const SnapshotParts parts = EncodeSnapshot(model, held);
+    const SnapshotParts parts = HashSnapshot(model, held);
     const QDateTime when = time.isValid() ? time : QDateTime::currentDateTimeUtc();
+    // The bytes of the parts the store lacks, packed again: seldom more than a few.
+    const auto bytesOf = [&](const std::vector<bool>& wanted) {
+        return EncodeSnapshot(model, held, wanted).parts;
+    };
     bool damaged = false;
-    if (auto id = RecordOnce(cause, connection, parts, when, error, &damaged)) return id;
+    if (auto id = RecordOnce(cause, connection, parts, bytesOf, when, error, &damaged)) return id;
     if (!damaged) return std::nullopt;
     // Damaged under way: moved aside, and the snapshot goes into the new one.
     if (!Open(path_, error)) return std::nullopt;
-    return RecordOnce(cause, connection, parts, when, error, &damaged);
+    return RecordOnce(cause, connection, parts, bytesOf, when, error, &damaged);
 }
 
 std::optional<qint64> HistoryStore::RecordOnce(SnapshotCause cause, const QString& connection,
-                                               const SnapshotParts& parts, const QDateTime& time,
-                                               QString* error, bool* damaged) {
+                                               const SnapshotParts& parts, const PartBytes& bytesOf,
+                                               const QDateTime& time, QString* error,
+                                               bool* damaged) {
     QSqlDatabase db = Db();
     // A network is its connection and its scales: the head part holds the scale list.
-    QCryptographicHash network(kPartHash);
-    network.addData(connection.toUtf8());
-    network.addData(parts.parts.front());
-    const QByteArray networkKey = network.result();
+    const QByteArray networkKey = PartHash(connection.toUtf8() + parts.parts.front());
 
     std::vector<QByteArray> groups;  // each the hashes of its parts, run together
     QByteArray manifest;             // the groups' hashes
@@ -209,7 +209,7 @@ std::optional<qint64> HistoryStore::RecordOnce(SnapshotCause cause, const QStrin
         if (i % kGroupSize == 0) groups.emplace_back();
         groups.back() += parts.hashes[i];
     }
-    for (const QByteArray& group : groups) manifest += QCryptographicHash::hash(group, kPartHash);
+    for (const QByteArray& group : groups) manifest += PartHash(group);
 
     // The write lock is taken first, so that another instance writing is waited for instead of
     // met half-way.
@@ -229,25 +229,45 @@ std::optional<qint64> HistoryStore::RecordOnce(SnapshotCause cause, const QStrin
     }
     last.query().finish();
     Statement find(db, "SELECT size FROM part WHERE hash = ?");
-    Statement add(db, "INSERT INTO part (hash, size, data) VALUES (?, ?, ?)");
-    const auto store = [&](const QByteArray& hash, const QByteArray& data) {
+    Statement insert(db, "INSERT INTO part (hash, size, data) VALUES (?, ?, ?)");
+    // Whether a part of this hash and size is stored; a part of another size under the same
+    // hash is an error, never taken for this one.
+    const auto present = [&](const QByteArray& hash, qsizetype size, bool* there) {
         if (!find.Bind(hash).Run(error, damaged)) return false;
-        const bool found = find.query().next();
-        const qint64 size = found ? find.query().value(0).toLongLong() : -1;
+        *there = find.query().next();
+        const qint64 kept = *there ? find.query().value(0).toLongLong() : -1;
         find.query().finish();
-        if (found && size != data.size() && error)
-            *error = QStringLiteral("dos partes distintas con el mismo resumen");
-        if (found) return size == data.size();
-        return add.Bind(hash).Bind(data.size()).Bind(qCompress(data)).Run(error, damaged);
+        if (*there && kept != size) {
+            if (error) *error = QStringLiteral("dos partes distintas con el mismo resumen");
+            return false;
+        }
+        return true;
     };
+    const auto add = [&](const QByteArray& hash, const QByteArray& data) {
+        return insert.Bind(hash).Bind(data.size()).Bind(qCompress(data)).Run(error, damaged);
+    };
+    // A part may come twice in one snapshot (two runs alike): it is stored once.
+    std::vector<bool> wanted(parts.parts.size(), false);
+    QSet<QByteArray> adding;
     for (std::size_t g = 0; g < groups.size(); ++g) {
         const QByteArray hash = manifest.mid(static_cast<qsizetype>(g) * kHashSize, kHashSize);
         if (stored.contains(hash)) continue;
-        for (std::size_t i = 0; i * kHashSize < static_cast<std::size_t>(groups[g].size()); ++i)
-            if (!store(groups[g].mid(static_cast<qsizetype>(i) * kHashSize, kHashSize),
-                       parts.parts[g * kGroupSize + i]))
-                return fail();
-        if (!store(hash, groups[g])) return fail();
+        for (std::size_t i = g * kGroupSize; i < std::min(parts.parts.size(), (g + 1) * kGroupSize);
+             ++i) {
+            if (adding.contains(parts.hashes[i])) continue;
+            bool there = false;
+            if (!present(parts.hashes[i], parts.sizes[i], &there)) return fail();
+            wanted[i] = !there;
+            if (!there) adding.insert(parts.hashes[i]);
+        }
+        bool there = false;
+        if (!present(hash, groups[g].size(), &there)) return fail();
+        if (!there && !add(hash, groups[g])) return fail();
+    }
+    if (!adding.isEmpty()) {
+        const std::vector<QByteArray> bytes = bytesOf(wanted);
+        for (std::size_t i = 0; i < wanted.size(); ++i)
+            if (wanted[i] && !add(parts.hashes[i], bytes[i])) return fail();
     }
     Statement snapshot(db,
                        "INSERT INTO snapshot (time, cause, connection, network, scales, items, "

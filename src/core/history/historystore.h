@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -60,9 +61,11 @@ class HistoryStore {
     bool OpenFile(QString* error, bool* damaged);
     void Close();
     QSqlDatabase Db() const;
+    // The bytes of the parts flagged, by index.
+    using PartBytes = std::function<std::vector<QByteArray>(const std::vector<bool>&)>;
     std::optional<qint64> RecordOnce(SnapshotCause cause, const QString& connection,
-                                     const SnapshotParts& parts, const QDateTime& time,
-                                     QString* error, bool* damaged);
+                                     const SnapshotParts& parts, const PartBytes& bytesOf,
+                                     const QDateTime& time, QString* error, bool* damaged);
 
     QString name_;  // of the Qt SQL connection, one per store
     QString path_;

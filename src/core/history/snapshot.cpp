@@ -1,12 +1,15 @@
 #include "core/history/snapshot.h"
 
-#include <QCryptographicHash>
 #include <QStringView>
 #include <QtEndian>
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <thread>
+
+#include <openssl/evp.h>
 
 #include "core/editing/itemwrite.h"
 #include "core/editing/sendall.h"
@@ -21,50 +24,88 @@ constexpr std::array<QStringView, 4> kCauses{u"read", u"partial", u"set", u"send
 
 // Little-endian numbers, and texts as Latin-1 bytes when every character fits in one (nearly
 // always), else as UTF-16 code units: a part is the same bytes on every machine.
-constexpr qint32 kWideText = 1 << 30;
-constexpr int kExpanded = 1 << 8;  // with a node's kind  // added to the length of a UTF-16 text
+constexpr qint32 kWideText = 1 << 30;  // added to the length of a UTF-16 text
+constexpr int kExpanded = 1 << 8;      // with a node's kind
 
+using Digest = std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)>;
+
+// Packs a part. Given a digest, it hashes what it packed a few kilobytes at a time instead of
+// keeping it: the bytes of a snapshot's parts run to megabytes, and are seldom new.
 class Packer {
   public:
-    explicit Packer(qsizetype expected = 4096) { out_.resize(expected); }
+    explicit Packer(qsizetype expected = 4096, bool streamed = false)
+        : digest_(streamed ? EVP_MD_CTX_new() : nullptr, &EVP_MD_CTX_free) {
+        if (digest_) {
+            EVP_DigestInit_ex(digest_.get(), EVP_sha1(), nullptr);
+            expected = kChunk;
+        }
+        out_.resize(expected);
+    }
     void Number(qint64 value) {
         const auto v = qToLittleEndian(static_cast<qint32>(value));
         std::memcpy(Room(sizeof v), &v, sizeof v);
     }
     void Text(QStringView text) {
-        const qsizetype at = size_;
-        Number(text.size());
-        char* byte = Room(text.size());
-        for (QChar c : text) {
-            if (c.unicode() > 0xFF) return Wide(at, text);
-            *byte++ = static_cast<char>(c.unicode());
+        // The length and the text in one piece, so that a text needing UTF-16 can be written
+        // again in its place.
+        char* length = Room(4 + text.size());
+        const auto n = qToLittleEndian(static_cast<qint32>(text.size()));
+        std::memcpy(length, &n, sizeof n);
+        // Narrowed first and checked after, without a branch per character: the loop
+        // vectorises, and a text needing UTF-16 is rare.
+        char* byte = length + 4;
+        const char16_t* c = text.utf16();
+        char16_t wide = 0;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            wide |= c[i];
+            byte[i] = static_cast<char>(c[i]);
         }
+        if (wide > 0xFF) Wide(length - out_.constData(), text);
     }
     void Bytes(const QByteArray& bytes) {
         Number(bytes.size());
         std::memcpy(Room(bytes.size()), bytes.constData(), static_cast<std::size_t>(bytes.size()));
     }
-    qsizetype Size() const { return size_; }
-    // A number written earlier at `at`, set once what it counts is known.
+    // A number written earlier at `at`, set once what it counts is known; not when streamed.
     void NumberAt(qsizetype at, qint64 value) {
         const auto v = qToLittleEndian(static_cast<qint32>(value));
         std::memcpy(out_.data() + at, &v, sizeof v);
     }
-    QByteArray Take() {
+    qsizetype Packed() const { return flushed_ + size_; }
+    // The bytes packed, or when streamed nothing and their hash in `hash`.
+    QByteArray Take(QByteArray* hash = nullptr) {
+        if (digest_) {
+            Flush();
+            hash->resize(kHashSize);
+            EVP_DigestFinal_ex(digest_.get(), reinterpret_cast<unsigned char*>(hash->data()),
+                               nullptr);
+            return {};
+        }
         out_.truncate(size_);
         size_ = 0;
+        if (hash) *hash = PartHash(out_);
         return std::move(out_);
     }
 
   private:
-    // Written through a pointer, the array grown by doubling: a snapshot packs megabytes in
-    // small pieces.
+    static constexpr qsizetype kChunk = 1 << 14;
+    // Written through a pointer, the array grown by doubling: a part packs megabytes in small
+    // pieces.
     char* Room(qsizetype n) {
-        if (size_ + n > out_.size()) out_.resize(std::max(2 * out_.size(), size_ + n));
+        if (size_ + n > out_.size()) {
+            if (digest_ && n <= kChunk) Flush();
+            if (size_ + n > out_.size()) out_.resize(std::max(2 * out_.size(), size_ + n));
+        }
         char* at = out_.data() + size_;
         size_ += n;
         return at;
     }
+    void Flush() {
+        EVP_DigestUpdate(digest_.get(), out_.constData(), static_cast<std::size_t>(size_));
+        flushed_ += size_;
+        size_ = 0;
+    }
+    // The text at `at` again, as UTF-16 code units after a length flagged as such.
     void Wide(qsizetype at, QStringView text) {
         size_ = at;
         Number(text.size() + kWideText);
@@ -73,8 +114,10 @@ class Packer {
             std::memcpy(Room(sizeof v), &v, sizeof v);
         }
     }
+    Digest digest_;
     QByteArray out_;
     qsizetype size_ = 0;
+    qsizetype flushed_ = 0;
 };
 
 // Reads what Packer wrote; past the end, or at a length that does not fit, it stops for good.
@@ -178,6 +221,16 @@ QString DerivedText(const ItemRow& item, const Held& held) {
 
 }  // namespace
 
+// OpenSSL's, for the instructions it uses where the processor has them: a snapshot hashes
+// megabytes.
+QByteArray PartHash(QByteArrayView bytes) {
+    QByteArray hash(kHashSize, Qt::Uninitialized);
+    unsigned int size = 0;
+    EVP_Digest(bytes.data(), static_cast<std::size_t>(bytes.size()),
+               reinterpret_cast<unsigned char*>(hash.data()), &size, EVP_sha1(), nullptr);
+    return hash;
+}
+
 QString CauseName(SnapshotCause cause) {
     return kCauses[static_cast<std::size_t>(cause)].toString();
 }
@@ -215,7 +268,13 @@ void ApplySend(std::vector<Held>& held, const ConfigModel& model, const SendSumm
     }
 }
 
-SnapshotParts EncodeSnapshot(const ConfigModel& model, const std::vector<Held>& held) {
+namespace {
+
+// What a pass over the model does with a part.
+enum class Use { Skip, Hash, Keep };
+
+SnapshotParts Encode(const ConfigModel& model, const std::vector<Held>& held,
+                     const std::function<Use(std::size_t)>& use) {
     const auto& nodes = model.Nodes();
     const auto& items = model.Items();
     std::vector<int> rowOfNode(nodes.size(), -1);
@@ -227,7 +286,20 @@ SnapshotParts EncodeSnapshot(const ConfigModel& model, const std::vector<Held>& 
     const std::vector<Run> nodeRuns = RunsOf(nodes, Segment);
     const std::vector<Run> itemRuns = RunsOf(items, [](const ItemRow& r) { return r.owner; });
 
+    const std::size_t runCount = nodeRuns.size() + itemRuns.size();
     SnapshotParts out;
+    out.parts.resize(2 + 2 * runCount);
+    out.hashes.resize(out.parts.size());
+    out.sizes.resize(out.parts.size());
+    // A part's bytes and hash where they are wanted. The texts of a run, which a count starts,
+    // are kept whole: there are few.
+    const auto put = [&](std::size_t p, Packer& packer) {
+        out.sizes[p] = packer.Packed();
+        QByteArray bytes = packer.Take(&out.hashes[p]);
+        if (use(p) == Use::Keep) out.parts[p] = std::move(bytes);
+    };
+    const auto streamed = [&](std::size_t p) { return use(p) == Use::Hash; };
+
     Packer head;
     head.Number(kFormat);
     head.Number(static_cast<qint64>(model.Scales().size()));
@@ -245,7 +317,7 @@ SnapshotParts EncodeSnapshot(const ConfigModel& model, const std::vector<Held>& 
         head.Number(static_cast<qint64>(runs->size()));
         for (const Run& run : *runs) head.Number(run.count);
     }
-    out.parts.push_back(head.Take());
+    put(0, head);
 
     Packer menus;
     menus.Number(static_cast<qint64>(model.Menus().size()));
@@ -255,11 +327,11 @@ SnapshotParts EncodeSnapshot(const ConfigModel& model, const std::vector<Held>& 
         menus.Text(menu.text);
         menus.Text(menu.key);
     }
-    out.parts.push_back(menus.Take());
+    put(1, menus);
 
     // Room for what a run usually takes, so that a part is seldom copied as it grows.
-    const auto packNodes = [&](const Run& run, QByteArray& shapePart, QByteArray& textPart) {
-        Packer shape(48 * run.count), texts;
+    const auto packNodes = [&](const Run& run, std::size_t p) {
+        Packer shape(48 * run.count, streamed(p)), texts;
         int own = 0;
         texts.Number(0);
         for (int n = run.first; n < run.first + run.count; ++n) {
@@ -284,11 +356,11 @@ SnapshotParts EncodeSnapshot(const ConfigModel& model, const std::vector<Held>& 
             }
         }
         texts.NumberAt(0, own);
-        shapePart = shape.Take();
-        textPart = texts.Take();
+        put(p, shape);
+        put(p + 1, texts);
     };
-    const auto packItems = [&](const Run& run, QByteArray& shapePart, QByteArray& valuePart) {
-        Packer shape(112 * run.count), values(32 * run.count);
+    const auto packItems = [&](const Run& run, std::size_t p) {
+        Packer shape(112 * run.count, streamed(p)), values(32 * run.count, streamed(p + 1));
         for (int row = run.first; row < run.first + run.count; ++row) {
             const ItemRow& item = items[row];
             for (int number : {item.owner, item.id, item.type, item.order, item.length})
@@ -303,36 +375,43 @@ SnapshotParts EncodeSnapshot(const ConfigModel& model, const std::vector<Held>& 
             values.Text(h.value);
             values.Bytes(h.bytes);
         }
-        shapePart = shape.Take();
-        valuePart = values.Take();
+        put(p, shape);
+        put(p + 1, values);
     };
 
     // Two runs at a time, on two threads: packing and hashing are the snapshot's whole cost,
     // and a read leaves the machine idle after it. The model is only read meanwhile.
-    const std::size_t runs = nodeRuns.size() + itemRuns.size();
-    out.parts.resize(2 + 2 * runs);
-    out.hashes.resize(out.parts.size());
     const auto work = [&](std::size_t from) {
-        for (std::size_t r = from; r < runs; r += 2) {
-            QByteArray& first = out.parts[2 + 2 * r];
-            QByteArray& second = out.parts[3 + 2 * r];
+        for (std::size_t r = from; r < runCount; r += 2) {
+            const std::size_t p = 2 + 2 * r;
+            if (use(p) == Use::Skip && use(p + 1) == Use::Skip) continue;
             if (r < nodeRuns.size()) {
-                packNodes(nodeRuns[r], first, second);
+                packNodes(nodeRuns[r], p);
             } else {
-                packItems(itemRuns[r - nodeRuns.size()], first, second);
+                packItems(itemRuns[r - nodeRuns.size()], p);
             }
-            for (std::size_t p : {2 + 2 * r, 3 + 2 * r})
-                out.hashes[p] = QCryptographicHash::hash(out.parts[p], kPartHash);
         }
     };
     std::thread other(work, 1);
     work(0);
     other.join();
-    for (std::size_t p : {0, 1}) out.hashes[p] = QCryptographicHash::hash(out.parts[p], kPartHash);
     for (const Held& h : held) out.known += h.known;
     out.scales = static_cast<int>(model.Scales().size());
     out.items = static_cast<int>(items.size());
     return out;
+}
+
+}  // namespace
+
+SnapshotParts HashSnapshot(const ConfigModel& model, const std::vector<Held>& held) {
+    return Encode(model, held, [](std::size_t p) { return p == 0 ? Use::Keep : Use::Hash; });
+}
+
+SnapshotParts EncodeSnapshot(const ConfigModel& model, const std::vector<Held>& held,
+                             const std::vector<bool>& wanted) {
+    return Encode(model, held, [&](std::size_t p) {
+        return wanted.empty() || (p < wanted.size() && wanted[p]) ? Use::Keep : Use::Skip;
+    });
 }
 
 bool DecodeSnapshot(const std::vector<QByteArray>& parts, ConfigModel& model) {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QByteArray>
-#include <QCryptographicHash>
+#include <QByteArrayView>
 #include <QString>
 #include <optional>
 #include <vector>
@@ -32,16 +32,24 @@ void ApplySend(std::vector<Held>& held, const ConfigModel& model, const SendSumm
 
 // A snapshot cut into parts: the same configuration gives the same parts, so a store keeps
 // each part once however many snapshots share it. The first part describes the rest.
-// Parts are known by this hash of their bytes.
-constexpr auto kPartHash = QCryptographicHash::Sha1;
+// Parts are known by the SHA-1 of their bytes.
+constexpr qsizetype kHashSize = 20;
+QByteArray PartHash(QByteArrayView bytes);
 struct SnapshotParts {
-    std::vector<QByteArray> parts;
-    std::vector<QByteArray> hashes;  // of each part
+    std::vector<QByteArray> parts;   // the bytes of the parts asked for, the others empty
+    std::vector<QByteArray> hashes;  // of the parts packed
+    std::vector<qsizetype> sizes;    // in bytes, of the parts packed
     int scales = 0;
     int items = 0;
     int known = 0;
 };
-SnapshotParts EncodeSnapshot(const ConfigModel& model, const std::vector<Held>& held);
+// Every part's hash and size, and the bytes of the first only: each other part is hashed as it
+// is packed, a few kilobytes at a time, so that a snapshot that repeats what is stored costs no
+// more memory than that.
+SnapshotParts HashSnapshot(const ConfigModel& model, const std::vector<Held>& held);
+// The bytes and hashes of the parts `wanted` flags (by index), of every part when it is empty.
+SnapshotParts EncodeSnapshot(const ConfigModel& model, const std::vector<Held>& held,
+                             const std::vector<bool>& wanted = {});
 
 // Rebuilds the model a snapshot was taken of, each row holding its held value as read. False
 // (the model then undefined) when the parts do not make a snapshot.
