@@ -156,19 +156,11 @@ int Diff(const QStringList& args, const Context& c) {
     if (args.size() != 3) return Usage(err);
     Session session(err, c.folder, c.history);
     if (const int status = Open(session, args[1], err); status != kExitOk) return status;
-    QStringList before;
-    for (const ItemRow& item : session.model().Items()) before.append(item.value);
     if (const int status = session.Load(args[2], nullptr); status != kExitOk)
         return session.Finish(status);
-    QStringList rows;
-    const auto& items = session.model().Items();
-    for (qsizetype row = 0; row < before.size(); ++row) {
-        const ItemRow& item = items[row];
-        if (!Changed(item)) continue;
-        rows.append(DiffRow({item.owner, item.id, item.text, before[row], item.value}));
-    }
-    if (rows.isEmpty()) return session.Finish(kExitOk);
-    WriteLine(out, rows.join(u'\n'));
+    const std::vector<ValueChange> changes = ChangedItems(session.model());
+    if (changes.empty()) return session.Finish(kExitOk);
+    WriteLine(out, DiffLines(changes));
     return session.Finish(kExitItems);
 }
 

@@ -6,10 +6,10 @@
 #include <optional>
 #include <vector>
 
+#include "core/model/configmodel.h"
+
 namespace cfg {
 
-class ConfigModel;
-struct ItemRow;
 struct SendSummary;
 
 // Why a snapshot was taken.
@@ -55,15 +55,8 @@ SnapshotParts EncodeSnapshot(const ConfigModel& model, const std::vector<Held>& 
 // (the model then undefined) when the parts do not make a snapshot.
 bool DecodeSnapshot(const std::vector<QByteArray>& parts, ConfigModel& model);
 
-// One item whose value differs: `before` and `after` as the models hold them, "?" for a value
-// not known, "-" for an item the model lacks.
-struct ValueChange {
-    int owner = 0;
-    int id = 0;
-    QString text;
-    QString before;
-    QString after;
-};
+// Each ValueChange's `before` and `after` as the models hold them, "?" for a value not known,
+// "-" for an item the model lacks.
 // The items whose values differ between `before` and `after`, in the table order of `after`,
 // then those only `before` has, in its order. Items are matched by owner and ID.
 std::vector<ValueChange> CompareValues(const ConfigModel& before, const ConfigModel& after);

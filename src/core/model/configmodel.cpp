@@ -109,6 +109,14 @@ bool Changed(const ItemRow& item) {
     return item.value != item.readValue;
 }
 
+std::vector<ValueChange> ChangedItems(const ConfigModel& model) {
+    std::vector<ValueChange> changes;
+    for (const ItemRow& item : model.Items())
+        if (Changed(item))
+            changes.push_back({item.owner, item.id, item.text, item.readValue, item.value});
+    return changes;
+}
+
 const QByteArray* UnchangedBytes(const ItemRow& item) {
     return item.type == kString && AsRead(item) ? &item.readBytes : nullptr;
 }

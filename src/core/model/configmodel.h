@@ -78,6 +78,19 @@ void StoreAccepted(ItemRow& item, const QString& value, const QByteArray& bytes)
 // has changed. Items of order 100 and above never change.
 bool Changed(const ItemRow& item);
 
+// One item whose value differs between two states of it.
+struct ValueChange {
+    int owner = 0;
+    int id = 0;
+    QString text;
+    QString before;
+    QString after;
+};
+class ConfigModel;
+// The items that changed since the read, in table order: the value read (empty when it was not
+// read) and the value now. What a changes-only send takes.
+std::vector<ValueChange> ChangedItems(const ConfigModel& model);
+
 // The bytes the scale sent for a string still unchanged since it was read, else nothing.
 const QByteArray* UnchangedBytes(const ItemRow& item);
 
