@@ -2,7 +2,6 @@
 
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPainter>
 #include <QPointer>
@@ -31,16 +30,6 @@ QString CauseText(SnapshotCause cause) {
     return QStringLiteral("Enviar Todo");
 }
 
-QTreeWidget* Table(QWidget* parent, const QString& name, const QStringList& headers) {
-    auto* table = new QTreeWidget(parent);
-    table->setObjectName(name);
-    table->setRootIsDecorated(false);
-    table->setUniformRowHeights(true);
-    table->setHeaderLabels(headers);
-    table->header()->setStretchLastSection(false);
-    table->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    return table;
-}
 }  // namespace
 
 FrmHistorial::FrmHistorial(FrmMain& main, QWidget* parent) : QDialog(parent), main_(main) {
@@ -52,13 +41,13 @@ FrmHistorial::FrmHistorial(FrmMain& main, QWidget* parent) : QDialog(parent), ma
     setPalette(palette);
     resize(720, 560);
 
-    Lista = Table(this, QStringLiteral("Lista"),
-                  {QStringLiteral("Nº"), QStringLiteral("Fecha (UTC)"), QStringLiteral("Motivo"),
-                   QStringLiteral("Items conocidos")});
+    Lista = NewTable(this, QStringLiteral("Lista"),
+                     {QStringLiteral("Nº"), QStringLiteral("Fecha (UTC)"), QStringLiteral("Motivo"),
+                      QStringLiteral("Items conocidos")});
     Lista->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    Diferencias = Table(this, QStringLiteral("Diferencias"),
-                        {QStringLiteral("Dueño"), QStringLiteral("Item"), QStringLiteral("Valor"),
-                         QStringLiteral("Valor")});
+    Diferencias = NewTable(this, QStringLiteral("Diferencias"),
+                           {QStringLiteral("Dueño"), QStringLiteral("Item"),
+                            QStringLiteral("Valor"), QStringLiteral("Valor")});
     LblEstado =
         new QLabel(QStringLiteral("Seleccione una instantánea, o dos para compararlas"), this);
     LblEstado->setObjectName(QStringLiteral("LblEstado"));
@@ -183,20 +172,7 @@ void FrmHistorial::CmdRestaurar_Click() {
 
 void FrmHistorial::Show(const std::vector<ValueChange>& changes, const QString& before,
                         const QString& after, const QString& status) {
-    Diferencias->clear();
-    Diferencias->setHeaderLabels({QStringLiteral("Dueño"), QStringLiteral("Item"), before, after});
-    QList<QTreeWidgetItem*> rows;
-    rows.reserve(static_cast<qsizetype>(changes.size()));
-    for (const ValueChange& c : changes) {
-        auto* row = new QTreeWidgetItem;
-        row->setText(0, c.owner == 0 ? QStringLiteral("Sistema")
-                                     : QStringLiteral("Balanza %1").arg(c.owner));
-        row->setText(1, QStringLiteral("%1 %2").arg(c.id).arg(c.text));
-        row->setText(2, c.before);
-        row->setText(3, c.after);
-        rows.append(row);
-    }
-    Diferencias->addTopLevelItems(rows);
+    ShowChanges(Diferencias, changes, before, after);
     LblEstado->setText(status.isEmpty() ? QStringLiteral("Diferencias: %1").arg(changes.size())
                                         : status);
     Busy(false);

@@ -2,12 +2,15 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
@@ -24,7 +27,9 @@
 #include "gui/frmabrir.h"
 #include "gui/frmguardar.h"
 #include "gui/frmhistorial.h"
+#include "gui/frminforme.h"
 #include "gui/linkworker.h"
+#include "gui/treefilter.h"
 #include "gui/treemirror.h"
 #include "transports/connectiontext.h"
 
@@ -35,6 +40,7 @@ const QColor kRed(255, 0, 0);
 const QColor kBlue(0, 0, 255);
 constexpr int kBlinkMs = 400;
 constexpr int kNoLimit = 32767;
+constexpr qint64 kProgressMs = 100;
 
 void SetBackground(QLabel* label, const QColor& colour) {
     QPalette palette = label->palette();
@@ -58,6 +64,27 @@ class FrmMain::WindowOperation : public Operation {
         OnWindow([&] { answer = window_.services_.messages.Ask(text, icon); });
         return answer;
     }
+    std::optional<SendScope> AskSend(const QString& text, const std::vector<ValueChange>& changes,
+                                     SendScope scope) override {
+        std::optional<SendScope> answer;
+        OnWindow([&] { answer = window_.services_.messages.AskSend(text, changes, scope); });
+        return answer;
+    }
+    // Drawn at most every kProgressMs: a send counts tens of thousands of items.
+    void Progress(int done, int total, Counted counted) override {
+        if (done == 0 || !started_.isValid()) started_.start();
+        const bool last = done >= total;
+        if (!last && drawn_.isValid() && drawn_.elapsed() < kProgressMs) return;
+        drawn_.start();
+        const QString text = ProgressText(done, total, counted, started_.elapsed());
+        Post([this, done, total, text] {
+            window_.Progreso->setRange(0, std::max(total, 1));
+            window_.Progreso->setValue(done);
+            window_.Progreso->show();
+            window_.LblProgreso->setText(text);
+            window_.LblProgreso->show();
+        });
+    }
     void Begin(const QString& caption) override {
         Post([this, caption] {
             window_.BusyLabel->setText(caption);
@@ -72,12 +99,14 @@ class FrmMain::WindowOperation : public Operation {
         Post([this] {
             window_.BusyLabel->hide();
             window_.TmrEspera->stop();
+            window_.HideProgress();
         });
     }
     void EndShowing(const QString& caption) override {
         Post([this, caption] {
             window_.BusyLabel->setText(caption);
             window_.TmrEspera->stop();
+            window_.HideProgress();
         });
     }
     void Sending(bool on) override {
@@ -107,6 +136,7 @@ class FrmMain::WindowOperation : public Operation {
 
     FrmMain& window_;
     const bool blink_;
+    QElapsedTimer started_, drawn_;  // on the worker
 };
 
 FrmMain::FrmMain(DesktopServices& services, ClsConfig& config, QWidget* parent)
@@ -125,6 +155,12 @@ FrmMain::FrmMain(DesktopServices& services, ClsConfig& config, QWidget* parent)
     Arbol->setUniformRowHeights(true);
     Arbol->setIconSize(QSize(16, 16));
     Arbol->setMinimumSize(420, 420);
+    TxtFiltro = new QLineEdit(this);
+    TxtFiltro->setObjectName(QStringLiteral("TxtFiltro"));
+    TxtFiltro->setPlaceholderText(QStringLiteral("Buscar en el árbol"));
+    TxtFiltro->setClearButtonEnabled(true);
+    LblFiltro = new QLabel(this);
+    LblFiltro->setObjectName(QStringLiteral("LblFiltro"));
 
     const auto button = [this](const QString& caption, const QString& name) {
         auto* b = new QPushButton(caption, this);
@@ -166,6 +202,14 @@ FrmMain::FrmMain(DesktopServices& services, ClsConfig& config, QWidget* parent)
         BusyLabel->setFont(font);
     }
     BusyLabel->hide();
+    Progreso = new QProgressBar(this);
+    Progreso->setObjectName(QStringLiteral("Progreso"));
+    Progreso->setTextVisible(false);
+    Progreso->setMaximumHeight(12);
+    LblProgreso = new QLabel(this);
+    LblProgreso->setObjectName(QStringLiteral("LblProgreso"));
+    LblProgreso->setWordWrap(true);
+    HideProgress();
     LblAviso = new QLabel(this);
     LblAviso->setObjectName(QStringLiteral("LblAviso"));
     LblAviso->setWordWrap(true);
@@ -194,6 +238,8 @@ FrmMain::FrmMain(DesktopServices& services, ClsConfig& config, QWidget* parent)
     side->addWidget(CmdHistorial);
     side->addSpacing(8);
     side->addWidget(BusyLabel);
+    side->addWidget(Progreso);
+    side->addWidget(LblProgreso);
     side->addSpacing(8);
     side->addWidget(Shape1);
     side->addWidget(CmbEnum);
@@ -206,7 +252,11 @@ FrmMain::FrmMain(DesktopServices& services, ClsConfig& config, QWidget* parent)
     auto* sideBox = new QWidget(this);
     sideBox->setLayout(side);
     sideBox->setFixedWidth(240);
+    auto* filterBox = new QHBoxLayout;
+    filterBox->addWidget(TxtFiltro, 1);
+    filterBox->addWidget(LblFiltro);
     auto* treeBox = new QVBoxLayout;
+    treeBox->addLayout(filterBox);
     treeBox->addWidget(LblAviso);
     treeBox->addWidget(Arbol, 1);
     auto* layout = new QHBoxLayout(this);
@@ -221,12 +271,15 @@ FrmMain::FrmMain(DesktopServices& services, ClsConfig& config, QWidget* parent)
     resize(760, 560);
 
     mirror_ = std::make_unique<TreeMirror>(model_, *Arbol, LoadTreeImages());
+    filter_ = std::make_unique<TreeFilter>(*Arbol);
     readOperation_ = std::make_unique<WindowOperation>(*this, true);
     sendOperation_ = std::make_unique<WindowOperation>(*this, false);
     worker_ = std::make_unique<LinkWorker>(this);
     programmer_ = std::make_unique<ItemProgrammer>(worker_->link(), model_);
 
     connect(TmrEspera, &QTimer::timeout, this, &FrmMain::TmrEspera_Timer);
+    connect(TxtFiltro, &QLineEdit::textChanged, this, &FrmMain::TxtFiltro_Change);
+    TxtFiltro->installEventFilter(this);
     connect(Arbol, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* item) { NodeClick(item); });
     connect(Command3, &QPushButton::clicked, this, &FrmMain::Lee_Datos);
@@ -242,6 +295,7 @@ FrmMain::~FrmMain() {
     delete guardar_;
     delete abrir_;
     delete historial_;
+    delete informe_;
     // The history's database belongs to the worker thread: it is closed there.
     if (history_)
         worker_->Run([history = std::move(history_)](ScaleLink&) mutable { history.reset(); });
@@ -253,6 +307,11 @@ FrmMain::~FrmMain() {
 void FrmMain::RecordOnWorker(SnapshotCause cause, const std::vector<Held>& held,
                              std::shared_ptr<QString> said) {
     if (history_) *said = history_->Record(cause, model_, held);
+}
+
+void FrmMain::HideProgress() {
+    Progreso->hide();
+    LblProgreso->hide();
 }
 
 void FrmMain::Notice(const QString& text) {
@@ -295,7 +354,16 @@ void FrmMain::Configure(int value) {
     worker_->Run([value](ScaleLink& link) { link.Configure(value); });
 }
 
+void FrmMain::TxtFiltro_Change(const QString& text) {
+    mirror_->Flush();
+    const int matches = filter_->Apply(text, mirror_->Version());
+    LblFiltro->setText(matches < 0 ? QString() : QStringLiteral("%1 coincidencias").arg(matches));
+}
+
 void FrmMain::Lee_Datos() {
+    // The tree is read anew: the filter starts from it.
+    TxtFiltro->clear();
+    filter_->Forget();
     StartOperation();
     LblAviso->hide();
     auto read = std::make_shared<bool>(false);
@@ -347,7 +415,15 @@ void FrmMain::Command2_Click() {
         [this, said] {
             Notice(*said);
             EndOperation();
+            ShowReport();
         });
+}
+
+void FrmMain::ShowReport() {
+    if (!lastSend_.confirmed || lastSend_.Clean()) return;
+    delete informe_;
+    informe_ = new FrmInforme(services_, SendReport(model_, lastSend_));
+    informe_->show();
 }
 
 void FrmMain::CmbValor_Click() {
@@ -475,6 +551,16 @@ void FrmMain::HistoryRestore(Snapshot snapshot, std::function<void(Changes)> don
     worker_->Run(
         [this, snapshot, changes](ScaleLink&) { *changes = RestoreValues(model_, *snapshot); },
         [changes, done = std::move(done)] { done(std::move(*changes)); });
+}
+
+bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
+    // Esc in the filter box clears it: the whole tree again.
+    if (watched == TxtFiltro && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        TxtFiltro->clear();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void FrmMain::paintEvent(QPaintEvent*) {

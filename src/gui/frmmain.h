@@ -15,6 +15,7 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 class QTimer;
 class QTreeWidget;
@@ -26,8 +27,10 @@ class ClsConfig;
 class FrmAbrir;
 class FrmGuardar;
 class FrmHistorial;
+class FrmInforme;
 class LinkWorker;
 class TrafficLog;
+class TreeFilter;
 class TreeMirror;
 
 // The main window: the configuration tree, the item editor and the buttons that read, program,
@@ -73,6 +76,7 @@ class FrmMain : public QWidget {
   protected:
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     // On the worker: records what the network now holds; what is to be said goes into `said`.
@@ -80,6 +84,9 @@ class FrmMain : public QWidget {
                         std::shared_ptr<QString> said);
     // A notice under the tree, beside what the last read could not read.
     void Notice(const QString& text);
+    void HideProgress();
+    // After a send that left items out: the report of them.
+    void ShowReport();
     class WindowOperation;
 
     void StartOperation();
@@ -89,12 +96,15 @@ class FrmMain : public QWidget {
     void Muestra_Abrir();
     void Muestra_Historial();
     void TmrEspera_Timer();
+    void TxtFiltro_Change(const QString& text);
 
     DesktopServices& services_;
     ClsConfig& config_;
     ConfigModel model_;
 
     QTreeWidget* Arbol;
+    QLineEdit* TxtFiltro;
+    QLabel* LblFiltro;  // how many nodes the filter found
     QPushButton* Command3;
     QPushButton* Command2;
     QPushButton* CmdHistorial;
@@ -105,7 +115,9 @@ class FrmMain : public QWidget {
     QComboBox* CmbEnum;
     QLabel* LblInfo;
     QLabel* BusyLabel;  // member 2 of the label array Label1
-    QLabel* LblAviso;   // what the last read could not read; stays until the next read
+    QProgressBar* Progreso;
+    QLabel* LblProgreso;  // done, left and the time left
+    QLabel* LblAviso;     // what the last read could not read; stays until the next read
     QTimer* TmrEspera;
 
     Selection selection_;
@@ -115,6 +127,7 @@ class FrmMain : public QWidget {
     SendSummary lastSend_;
 
     std::unique_ptr<TreeMirror> mirror_;
+    std::unique_ptr<TreeFilter> filter_;
     std::unique_ptr<WindowOperation> readOperation_;
     std::unique_ptr<WindowOperation> sendOperation_;
     std::unique_ptr<LinkWorker> worker_;
@@ -123,6 +136,7 @@ class FrmMain : public QWidget {
     QPointer<FrmGuardar> guardar_;
     QPointer<FrmAbrir> abrir_;
     QPointer<FrmHistorial> historial_;
+    QPointer<FrmInforme> informe_;  // the last send's report
 };
 
 }  // namespace cfg

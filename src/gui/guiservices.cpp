@@ -2,14 +2,19 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
+#include <QPushButton>
 #include <QSvgRenderer>
 #include <QThread>
+#include <QTreeWidget>
 #include <algorithm>
+
+#include "core/model/configmodel.h"
 
 // The images live in the library's resources, which a static library must register itself.
 static void RegisterImages() {
@@ -61,6 +66,68 @@ bool BoxMessages::Ask(const QString& text, Icon icon) {
     QMessageBox box(BoxIcon(icon), kProgramTitle, text, QMessageBox::Yes | QMessageBox::No,
                     QApplication::activeWindow());
     return box.exec() == QMessageBox::Yes;
+}
+
+QString OwnerName(int owner) {
+    return owner == 0 ? QStringLiteral("Sistema") : QStringLiteral("Balanza %1").arg(owner);
+}
+
+QString ChangeLine(const ValueChange& c) {
+    return QStringLiteral("%1 · %2 %3: %4 → %5")
+        .arg(OwnerName(c.owner))
+        .arg(c.id)
+        .arg(c.text, c.before, c.after);
+}
+
+QTreeWidget* NewTable(QWidget* parent, const QString& name, const QStringList& headers) {
+    auto* table = new QTreeWidget(parent);
+    table->setObjectName(name);
+    table->setRootIsDecorated(false);
+    table->setUniformRowHeights(true);
+    table->setHeaderLabels(headers);
+    table->header()->setStretchLastSection(false);
+    table->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    return table;
+}
+
+void ShowChanges(QTreeWidget* table, const std::vector<ValueChange>& changes, const QString& before,
+                 const QString& after) {
+    table->clear();
+    table->setHeaderLabels({QStringLiteral("Dueño"), QStringLiteral("Item"), before, after});
+    QList<QTreeWidgetItem*> rows;
+    rows.reserve(static_cast<qsizetype>(changes.size()));
+    for (const ValueChange& c : changes)
+        rows.append(
+            new QTreeWidgetItem({OwnerName(c.owner), QStringLiteral("%1 %2").arg(c.id).arg(c.text),
+                                 c.before, c.after}));
+    table->addTopLevelItems(rows);
+}
+
+std::optional<SendScope> BoxMessages::AskSend(const QString& text,
+                                              const std::vector<ValueChange>& changes,
+                                              SendScope scope) {
+    QMessageBox box(QMessageBox::Question, kProgramTitle, text, QMessageBox::Yes | QMessageBox::No,
+                    QApplication::activeWindow());
+    QPushButton* changed = nullptr;
+    if (!changes.empty()) {
+        box.setInformativeText(
+            QStringLiteral("%1 items cambiaron desde la lectura.").arg(changes.size()));
+        // Enough to see what a send changes; a whole network loaded from a file is summed up.
+        constexpr std::size_t kShown = 2000;
+        QStringList lines;
+        for (std::size_t i = 0; i < std::min(changes.size(), kShown); ++i)
+            lines.append(ChangeLine(changes[i]));
+        if (changes.size() > kShown)
+            lines.append(QStringLiteral("... y %1 más").arg(changes.size() - kShown));
+        box.setDetailedText(lines.join(u'\n'));
+        changed = box.addButton(QStringLiteral("Solo cambios (%1)").arg(changes.size()),
+                                QMessageBox::AcceptRole);
+        if (scope == SendScope::Changed) box.setDefaultButton(changed);
+    }
+    box.exec();
+    if (changed && box.clickedButton() == changed) return SendScope::Changed;
+    if (box.clickedButton() == box.button(QMessageBox::Yes)) return SendScope::All;
+    return std::nullopt;
 }
 
 std::optional<QString> DialogFileChooser::ChooseSave(QWidget* parent, const QString& folder) {

@@ -11,6 +11,7 @@
 
 class QLineEdit;
 class QPainter;
+class QTreeWidget;
 class QWidget;
 
 namespace cfg {
@@ -33,7 +34,20 @@ class BoxMessages : public Operation {
   public:
     void Show(const QString& text, Icon icon) override;
     bool Ask(const QString& text, Icon icon) override;
+    // Yes, "Solo cambios" (when anything changed) or No, the changes listed in the details.
+    std::optional<SendScope> AskSend(const QString& text, const std::vector<ValueChange>& changes,
+                                     SendScope scope) override;
 };
+
+// "Sistema" or "Balanza 3".
+QString OwnerName(int owner);
+// "Balanza 3 · 12 Precio: 100 → 120".
+QString ChangeLine(const ValueChange& change);
+// A list of rows under `headers`, its columns as wide as their contents.
+QTreeWidget* NewTable(QWidget* parent, const QString& name, const QStringList& headers);
+// `table` holding one row per change: owner, item, value before, value after.
+void ShowChanges(QTreeWidget* table, const std::vector<ValueChange>& changes, const QString& before,
+                 const QString& after);
 
 // The file dialog of the save and open windows. Nothing when the user cancelled.
 class FileChooser {

@@ -51,6 +51,7 @@ void TreeMirror::Flush() {
         notes.swap(pending_);
     }
     if (notes.empty()) return;
+    ++version_;
     tree_.setUpdatesEnabled(false);
     for (Note& note : notes) {
         switch (note.kind) {

@@ -33,6 +33,8 @@ class TreeMirror : public QObject, public ModelObserver {
     // Applies the pending notes now (window thread).
     void Flush();
     QTreeWidgetItem* Find(const QString& key) const { return items_.value(key); }
+    // Grows whenever notes are applied: the view's nodes or texts may differ since.
+    quint64 Version() const { return version_; }
 
   private:
     struct Note {
@@ -50,6 +52,7 @@ class TreeMirror : public QObject, public ModelObserver {
     QMutex mutex_;
     std::vector<Note> pending_;
     QHash<QString, QTreeWidgetItem*> items_;
+    quint64 version_ = 0;
 };
 
 }  // namespace cfg

@@ -73,6 +73,28 @@ TEST(Frames, TextsTravelInCodePage850) {
     EXPECT_EQ(Convierte_Texto_Balanza(QString("ß€")), Bytes({223, '?'}));
 }
 
+// A search ignores case and accents, and wants every word somewhere in the text.
+TEST(Search, FoldedTextsHoldEveryWord) {
+    const struct {
+        const char* text;
+        const char* typed;
+        bool holds;
+    } rows[] = {
+        {"Básculas Ñandú", "basculas nandu", true},
+        {"PRECIO = 12", "precio 12", true},
+        {"Precio = 12", "12 precio", true},
+        {"Precio = 12", "precio 13", false},
+        {"Menú Sistema", "MENU", true},
+        {"Tara", "", true},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(HoldsEveryWord(
+                      FoldedForSearch(QString::fromUtf8(r.text)),
+                      FoldedForSearch(QString::fromUtf8(r.typed)).split(u' ', Qt::SkipEmptyParts)),
+                  r.holds)
+            << r.text << " / " << r.typed;
+}
+
 TEST(IpCheck, AcceptsRefusesAndRewrites) {
     const struct {
         QString input;

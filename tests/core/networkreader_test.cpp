@@ -188,6 +188,7 @@ TEST_F(NetworkReaderTest, ReadsTheWholeNetworkIntoTheTree) {
     EXPECT_EQ(op.captions,
               (QStringList{"begin Leyendo Estructura de Red", "Leyendo Datos Generales",
                            "Leyendo Datos Equipo 1", "Leyendo Datos Equipo 2", "end"}));
+    EXPECT_EQ(op.progress, (std::vector<std::pair<int, int>>{{0, 2}, {1, 2}, {2, 2}}));
 }
 
 // Without the network or the system's structure there is nothing to configure; any later

@@ -74,6 +74,28 @@ TEST_F(SendAllTest, RefusalsAndSilenceDoNotStopTheRun) {
                            "Item balanza 2 : 4 (Opcion 4): rechazado: No se puede programar"}));
     EXPECT_EQ(op.captions.last(),
               QString("end Envio Finalizado!!! Rechazados: 2, sin respuesta: 1, no enviados: 0"));
+    EXPECT_EQ(ReportText(SendReport(model, summary)),
+              "Dueño\tItem\tTexto\tValor\tResultado\tMotivo\n"
+              "2\t2\tOpcion 2\t1\tRechazado\tNo se puede programar\n"
+              "2\t3\tOpcion 3\t1\tSin respuesta\tpuede o no haberse aplicado\n"
+              "2\t4\tOpcion 4\t1\tRechazado\tNo se puede programar\n");
+    EXPECT_EQ(op.progress,
+              (std::vector<std::pair<int, int>>{{0, 4}, {1, 4}, {2, 4}, {3, 4}, {4, 4}}));
+}
+
+// The question lists what changed since the read, and its answer may send only that.
+TEST_F(SendAllTest, TheAnswerCanNarrowTheSendToTheChangedItems) {
+    for (int id = 1; id <= 3; ++id) {
+        model.AppendItem(Row(2, id, kNumber, 0, 1, "1"));
+        StoreRead(model.Item(id - 1), "1", {});
+    }
+    model.Item(1).value = "2";
+    op.scopeAnswer = SendScope::Changed;
+    const SendSummary summary = Send();
+    EXPECT_EQ(op.changesAsked, 1);
+    EXPECT_EQ(link.requests, (QList<QByteArray>{Write(2, 7, Bytes({2, 0, 0, 0, 0}), 0x0202)}));
+    EXPECT_EQ(summary.items.size(), 1u);
+    EXPECT_EQ(op.progress.back(), std::pair(1, 1));
 }
 
 }  // namespace

@@ -2,8 +2,11 @@
 // Balanzas", "Salir".
 #include "guitestsupport.h"
 
+#include <QClipboard>
 #include "core/history/historystore.h"
+
 #include "gui/frmhistorial.h"
+#include "gui/frminforme.h"
 
 namespace cfgtest {
 namespace {
@@ -188,6 +191,84 @@ TEST_F(MainWindowTest, HistorialListsComparesAndRestores) {
     EXPECT_EQ(Writes(), 1);  // nothing sent until "Enviar Todo a Balanzas"
     Child<QPushButton>(window, "CmdCerrar")->click();
     EXPECT_TRUE(WaitUntil([&] { return main.isEnabled(); }));
+}
+
+// The filter keeps the nodes holding every word typed, with their ancestors expanded, counts
+// them, and Esc gives back the tree as it was, the current node kept.
+TEST_F(MainWindowTest, FiltroNarrowsTheTreeAndEscGivesItBack) {
+    cfg::FrmMain& main = Connected();
+    auto* tree = Child<QTreeWidget>(&main, "Arbol");
+    auto* box = Child<QLineEdit>(&main, "TxtFiltro");
+    const QString key = Find(cfg::kNumber, true, [](const ItemRow& r) { return r.owner == 3; });
+    tree->setCurrentItem(main.NodeItem(key));
+    const auto state = [&] {
+        QString flags;
+        for (QTreeWidgetItemIterator it(tree); *it; ++it)
+            flags += QString("%1%2 ").arg((*it)->isHidden()).arg((*it)->isExpanded());
+        return flags;
+    };
+    const QString before = state();
+    const QString text = Row(key).text;
+    box->setText(text.toUpper());
+    int holding = 0;
+    for (QTreeWidgetItemIterator it(tree); *it; ++it) {
+        const bool holds = (*it)->text(0).contains(text, Qt::CaseInsensitive);
+        bool below = false;
+        for (int c = 0; c < (*it)->childCount(); ++c) below = below || !(*it)->child(c)->isHidden();
+        holding += holds;
+        EXPECT_EQ(!(*it)->isHidden(), holds || below) << (*it)->text(0).toStdString();
+        EXPECT_TRUE(!below || (*it)->isExpanded());
+    }
+    EXPECT_GE(holding, 4);  // the item on every scale
+    EXPECT_EQ(Child<QLabel>(&main, "LblFiltro")->text(), QString("%1 coincidencias").arg(holding));
+    QTest::keyClick(box, Qt::Key_Escape);
+    EXPECT_TRUE(box->text().isEmpty());
+    EXPECT_EQ(state(), before);
+    EXPECT_EQ(tree->currentItem(), main.NodeItem(key));
+}
+
+// "Enviar Todo a Balanzas" asks with the items changed since the read and may send only those,
+// showing what is done and left; an item a scale refused is listed in the report, copied and
+// saved.
+TEST_F(MainWindowTest, EnviarTodoOffersTheChangesThenReportsWhatFailed) {
+    QList<int> numbers;
+    for (const cfg::sim::Record& r : cfg::sim::DefaultNetwork().shared)
+        if (r.code == cfg::kNumber && !r.ReadOnly() && !cfg::sim::IsGroupId(r.id))
+            numbers.append(r.id);
+    ASSERT_GE(numbers.size(), 2);
+    Serve(cfg::sim::DefaultNetwork(), {.latencyMs = 30, .refusedIds = {numbers[1]}});
+    cfg::FrmMain& main = Connected();
+    for (int id : {numbers[0], numbers[1]}) {
+        ItemRow& row = main.model().Item(main.model().FindItem(3, id));
+        row.value = row.readValue == "1" ? "2" : "1";
+    }
+    messages.scopeAnswer = cfg::SendScope::Changed;
+    Child<QPushButton>(&main, "Command2")->click();
+    auto* progress = Child<QLabel>(&main, "LblProgreso");
+    EXPECT_TRUE(WaitUntil([&] { return progress->isVisible(); }));
+    EXPECT_TRUE(progress->text().startsWith("Items enviados: ")) << progress->text().toStdString();
+    WaitIdle();
+    EXPECT_FALSE(progress->isVisible());
+    EXPECT_EQ(messages.changesAsked, 2);
+    EXPECT_EQ(Writes(), 2);
+    cfg::FrmInforme* report = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* r = qobject_cast<cfg::FrmInforme*>(w)) report = r;
+    ASSERT_TRUE(report);
+    const ItemRow& refused = main.model().Items()[main.model().FindItem(3, numbers[1])];
+    QTreeWidgetItem* line = Child<QTreeWidget>(report, "Lista")->topLevelItem(0);
+    ASSERT_TRUE(line);
+    EXPECT_EQ((QStringList{line->text(0), line->text(1), line->text(2), line->text(3)}),
+              (QStringList{"Balanza 3", QString("%1 %2").arg(refused.id).arg(refused.text),
+                           refused.value, "Rechazado"}));
+    chosen = dir.filePath("informe.txt");
+    Child<QPushButton>(report, "CmdGuardar")->click();
+    Child<QPushButton>(report, "CmdCopiar")->click();
+    const QString saved = QString::fromUtf8(ReadAll(*chosen));
+    EXPECT_TRUE(saved.endsWith(QString("3\t%1\t%2\t%3\tRechazado\tNo se puede programar\n")
+                                   .arg(refused.id)
+                                   .arg(refused.text, refused.value)));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), saved);
 }
 
 }  // namespace

@@ -40,6 +40,15 @@ class RecordingOperation : public cfg::Operation {
         asked.push_back({text, icon});
         return answer;
     }
+    // Yes narrowed to `scopeAnswer` when one is set.
+    std::optional<cfg::SendScope> AskSend(const QString& text,
+                                          const std::vector<cfg::ValueChange>& changes,
+                                          cfg::SendScope scope) override {
+        changesAsked = static_cast<int>(changes.size());
+        if (!Ask(text, cfg::Icon::Question)) return std::nullopt;
+        return scopeAnswer.value_or(scope);
+    }
+    void Progress(int done, int total, cfg::Counted) override { progress.push_back({done, total}); }
     void Begin(const QString& c) override { captions.append("begin " + c); }
     void Caption(const QString& c) override { captions.append(c); }
     void End() override { captions.append("end"); }
@@ -62,6 +71,9 @@ class RecordingOperation : public cfg::Operation {
     std::vector<Shown> shown;
     std::vector<Shown> asked;
     bool answer = true;
+    std::optional<cfg::SendScope> scopeAnswer;
+    int changesAsked = -1;
+    std::vector<std::pair<int, int>> progress;
     QStringList captions;
     std::vector<bool> sending;
     QStringList lines;

@@ -1,5 +1,6 @@
 #include "core/common/basic.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -102,6 +103,23 @@ int ToWholeNumber(double value) {
     if (whole >= std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
     if (whole <= std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
     return static_cast<int>(whole);
+}
+
+QString FoldedForSearch(const QString& text) {
+    // Latin texts nearly always: only those with a character beyond ASCII are decomposed.
+    const bool ascii =
+        std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+    if (ascii) return text.toLower();
+    QString folded;
+    folded.reserve(text.size());
+    for (QChar c : text.normalized(QString::NormalizationForm_D))
+        if (!c.isMark()) folded.append(c);
+    return folded.toCaseFolded();
+}
+
+bool HoldsEveryWord(const QString& folded, const QStringList& words) {
+    return std::all_of(words.begin(), words.end(),
+                       [&](const QString& word) { return folded.contains(word); });
 }
 
 }  // namespace cfg

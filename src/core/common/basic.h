@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The few text and number rules the program's inputs are judged by: settings values, typed
 // ports and item values.
@@ -20,5 +21,10 @@ bool IsNumeric(const QString& text);
 
 // The nearest whole 32-bit value, a half going to the even neighbour; saturates at the limits.
 int ToWholeNumber(double value);
+
+// A text as a search compares it: accents taken off and case folded ("Báscula" → "bascula").
+QString FoldedForSearch(const QString& text);
+// Whether `folded` holds every word of `words` (each folded already).
+bool HoldsEveryWord(const QString& folded, const QStringList& words);
 
 }  // namespace cfg

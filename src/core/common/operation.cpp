@@ -3,7 +3,29 @@
 #include <chrono>
 #include <thread>
 
+#include "core/model/configmodel.h"
+
 namespace cfg {
+
+QString ProgressText(int done, int total, Counted counted, qint64 elapsedMs) {
+    QString text = (counted == Counted::Scales ? QStringLiteral("Balanzas leídas: %1 de %2")
+                                               : QStringLiteral("Items enviados: %1 de %2"))
+                       .arg(done)
+                       .arg(total);
+    if (done <= 0 || done >= total) return text;
+    const qint64 leftSeconds = (elapsedMs * (total - done) / done + 999) / 1000;
+    return text + (leftSeconds < 90
+                       ? QStringLiteral(", quedan unos %1 s").arg(leftSeconds)
+                       : QStringLiteral(", quedan unos %1 min").arg((leftSeconds + 30) / 60));
+}
+
+std::optional<SendScope> Operation::AskSend(const QString& text,
+                                            const std::vector<ValueChange>& changes,
+                                            SendScope scope) {
+    (void)changes;
+    if (!Ask(text, Icon::Question)) return std::nullopt;
+    return scope;
+}
 
 void Operation::Pause(int milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));

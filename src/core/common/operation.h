@@ -1,10 +1,23 @@
 #pragma once
 
 #include <QString>
+#include <optional>
+#include <vector>
 
 namespace cfg {
 
 class TrafficLog;
+struct ValueChange;
+
+// Which items a send takes: every editable one, or only those that changed since the read.
+enum class SendScope { All, Changed };
+
+// What a progress count counts.
+enum class Counted { Scales, Items };
+
+// "Balanzas leídas: 12 de 60" or "Items enviados: 120 de 2300", and once some are done an
+// estimate of the time left from the pace so far.
+QString ProgressText(int done, int total, Counted counted, qint64 elapsedMs);
 
 // The kind of a message, as the windows show it by its icon.
 enum class Icon { None, Critical, Exclamation, Question, Information };
@@ -30,6 +43,12 @@ class Operation {
         return true;
     }
 
+    // The question before a send, with the items that changed since the read: the scope the
+    // user chose, or nothing for No. Here the plain question, Yes keeping `scope`.
+    virtual std::optional<SendScope> AskSend(const QString& text,
+                                             const std::vector<ValueChange>& changes,
+                                             SendScope scope);
+
     // The busy state and what is being done: the main window disables itself and blinks its
     // busy label; the headless front ends print the captions.
     virtual void Begin(const QString& caption) { (void)caption; }
@@ -38,6 +57,13 @@ class Operation {
     virtual void End() {}
     // ... or the busy label stays up with this last caption.
     virtual void EndShowing(const QString& caption) { (void)caption; }
+
+    // How far a read or a send is: `done` of `total`.
+    virtual void Progress(int done, int total, Counted counted) {
+        (void)done;
+        (void)total;
+        (void)counted;
+    }
 
     // While one item is programmed the button reads "Enviando..." and the window takes no
     // input.

@@ -1,5 +1,7 @@
 #include "core/editing/sendall.h"
 
+#include <algorithm>
+
 #include "core/common/basic.h"
 #include "core/common/operation.h"
 #include "core/editing/itemwrite.h"
@@ -19,22 +21,66 @@ QString SendSummary::FinalCaption() const {
                       .arg(skipped);
 }
 
+std::vector<ReportRow> SendReport(const ConfigModel& model, const SendSummary& summary) {
+    std::vector<ReportRow> rows;
+    for (const SendOutcome& outcome : summary.items) {
+        const ItemRow& item = model.Items()[outcome.row];
+        ReportRow row{item.owner, item.id, item.text, item.value, {}, {}};
+        switch (outcome.kind) {
+            case SendOutcome::Refused:
+                row.what = QStringLiteral("Rechazado");
+                row.reason = protocol::RefusalReason(outcome.errorCode);
+                break;
+            case SendOutcome::Unanswered:
+                row.what = QStringLiteral("Sin respuesta");
+                row.reason = QStringLiteral("puede o no haberse aplicado");
+                break;
+            case SendOutcome::Skipped:
+                row.what = QStringLiteral("No enviado");
+                row.reason = !item.known ? QStringLiteral("valor desconocido")
+                                         : QStringLiteral("fecha no válida");
+                break;
+            case SendOutcome::Accepted:
+            case SendOutcome::Unchanged:
+                continue;
+        }
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+QString ReportText(const std::vector<ReportRow>& rows) {
+    QStringList lines{QStringLiteral("Dueño\tItem\tTexto\tValor\tResultado\tMotivo")};
+    for (const ReportRow& r : rows)
+        lines.append(QStringList{QString::number(r.owner), QString::number(r.id), r.text, r.value,
+                                 r.what, r.reason}
+                         .join(u'\t'));
+    return lines.join(u'\n') + u'\n';
+}
+
 SendSummary Command2_Click(ScaleLink& link, const ConfigModel& model, Operation& op,
                            SendScope scope) {
     SendSummary summary;
     op.Begin(QStringLiteral("Enviando..."));
-    if (!op.Ask(QStringLiteral("Se enviarán todas las configuraciones a balanzas.¿Está seguro?"),
-                Icon::Question)) {
+    const std::optional<SendScope> answer =
+        op.AskSend(QStringLiteral("Se enviarán todas las configuraciones a balanzas.¿Está seguro?"),
+                   ChangedItems(model), scope);
+    if (!answer) {
         summary.confirmed = false;
         op.EndShowing(QStringLiteral("Enviando..."));
         return summary;
     }
 
     const auto& rows = model.Items();
+    const auto inScope = [&](const ItemRow& item) {
+        return item.order < kFirstReadOnlyOrder && (*answer == SendScope::All || Changed(item));
+    };
+    const int total = static_cast<int>(std::count_if(rows.begin(), rows.end(), inScope));
+    int done = 0;
     for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
         const ItemRow& item = rows[row];
-        if (item.order >= kFirstReadOnlyOrder) continue;
-        if (scope == SendScope::Changed && !Changed(item)) continue;
+        if (!inScope(item)) continue;
+        op.Progress(done++, total, Counted::Items);
         const QString name = item.owner == 0
                                  ? QStringLiteral("sistema : %1").arg(item.id)
                                  : QStringLiteral("balanza %1 : %2").arg(item.owner).arg(item.id);
@@ -80,6 +126,7 @@ SendSummary Command2_Click(ScaleLink& link, const ConfigModel& model, Operation&
             outcome(SendOutcome::Accepted, summary.sent);
         }
     }
+    op.Progress(total, total, Counted::Items);
     if (TrafficLog* log = op.Log()) {
         for (const QString& line : summary.details) log->Escribe_NLog(line);
         log->Flush();

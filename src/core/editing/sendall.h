@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <vector>
 
+#include "core/common/operation.h"
 #include "core/editing/itemwrite.h"
 
 namespace cfg {
@@ -42,11 +43,23 @@ struct SendSummary {
     QString FinalCaption() const;
 };
 
-// Which items a send takes: every editable one, or only those that changed since the read.
-enum class SendScope { All, Changed };
+// One item a send did not put in place, as the send report lists it.
+struct ReportRow {
+    int owner = 0;
+    int id = 0;
+    QString text;
+    QString value;
+    QString what;    // "Rechazado", "Sin respuesta", "No enviado"
+    QString reason;  // the scale's reason for a refusal, why an item was not sent
+};
+// The items of `summary` that were refused, unanswered or skipped, in the order sent.
+std::vector<ReportRow> SendReport(const ConfigModel& model, const SendSummary& summary);
+// The report as tab-separated lines under a heading, for the clipboard and a file.
+QString ReportText(const std::vector<ReportRow>& rows);
 
 // Sends every editable item of the item table (or only the changed ones) to its owner, one
-// write each, in table order, once the operation's question is answered Yes. Failed or refused
+// write each, in table order, once the operation's question is answered (the answer may narrow
+// the scope to the changed items). Failed or refused
 // items do not stop the run; they are counted, and listed in nlog.txt when the operation keeps
 // logs.
 SendSummary Command2_Click(ScaleLink& link, const ConfigModel& model, Operation& op,

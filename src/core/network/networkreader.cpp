@@ -80,8 +80,10 @@ bool NetworkReader::Lee_Datos(Operation& op) {
     op.Caption(QStringLiteral("Leyendo Datos Generales"));
     if (!Lee_Estructura(0)) return fail();
     if (Lee_Valores(0)) {
+        const int total = static_cast<int>(readable.size());
         for (std::size_t i = 0; i < readable.size(); ++i) {
             const int scale = readable[i];
+            op.Progress(static_cast<int>(i), total, Counted::Scales);
             op.Caption(QStringLiteral("Leyendo Datos Equipo %1").arg(scale));
             const std::size_t nodes = model_.Nodes().size(), items = model_.Items().size();
             if (!Lee_Estructura(scale)) {
@@ -98,6 +100,7 @@ bool NetworkReader::Lee_Datos(Operation& op) {
                                std::min((model_.Items().size() - items) * rest, kMostReserved));
             }
         }
+        op.Progress(total, total, Counted::Scales);
     } else {
         failures.push_back({0, ReadFailure::SystemValues});
         for (int scale : readable) failures.push_back({scale, ReadFailure::ScaleNotRead});

@@ -1,0 +1,67 @@
+#include "gui/treefilter.h"
+
+#include <QTreeWidget>
+
+#include "core/common/basic.h"
+
+namespace cfg {
+
+int TreeFilter::Apply(const QString& text, quint64 version) {
+    const QStringList words = FoldedForSearch(text).split(u' ', Qt::SkipEmptyParts);
+    QTreeWidgetItem* root = tree_.invisibleRootItem();
+    tree_.setUpdatesEnabled(false);
+    int matches = -1;
+    if (words.isEmpty()) {
+        if (active_) {
+            for (int i = 0; i < root->childCount(); ++i) Restore(root->child(i));
+            expanded_.clear();
+            active_ = false;
+        }
+    } else {
+        if (!active_) {
+            for (QTreeWidgetItemIterator it(&tree_); *it; ++it)
+                if ((*it)->isExpanded()) expanded_.insert(*it);
+            active_ = true;
+        }
+        if (version != version_) folded_.clear();
+        version_ = version;
+        matches = 0;
+        std::size_t at = 0;
+        for (int i = 0; i < root->childCount(); ++i) Narrow(root->child(i), words, matches, at);
+    }
+    tree_.setUpdatesEnabled(true);
+    if (QTreeWidgetItem* current = tree_.currentItem(); current && !current->isHidden())
+        tree_.scrollToItem(current);
+    return matches;
+}
+
+void TreeFilter::Forget() {
+    expanded_.clear();
+    folded_.clear();
+    active_ = false;
+}
+
+bool TreeFilter::Narrow(QTreeWidgetItem* item, const QStringList& words, int& matches,
+                        std::size_t& at) {
+    // Folded once per version of the texts: a keystroke then only compares.
+    if (at == folded_.size()) folded_.push_back(FoldedForSearch(item->text(0)));
+    const bool holds = HoldsEveryWord(folded_[at++], words);
+    matches += holds ? 1 : 0;
+    bool below = false;
+    for (int i = 0; i < item->childCount(); ++i)
+        below = Narrow(item->child(i), words, matches, at) || below;
+    const bool shown = holds || below;
+    // Only what changes is set: a keystroke must not touch 25,000 rows for nothing.
+    if (item->isHidden() == shown) item->setHidden(!shown);
+    if (below && !item->isExpanded()) item->setExpanded(true);
+    return shown;
+}
+
+void TreeFilter::Restore(QTreeWidgetItem* item) {
+    if (item->isHidden()) item->setHidden(false);
+    const bool expanded = expanded_.contains(item);
+    if (item->isExpanded() != expanded) item->setExpanded(expanded);
+    for (int i = 0; i < item->childCount(); ++i) Restore(item->child(i));
+}
+
+}  // namespace cfg
