@@ -3,6 +3,7 @@
 #include <functional>
 #include <set>
 
+#include "core/editing/clone.h"
 #include "core/editing/programming.h"
 #include "core/editing/sendall.h"
 #include "core/files/configload.h"
@@ -23,6 +24,7 @@ const char* const kUsage =
     "  cfgtarascope-cli save CONN FILE [--scales N,N,...] [--no-common]\n"
     "  cfgtarascope-cli load CONN FILE [--dry-run] [--changes-only]\n"
     "  cfgtarascope-cli diff CONN FILE\n"
+    "  cfgtarascope-cli clone CONN FROM TO[,TO...] [--dry-run]\n"
     "  cfgtarascope-cli set  CONN OWNER ID VALUE\n"
     "  cfgtarascope-cli history list [CONN]\n"
     "  cfgtarascope-cli history show ID\n"
@@ -66,6 +68,28 @@ std::optional<std::set<QString>> TakeFlags(QStringList& args, const std::set<QSt
     return found;
 }
 
+// The numbers of a comma-separated list of scales; nothing, and the usage said, when one is not a
+// number.
+std::optional<std::vector<int>> ScaleNumbers(const QString& list, std::FILE* err) {
+    std::vector<int> numbers;
+    for (const QString& part : list.split(u',')) {
+        bool ok = false;
+        numbers.push_back(part.trimmed().toInt(&ok));
+        if (!ok) {
+            Usage(err, QStringLiteral("Número de balanza no válido: ") + part);
+            return std::nullopt;
+        }
+    }
+    return numbers;
+}
+
+// Whether scale `number` is one of `scales`; said on `err` when it is not.
+bool InNetwork(const std::vector<int>& scales, int number, std::FILE* err) {
+    if (std::find(scales.begin(), scales.end(), number) != scales.end()) return true;
+    WriteLine(err, QStringLiteral("La balanza %1 no está en la red").arg(number));
+    return false;
+}
+
 // One line of a difference: owner, ID, item text, value before, value after.
 QString DiffRow(const ValueChange& c) {
     return QStringList{QString::number(c.owner), QString::number(c.id), c.text, c.before, c.after}
@@ -95,13 +119,9 @@ int Save(const QStringList& args, const Context& c) {
         if (args[i] == u"--no-common") {
             common = false;
         } else if (args[i] == u"--scales" && i + 1 < args.size()) {
-            wanted.emplace();
-            for (const QString& part : args[++i].split(u',')) {
-                bool ok = false;
-                const int number = part.trimmed().toInt(&ok);
-                if (!ok) return Usage(err, QStringLiteral("Número de balanza no válido: ") + part);
-                wanted->insert(number);
-            }
+            const std::optional<std::vector<int>> numbers = ScaleNumbers(args[++i], err);
+            if (!numbers) return kExitUsage;
+            wanted.emplace(numbers->begin(), numbers->end());
         } else {
             return Usage(err, QStringLiteral("Opción desconocida: ") + args[i]);
         }
@@ -119,12 +139,8 @@ int Save(const QStringList& args, const Context& c) {
     // As the save window offers them: the scales of the tree, in its order.
     std::vector<int> scales = ScalesInTree(session.model());
     if (wanted) {
-        for (int number : *wanted) {
-            if (std::find(scales.begin(), scales.end(), number) == scales.end()) {
-                WriteLine(err, QStringLiteral("La balanza %1 no está en la red").arg(number));
-                return session.Finish(kExitUsage);
-            }
-        }
+        for (int number : *wanted)
+            if (!InNetwork(scales, number, err)) return session.Finish(kExitUsage);
         std::erase_if(scales, [&](int n) { return !wanted->contains(n); });
     }
     if (QString error; !Guardar_Datos_Archivo(session.model(), path, common, scales, &error)) {
@@ -162,6 +178,29 @@ int Diff(const QStringList& args, const Context& c) {
     if (changes.empty()) return session.Finish(kExitOk);
     WriteLine(out, DiffLines(changes));
     return session.Finish(kExitItems);
+}
+
+int Clone(QStringList args, const Context& c) {
+    const auto flags = TakeFlags(args, {"--dry-run"});
+    if (!flags || args.size() != 4) return Usage(c.err);
+    const std::optional<std::vector<int>> from = ScaleNumbers(args[2], c.err);
+    if (!from) return kExitUsage;
+    if (from->size() != 1)
+        return Usage(c.err, QStringLiteral("Número de balanza no válido: ") + args[2]);
+    const std::optional<std::vector<int>> to = ScaleNumbers(args[3], c.err);
+    if (!to) return kExitUsage;
+    Session session(c.err, c.folder, c.history);
+    if (const int status = Open(session, args[1], c.err); status != kExitOk) return status;
+
+    std::vector<int> scales;
+    for (const ScaleEntry& scale : session.model().Scales()) scales.push_back(scale.number);
+    if (!InNetwork(scales, from->front(), c.err)) return session.Finish(kExitUsage);
+    for (int number : *to)
+        if (!InNetwork(scales, number, c.err)) return session.Finish(kExitUsage);
+    if (const auto changes = CloneScale(session.model(), from->front(), *to); !changes.empty())
+        WriteLine(c.out, DiffLines(changes));
+    if (flags->contains("--dry-run")) return session.Finish(kExitOk);
+    return session.Finish(session.SendAll(SendScope::Changed));
 }
 
 int Set(const QStringList& args, const Context& c) {
@@ -391,6 +430,7 @@ int RunCommandLine(QStringList args, std::FILE* out, std::FILE* err, const QStri
     if (command == u"save") return Save(args, c);
     if (command == u"load") return Load(args, c);
     if (command == u"diff") return Diff(args, c);
+    if (command == u"clone") return Clone(args, c);
     if (command == u"set") return Set(args, c);
     if (command == u"history") return HistoryCommand(c).Run(args);
     return Usage(err, QStringLiteral("Orden desconocida: ") + command);

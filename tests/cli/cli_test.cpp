@@ -304,6 +304,44 @@ TEST_F(CliTest, HistoryListsShowsComparesExportsAndRestores) {
     EXPECT_EQ(Cli({"history", "list"}).out.last().section('\t', 2, 2), "send");
 }
 
+// Scale 1's editable values onto scales 3 and 2: what changes, listed in the scale list's order,
+// and sent alone; the serial number, read-only, stays. A scale the network lacks, or no number,
+// sends nothing.
+TEST_F(CliTest, CloneCopiesAScaleAndSendsOnlyWhatChanges) {
+    Serve();
+    const QStringList changes{"2\t101\tModo de trabajo\t0\t1",
+                              "2\t103\tDespl vertical\t-5\t0",
+                              "2\t104\tNombre balanza\tPescadería\tCharcutería",
+                              "2\t153\tLínea 2\tPuesto 2\tPuesto 1",
+                              "3\t10\tIdioma\t1\t0",
+                              "3\t104\tNombre balanza\tFrutería\tCharcutería",
+                              "3\t153\tLínea 2\tPuesto 3\tPuesto 1"};
+    EXPECT_EQ(Cli({"clone", conn, "1", "3,2", "--dry-run"}).out, changes);
+    EXPECT_TRUE(Writes().isEmpty());
+    const CliRun clone = Cli({"clone", conn, "1", "3,2"});
+    EXPECT_EQ(clone.status, kExitOk) << clone.err.toStdString();
+    EXPECT_EQ(clone.out, changes);
+    EXPECT_TRUE(Cli({"clone", conn, "1", "2,3", "--dry-run"}).out.isEmpty());
+    const std::pair<QStringList, QString> wrong[] = {
+        {{"5", "2"}, "La balanza 5 no está en la red"},
+        {{"1", "2,5"}, "La balanza 5 no está en la red"},
+        {{"x", "2"}, "Número de balanza no válido: x"},
+        {{"1", "2,x"}, "Número de balanza no válido: x"}};
+    for (const auto& [scales, message] : wrong) {
+        const CliRun run = Cli(QStringList{"clone", conn} + scales);
+        EXPECT_EQ(run.status, kExitUsage) << scales.join(' ').toStdString();
+        EXPECT_TRUE(run.err.contains(message)) << run.err.toStdString();
+    }
+    EXPECT_EQ(Writes().size(), 9);  // line 2, a grouped item, twice to each scale
+    sim::Network expected = sim::DefaultNetwork();
+    for (sim::Scale* scale : {&expected.scales[1], &expected.scales[2]}) {
+        const sim::Value serial = scale->values[122];
+        scale->values = expected.scales[0].values;
+        scale->values.insert(122, serial);
+    }
+    EXPECT_EQ(served->engine.network(), expected);
+}
+
 TEST_F(CliTest, AHistoryThatCannotBeWrittenNeverStopsACommand) {
     Serve();
     const QString missing = File("missing/h.db");

@@ -558,11 +558,7 @@ std::vector<ValueChange> RestoreValues(ConfigModel& model, const ConfigModel& sn
         item.known = true;
         if (!item.key.isEmpty()) model.SetItemNodeText(row);
     }
-    std::vector<ValueChange> changes;
-    for (const ItemRow& item : model.Items())
-        if (Changed(item))
-            changes.push_back({item.owner, item.id, item.text, item.readValue, item.value});
-    return changes;
+    return ChangedItems(model);
 }
 
 }  // namespace cfg
