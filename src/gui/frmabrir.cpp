@@ -1,21 +1,22 @@
 #include "gui/frmabrir.h"
 
-#include <QCoreApplication>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
+#include <QThread>
 
 #include "core/settings/clsconfig.h"
 #include "gui/filewindow.h"
 
 namespace cfg {
 
-FrmAbrir::FrmAbrir(DesktopServices& services, ClsConfig& config, ConfigModel& model,
+FrmAbrir::FrmAbrir(DesktopServices& services, ClsConfig& config, ConfigModel& model, Runner run,
                    QWidget* parent)
-    : QDialog(parent), services_(services), config_(config), model_(model) {
+    : QDialog(parent), services_(services), config_(config), model_(model), run_(std::move(run)) {
     const FileWindowParts parts =
         BuildFileWindow(*this, QStringLiteral("FrmAbrir"), QStringLiteral("Abrir"));
     TxtRuta = parts.TxtRuta;
@@ -48,36 +49,64 @@ void FrmAbrir::Abrir_Click() {
 }
 
 void FrmAbrir::Leer_Datos_Archivo() {
-    // The log lets window events through: no second load, and no closing, until it ends.
+    // No second load, and no closing, until it ends.
     loading_ = true;
     Command1_1->setEnabled(false);
     CmdSelect->setEnabled(false);
     Lista->clear();
-    linesSinceYield_ = 0;
-    if (cfg::Leer_Datos_Archivo(model_, TxtRuta->text(), *this))
-        services_.messages.Show(kLoadedNotSent, Icon::Information);
-    Command1_1->setEnabled(true);
-    CmdSelect->setEnabled(true);
-    loading_ = false;
+    auto read = std::make_shared<bool>(false);
+    QPointer<FrmAbrir> self(this);
+    run_([this, path = TxtRuta->text(),
+          read] { *read = cfg::Leer_Datos_Archivo(model_, path, *this); },
+         [self, read] {
+             if (!self) return;
+             self->AddPending();
+             if (*read) self->services_.messages.Show(kLoadedNotSent, Icon::Information);
+             self->Command1_1->setEnabled(true);
+             self->CmdSelect->setEnabled(true);
+             self->loading_ = false;
+         });
 }
 
-void FrmAbrir::Agregar_Linea(const QString& line) {
-    ++linesSinceYield_;
-    Lista->addItem(line);
-    if (Lista->count() > kMaxLines) Lista->clear();
-    // Window events get through every second line, but no more than 25 times a second:
-    // repainting the list for every pair of lines made a file of 25,000 lines take 15 s. The
-    // last line is brought to the top whenever the list can be seen.
-    if (linesSinceYield_ >= 2 && (!sinceYield_.isValid() || sinceYield_.elapsed() >= kYieldMs)) {
-        ScrollToLast();
-        QCoreApplication::processEvents();
-        linesSinceYield_ = 0;
-        sinceYield_.start();
+void FrmAbrir::Show(const QString& text, Icon icon) {
+    // After the lines before it, and the worker waits until it is seen.
+    const auto show = [&] {
+        AddPending();
+        services_.messages.Show(text, icon);
+    };
+    if (QThread::currentThread() == thread()) {
+        show();
+    } else {
+        QMetaObject::invokeMethod(this, show, Qt::BlockingQueuedConnection);
     }
 }
 
-void FrmAbrir::LinesDone() {
+void FrmAbrir::Line(const QString& line) {
+    bool first = false;
+    {
+        QMutexLocker lock(&mutex_);
+        first = pending_.isEmpty();
+        pending_.append(line);
+    }
+    // One batch for every line given until it runs: a file of 25,000 lines is not 25,000
+    // repaints.
+    if (first) QMetaObject::invokeMethod(this, &FrmAbrir::AddPending, Qt::QueuedConnection);
+}
+
+void FrmAbrir::AddPending() {
+    QStringList lines;
+    {
+        QMutexLocker lock(&mutex_);
+        lines.swap(pending_);
+    }
+    if (lines.isEmpty()) return;
+    for (const QString& line : lines) Agregar_Linea(line);
     ScrollToLast();
+}
+
+void FrmAbrir::Agregar_Linea(const QString& line) {
+    Lista->addItem(line);
+    if (Lista->count() > kMaxLines) Lista->clear();
 }
 
 void FrmAbrir::ScrollToLast() {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QDialog>
-#include <QElapsedTimer>
+#include <QMutex>
+#include <QStringList>
+#include <functional>
 
 #include "core/files/configload.h"
 #include "gui/guiservices.h"
@@ -17,14 +19,16 @@ class ConfigModel;
 
 // The open window: loads a configuration file into the model read from the network, one log
 // line per decision. Nothing is sent. Shown without blocking; deletes itself when it closes.
-// It is the operation of its load: the lines go to its list, the messages to message boxes.
+// The load runs on the main window's worker, and this window is its operation: the lines reach
+// the list in batches, the messages go to message boxes.
 class FrmAbrir : public QDialog, public Operation {
     Q_OBJECT
   public:
     static constexpr int kMaxLines = 9000;
-    static constexpr int kYieldMs = 40;
+    // Runs a job on the worker that may write the model, then `done` on this thread.
+    using Runner = std::function<void(std::function<void()> job, std::function<void()> done)>;
 
-    FrmAbrir(DesktopServices& services, ClsConfig& config, ConfigModel& model,
+    FrmAbrir(DesktopServices& services, ClsConfig& config, ConfigModel& model, Runner run,
              QWidget* parent = nullptr);
 
     void CmdSelect_Click();
@@ -32,9 +36,9 @@ class FrmAbrir : public QDialog, public Operation {
     void Leer_Datos_Archivo();
     void Agregar_Linea(const QString& line);
 
-    void Show(const QString& text, Icon icon) override { services_.messages.Show(text, icon); }
-    void Line(const QString& line) override { Agregar_Linea(line); }
-    void LinesDone() override;
+    // Called on the worker.
+    void Show(const QString& text, Icon icon) override;
+    void Line(const QString& line) override;
     TrafficLog* Log() override { return services_.log; }
 
     void done(int result) override;
@@ -43,6 +47,7 @@ class FrmAbrir : public QDialog, public Operation {
     void paintEvent(QPaintEvent* event) override;
 
   private:
+    void AddPending();
     DesktopServices& services_;
     ClsConfig& config_;
     ConfigModel& model_;
@@ -53,8 +58,9 @@ class FrmAbrir : public QDialog, public Operation {
     QPushButton* Command1_0;
     void ScrollToLast();
 
-    int linesSinceYield_ = 0;
-    QElapsedTimer sinceYield_;
+    Runner run_;
+    QMutex mutex_;
+    QStringList pending_;  // lines the worker gave, not yet in the list
     bool loading_ = false;
 };
 

@@ -503,7 +503,16 @@ void FrmMain::Muestra_Guardar() {
 
 void FrmMain::Muestra_Abrir() {
     setEnabled(false);
-    abrir_ = new FrmAbrir(services_, config_, model_);
+    // The load writes the model on the worker; meanwhile the program is not closed.
+    abrir_ = new FrmAbrir(services_, config_, model_,
+                          [this](std::function<void()> job, std::function<void()> done) {
+                              busy_ = true;
+                              worker_->Run([job = std::move(job)](ScaleLink&) { job(); },
+                                           [this, done = std::move(done)] {
+                                               busy_ = false;
+                                               done();
+                                           });
+                          });
     connect(abrir_, &QObject::destroyed, this, [this] { setEnabled(true); });
     abrir_->show();
 }

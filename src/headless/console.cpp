@@ -1,5 +1,7 @@
 #include "headless/console.h"
 
+#include <unistd.h>
+
 namespace cfg {
 
 void WriteLine(std::FILE* stream, const QString& text) {
@@ -8,12 +10,57 @@ void WriteLine(std::FILE* stream, const QString& text) {
     std::fflush(stream);
 }
 
+namespace {
+constexpr qint64 kRedrawMs = 100;  // a terminal written over faster only flickers
+}
+
+ConsoleOperation::ConsoleOperation(std::FILE* messages, TrafficLog* log)
+    : messages_(messages), log_(log), terminal_(isatty(fileno(messages)) == 1) {}
+
 void ConsoleOperation::Show(const QString& text, Icon) {
+    ClearStatus();
     WriteLine(messages_, text);
 }
 
 void ConsoleOperation::Caption(const QString& caption) {
+    if (!terminal_) return WriteLine(messages_, caption);
+    caption_ = caption;
+    if (!drawn_.isValid() || drawn_.elapsed() >= kRedrawMs) Status();
+}
+
+void ConsoleOperation::End() {
+    ClearStatus();
+    progress_.clear();
+    started_.invalidate();
+}
+
+void ConsoleOperation::EndShowing(const QString& caption) {
+    End();
     WriteLine(messages_, caption);
+}
+
+void ConsoleOperation::Progress(int done, int total, Counted counted) {
+    if (!terminal_) return;
+    if (!started_.isValid()) started_.start();
+    progress_ = ProgressText(done, total, counted, started_.elapsed());
+    if (done >= total || !drawn_.isValid() || drawn_.elapsed() >= kRedrawMs) Status();
+    if (done >= total) started_.invalidate();
+}
+
+void ConsoleOperation::Status() {
+    const QString text =
+        progress_.isEmpty() ? caption_ : progress_ + QStringLiteral(" · ") + caption_;
+    const QByteArray line = "\r" + text.toUtf8() + "\x1b[K";
+    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), messages_);
+    std::fflush(messages_);
+    statusShown_ = true;
+    drawn_.start();
+}
+
+void ConsoleOperation::ClearStatus() {
+    if (!statusShown_) return;
+    std::fputs("\r\x1b[K", messages_);
+    statusShown_ = false;
 }
 
 void ConsoleOperation::Line(const QString& line) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 #include <cstdio>
 
@@ -7,25 +8,35 @@
 
 namespace cfg {
 
-// The operations of the headless front ends: messages and progress one line each on a stream
-// (stderr), UTF-8; the lines of a load on another stream, or nowhere. Nobody is there to
-// answer, so every question is answered Yes without a word.
+// The operations of the headless front ends: messages and captions one line each on a stream
+// (stderr), UTF-8; the lines of a load on another stream, or nowhere. On a terminal the
+// captions and the progress share one line, written over as the work goes on. Nobody is there
+// to answer, so every question is answered Yes without a word.
 class ConsoleOperation : public Operation {
   public:
-    ConsoleOperation(std::FILE* messages, TrafficLog* log) : messages_(messages), log_(log) {}
+    ConsoleOperation(std::FILE* messages, TrafficLog* log);
     void SetLines(std::FILE* lines) { lines_ = lines; }
 
     void Show(const QString& text, Icon) override;
     void Begin(const QString& caption) override { Caption(caption); }
     void Caption(const QString& caption) override;
-    void EndShowing(const QString& caption) override { Caption(caption); }
+    void End() override;
+    void EndShowing(const QString& caption) override;
+    void Progress(int done, int total, Counted counted) override;
     void Line(const QString& line) override;
     TrafficLog* Log() override { return log_; }
 
   private:
+    void Status();  // the terminal's line, written over
+    void ClearStatus();
+
     std::FILE* messages_;
     TrafficLog* log_;
     std::FILE* lines_ = nullptr;
+    const bool terminal_;
+    QString caption_, progress_;
+    bool statusShown_ = false;
+    QElapsedTimer started_, drawn_;
 };
 
 // Writes one line, UTF-8.

@@ -137,6 +137,7 @@ int Run(const QString& folder) {
     auto* open = TopLevel<FrmAbrir>();
     Child<QLineEdit>(open, "TxtRuta")->setText(file);
     Child<QPushButton>(open, "Command1_1")->click();
+    if (!WaitUntil([&] { return Child<QPushButton>(open, "Command1_1")->isEnabled(); })) return 1;
     if (!Shoot(open, folder, "open-window")) return 1;
     open->close();
     WaitUntil([&] { return main->isEnabled(); });

@@ -108,8 +108,8 @@ TEST_F(GuiTest, OpenWindowLoadsAFileLogsItAndSendsNothing) {
         path->setText(typed);
         Child<QPushButton>(open, "Command1_1")->click();
     }
+    ASSERT_TRUE(WaitUntil([&] { return messages.shown.size() == 3; }));
     const QStringList shown = messages.TakeShown();
-    ASSERT_EQ(shown.size(), 3);
     EXPECT_EQ(shown.mid(0, 2), (QStringList{"critical: Elija nombre del fichero",
                                             "critical: El fichero no existe"}));
     EXPECT_TRUE(shown[2].startsWith("information: Proceso finalizado, los datos no han sido"));
