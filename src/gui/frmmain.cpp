@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
@@ -19,12 +20,15 @@
 #include <QThread>
 
 #include "core/common/operation.h"
+#include "core/editing/clone.h"
 #include "core/editing/editor.h"
+#include "core/files/configsave.h"
 #include "core/history/historystore.h"
 #include "core/link/trafficlog.h"
 #include "core/network/networkreader.h"
 #include "core/settings/clsconfig.h"
 #include "gui/frmabrir.h"
+#include "gui/frmcopiar.h"
 #include "gui/frmguardar.h"
 #include "gui/frmhistorial.h"
 #include "gui/frminforme.h"
@@ -66,6 +70,7 @@ class FrmMain::WindowOperation : public Operation {
     }
     std::optional<SendScope> AskSend(const QString& text, const std::vector<ValueChange>& changes,
                                      SendScope scope) override {
+        if (answered_) return answered_;
         std::optional<SendScope> answer;
         OnWindow([&] { answer = window_.services_.messages.AskSend(text, changes, scope); });
         return answer;
@@ -120,6 +125,8 @@ class FrmMain::WindowOperation : public Operation {
         });
     }
     TrafficLog* Log() override { return window_.services_.log; }
+    // The send question already answered, by the window that started the send.
+    void Answer(std::optional<SendScope> scope) { answered_ = scope; }
 
   private:
     void Post(std::function<void()> change) {
@@ -137,6 +144,7 @@ class FrmMain::WindowOperation : public Operation {
     FrmMain& window_;
     const bool blink_;
     QElapsedTimer started_, drawn_;  // on the worker
+    std::optional<SendScope> answered_;
 };
 
 FrmMain::FrmMain(DesktopServices& services, ClsConfig& config, QWidget* parent)
@@ -170,6 +178,8 @@ FrmMain::FrmMain(DesktopServices& services, ClsConfig& config, QWidget* parent)
     Command3 = button(QStringLiteral("Recargar Datos"), QStringLiteral("Command3"));
     Command2 = button(QStringLiteral("Enviar Todo a Balanzas"), QStringLiteral("Command2"));
     CmdHistorial = button(QStringLiteral("Historial"), QStringLiteral("CmdHistorial"));
+    CmdCopiar = button(QStringLiteral("Copiar a otras balanzas…"), QStringLiteral("CmdCopiar"));
+    CmdCopiar->setEnabled(false);
     Command1[0] = button(QStringLiteral("Salir"), QStringLiteral("Command1_0"));
     Command1[1] = button(QStringLiteral("Guardar"), QStringLiteral("Command1_1"));
     Command1[2] = button(QStringLiteral("Abrir"), QStringLiteral("Command1_2"));
@@ -236,6 +246,7 @@ FrmMain::FrmMain(DesktopServices& services, ClsConfig& config, QWidget* parent)
     side->addWidget(Command3);
     side->addWidget(Command2);
     side->addWidget(CmdHistorial);
+    side->addWidget(CmdCopiar);
     side->addSpacing(8);
     side->addWidget(BusyLabel);
     side->addWidget(Progreso);
@@ -289,12 +300,23 @@ FrmMain::FrmMain(DesktopServices& services, ClsConfig& config, QWidget* parent)
     connect(Command1[1], &QPushButton::clicked, this, &FrmMain::Muestra_Guardar);
     connect(Command1[2], &QPushButton::clicked, this, &FrmMain::Muestra_Abrir);
     connect(CmdHistorial, &QPushButton::clicked, this, &FrmMain::Muestra_Historial);
+    connect(CmdCopiar, &QPushButton::clicked, this, [this] { Muestra_Copiar(clickedScale_); });
+    Arbol->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(Arbol, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        const int scale = ScaleOf(Arbol->itemAt(at));
+        if (busy_ || scale <= 0) return;
+        auto* menu = new QMenu(this);
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->addAction(CmdCopiar->text(), this, [this, scale] { Muestra_Copiar(scale); });
+        menu->popup(Arbol->viewport()->mapToGlobal(at));
+    });
 }
 
 FrmMain::~FrmMain() {
     delete guardar_;
     delete abrir_;
     delete historial_;
+    delete copiar_;
     delete informe_;
     // The history's database belongs to the worker thread: it is closed there.
     if (history_)
@@ -402,14 +424,39 @@ void FrmMain::Lee_Datos() {
 }
 
 void FrmMain::Command2_Click() {
+    Send({}, std::nullopt);
+}
+
+void FrmMain::ClonePreview(int from, std::vector<int> to, std::function<void(Changes)> done) {
+    auto changes = std::make_shared<Changes>();
+    worker_->Run(
+        [this, from, to = std::move(to), changes](ScaleLink&) {
+            ConfigModel copy = model_;
+            CloneScale(copy, from, to);
+            *changes = ChangedItems(copy);
+        },
+        [changes, done = std::move(done)] { done(std::move(*changes)); });
+}
+
+void FrmMain::CloneSend(int from, std::vector<int> to) {
+    // The preview was the question: only what changed goes.
+    Send([this, from, to = std::move(to)] { CloneScale(model_, from, to); }, SendScope::Changed);
+}
+
+void FrmMain::Send(std::function<void()> before, std::optional<SendScope> answered) {
     StartOperation();
     auto said = std::make_shared<QString>();
     worker_->Run(
-        [this, said](ScaleLink& link) {
-            lastSend_ = cfg::Command2_Click(link, model_, *sendOperation_);
+        [this, said, before = std::move(before), answered](ScaleLink& link) {
+            if (before) before();
+            sendOperation_->Answer(answered);
+            lastSend_ = cfg::Command2_Click(link, model_, *sendOperation_,
+                                            answered.value_or(SendScope::All));
+            sendOperation_->Answer(std::nullopt);
             if (!lastSend_.confirmed) return;
             std::vector<Held> held = HeldByNetwork(model_);
             ApplySend(held, model_, lastSend_);
+            StoreSent(model_, lastSend_);
             RecordOnWorker(SnapshotCause::Send, held, said);
         },
         [this, said] {
@@ -448,8 +495,15 @@ void FrmMain::CmbValor_Click() {
         });
 }
 
+int FrmMain::ScaleOf(const QTreeWidgetItem* item) const {
+    const int node = item ? model_.FindNode(item->data(0, TreeMirror::kKeyRole).toString()) : -1;
+    return node >= 0 && model_.Node(node).kind == NodeKind::Scale ? model_.Node(node).owner : 0;
+}
+
 void FrmMain::NodeClick(QTreeWidgetItem* item) {
     if (busy_ || !item) return;
+    clickedScale_ = ScaleOf(item);
+    CmdCopiar->setEnabled(clickedScale_ > 0);
     CmbValor->hide();
     CmbValor->setEnabled(false);
     CmbEnum->hide();
@@ -515,6 +569,14 @@ void FrmMain::Muestra_Abrir() {
                           });
     connect(abrir_, &QObject::destroyed, this, [this] { setEnabled(true); });
     abrir_->show();
+}
+
+void FrmMain::Muestra_Copiar(int from) {
+    if (from <= 0) return;
+    setEnabled(false);
+    copiar_ = new FrmCopiar(*this, from, ScalesInTree(model_));
+    connect(copiar_, &QObject::destroyed, this, [this] { setEnabled(true); });
+    copiar_->show();
 }
 
 void FrmMain::Muestra_Historial() {

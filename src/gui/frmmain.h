@@ -25,6 +25,7 @@ namespace cfg {
 
 class ClsConfig;
 class FrmAbrir;
+class FrmCopiar;
 class FrmGuardar;
 class FrmHistorial;
 class FrmInforme;
@@ -67,6 +68,10 @@ class FrmMain : public QWidget {
     void HistoryLoad(qint64 id, std::function<void(Snapshot, QString)> done);
     void HistoryCompareNow(Snapshot snapshot, std::function<void(Changes)> done);
     void HistoryRestore(Snapshot snapshot, std::function<void(Changes)> done);
+    // A clone of scale `from` onto `to`, on the worker: what a send would then change, the
+    // model untouched; or made and sent as a changes-only send, with progress and report.
+    void ClonePreview(int from, std::vector<int> to, std::function<void(Changes)> done);
+    void CloneSend(int from, std::vector<int> to);
     const SendSummary& lastSend() const { return lastSend_; }
     QTreeWidgetItem* NodeItem(const QString& key) const;
 
@@ -89,12 +94,16 @@ class FrmMain : public QWidget {
     void ShowReport();
     class WindowOperation;
 
+    // A send, after `before` (on the worker), its question already answered when `answered`.
+    void Send(std::function<void()> before, std::optional<SendScope> answered);
     void StartOperation();
     void EndOperation();
     void NodeClick(QTreeWidgetItem* item);
     void Muestra_Guardar();
     void Muestra_Abrir();
     void Muestra_Historial();
+    void Muestra_Copiar(int from);                   // the clone window for scale `from`
+    int ScaleOf(const QTreeWidgetItem* item) const;  // the scale of a scale node, else 0
     void TmrEspera_Timer();
     void TxtFiltro_Change(const QString& text);
 
@@ -108,6 +117,7 @@ class FrmMain : public QWidget {
     QPushButton* Command3;
     QPushButton* Command2;
     QPushButton* CmdHistorial;
+    QPushButton* CmdCopiar;
     std::array<QPushButton*, 3> Command1;
     QPushButton* CmbValor;
     QLineEdit* TxtNumero;
@@ -122,6 +132,7 @@ class FrmMain : public QWidget {
 
     Selection selection_;
     bool permiteNegativo_ = false;
+    int clickedScale_ = 0;  // the scale node last clicked, for "Copiar a otras balanzas…"
     bool busy_ = false;
     QString savedButtonCaption_;
     SendSummary lastSend_;
@@ -136,6 +147,7 @@ class FrmMain : public QWidget {
     QPointer<FrmGuardar> guardar_;
     QPointer<FrmAbrir> abrir_;
     QPointer<FrmHistorial> historial_;
+    QPointer<FrmCopiar> copiar_;
     QPointer<FrmInforme> informe_;  // the last send's report
 };
 

@@ -3,8 +3,10 @@
 #include "guitestsupport.h"
 
 #include <QClipboard>
+#include <QListWidget>
 #include "core/history/historystore.h"
 
+#include "gui/frmcopiar.h"
 #include "gui/frmhistorial.h"
 #include "gui/frminforme.h"
 
@@ -269,6 +271,45 @@ TEST_F(MainWindowTest, EnviarTodoOffersTheChangesThenReportsWhatFailed) {
                                    .arg(refused.id)
                                    .arg(refused.text, refused.value)));
     EXPECT_EQ(QGuiApplication::clipboard()->text(), saved);
+}
+
+// "Copiar a otras balanzas…": a scale's values onto the scales ticked, previewed with the
+// model and the tree untouched, then sent as a changes-only send.
+TEST_F(MainWindowTest, CopiarPreviewsThenSendsOnlyWhatChanges) {
+    cfg::FrmMain& main = Connected();
+    const auto preview = [&] {
+        Click(cfg::keys::Scale(1));
+        Child<QPushButton>(&main, "CmdCopiar")->click();
+        cfg::FrmCopiar* window = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* c = qobject_cast<cfg::FrmCopiar*>(w); c && c->isVisible()) window = c;
+        EXPECT_TRUE(window);
+        auto* scales = Child<QListWidget>(window, "ListaBal");
+        EXPECT_EQ(scales->count(), 3);  // the others
+        scales->item(0)->setCheckState(Qt::Checked);
+        Child<QPushButton>(window, "CmdVista")->click();
+        EXPECT_TRUE(WaitUntil([&] { return window->isEnabled(); }));
+        return window;
+    };
+    cfg::FrmCopiar* window = preview();
+    auto* rows = Child<QTreeWidget>(window, "Cambios");
+    ASSERT_GT(rows->topLevelItemCount(), 0);
+    int writes = 0;
+    for (int i = 0; i < rows->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* line = rows->topLevelItem(i);
+        EXPECT_EQ(line->text(0), "Balanza 2");
+        const int id = line->text(1).section(u' ', 0, 0).toInt();
+        const ItemRow& target = main.model().Items()[main.model().FindItem(2, id)];
+        EXPECT_EQ(target.value, target.readValue);  // the preview changed nothing
+        EXPECT_EQ(line->text(2), target.value);
+        EXPECT_EQ(main.NodeItem(target.key)->text(0),
+                  target.text + " = " + cfg::ShownValue(target).value_or(""));
+        writes += cfg::protocol::IsGroupItem(id) ? 2 : 1;
+    }
+    Child<QPushButton>(window, "CmdEnviar")->click();
+    WaitIdle();
+    EXPECT_EQ(Writes(), writes) << rows->topLevelItemCount();
+    EXPECT_EQ(Child<QTreeWidget>(preview(), "Cambios")->topLevelItemCount(), 0);
 }
 
 }  // namespace

@@ -21,6 +21,18 @@ QString SendSummary::FinalCaption() const {
                       .arg(skipped);
 }
 
+QByteArray SentBytes(const ItemRow& item) {
+    return item.type == kString || item.type == kDate ? EntryOf(item).mid(4) : QByteArray();
+}
+
+void StoreSent(ConfigModel& model, const SendSummary& summary) {
+    for (const SendOutcome& outcome : summary.items) {
+        if (outcome.kind != SendOutcome::Accepted) continue;
+        ItemRow& item = model.Item(outcome.row);
+        StoreAccepted(item, item.value, SentBytes(item));
+    }
+}
+
 std::vector<ReportRow> SendReport(const ConfigModel& model, const SendSummary& summary) {
     std::vector<ReportRow> rows;
     for (const SendOutcome& outcome : summary.items) {

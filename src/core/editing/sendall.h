@@ -43,6 +43,13 @@ struct SendSummary {
     QString FinalCaption() const;
 };
 
+// What a string or a date goes out as (the entry's bytes after its ID, type and length); empty
+// for the other types.
+QByteArray SentBytes(const ItemRow& item);
+// The items a send put in place hold what was sent as their value read: a later changes-only
+// send leaves them out.
+void StoreSent(ConfigModel& model, const SendSummary& summary);
+
 // One item a send did not put in place, as the send report lists it.
 struct ReportRow {
     int owner = 0;

@@ -11,7 +11,6 @@
 
 #include <openssl/evp.h>
 
-#include "core/editing/itemwrite.h"
 #include "core/editing/sendall.h"
 #include "core/model/configmodel.h"
 
@@ -259,9 +258,7 @@ void ApplySend(std::vector<Held>& held, const ConfigModel& model, const SendSumm
         const ItemRow& item = model.Items()[outcome.row];
         Held& h = held[outcome.row];
         if (outcome.kind == SendOutcome::Accepted) {
-            const bool text = item.type == kString || item.type == kDate;
-            // The entry's bytes after its ID, type and length: what went out.
-            h = {true, item.value, text ? EntryOf(item).mid(4) : QByteArray()};
+            h = {true, item.value, SentBytes(item)};
         } else if (outcome.kind == SendOutcome::Unanswered) {
             h = {};
         }

@@ -242,7 +242,14 @@ class ConfigModel {
     std::vector<ReadFailure> readFailures_;
     int systemItemSerial_ = 0;
     int scaleItemSerial_ = 0;
-    std::vector<ModelObserver*> observers_;
+    // Observers watch one model object, not its value: a copy starts with none (else a copy's
+    // changes would reach the original's view), and an assignment keeps the target's.
+    struct Observers : std::vector<ModelObserver*> {
+        Observers() = default;
+        Observers(const Observers&) : std::vector<ModelObserver*>() {}
+        Observers& operator=(const Observers&) { return *this; }
+    };
+    Observers observers_;
 };
 
 }  // namespace cfg

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QDialog>
+#include <vector>
+
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QTreeWidget;
+
+namespace cfg {
+
+class FrmMain;
+
+// "Copiar a otras balanzas": one scale's known editable values onto the scales picked, the
+// items that a send would then change listed first, and sent as a changes-only send by the
+// main window, with its progress and report. The model is only read here, on the worker.
+class FrmCopiar : public QDialog {
+    Q_OBJECT
+  public:
+    FrmCopiar(FrmMain& main, int from, const std::vector<int>& scales, QWidget* parent = nullptr);
+
+    void CmdVista_Click();
+    void CmdEnviar_Click();
+
+  signals:
+    void idle();  // a preview is shown and the window usable again
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    std::vector<int> Targets() const;
+
+    FrmMain& main_;
+    const int from_;
+    QListWidget* ListaBal;  // the other scales, to be ticked
+    QTreeWidget* Cambios;   // owner, item, value read, value to send
+    QLabel* LblEstado;
+    QPushButton* CmdVista;
+    QPushButton* CmdEnviar;
+    QPushButton* CmdCerrar;
+};
+
+}  // namespace cfg
