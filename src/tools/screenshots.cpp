@@ -1,6 +1,7 @@
 // Pictures of the windows for the documentation: the start dialog, the TCP/IP dialog, the main
 // window with the network read and an editor open, the save window and the open window with
-// its log. The windows run against the simulator's built-in network, in-process.
+// its log, the history, the filter, a clone's preview, the send question and the send report. The
+// windows run against the simulator's built-in network, in-process.
 //
 //   cfgtarascope-screenshots OUTPUT_FOLDER      (QT_QPA_PLATFORM=offscreen needs no display)
 #include <QApplication>
@@ -8,20 +9,26 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <QTreeWidget>
 #include <cstdio>
 #include <functional>
 
+#include "core/editing/clone.h"
 #include "core/files/configsave.h"
 #include "core/link/scalelink.h"
 #include "core/model/configmodel.h"
 #include "gui/frmabrir.h"
 #include "gui/frmconexion.h"
+#include "gui/frmcopiar.h"
 #include "gui/frmguardar.h"
 #include "gui/frmhistorial.h"
+#include "gui/frminforme.h"
 #include "gui/frmmain.h"
 #include "gui/frmselectcom.h"
 #include "gui/guiservices.h"
@@ -159,6 +166,44 @@ int Run(const QString& folder) {
     history->close();
     WaitUntil([&] { return main->isEnabled(); });
 
+    // The tree filtered by the first word of the item shown.
+    auto* filter = Child<QLineEdit>(main, "TxtFiltro");
+    filter->setText(shown ? shown->text.section(u' ', 0, 0) : QStringLiteral("Balanza"));
+    if (!Shoot(main, folder, "filter")) return 1;
+    filter->clear();
+
+    // Scale 1's values previewed on scale 2.
+    auto* tree = Child<QTreeWidget>(main, "Arbol");
+    emit tree->itemClicked(main->NodeItem(keys::Scale(1)), 0);
+    Child<QPushButton>(main, "CmdCopiar")->click();
+    auto* copy = TopLevel<FrmCopiar>();
+    if (!copy) return 1;
+    Child<QListWidget>(copy, "ListaBal")->item(0)->setCheckState(Qt::Checked);
+    Child<QPushButton>(copy, "CmdVista")->click();
+    if (!WaitUntil([&] { return copy->isEnabled(); })) return 1;
+    if (!Shoot(copy, folder, "clone-preview")) return 1;
+
+    // The send question with what changed: the clone made in a copy of the model, asked as
+    // "Enviar Todo a Balanzas" asks, its details open, then answered No.
+    ConfigModel cloned = main->model();
+    CloneScale(cloned, 1, {2});
+    copy->close();
+    WaitUntil([&] { return main->isEnabled(); });
+    bool shot = false;
+    QTimer::singleShot(200, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        for (QAbstractButton* b : box->buttons())
+            if (box->buttonRole(b) == QMessageBox::ActionRole) b->click();  // "Show Details..."
+        QCoreApplication::processEvents();
+        shot = Shoot(box, folder, "send-question");
+        box->reject();
+    });
+    BoxMessages().AskSend(QStringLiteral("Se enviarán todas las configuraciones a balanzas.¿Está "
+                                         "seguro?"),
+                          ChangedItems(cloned), SendScope::All);
+    if (!shot) return 1;
+
     // A network whose scale 2 drops the line while its values are read.
     sim::EngineOptions dropping;
     dropping.faults.dropAfter = 19;
@@ -183,6 +228,27 @@ int Run(const QString& folder) {
     if (!Shoot(save, folder, "partial-save")) return 1;
     save->close();
     WaitUntil([&] { return main->isEnabled(); });
+
+    // A clone sent to a network whose scales refuse two of the items it changes: the report.
+    ConfigModel scales = main->model();
+    std::vector<ValueChange> changes = CloneScale(scales, 1, {3});
+    sim::EngineOptions refusing;
+    for (std::size_t i = 0; i < std::min<std::size_t>(2, changes.size()); ++i)
+        refusing.faults.refusedIds.insert(changes[i].id);
+    sim::Engine strict(sim::DefaultNetwork(), refusing);
+    sim::TcpServer strictServer(strict);
+    if (!strictServer.Start()) return 1;
+    connected = false;
+    main->Connect(ScaleLink::Tcp, QStringLiteral("127.0.0.1:%1").arg(strictServer.port()),
+                  [&](int result) { connected = result == 0; });
+    if (!WaitUntil([&] { return connected && !main->Busy(); })) return 1;
+    main->Lee_Datos();
+    if (!WaitUntil([&] { return !main->Busy(); })) return 1;
+    main->CloneSend(1, {3});
+    if (!WaitUntil([&] { return !main->Busy(); })) return 1;
+    auto* report = TopLevel<FrmInforme>();
+    if (!report || !Shoot(report, folder, "send-report")) return 1;
+    report->close();
     return 0;
 }
 

@@ -229,6 +229,20 @@ TEST_F(MainWindowTest, FiltroNarrowsTheTreeAndEscGivesItBack) {
     EXPECT_EQ(tree->currentItem(), main.NodeItem(key));
 }
 
+// Made larger, the window gives the room to the tree; the buttons keep their place on the right.
+TEST_F(MainWindowTest, AWiderWindowWidensTheTree) {
+    cfg::FrmMain& main = Connected();
+    auto* tree = Child<QTreeWidget>(&main, "Arbol");
+    auto* send = Child<QPushButton>(&main, "Command2");
+    const QSize before = tree->size();
+    const auto fromRight = [&] { return main.width() - send->mapTo(&main, QPoint()).x(); };
+    const int right = fromRight();
+    main.resize(main.size() + QSize(400, 300));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(tree->size(), before + QSize(400, 300));
+    EXPECT_EQ(fromRight(), right);
+}
+
 // "Enviar Todo a Balanzas" asks with the items changed since the read and may send only those,
 // showing what is done and left; an item a scale refused is listed in the report, copied and
 // saved.
