@@ -13,12 +13,7 @@
 namespace cfg {
 
 FileWindowParts BuildFileWindow(QDialog& window, const QString& name, const QString& action) {
-    window.setObjectName(name);
-    window.setWindowTitle(kProgramTitle);
-    window.setAttribute(Qt::WA_DeleteOnClose);
-    QPalette palette = window.palette();
-    palette.setColor(QPalette::WindowText, Qt::white);
-    window.setPalette(palette);
+    SetUpWindow(window, name);
 
     FileWindowParts parts;
     auto* Label1 = new QLabel(QStringLiteral("Ruta :"), &window);

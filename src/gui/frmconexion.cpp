@@ -30,14 +30,6 @@ std::array<QPushButton*, 2> DialogButtons(QDialog* dialog) {
     return buttons;
 }
 
-QHBoxLayout* ButtonRow(const std::array<QPushButton*, 2>& buttons) {
-    auto* row = new QHBoxLayout;
-    row->addStretch(1);
-    row->addWidget(buttons[0]);
-    row->addWidget(buttons[1]);
-    return row;
-}
-
 }  // namespace
 
 FrmConfiguracion::FrmConfiguracion(DesktopServices& services, ClsConfig& config, FrmMain& main,
@@ -60,7 +52,7 @@ FrmConfiguracion::FrmConfiguracion(DesktopServices& services, ClsConfig& config,
     layout->addWidget(Text1, 1, 0, 1, 2);
     layout->addWidget(Label2, 2, 0);
     layout->addWidget(Text2, 2, 1);
-    layout->addLayout(ButtonRow(Command1), 3, 0, 1, 2);
+    layout->addLayout(ButtonRow({Command1[0], Command1[1]}), 3, 0, 1, 2);
     setMinimumWidth(340);
 
     // Load.
@@ -136,7 +128,7 @@ FrmConf232::FrmConf232(DesktopServices& services, FrmMain& main, QWidget* parent
         layout->addWidget(new QLabel(captions[i], this), i + 1, 0);
         layout->addWidget(boxes[static_cast<size_t>(i)], i + 1, 1);
     }
-    layout->addLayout(ButtonRow(Command1), 5, 0, 1, 2);
+    layout->addLayout(ButtonRow({Command1[0], Command1[1]}), 5, 0, 1, 2);
     setMinimumWidth(340);
 
     // Load: the first entry of every list.

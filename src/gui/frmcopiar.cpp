@@ -16,12 +16,7 @@ namespace cfg {
 
 FrmCopiar::FrmCopiar(FrmMain& main, int from, const std::vector<int>& scales, QWidget* parent)
     : QDialog(parent), main_(main), from_(from) {
-    setObjectName(QStringLiteral("FrmCopiar"));
-    setWindowTitle(kProgramTitle);
-    setAttribute(Qt::WA_DeleteOnClose);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::WindowText, Qt::white);
-    setPalette(palette);
+    SetUpWindow(*this, QStringLiteral("FrmCopiar"));
     resize(720, 520);
 
     ListaBal = new QListWidget(this);
@@ -35,18 +30,10 @@ FrmCopiar::FrmCopiar(FrmMain& main, int from, const std::vector<int>& scales, QW
     }
     Cambios = NewTable(this, QStringLiteral("Cambios"), {});
     ShowChanges(Cambios, {}, QStringLiteral("Leído"), QStringLiteral("A enviar"));
-    LblEstado = new QLabel(QStringLiteral("Marque las balanzas y pulse \"Vista previa\""), this);
-    LblEstado->setObjectName(QStringLiteral("LblEstado"));
-    LblEstado->setWordWrap(true);
-    const auto button = [this](const QString& caption, const QString& name) {
-        auto* b = new QPushButton(caption, this);
-        b->setObjectName(name);
-        b->setAutoDefault(false);
-        return b;
-    };
-    CmdVista = button(QStringLiteral("Vista previa"), QStringLiteral("CmdVista"));
-    CmdEnviar = button(QStringLiteral("Enviar"), QStringLiteral("CmdEnviar"));
-    CmdCerrar = button(QStringLiteral("Cerrar"), QStringLiteral("CmdCerrar"));
+    LblEstado = NewStatus(this, QStringLiteral("Marque las balanzas y pulse \"Vista previa\""));
+    CmdVista = NewButton(this, QStringLiteral("Vista previa"), QStringLiteral("CmdVista"));
+    CmdEnviar = NewButton(this, QStringLiteral("Enviar"), QStringLiteral("CmdEnviar"));
+    CmdCerrar = NewButton(this, QStringLiteral("Cerrar"), QStringLiteral("CmdCerrar"));
     CmdEnviar->setEnabled(false);
 
     auto* layout = new QGridLayout(this);
@@ -56,10 +43,7 @@ FrmCopiar::FrmCopiar(FrmMain& main, int from, const std::vector<int>& scales, QW
     layout->addWidget(ListaBal, 1, 0);
     layout->addWidget(LblEstado, 2, 0);
     layout->addWidget(Cambios, 3, 0);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    for (QPushButton* b : {CmdVista, CmdEnviar, CmdCerrar}) buttons->addWidget(b);
-    layout->addLayout(buttons, 4, 0);
+    layout->addLayout(ButtonRow({CmdVista, CmdEnviar, CmdCerrar}), 4, 0);
     layout->setRowStretch(1, 1);
     layout->setRowStretch(3, 3);
 

@@ -33,12 +33,7 @@ QString CauseText(SnapshotCause cause) {
 }  // namespace
 
 FrmHistorial::FrmHistorial(FrmMain& main, QWidget* parent) : QDialog(parent), main_(main) {
-    setObjectName(QStringLiteral("FrmHistorial"));
-    setWindowTitle(kProgramTitle);
-    setAttribute(Qt::WA_DeleteOnClose);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::WindowText, Qt::white);
-    setPalette(palette);
+    SetUpWindow(*this, QStringLiteral("FrmHistorial"));
     resize(720, 560);
 
     Lista = NewTable(this, QStringLiteral("Lista"),
@@ -49,28 +44,17 @@ FrmHistorial::FrmHistorial(FrmMain& main, QWidget* parent) : QDialog(parent), ma
                            {QStringLiteral("Dueño"), QStringLiteral("Item"),
                             QStringLiteral("Valor"), QStringLiteral("Valor")});
     LblEstado =
-        new QLabel(QStringLiteral("Seleccione una instantánea, o dos para compararlas"), this);
-    LblEstado->setObjectName(QStringLiteral("LblEstado"));
-    LblEstado->setWordWrap(true);
-    const auto button = [this](const QString& caption, const QString& name) {
-        auto* b = new QPushButton(caption, this);
-        b->setObjectName(name);
-        b->setAutoDefault(false);
-        return b;
-    };
-    CmdComparar = button(QStringLiteral("Comparar"), QStringLiteral("CmdComparar"));
-    CmdRestaurar = button(QStringLiteral("Restaurar"), QStringLiteral("CmdRestaurar"));
-    CmdCerrar = button(QStringLiteral("Cerrar"), QStringLiteral("CmdCerrar"));
+        NewStatus(this, QStringLiteral("Seleccione una instantánea, o dos para compararlas"));
+    CmdComparar = NewButton(this, QStringLiteral("Comparar"), QStringLiteral("CmdComparar"));
+    CmdRestaurar = NewButton(this, QStringLiteral("Restaurar"), QStringLiteral("CmdRestaurar"));
+    CmdCerrar = NewButton(this, QStringLiteral("Cerrar"), QStringLiteral("CmdCerrar"));
 
     auto* layout = new QGridLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("Instantáneas de la red conectada:"), this), 0, 0);
     layout->addWidget(Lista, 1, 0);
     layout->addWidget(LblEstado, 2, 0);
     layout->addWidget(Diferencias, 3, 0);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    for (QPushButton* b : {CmdComparar, CmdRestaurar, CmdCerrar}) buttons->addWidget(b);
-    layout->addLayout(buttons, 4, 0);
+    layout->addLayout(ButtonRow({CmdComparar, CmdRestaurar, CmdCerrar}), 4, 0);
     layout->setRowStretch(1, 2);
     layout->setRowStretch(3, 3);
 

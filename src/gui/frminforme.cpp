@@ -17,12 +17,7 @@ namespace cfg {
 
 FrmInforme::FrmInforme(DesktopServices& services, std::vector<ReportRow> rows, QWidget* parent)
     : QDialog(parent), services_(services), rows_(std::move(rows)) {
-    setObjectName(QStringLiteral("FrmInforme"));
-    setWindowTitle(kProgramTitle);
-    setAttribute(Qt::WA_DeleteOnClose);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::WindowText, Qt::white);
-    setPalette(palette);
+    SetUpWindow(*this, QStringLiteral("FrmInforme"));
     resize(760, 420);
 
     Lista = NewTable(this, QStringLiteral("Lista"),
@@ -34,27 +29,16 @@ FrmInforme::FrmInforme(DesktopServices& services, std::vector<ReportRow> rows, Q
             new QTreeWidgetItem({OwnerName(r.owner), QStringLiteral("%1 %2").arg(r.id).arg(r.text),
                                  r.value, r.what, r.reason}));
     Lista->addTopLevelItems(items);
-    LblEstado = new QLabel(
-        QStringLiteral("Items que el envío no dejó en las balanzas: %1").arg(rows_.size()), this);
-    LblEstado->setObjectName(QStringLiteral("LblEstado"));
-    LblEstado->setWordWrap(true);
-    const auto button = [this](const QString& caption, const QString& name) {
-        auto* b = new QPushButton(caption, this);
-        b->setObjectName(name);
-        b->setAutoDefault(false);
-        return b;
-    };
-    CmdCopiar = button(QStringLiteral("Copiar"), QStringLiteral("CmdCopiar"));
-    CmdGuardar = button(QStringLiteral("Guardar"), QStringLiteral("CmdGuardar"));
-    CmdCerrar = button(QStringLiteral("Cerrar"), QStringLiteral("CmdCerrar"));
+    LblEstado = NewStatus(
+        this, QStringLiteral("Items que el envío no dejó en las balanzas: %1").arg(rows_.size()));
+    CmdCopiar = NewButton(this, QStringLiteral("Copiar"), QStringLiteral("CmdCopiar"));
+    CmdGuardar = NewButton(this, QStringLiteral("Guardar"), QStringLiteral("CmdGuardar"));
+    CmdCerrar = NewButton(this, QStringLiteral("Cerrar"), QStringLiteral("CmdCerrar"));
 
     auto* layout = new QGridLayout(this);
     layout->addWidget(LblEstado, 0, 0);
     layout->addWidget(Lista, 1, 0);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    for (QPushButton* b : {CmdCopiar, CmdGuardar, CmdCerrar}) buttons->addWidget(b);
-    layout->addLayout(buttons, 2, 0);
+    layout->addLayout(ButtonRow({CmdCopiar, CmdGuardar, CmdCerrar}), 2, 0);
 
     connect(CmdCopiar, &QPushButton::clicked, this, &FrmInforme::CmdCopiar_Click);
     connect(CmdGuardar, &QPushButton::clicked, this, &FrmInforme::CmdGuardar_Click);

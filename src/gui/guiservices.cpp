@@ -1,9 +1,12 @@
 #include "gui/guiservices.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QFileDialog>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
@@ -77,6 +80,36 @@ QString ChangeLine(const ValueChange& c) {
         .arg(OwnerName(c.owner))
         .arg(c.id)
         .arg(c.text, c.before, c.after);
+}
+
+void SetUpWindow(QDialog& window, const QString& name) {
+    window.setObjectName(name);
+    window.setWindowTitle(kProgramTitle);
+    window.setAttribute(Qt::WA_DeleteOnClose);
+    QPalette palette = window.palette();
+    palette.setColor(QPalette::WindowText, Qt::white);
+    window.setPalette(palette);
+}
+
+QLabel* NewStatus(QWidget* parent, const QString& text) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QStringLiteral("LblEstado"));
+    label->setWordWrap(true);
+    return label;
+}
+
+QPushButton* NewButton(QWidget* parent, const QString& caption, const QString& name) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    return button;
+}
+
+QHBoxLayout* ButtonRow(std::initializer_list<QPushButton*> buttons) {
+    auto* row = new QHBoxLayout;
+    row->addStretch(1);
+    for (QPushButton* b : buttons) row->addWidget(b);
+    return row;
 }
 
 QTreeWidget* NewTable(QWidget* parent, const QString& name, const QStringList& headers) {

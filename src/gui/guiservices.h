@@ -5,11 +5,16 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 
 #include "core/common/operation.h"
 
+class QDialog;
+class QHBoxLayout;
+class QLabel;
 class QLineEdit;
+class QPushButton;
 class QPainter;
 class QTreeWidget;
 class QWidget;
@@ -43,6 +48,13 @@ class BoxMessages : public Operation {
 QString OwnerName(int owner);
 // "Balanza 3 · 12 Precio: 100 → 120".
 QString ChangeLine(const ValueChange& change);
+// What the program's own windows share: the look (named `name`, the program's title, white texts
+// on the background bands, deleted when closed); and for the list windows a status label
+// `LblEstado`, buttons that are never the default, and a row of them at the bottom right.
+void SetUpWindow(QDialog& window, const QString& name);
+QLabel* NewStatus(QWidget* parent, const QString& text);
+QPushButton* NewButton(QWidget* parent, const QString& caption, const QString& name);
+QHBoxLayout* ButtonRow(std::initializer_list<QPushButton*> buttons);
 // A list of rows under `headers`, its columns as wide as their contents.
 QTreeWidget* NewTable(QWidget* parent, const QString& name, const QStringList& headers);
 // `table` holding one row per change: owner, item, value before, value after.
