@@ -126,7 +126,7 @@ void FrmHistorial::CmdComparar_Click() {
     const QString first = QStringLiteral("Instantánea %1").arg(ids.front());
     Load(ids, [self, ids, first](std::vector<std::shared_ptr<const ConfigModel>> models) {
         if (models.size() == 2) {
-            self->Show(CompareValues(*models[0], *models[1]), first,
+            self->Show(WithOptionTexts(*models[1], CompareValues(*models[0], *models[1])), first,
                        QStringLiteral("Instantánea %1").arg(ids.back()), {});
             return;
         }

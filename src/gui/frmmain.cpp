@@ -72,7 +72,8 @@ class FrmMain::WindowOperation : public Operation {
                                      SendScope scope) override {
         if (answered_) return answered_;
         std::optional<SendScope> answer;
-        OnWindow([&] { answer = window_.services_.messages.AskSend(text, changes, scope); });
+        const std::vector<ValueChange> shown = WithOptionTexts(window_.model_, changes);
+        OnWindow([&] { answer = window_.services_.messages.AskSend(text, shown, scope); });
         return answer;
     }
     // Drawn at most every kProgressMs: a send counts tens of thousands of items.
@@ -433,7 +434,7 @@ void FrmMain::ClonePreview(int from, std::vector<int> to, std::function<void(Cha
         [this, from, to = std::move(to), changes](ScaleLink&) {
             ConfigModel copy = model_;
             CloneScale(copy, from, to);
-            *changes = ChangedItems(copy);
+            *changes = WithOptionTexts(copy, ChangedItems(copy));
         },
         [changes, done = std::move(done)] { done(std::move(*changes)); });
 }
@@ -613,14 +614,18 @@ void FrmMain::HistoryLoad(qint64 id, std::function<void(Snapshot, QString)> done
 void FrmMain::HistoryCompareNow(Snapshot snapshot, std::function<void(Changes)> done) {
     auto changes = std::make_shared<Changes>();
     worker_->Run(
-        [this, snapshot, changes](ScaleLink&) { *changes = CompareValues(*snapshot, model_); },
+        [this, snapshot, changes](ScaleLink&) {
+            *changes = WithOptionTexts(model_, CompareValues(*snapshot, model_));
+        },
         [changes, done = std::move(done)] { done(std::move(*changes)); });
 }
 
 void FrmMain::HistoryRestore(Snapshot snapshot, std::function<void(Changes)> done) {
     auto changes = std::make_shared<Changes>();
     worker_->Run(
-        [this, snapshot, changes](ScaleLink&) { *changes = RestoreValues(model_, *snapshot); },
+        [this, snapshot, changes](ScaleLink&) {
+            *changes = WithOptionTexts(model_, RestoreValues(model_, *snapshot));
+        },
         [changes, done = std::move(done)] { done(std::move(*changes)); });
 }
 

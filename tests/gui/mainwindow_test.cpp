@@ -308,18 +308,23 @@ TEST_F(MainWindowTest, CopiarPreviewsThenSendsOnlyWhatChanges) {
     cfg::FrmCopiar* window = preview();
     auto* rows = Child<QTreeWidget>(window, "Cambios");
     ASSERT_GT(rows->topLevelItemCount(), 0);
-    int writes = 0;
+    int writes = 0, options = 0;
     for (int i = 0; i < rows->topLevelItemCount(); ++i) {
         QTreeWidgetItem* line = rows->topLevelItem(i);
         EXPECT_EQ(line->text(0), "Balanza 2");
         const int id = line->text(1).section(u' ', 0, 0).toInt();
         const ItemRow& target = main.model().Items()[main.model().FindItem(2, id)];
         EXPECT_EQ(target.value, target.readValue);  // the preview changed nothing
-        EXPECT_EQ(line->text(2), target.value);
+        // An enumeration by its option's text.
+        const bool option = target.type == cfg::kEnumeration;
+        options += option;
+        EXPECT_EQ(line->text(2),
+                  option ? target.options.value(target.value.toInt()) : target.value);
         EXPECT_EQ(main.NodeItem(target.key)->text(0),
                   target.text + " = " + cfg::ShownValue(target).value_or(""));
         writes += cfg::protocol::IsGroupItem(id) ? 2 : 1;
     }
+    EXPECT_GT(options, 0);
     Child<QPushButton>(window, "CmdEnviar")->click();
     WaitIdle();
     EXPECT_EQ(Writes(), writes) << rows->topLevelItemCount();

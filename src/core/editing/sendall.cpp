@@ -37,7 +37,10 @@ std::vector<ReportRow> SendReport(const ConfigModel& model, const SendSummary& s
     std::vector<ReportRow> rows;
     for (const SendOutcome& outcome : summary.items) {
         const ItemRow& item = model.Items()[outcome.row];
-        ReportRow row{item.owner, item.id, item.text, item.value, {}, {}};
+        // An enumeration by its option's text, as the tree shows it.
+        const QString value =
+            item.type == kEnumeration ? ShownValue(item).value_or(item.value) : item.value;
+        ReportRow row{item.owner, item.id, item.text, value, {}, {}};
         switch (outcome.kind) {
             case SendOutcome::Refused:
                 row.what = QStringLiteral("Rechazado");

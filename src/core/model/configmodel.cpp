@@ -117,6 +117,19 @@ std::vector<ValueChange> ChangedItems(const ConfigModel& model) {
     return changes;
 }
 
+std::vector<ValueChange> WithOptionTexts(const ConfigModel& model,
+                                         std::vector<ValueChange> changes) {
+    for (ValueChange& c : changes) {
+        const int row = model.FindItem(c.owner, c.id);
+        if (row < 0 || model.Items()[row].type != kEnumeration) continue;
+        const ItemRow& item = model.Items()[row];
+        for (QString* value : {&c.before, &c.after})
+            if (*value != u"?" && *value != u"-")
+                *value = ShownAsRead(item, *value, {}).value_or(*value);
+    }
+    return changes;
+}
+
 const QByteArray* UnchangedBytes(const ItemRow& item) {
     return item.type == kString && AsRead(item) ? &item.readBytes : nullptr;
 }

@@ -90,6 +90,10 @@ class ConfigModel;
 // The items that changed since the read, in table order: the value read (empty when it was not
 // read) and the value now. What a changes-only send takes.
 std::vector<ValueChange> ChangedItems(const ConfigModel& model);
+// `changes` of `model`'s items as a technician reads them: an enumeration's values as its
+// option texts; the rest, and "?" or "-", as they are.
+std::vector<ValueChange> WithOptionTexts(const ConfigModel& model,
+                                         std::vector<ValueChange> changes);
 
 // The bytes the scale sent for a string still unchanged since it was read, else nothing.
 const QByteArray* UnchangedBytes(const ItemRow& item);
