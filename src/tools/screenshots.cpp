@@ -201,7 +201,7 @@ int Run(const QString& folder) {
     });
     BoxMessages().AskSend(QStringLiteral("Se enviarán todas las configuraciones a balanzas.¿Está "
                                          "seguro?"),
-                          ChangedItems(cloned), SendScope::All);
+                          WithOptionTexts(cloned, ChangedItems(cloned)), SendScope::All);
     if (!shot) return 1;
 
     // A network whose scale 2 drops the line while its values are read.
