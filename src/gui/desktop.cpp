@@ -4,10 +4,43 @@
 
 #include "core/common/programfolder.h"
 #include "core/link/trafficlog.h"
+#include "core/settings/clsconfig.h"
+#include "gui/frmconexion.h"
+#include "gui/frmmain.h"
 #include "gui/frmselectcom.h"
-#include "gui/guiservices.h"
 
 namespace cfg {
+
+Desktop::Desktop(DesktopServices& services)
+    : services_(services), start_(std::make_unique<FrmSelectCOM>(services)) {
+    connect(start_.get(), &FrmSelectCOM::codeAccepted, this, &Desktop::Accepted);
+}
+
+Desktop::~Desktop() = default;
+
+bool Desktop::Start() {
+    config_ = std::make_unique<ClsConfig>(services_.programFolder, services_.log);
+    if (!config_->Exists()) config_->WriteConfiguration();
+    if (!config_->ReadConfiguration(services_.messages)) {
+        services_.program.EndProgram();
+        return false;
+    }
+    start_->Load(*config_);
+    start_->show();
+    return true;
+}
+
+void Desktop::Accepted(int type) {
+    config_->WriteConfiguration();
+    if (!main_) main_ = std::make_unique<FrmMain>(services_, *config_);
+    if (type == 0) {
+        if (!tcp_) tcp_ = std::make_unique<FrmConfiguracion>(services_, *config_, *main_);
+        tcp_->show();
+    } else {
+        if (!serial_) serial_ = std::make_unique<FrmConf232>(services_, *main_);
+        serial_->show();
+    }
+}
 
 namespace {
 class ApplicationEnd : public ProgramControl {
@@ -26,9 +59,8 @@ int RunDesktop(QApplication& app) {
     ApplicationEnd end;
     DesktopServices services{messages, files, end, folder, &log};
 
-    FrmSelectCOM start(services);
-    if (!start.Load()) return 0;
-    start.show();
+    Desktop desktop(services);
+    if (!desktop.Start()) return 0;
     return app.exec();
 }
 

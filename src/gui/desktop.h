@@ -1,8 +1,48 @@
 #pragma once
 
+#include <QObject>
+#include <memory>
+
+#include "gui/guiservices.h"
+
 class QApplication;
 
 namespace cfg {
+
+class ClsConfig;
+class FrmConf232;
+class FrmConfiguracion;
+class FrmMain;
+class FrmSelectCOM;
+
+// The program's windows, owned in one place for the whole run: the start dialog, then the
+// connection dialog of the type chosen and the main window, and the run's settings.
+class Desktop : public QObject {
+  public:
+    explicit Desktop(DesktopServices& services);
+    ~Desktop() override;
+
+    // Creates data.ini when missing, reads it and shows the start dialog. False when the
+    // program has to end.
+    bool Start();
+
+    FrmSelectCOM* startDialog() { return start_.get(); }
+    ClsConfig& config() { return *config_; }
+    FrmMain* mainWindow() { return main_.get(); }
+    FrmConfiguracion* tcpDialog() { return tcp_.get(); }
+    FrmConf232* serialDialog() { return serial_.get(); }
+
+  private:
+    // The access code was accepted, for connection type `type` (0 TCP/IP, 1 RS-232).
+    void Accepted(int type);
+
+    DesktopServices& services_;
+    std::unique_ptr<ClsConfig> config_;
+    std::unique_ptr<FrmMain> main_;  // destroyed after the dialogs that use it
+    std::unique_ptr<FrmSelectCOM> start_;
+    std::unique_ptr<FrmConfiguracion> tcp_;
+    std::unique_ptr<FrmConf232> serial_;
+};
 
 // The interactive program, from the start dialog on: message boxes, file dialogs, the settings
 // and logs of the program folder. Returns the exit status.

@@ -7,8 +7,6 @@
 #include <QPushButton>
 
 #include "core/settings/clsconfig.h"
-#include "gui/frmconexion.h"
-#include "gui/frmmain.h"
 
 namespace cfg {
 
@@ -33,11 +31,7 @@ FrmSelectCOM::FrmSelectCOM(DesktopServices& services, QWidget* parent)
     layout->addWidget(Label1, 0, 0);
     layout->addWidget(TxtPass, 0, 1);
     layout->addWidget(Combo1, 1, 0, 1, 2);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(Command1[0]);
-    buttons->addWidget(Command1[1]);
-    layout->addLayout(buttons, 2, 0, 1, 2);
+    layout->addLayout(ButtonRow({Command1[0], Command1[1]}), 2, 0, 1, 2);
     setMinimumWidth(300);
     TxtPass->setFocus();
 
@@ -45,21 +39,13 @@ FrmSelectCOM::FrmSelectCOM(DesktopServices& services, QWidget* parent)
     connect(Command1[1], &QPushButton::clicked, this, &FrmSelectCOM::reject);
 }
 
-FrmSelectCOM::~FrmSelectCOM() = default;
-
-bool FrmSelectCOM::Load() {
-    config_ = std::make_unique<ClsConfig>(services_.programFolder, services_.log);
-    if (!config_->Exists()) config_->WriteConfiguration();
-    if (!config_->ReadConfiguration(services_.messages)) {
-        services_.program.EndProgram();
-        return false;
-    }
+void FrmSelectCOM::Load(ClsConfig& config) {
+    config_ = &config;
     // A type the list does not offer is shown, and kept, as the first one.
     if (config_->ComMode < 0 || config_->ComMode >= Combo1->count()) config_->ComMode = 0;
     Combo1->setCurrentIndex(config_->ComMode);
     connect(Combo1, &QComboBox::currentIndexChanged, this,
             [this](int index) { config_->ComMode = index; });
-    return true;
 }
 
 void FrmSelectCOM::Aceptar_Click() {
@@ -67,16 +53,8 @@ void FrmSelectCOM::Aceptar_Click() {
         services_.messages.Show(QStringLiteral("Clave erronea..."), Icon::None);
         return;
     }
-    config_->WriteConfiguration();
-    if (!main_) main_ = std::make_unique<FrmMain>(services_, *config_);
-    if (Combo1->currentIndex() == 0) {
-        if (!tcp_) tcp_ = std::make_unique<FrmConfiguracion>(services_, *config_, *main_);
-        tcp_->show();
-    } else {
-        if (!serial_) serial_ = std::make_unique<FrmConf232>(services_, *main_);
-        serial_->show();
-    }
     hide();
+    emit codeAccepted(Combo1->currentIndex());
 }
 
 void FrmSelectCOM::reject() {

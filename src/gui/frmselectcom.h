@@ -2,7 +2,6 @@
 
 #include <QDialog>
 #include <array>
-#include <memory>
 
 #include "gui/guiservices.h"
 
@@ -13,37 +12,27 @@ class QPushButton;
 namespace cfg {
 
 class ClsConfig;
-class FrmConf232;
-class FrmConfiguracion;
-class FrmMain;
 
-// The start dialog: the access code and the connection type. It holds the run's settings and,
-// once the code is accepted, the connection dialog and the main window; hidden, it stays for
-// the rest of the run.
+// The start dialog: the access code and the connection type, kept in the run's settings. Once
+// the code is accepted it hides and says so.
 class FrmSelectCOM : public QDialog {
     Q_OBJECT
   public:
     static inline const QString kAccessCode = QStringLiteral(" QWZTR");
 
     explicit FrmSelectCOM(DesktopServices& services, QWidget* parent = nullptr);
-    ~FrmSelectCOM() override;
 
-    // Creates data.ini when missing and reads it. False when the program has to end.
-    bool Load();
+    // Shows the connection type of `config`, and keeps it there as it is chosen.
+    void Load(ClsConfig& config);
     void Aceptar_Click();
     void reject() override;  // "Cancelar", Esc and closing end the program
 
-    ClsConfig& config() { return *config_; }
-    FrmMain* mainWindow() { return main_.get(); }
-    FrmConfiguracion* tcpDialog() { return tcp_.get(); }
-    FrmConf232* serialDialog() { return serial_.get(); }
+  signals:
+    void codeAccepted(int connectionType);
 
   private:
     DesktopServices& services_;
-    std::unique_ptr<ClsConfig> config_;
-    std::unique_ptr<FrmMain> main_;  // destroyed after the dialogs that use it
-    std::unique_ptr<FrmConfiguracion> tcp_;
-    std::unique_ptr<FrmConf232> serial_;
+    ClsConfig* config_ = nullptr;
     QLineEdit* TxtPass;
     QComboBox* Combo1;
     std::array<QPushButton*, 2> Command1;

@@ -23,6 +23,7 @@
 #include "core/files/configsave.h"
 #include "core/link/scalelink.h"
 #include "core/model/configmodel.h"
+#include "gui/desktop.h"
 #include "gui/frmabrir.h"
 #include "gui/frmconexion.h"
 #include "gui/frmcopiar.h"
@@ -99,20 +100,20 @@ int Run(const QString& folder) {
     NoEnd end;
     DesktopServices services{messages, files, end, programFolder.path(), nullptr};
 
-    FrmSelectCOM start(services);
-    if (!start.Load()) return 1;
-    start.show();
+    Desktop desktop(services);
+    if (!desktop.Start()) return 1;
+    FrmSelectCOM& start = *desktop.startDialog();
     Child<QLineEdit>(&start, "TxtPass")->setText(QStringLiteral(" QWZTR"));
     if (!Shoot(&start, folder, "start-dialog")) return 1;
     Child<QPushButton>(&start, "Command1_0")->click();
 
-    FrmConfiguracion* tcp = start.tcpDialog();
+    FrmConfiguracion* tcp = desktop.tcpDialog();
     Child<QLineEdit>(tcp, "Text1")->setText(QStringLiteral("127.0.0.1"));
     Child<QLineEdit>(tcp, "Text2")->setText(QString::number(server.port()));
     if (!Shoot(tcp, folder, "tcp-dialog")) return 1;
     Child<QPushButton>(tcp, "Command1_0")->click();
 
-    FrmMain* main = start.mainWindow();
+    FrmMain* main = desktop.mainWindow();
     if (!WaitUntil([&] { return main->isVisible() && !main->Busy(); })) return 1;
     // Scale 1 opened at its first menu, with a number item selected.
     const ConfigModel& model = main->model();

@@ -15,6 +15,7 @@
 #include <QTreeWidgetItemIterator>
 #include <memory>
 
+#include "gui/desktop.h"
 #include "gui/frmconexion.h"
 #include "gui/frmmain.h"
 #include "gui/frmselectcom.h"
@@ -58,14 +59,14 @@ class GuiTest : public ::testing::Test, public cfg::ProgramControl, public cfg::
     }
     // The start dialog, loaded and shown, then passed with `code` on connection type `type`.
     cfg::FrmSelectCOM& Start(const char* code = nullptr, int type = 0) {
-        start = std::make_unique<cfg::FrmSelectCOM>(services);
-        EXPECT_TRUE(start->Load());
-        start->show();
-        if (!code) return *start;
-        Child<QComboBox>(start.get(), "Combo1")->setCurrentIndex(type);
-        QTest::keyClicks(Child<QLineEdit>(start.get(), "TxtPass"), code);
-        Child<QPushButton>(start.get(), "Command1_0")->click();
-        return *start;
+        start = std::make_unique<cfg::Desktop>(services);
+        EXPECT_TRUE(start->Start());
+        cfg::FrmSelectCOM& dialog = *start->startDialog();
+        if (!code) return dialog;
+        Child<QComboBox>(&dialog, "Combo1")->setCurrentIndex(type);
+        QTest::keyClicks(Child<QLineEdit>(&dialog, "TxtPass"), code);
+        Child<QPushButton>(&dialog, "Command1_0")->click();
+        return dialog;
     }
     // Asks the TCP/IP dialog for the simulator.
     void ConnectTcp() {
@@ -118,7 +119,7 @@ class GuiTest : public ::testing::Test, public cfg::ProgramControl, public cfg::
     int ended = 0;
     cfg::DesktopServices services{messages, *this, *this, dir.path(), nullptr};
     std::unique_ptr<simtest::Served> served;
-    std::unique_ptr<cfg::FrmSelectCOM> start;
+    std::unique_ptr<cfg::Desktop> start;
 };
 
 }  // namespace cfgtest

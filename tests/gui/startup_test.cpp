@@ -11,21 +11,22 @@ namespace {
 // saved by "Aceptar" only, and the next start shows it.
 TEST_F(GuiTest, AccessCodeAndConnectionType) {
     auto* pass = Child<QLineEdit>(&Start(), "TxtPass");
-    EXPECT_EQ(start->focusWidget(), pass);
+    EXPECT_EQ(start->startDialog()->focusWidget(), pass);
     EXPECT_TRUE(DataIni().contains("<commode> 0 </commode>"));  // data.ini written anew
     for (const char* wrong : {"QWZTR", " QWZTR "}) {
         pass->setText(wrong);
         QTest::keyClick(pass, Qt::Key_Return);
         EXPECT_EQ(messages.TakeShown(), QStringList{"none: Clave erronea..."});
-        EXPECT_TRUE(start->isVisible() && !start->tcpDialog());
+        EXPECT_TRUE(start->startDialog()->isVisible() && !start->tcpDialog());
     }
-    Child<QComboBox>(start.get(), "Combo1")->setCurrentIndex(1);
-    QTest::keyClick(start.get(), Qt::Key_Escape);  // "Cancelar"
+    Child<QComboBox>(start->startDialog(), "Combo1")->setCurrentIndex(1);
+    QTest::keyClick(start->startDialog(), Qt::Key_Escape);  // "Cancelar"
     EXPECT_EQ(ended, 1);
     EXPECT_TRUE(DataIni().contains("<commode> 0 </commode>"));
     Start(" qwZtr", 1);
     EXPECT_TRUE(DataIni().contains("<commode> 1 </commode>"));
-    EXPECT_TRUE(start->serialDialog() && start->serialDialog()->isVisible() && !start->isVisible());
+    EXPECT_TRUE(start->serialDialog() && start->serialDialog()->isVisible() &&
+                !start->startDialog()->isVisible());
     EXPECT_EQ(Child<QComboBox>(&Start(), "Combo1")->currentIndex(), 1);
 }
 
