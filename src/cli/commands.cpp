@@ -3,6 +3,7 @@
 #include <functional>
 #include <set>
 
+#include "core/common/version.h"
 #include "core/editing/clone.h"
 #include "core/editing/programming.h"
 #include "core/editing/sendall.h"
@@ -31,6 +32,7 @@ const char* const kUsage =
     "  cfgtarascope-cli history diff ID [ID2]\n"
     "  cfgtarascope-cli history export ID FILE\n"
     "  cfgtarascope-cli history restore CONN ID [--dry-run] [--changes-only]\n"
+    "  cfgtarascope-cli --help | --version\n"
     "Opciones de toda orden: --history FILE (otro historial), --no-history (no guardar nada)\n"
     "CONN: HOST:PORT o serial:DEVICE:SPEED,PARITY,BITS";
 
@@ -426,6 +428,14 @@ int RunCommandLine(QStringList args, std::FILE* out, std::FILE* err, const QStri
     }
     if (args.isEmpty()) return Usage(err);
     const QString& command = args[0];
+    if (args == QStringList{QStringLiteral("--help")}) {
+        WriteLine(out, QString::fromUtf8(kUsage));
+        return kExitOk;
+    }
+    if (args == QStringList{QStringLiteral("--version")}) {
+        WriteLine(out, QStringLiteral("cfgtarascope-cli ") + QLatin1String(kVersion));
+        return kExitOk;
+    }
     if (command == u"read") return Read(args, c);
     if (command == u"save") return Save(args, c);
     if (command == u"load") return Load(args, c);

@@ -5,8 +5,16 @@
 #include <QStringList>
 #include <cstdio>
 
+#include "core/common/version.h"
 #include "gui/desktop.h"
 #include "headless/session.h"
+
+static const char* const kUsage =
+    "usage: cfgtarascope                 the desktop program (one instance at a time)\n"
+    "       cfgtarascope CONNECTIONFILE  batch mode: characters 1 to 20 are the TCP/IP\n"
+    "                                    connection text (padded with spaces), the rest the\n"
+    "                                    configuration file to load and send; no display needed\n"
+    "       cfgtarascope --help | --version\n";
 
 // The argument string as one text: the arguments after the program's name, joined by single
 // spaces (quote it to keep other spacing).
@@ -19,6 +27,14 @@ static QString ArgumentString(int argc, char** argv) {
 int main(int argc, char** argv) {
     // The batch test comes before anything else, and needs no display.
     const QString arguments = ArgumentString(argc, argv);
+    if (arguments == u"--version") {
+        std::printf("cfgtarascope %s\n", cfg::kVersion);
+        return 0;
+    }
+    if (arguments == u"--help") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     if (cfg::IsBatchRequest(arguments)) {
         QCoreApplication app(argc, argv);
         return cfg::RunBatch(arguments.left(20), arguments.mid(20), stderr);

@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 
+#include "core/common/version.h"
 #include "sim/engine.h"
 #include "sim/networkfile.h"
 #include "sim/ptyserver.h"
@@ -49,7 +50,7 @@ Faults
   --record FILE         append every request received to FILE, one line of hex each
   --seed N              seed of the random CR stand-in, for repeatable replies
   --max-seconds N       stop after N seconds
-  --help
+  --help, --version
 )";
 
 struct Arguments {
@@ -66,6 +67,7 @@ struct Arguments {
     std::optional<std::uint32_t> seed;
     int maxSeconds = 0;
     bool help = false;
+    bool version = false;
 };
 
 bool ToInt(const QString& text, qint64 low, qint64 high, qint64* out) {
@@ -106,6 +108,8 @@ QString Parse(QStringList args, Arguments& a) {
 
         if (option == QStringLiteral("--help") || option == QStringLiteral("-h")) {
             a.help = true;
+        } else if (option == QStringLiteral("--version")) {
+            a.version = true;
         } else if (option == QStringLiteral("--network")) {
             if (!value(&text)) return bad;
             a.networkFile = text;
@@ -207,6 +211,10 @@ int main(int argc, char** argv) {
     }
     if (args.help) {
         std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (args.version) {
+        std::printf("cfgtarascope-sim %s\n", cfg::kVersion);
         return 0;
     }
 

@@ -355,6 +355,18 @@ TEST_F(CliTest, AHistoryThatCannotBeWrittenNeverStopsACommand) {
     EXPECT_EQ(ReadAll(File("history.db.damaged")), QByteArray(4096, 'x'));
 }
 
+// Each program tells its usage and its version, the project's, on stdout with status 0.
+TEST_F(CliTest, EveryProgramTellsItsUsageAndVersion) {
+    for (const QString program : {CFG_CLI_PROGRAM, CFG_SIM_PROGRAM, CFG_DESKTOP_PROGRAM}) {
+        const QByteArray name = QFileInfo(program).fileName().toUtf8();
+        QByteArray out;
+        EXPECT_EQ(Start(program, {"--version"}, &out), 0) << name.constData();
+        EXPECT_EQ(out, name + " " CFG_VERSION "\n");
+        EXPECT_EQ(Start(program, {"--help"}, &out), 0) << name.constData();
+        EXPECT_TRUE(out.contains(name + " ")) << out.constData();
+    }
+}
+
 TEST(BatchRequest, LongerThan23AndNotBlank) {
     for (const auto& [arguments, batch] :
          {std::pair{QString(23, 'x'), false}, {QString(24, 'x'), true}, {QString(30, ' '), false}})
