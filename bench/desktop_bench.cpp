@@ -109,6 +109,12 @@ int main(int argc, char** argv) {
     // The filter, typed a character at a time, erased the same way and cleared: the slowest
     // keystroke, each applied and painted.
     auto* filter = main.findChild<QLineEdit*>("TxtFiltro");
+    // Clicked into first, as a technician does: the texts are made ready then.
+    main.activateWindow();
+    const double focus = benchsupport::BestMs(1, [&] {
+        filter->setFocus();
+        QCoreApplication::processEvents();
+    });
     const QString word =
         main.model().Items()[main.model().Items().size() / 2].text.section(u' ', 0, 0);
     const QString typed = word.left(6) + QStringLiteral(" 1");
@@ -129,6 +135,8 @@ int main(int argc, char** argv) {
     std::printf("headless read %9.1f ms\n", headless);
     std::printf("filter        %9.1f ms  (the slowest keystroke of \"%s\" typed and erased; %s)\n",
                 slowest, qPrintable(typed), qPrintable(found));
+    std::printf("filter focus  %9.1f ms  (the box taking the focus, every text made ready)\n",
+                focus);
     std::printf("ratio %-38s %5.2f  (goal 1.50%s)\n", "window read / headless read",
                 window / headless, window / headless <= 1.5 ? "" : ", MISSED");
     std::printf("%-44s %5.1f  (goal 50 ms%s)\n", "filter keystroke ms", slowest,

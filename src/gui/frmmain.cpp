@@ -630,6 +630,11 @@ void FrmMain::HistoryRestore(Snapshot snapshot, std::function<void(Changes)> don
 }
 
 bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
+    // Before the first keystroke: the texts made ready to be searched.
+    if (watched == TxtFiltro && event->type() == QEvent::FocusIn) {
+        mirror_->Flush();
+        filter_->Prepare(mirror_->Version());
+    }
     // Esc in the filter box clears it: the whole tree again.
     if (watched == TxtFiltro && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {

@@ -23,8 +23,7 @@ int TreeFilter::Apply(const QString& text, quint64 version) {
                 if ((*it)->isExpanded()) expanded_.insert(*it);
             active_ = true;
         }
-        if (version != version_) folded_.clear();
-        version_ = version;
+        Prepare(version);
         matches = 0;
         std::size_t at = 0;
         for (int i = 0; i < root->childCount(); ++i) Narrow(root->child(i), words, matches, at);
@@ -35,6 +34,15 @@ int TreeFilter::Apply(const QString& text, quint64 version) {
     return matches;
 }
 
+void TreeFilter::Prepare(quint64 version) {
+    if (version == version_ && !folded_.empty()) return;
+    version_ = version;
+    folded_.clear();
+    // In the order Narrow walks the tree: each node, then its children.
+    for (QTreeWidgetItemIterator it(&tree_); *it; ++it)
+        folded_.push_back(FoldedForSearch((*it)->text(0)));
+}
+
 void TreeFilter::Forget() {
     expanded_.clear();
     folded_.clear();
@@ -43,9 +51,8 @@ void TreeFilter::Forget() {
 
 bool TreeFilter::Narrow(QTreeWidgetItem* item, const QStringList& words, int& matches,
                         std::size_t& at) {
-    // Folded once per version of the texts: a keystroke then only compares.
-    if (at == folded_.size()) folded_.push_back(FoldedForSearch(item->text(0)));
-    const bool holds = HoldsEveryWord(folded_[at++], words);
+    const bool holds = at < folded_.size() && HoldsEveryWord(folded_[at], words);
+    ++at;
     matches += holds ? 1 : 0;
     bool below = false;
     for (int i = 0; i < item->childCount(); ++i)

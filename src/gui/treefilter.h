@@ -19,6 +19,9 @@ class TreeFilter {
     // The number of nodes that hold every word; -1 for an empty filter. `version` tells the
     // view's texts apart: the texts as searched are kept until it changes.
     int Apply(const QString& text, quint64 version);
+    // Folds every node's text as a search compares it, once per `version` of the view's texts,
+    // so that keystrokes only compare; done as the filter box takes the focus.
+    void Prepare(quint64 version);
     // The view was rebuilt: what was expanded before filtering no longer applies.
     void Forget();
 
