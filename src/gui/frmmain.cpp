@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -44,7 +43,6 @@ const QColor kRed(255, 0, 0);
 const QColor kBlue(0, 0, 255);
 constexpr int kBlinkMs = 400;
 constexpr int kNoLimit = 32767;
-constexpr qint64 kProgressMs = 100;
 
 void SetBackground(QLabel* label, const QColor& colour) {
     QPalette palette = label->palette();
@@ -76,14 +74,10 @@ class FrmMain::WindowOperation : public Operation {
         OnWindow([&] { answer = window_.services_.messages.AskSend(text, shown, scope); });
         return answer;
     }
-    // Drawn at most every kProgressMs: a send counts tens of thousands of items.
     void Progress(int done, int total, Counted counted) override {
-        if (done == 0 || !started_.isValid()) started_.start();
-        const bool last = done >= total;
-        if (!last && drawn_.isValid() && drawn_.elapsed() < kProgressMs) return;
-        drawn_.start();
-        const QString text = ProgressText(done, total, counted, started_.elapsed());
-        Post([this, done, total, text] {
+        const std::optional<QString> text = pace_.Next(done, total, counted);
+        if (!text) return;
+        Post([this, done, total, text = *text] {
             window_.Progreso->setRange(0, std::max(total, 1));
             window_.Progreso->setValue(done);
             window_.Progreso->show();
@@ -144,7 +138,7 @@ class FrmMain::WindowOperation : public Operation {
 
     FrmMain& window_;
     const bool blink_;
-    QElapsedTimer started_, drawn_;  // on the worker
+    ProgressPace pace_;  // on the worker
     std::optional<SendScope> answered_;
 };
 
@@ -455,10 +449,7 @@ void FrmMain::Send(std::function<void()> before, std::optional<SendScope> answer
                                             answered.value_or(SendScope::All));
             sendOperation_->Answer(std::nullopt);
             if (!lastSend_.confirmed) return;
-            std::vector<Held> held = HeldByNetwork(model_);
-            ApplySend(held, model_, lastSend_);
-            StoreSent(model_, lastSend_);
-            RecordOnWorker(SnapshotCause::Send, held, said);
+            RecordOnWorker(SnapshotCause::Send, HeldAfterSend(model_, lastSend_), said);
         },
         [this, said] {
             Notice(*said);

@@ -10,10 +10,6 @@ void WriteLine(std::FILE* stream, const QString& text) {
     std::fflush(stream);
 }
 
-namespace {
-constexpr qint64 kRedrawMs = 100;  // a terminal written over faster only flickers
-}
-
 ConsoleOperation::ConsoleOperation(std::FILE* messages, TrafficLog* log)
     : messages_(messages), log_(log), terminal_(isatty(fileno(messages)) == 1) {}
 
@@ -25,13 +21,13 @@ void ConsoleOperation::Show(const QString& text, Icon) {
 void ConsoleOperation::Caption(const QString& caption) {
     if (!terminal_) return WriteLine(messages_, caption);
     caption_ = caption;
-    if (!drawn_.isValid() || drawn_.elapsed() >= kRedrawMs) Status();
+    if (pace_.Due()) Status();
 }
 
 void ConsoleOperation::End() {
     ClearStatus();
     progress_.clear();
-    started_.invalidate();
+    pace_ = {};
 }
 
 void ConsoleOperation::EndShowing(const QString& caption) {
@@ -41,10 +37,10 @@ void ConsoleOperation::EndShowing(const QString& caption) {
 
 void ConsoleOperation::Progress(int done, int total, Counted counted) {
     if (!terminal_) return;
-    if (!started_.isValid()) started_.start();
-    progress_ = ProgressText(done, total, counted, started_.elapsed());
-    if (done >= total || !drawn_.isValid() || drawn_.elapsed() >= kRedrawMs) Status();
-    if (done >= total) started_.invalidate();
+    if (std::optional<QString> text = pace_.Next(done, total, counted)) {
+        progress_ = std::move(*text);
+        Status();
+    }
 }
 
 void ConsoleOperation::Status() {
@@ -54,7 +50,6 @@ void ConsoleOperation::Status() {
     std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), messages_);
     std::fflush(messages_);
     statusShown_ = true;
-    drawn_.start();
 }
 
 void ConsoleOperation::ClearStatus() {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QString>
 #include <cstdio>
 
@@ -36,7 +35,7 @@ class ConsoleOperation : public Operation {
     const bool terminal_;
     QString caption_, progress_;
     bool statusShown_ = false;
-    QElapsedTimer started_, drawn_;
+    ProgressPace pace_;
 };
 
 // Writes one line, UTF-8.

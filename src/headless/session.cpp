@@ -80,9 +80,7 @@ int Session::Load(const QString& path, std::FILE* lines) {
 int Session::SendAll(SendScope scope) {
     const SendSummary summary = Command2_Click(link_, model_, op_, scope);
     for (const QString& line : summary.details) WriteLine(err_, line);
-    std::vector<Held> held = HeldByNetwork(model_);
-    ApplySend(held, model_, summary);
-    Record(SnapshotCause::Send, held);
+    Record(SnapshotCause::Send, HeldAfterSend(model_, summary));
     return summary.Clean() ? kExitOk : kExitItems;
 }
 

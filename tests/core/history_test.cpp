@@ -172,8 +172,7 @@ TEST(SnapshotHeld, ASendHoldsWhatWasAcceptedAndForgetsWhatWentUnanswered) {
                      {1, SendOutcome::Refused, 3},
                      {2, SendOutcome::Unanswered},
                      {3, SendOutcome::Skipped}};
-    std::vector<Held> held = HeldByNetwork(m);
-    ApplySend(held, m, summary);
+    const std::vector<Held> held = HeldAfterSend(m, summary);
     const std::pair<bool, const char*> expected[] = {
         {true, "9"}, {true, "5"}, {false, ""}, {true, "5"}};
     for (int row = 0; row < 4; ++row)

@@ -19,6 +19,20 @@ QString ProgressText(int done, int total, Counted counted, qint64 elapsedMs) {
                        : QStringLiteral(", quedan unos %1 min").arg((leftSeconds + 30) / 60));
 }
 
+bool ProgressPace::Due() {
+    constexpr qint64 kRedrawMs = 100;
+    if (drawn_.isValid() && drawn_.elapsed() < kRedrawMs) return false;
+    drawn_.start();
+    return true;
+}
+
+std::optional<QString> ProgressPace::Next(int done, int total, Counted counted) {
+    if (done == 0 || !started_.isValid()) started_.start();
+    const bool last = done >= total;
+    if (!Due() && !last) return std::nullopt;
+    return ProgressText(done, total, counted, started_.elapsed());
+}
+
 std::optional<SendScope> Operation::AskSend(const QString& text,
                                             const std::vector<ValueChange>& changes,
                                             SendScope scope) {

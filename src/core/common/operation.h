@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 #include <optional>
 #include <vector>
@@ -18,6 +19,20 @@ enum class Counted { Scales, Items };
 // "Balanzas leídas: 12 de 60" or "Items enviados: 120 de 2300", and once some are done an
 // estimate of the time left from the pace so far.
 QString ProgressText(int done, int total, Counted counted, qint64 elapsedMs);
+
+// Paces a progress display: a send counts tens of thousands of items, and a display redrawn
+// faster than every 100 ms only flickers.
+class ProgressPace {
+  public:
+    // Whether a redraw is due now (the first, then 100 ms after the last); taken as drawn.
+    bool Due();
+    // The text of `done` of `total` when a redraw is due or the count is complete, the time left
+    // estimated from the count's start; else nothing.
+    std::optional<QString> Next(int done, int total, Counted counted);
+
+  private:
+    QElapsedTimer started_, drawn_;
+};
 
 // The kind of a message, as the windows show it by its icon.
 enum class Icon { None, Critical, Exclamation, Question, Information };

@@ -2,7 +2,6 @@
 
 #include <QHash>
 #include <algorithm>
-#include <iterator>
 
 namespace cfg {
 
@@ -29,16 +28,13 @@ std::vector<ValueChange> CloneScale(ConfigModel& model, int from, const std::vec
         }
     }
 
-    std::vector<std::vector<ValueChange>> byScale(model.Scales().size());
-    for (const ItemRow& item : model.Items()) {
-        const auto it = place.constFind(item.owner);
-        if (it != place.cend() && Changed(item))
-            byScale[*it].push_back({item.owner, item.id, item.text, item.readValue, item.value});
-    }
-    std::vector<ValueChange> changes;
-    for (std::vector<ValueChange>& scale : byScale)
-        changes.insert(changes.end(), std::make_move_iterator(scale.begin()),
-                       std::make_move_iterator(scale.end()));
+    // The changes of the target scales, each scale's in table order.
+    std::vector<ValueChange> changes = ChangedItems(model);
+    std::erase_if(changes, [&](const ValueChange& c) { return !place.contains(c.owner); });
+    std::stable_sort(changes.begin(), changes.end(),
+                     [&](const ValueChange& a, const ValueChange& b) {
+                         return place.value(a.owner) < place.value(b.owner);
+                     });
     return changes;
 }
 

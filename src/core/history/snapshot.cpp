@@ -253,16 +253,12 @@ std::vector<Held> HeldByNetwork(const ConfigModel& model) {
     return held;
 }
 
-void ApplySend(std::vector<Held>& held, const ConfigModel& model, const SendSummary& summary) {
-    for (const SendOutcome& outcome : summary.items) {
-        const ItemRow& item = model.Items()[outcome.row];
-        Held& h = held[outcome.row];
-        if (outcome.kind == SendOutcome::Accepted) {
-            h = {true, item.value, SentBytes(item)};
-        } else if (outcome.kind == SendOutcome::Unanswered) {
-            h = {};
-        }
-    }
+std::vector<Held> HeldAfterSend(ConfigModel& model, const SendSummary& summary) {
+    StoreSent(model, summary);
+    std::vector<Held> held = HeldByNetwork(model);
+    for (const SendOutcome& outcome : summary.items)
+        if (outcome.kind == SendOutcome::Unanswered) held[outcome.row] = {};
+    return held;
 }
 
 namespace {

@@ -26,9 +26,10 @@ struct Held {
 
 // Per item row: the value the scales held when they were last read or accepted a write.
 std::vector<Held> HeldByNetwork(const ConfigModel& model);
-// After a send: an accepted write holds the value sent, an unanswered one may or may not be in
-// place, so its value is no longer known; the rest keep what they held.
-void ApplySend(std::vector<Held>& held, const ConfigModel& model, const SendSummary& summary);
+// After a send: an accepted write holds the value sent (stored in the model as read), an
+// unanswered one may or may not be in place, so its value is no longer known; the rest keep
+// what they held.
+std::vector<Held> HeldAfterSend(ConfigModel& model, const SendSummary& summary);
 
 // A snapshot cut into parts: the same configuration gives the same parts, so a store keeps
 // each part once however many snapshots share it. The first part describes the rest.
