@@ -1,9 +1,13 @@
 #include "cli/commands.h"
 
+#include <QJsonArray>
 #include <functional>
 #include <set>
+#include <string_view>
+#include <tuple>
 
-#include "core/common/version.h"
+#include "cli/json.h"
+#include "core/common/commandline.h"
 #include "core/editing/clone.h"
 #include "core/editing/programming.h"
 #include "core/editing/sendall.h"
@@ -34,7 +38,22 @@ const char* const kUsage =
     "  cfgtarascope-cli history restore CONN ID [--dry-run] [--changes-only]\n"
     "  cfgtarascope-cli --help | --version\n"
     "Opciones de toda orden: --history FILE (otro historial), --no-history (no guardar nada)\n"
+    "--json: un documento JSON en stdout en vez del texto (read, diff, load, set, clone,\n"
+    "  history list, show, diff y restore)\n"
+    "Un VALUE como -7 es un valor; otro que empiece por un guion va tras --\n"
     "CONN: HOST:PORT o serial:DEVICE:SPEED,PARITY,BITS";
+
+// The options that only some commands take; each command names those it takes.
+const char* const kCommandOptions[] = {"json", "dry-run", "changes-only", "no-common", "scales"};
+
+QList<QCommandLineOption> Options() {
+    QList<QCommandLineOption> options;
+    for (const char* name : kCommandOptions) options.append({QLatin1String(name), {}});
+    options.last().setValueName(QStringLiteral("N,N,..."));  // --scales
+    options.append({QStringLiteral("history"), {}, QStringLiteral("FILE")});
+    options.append({QStringLiteral("no-history"), {}});
+    return options;
+}
 
 // What every command is given.
 struct Context {
@@ -42,12 +61,27 @@ struct Context {
     std::FILE* err;
     QString folder;
     HistoryOption history;
+    const CommandLine& line;
+    bool json = false;  // one JSON document on `out` instead of the text
+
+    bool Given(const char* option) const { return line.IsSet(QLatin1String(option)); }
 };
 
 int Usage(std::FILE* err, const QString& why = {}) {
-    if (!why.isEmpty()) WriteLine(err, why);
-    WriteLine(err, QString::fromUtf8(kUsage));
-    return kExitUsage;
+    return AnswerRequest(Request::Wrong, "cfgtarascope-cli", QString::fromUtf8(kUsage), why,
+                         nullptr, err);
+}
+
+// Whether the command takes every option given; when not, the usage has been said.
+bool Takes(const Context& c, std::initializer_list<std::string_view> takes) {
+    for (const char* option : kCommandOptions) {
+        if (!c.Given(option) || std::find(takes.begin(), takes.end(), option) != takes.end())
+            continue;
+        Usage(c.err,
+              QStringLiteral("Opción no válida para esta orden: --") + QLatin1String(option));
+        return false;
+    }
+    return true;
 }
 
 // Opens the session on a command line's connection: a text it cannot take is a usage error.
@@ -55,19 +89,6 @@ int Open(Session& session, const QString& conn, std::FILE* err) {
     const std::optional<LinkTarget> target = CommandLineLink(conn);
     if (!target) return Usage(err, QStringLiteral("Conexión no válida: ") + conn);
     return session.Open(target->linkType, target->connectionText);
-}
-
-// Takes the given flags out of `args`: which of them were there. Anything else starting with
-// "--" is a usage error (an empty answer).
-std::optional<std::set<QString>> TakeFlags(QStringList& args, const std::set<QString>& known) {
-    std::set<QString> found;
-    for (qsizetype i = args.size() - 1; i >= 0; --i) {
-        if (!args[i].startsWith(u"--")) continue;
-        if (!known.contains(args[i])) return std::nullopt;
-        found.insert(args[i]);
-        args.removeAt(i);
-    }
-    return found;
 }
 
 // The numbers of a comma-separated list of scales; nothing, and the usage said, when one is not a
@@ -103,30 +124,66 @@ QString DiffLines(const std::vector<ValueChange>& changes) {
     return rows.join(u'\n');
 }
 
+// What a comparison found, as lines or a document: kExitItems when it found anything.
+int PrintChanges(const std::vector<ValueChange>& changes, const Context& c) {
+    if (c.json)
+        WriteJson(c.out, {{QStringLiteral("changes"), ChangesJson(changes)}});
+    else if (!changes.empty())
+        WriteLine(c.out, DiffLines(changes));
+    return changes.empty() ? kExitOk : kExitItems;
+}
+
+SendScope ScopeGiven(const Context& c) {
+    return c.Given("changes-only") ? SendScope::Changed : SendScope::All;
+}
+
+// Sends as load does, unless it is a dry run: the status, and what became of each item for the
+// document (null when nothing was sent).
+std::pair<int, QJsonValue> SendUnlessDry(Session& session, const Context& c, SendScope scope) {
+    if (c.Given("dry-run")) return {kExitOk, QJsonValue()};
+    SendSummary summary;
+    const int status = session.SendAll(scope, &summary);
+    return {status, SendJson(session.model(), summary)};
+}
+
+// The changes a clone or a restore made in the model, printed, then sent as a changes-only or a
+// whole send.
+int SendChanges(Session& session, const std::vector<ValueChange>& changes, const Context& c,
+                SendScope scope) {
+    if (!c.json && !changes.empty()) WriteLine(c.out, DiffLines(changes));
+    const auto [status, sent] = SendUnlessDry(session, c, scope);
+    if (c.json)
+        WriteJson(c.out, {{QStringLiteral("changes"), ChangesJson(changes)},
+                          {QStringLiteral("send"), sent}});
+    return session.Finish(status);
+}
+
+// The tree as lines or as a document.
+void PrintTree(const ConfigModel& model, const Context& c) {
+    if (c.json) return WriteJson(c.out, {{QStringLiteral("tree"), TreeJson(model)}});
+    // One write for the whole tree: a flush per line cost more than the read itself.
+    if (const QString tree = TreeText(model); !tree.isEmpty()) WriteLine(c.out, tree);
+}
+
 int Read(const QStringList& args, const Context& c) {
+    if (!Takes(c, {"json"})) return kExitUsage;
     if (args.size() != 2) return Usage(c.err);
     Session session(c.err, c.folder, c.history);
     if (const int status = Open(session, args[1], c.err); status != kExitOk) return status;
-    // One write for the whole tree: a flush per line cost more than the read itself.
-    if (const QString tree = TreeText(session.model()); !tree.isEmpty()) WriteLine(c.out, tree);
+    PrintTree(session.model(), c);
     return session.Finish(kExitOk);
 }
 
 int Save(const QStringList& args, const Context& c) {
     std::FILE* const err = c.err;
-    if (args.size() < 3) return Usage(err);
-    bool common = true;
+    if (!Takes(c, {"scales", "no-common"})) return kExitUsage;
+    if (args.size() != 3) return Usage(err);
+    const bool common = !c.Given("no-common");
     std::optional<std::set<int>> wanted;
-    for (qsizetype i = 3; i < args.size(); ++i) {
-        if (args[i] == u"--no-common") {
-            common = false;
-        } else if (args[i] == u"--scales" && i + 1 < args.size()) {
-            const std::optional<std::vector<int>> numbers = ScaleNumbers(args[++i], err);
-            if (!numbers) return kExitUsage;
-            wanted.emplace(numbers->begin(), numbers->end());
-        } else {
-            return Usage(err, QStringLiteral("Opción desconocida: ") + args[i]);
-        }
+    if (c.Given("scales")) {
+        const std::optional<std::vector<int>> numbers = ScaleNumbers(c.line.Value("scales"), err);
+        if (!numbers) return kExitUsage;
+        wanted.emplace(numbers->begin(), numbers->end());
     }
     const QString path = args[2];
     // An existing file is overwritten: nobody is there to be asked.
@@ -156,35 +213,37 @@ int Save(const QStringList& args, const Context& c) {
     return session.Finish(kExitOk);
 }
 
-int Load(QStringList args, const Context& c) {
-    const auto flags = TakeFlags(args, {"--dry-run", "--changes-only"});
-    if (!flags || args.size() != 3) return Usage(c.err);
+int Load(const QStringList& args, const Context& c) {
+    if (!Takes(c, {"dry-run", "changes-only", "json"})) return kExitUsage;
+    if (args.size() != 3) return Usage(c.err);
     Session session(c.err, c.folder, c.history);
     if (const int status = Open(session, args[1], c.err); status != kExitOk) return status;
-    if (const int status = session.Load(args[2], c.out); status != kExitOk)
-        return session.Finish(status);
-    if (flags->contains("--dry-run")) return session.Finish(kExitOk);
-    return session.Finish(
-        session.SendAll(flags->contains("--changes-only") ? SendScope::Changed : SendScope::All));
+    QStringList log;
+    const auto line = [&](const QString& text) {
+        c.json ? log.append(text) : WriteLine(c.out, text);
+    };
+    auto [status, sent] = std::pair(session.Load(args[2], line), QJsonValue());
+    if (status == kExitOk) std::tie(status, sent) = SendUnlessDry(session, c, ScopeGiven(c));
+    if (c.json)
+        WriteJson(c.out, {{QStringLiteral("log"), QJsonArray::fromStringList(log)},
+                          {QStringLiteral("send"), sent}});
+    return session.Finish(status);
 }
 
 int Diff(const QStringList& args, const Context& c) {
-    std::FILE* const out = c.out;
     std::FILE* const err = c.err;
+    if (!Takes(c, {"json"})) return kExitUsage;
     if (args.size() != 3) return Usage(err);
     Session session(err, c.folder, c.history);
     if (const int status = Open(session, args[1], err); status != kExitOk) return status;
-    if (const int status = session.Load(args[2], nullptr); status != kExitOk)
+    if (const int status = session.Load(args[2], {}); status != kExitOk)
         return session.Finish(status);
-    const std::vector<ValueChange> changes = ChangedItems(session.model());
-    if (changes.empty()) return session.Finish(kExitOk);
-    WriteLine(out, DiffLines(changes));
-    return session.Finish(kExitItems);
+    return session.Finish(PrintChanges(ChangedItems(session.model()), c));
 }
 
-int Clone(QStringList args, const Context& c) {
-    const auto flags = TakeFlags(args, {"--dry-run"});
-    if (!flags || args.size() != 4) return Usage(c.err);
+int Clone(const QStringList& args, const Context& c) {
+    if (!Takes(c, {"dry-run", "json"})) return kExitUsage;
+    if (args.size() != 4) return Usage(c.err);
     const std::optional<std::vector<int>> from = ScaleNumbers(args[2], c.err);
     if (!from) return kExitUsage;
     if (from->size() != 1)
@@ -199,15 +258,13 @@ int Clone(QStringList args, const Context& c) {
     if (!InNetwork(scales, from->front(), c.err)) return session.Finish(kExitUsage);
     for (int number : *to)
         if (!InNetwork(scales, number, c.err)) return session.Finish(kExitUsage);
-    if (const auto changes = CloneScale(session.model(), from->front(), *to); !changes.empty())
-        WriteLine(c.out, DiffLines(changes));
-    if (flags->contains("--dry-run")) return session.Finish(kExitOk);
-    return session.Finish(session.SendAll(SendScope::Changed));
+    return SendChanges(session, CloneScale(session.model(), from->front(), *to), c,
+                       SendScope::Changed);
 }
 
 int Set(const QStringList& args, const Context& c) {
-    std::FILE* const out = c.out;
     std::FILE* const err = c.err;
+    if (!Takes(c, {"json"})) return kExitUsage;
     if (args.size() != 5) return Usage(err);
     bool ownerOk = false, idOk = false;
     const int owner = args[2].toInt(&ownerOk);
@@ -243,10 +300,25 @@ int Set(const QStringList& args, const Context& c) {
     ItemProgrammer programmer(session.link(), session.model());
     const ItemProgrammer::Result result = programmer.Modificar_Valor(
         {item.owner, item.id, item.type, item.length}, input, session.op());
-    if (result.outcome != ItemProgrammer::Outcome::Accepted) return session.Finish(kExitItems);
-    session.Programmed();
-    WriteLine(out, session.model().NodeText(session.model().Items()[result.row].key));
-    return session.Finish(kExitOk);
+    const bool accepted = result.outcome == ItemProgrammer::Outcome::Accepted;
+    if (accepted) session.Programmed();
+    const ItemRow& now = session.model().Items()[accepted ? result.row : row];
+    if (c.json) {
+        static const char* const kOutcomes[] = {"invalid", "failed", "refused", "accepted"};
+        QJsonObject json{{QStringLiteral("owner"), now.owner},
+                         {QStringLiteral("id"), now.id},
+                         {QStringLiteral("text"), now.text},
+                         {QStringLiteral("value"), now.value},
+                         {QStringLiteral("node"), session.model().NodeText(now.key)},
+                         {QStringLiteral("outcome"),
+                          QLatin1String(kOutcomes[static_cast<int>(result.outcome)])}};
+        if (result.outcome == ItemProgrammer::Outcome::Refused)
+            json.insert(QStringLiteral("code"), result.errorCode);
+        WriteJson(c.out, json);
+    } else if (accepted) {
+        WriteLine(c.out, session.model().NodeText(now.key));
+    }
+    return session.Finish(accepted ? kExitOk : kExitItems);
 }
 
 // --- history ---
@@ -267,6 +339,7 @@ class HistoryCommand {
         const QString command = args[1];
         args.remove(0, 2);
         if (command == u"restore") return Restore(args);
+        if (!Takes(c_, {command == u"export" ? "" : "json"})) return kExitUsage;
         if (!Open()) return kExitFile;
         if (command == u"list" && args.size() <= 1) return List(args);
         if (command == u"show" && args.size() == 1) return Show(args[0]);
@@ -319,6 +392,10 @@ class HistoryCommand {
             WriteLine(c_.err, QStringLiteral("Historial: ") + error);
             return kExitFile;
         }
+        if (c_.json) {
+            WriteJson(c_.out, {{QStringLiteral("snapshots"), SnapshotsJson(*infos)}});
+            return kExitOk;
+        }
         QStringList lines;
         for (const SnapshotInfo& i : *infos)
             lines.append(QStringList{QString::number(i.id), i.time.toString(Qt::ISODate),
@@ -332,7 +409,7 @@ class HistoryCommand {
     int Show(const QString& id) {
         ConfigModel model;
         if (const int status = Load(id, model); status != kExitOk) return status;
-        if (const QString tree = TreeText(model); !tree.isEmpty()) WriteLine(c_.out, tree);
+        PrintTree(model, c_);
         return kExitOk;
     }
 
@@ -351,10 +428,7 @@ class HistoryCommand {
             second = QString::number(latest->id);
         }
         if (const int status = Load(second, b); status != kExitOk) return status;
-        const std::vector<ValueChange> changes = CompareValues(a, b);
-        if (changes.empty()) return kExitOk;
-        WriteLine(c_.out, DiffLines(changes));
-        return kExitItems;
+        return PrintChanges(CompareValues(a, b), c_);
     }
 
     int Export(const QString& id, const QString& path) {
@@ -371,9 +445,9 @@ class HistoryCommand {
         return kExitOk;
     }
 
-    int Restore(QStringList args) {
-        const auto flags = TakeFlags(args, {"--dry-run", "--changes-only"});
-        if (!flags || args.size() != 2) return Usage(c_.err);
+    int Restore(const QStringList& args) {
+        if (!Takes(c_, {"dry-run", "changes-only", "json"})) return kExitUsage;
+        if (args.size() != 2) return Usage(c_.err);
         if (!CommandLineLink(args[0]))
             return Usage(c_.err, QStringLiteral("Conexión no válida: ") + args[0]);
         if (!Open()) return kExitFile;
@@ -383,11 +457,7 @@ class HistoryCommand {
         Session session(c_.err, c_.folder, c_.history);
         if (const int status = cfg::Open(session, args[0], c_.err); status != kExitOk)
             return status;
-        if (const auto changes = RestoreValues(session.model(), snapshot); !changes.empty())
-            WriteLine(c_.out, DiffLines(changes));
-        if (flags->contains("--dry-run")) return session.Finish(kExitOk);
-        return session.Finish(session.SendAll(flags->contains("--changes-only") ? SendScope::Changed
-                                                                                : SendScope::All));
+        return SendChanges(session, RestoreValues(session.model(), snapshot), c_, ScopeGiven(c_));
     }
 
     const Context& c_;
@@ -411,38 +481,34 @@ QString TreeText(const ConfigModel& model) {
     return text;
 }
 
-int RunCommandLine(QStringList args, std::FILE* out, std::FILE* err, const QString& folder) {
-    Context c{out, err, folder, {}};
-    // Taken by every command, wherever they stand.
-    for (qsizetype i = 0; i < args.size();) {
-        if (args[i] == u"--no-history") {
-            c.history.record = false;
-            args.removeAt(i);
-        } else if (args[i] == u"--history") {
-            if (i + 1 >= args.size() || args[i + 1].isEmpty()) return Usage(err);
-            c.history.path = args[i + 1];
-            args.remove(i, 2);
-        } else {
-            ++i;
-        }
+int RunCommandLine(const QStringList& args, std::FILE* out, std::FILE* err, const QString& folder) {
+    CommandLine line(Options());
+    if (const Request request = line.Parse(args); request != Request::Run) {
+        QString fault;
+        if (!line.Unknown().isEmpty())
+            fault = QStringLiteral("Opción desconocida: ") + line.Unknown().front();
+        else if (request == Request::Wrong)
+            fault = QStringLiteral("Opción no válida: ") + line.Fault();
+        return AnswerRequest(request, "cfgtarascope-cli", QString::fromUtf8(kUsage), fault, out,
+                             err);
     }
-    if (args.isEmpty()) return Usage(err);
-    const QString& command = args[0];
-    if (args == QStringList{QStringLiteral("--help")}) {
-        WriteLine(out, QString::fromUtf8(kUsage));
-        return kExitOk;
+    Context c{out, err, folder, {}, line, line.IsSet(QStringLiteral("json"))};
+    // Taken by every command.
+    c.history.record = !c.Given("no-history");
+    if (c.Given("history")) {
+        c.history.path = line.Value(QStringLiteral("history"));
+        if (c.history.path.isEmpty()) return Usage(err);
     }
-    if (args == QStringList{QStringLiteral("--version")}) {
-        WriteLine(out, QStringLiteral("cfgtarascope-cli ") + QLatin1String(kVersion));
-        return kExitOk;
-    }
-    if (command == u"read") return Read(args, c);
-    if (command == u"save") return Save(args, c);
-    if (command == u"load") return Load(args, c);
-    if (command == u"diff") return Diff(args, c);
-    if (command == u"clone") return Clone(args, c);
-    if (command == u"set") return Set(args, c);
-    if (command == u"history") return HistoryCommand(c).Run(args);
+    const QStringList positional = line.Positional();
+    if (positional.isEmpty()) return Usage(err);
+    const QString& command = positional[0];
+    if (command == u"read") return Read(positional, c);
+    if (command == u"save") return Save(positional, c);
+    if (command == u"load") return Load(positional, c);
+    if (command == u"diff") return Diff(positional, c);
+    if (command == u"clone") return Clone(positional, c);
+    if (command == u"set") return Set(positional, c);
+    if (command == u"history") return HistoryCommand(c).Run(positional);
     return Usage(err, QStringLiteral("Orden desconocida: ") + command);
 }
 

@@ -13,7 +13,7 @@ class ConfigModel;
 // Runs `cfgtarascope-cli` with its arguments (without the program name): results on `out`,
 // messages and progress on `err`, logs in `programFolder` (the program's own when empty).
 // Returns the exit status.
-int RunCommandLine(QStringList args, std::FILE* out, std::FILE* err,
+int RunCommandLine(const QStringList& args, std::FILE* out, std::FILE* err,
                    const QString& programFolder = {});
 
 // The tree as `read` prints it: one node a line, in tree order, two spaces per level; the lines

@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <cstdio>
 
-#include "core/common/version.h"
+#include "core/common/commandline.h"
 #include "gui/desktop.h"
 #include "headless/session.h"
 
@@ -27,14 +27,12 @@ static QString ArgumentString(int argc, char** argv) {
 int main(int argc, char** argv) {
     // The batch test comes before anything else, and needs no display.
     const QString arguments = ArgumentString(argc, argv);
-    if (arguments == u"--version") {
-        std::printf("cfgtarascope %s\n", cfg::kVersion);
-        return 0;
-    }
-    if (arguments == u"--help") {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
+    // Only as the whole argument string: anything else is the batch mode's text, or Qt's own
+    // options (-platform, -style) for the windows.
+    if (arguments == u"--help" || arguments == u"-h" || arguments == u"--version")
+        return cfg::AnswerRequest(
+            arguments == u"--version" ? cfg::Request::Version : cfg::Request::Help, "cfgtarascope",
+            QLatin1String(kUsage), {}, stdout, stderr);
     if (cfg::IsBatchRequest(arguments)) {
         QCoreApplication app(argc, argv);
         return cfg::RunBatch(arguments.left(20), arguments.mid(20), stderr);

@@ -4,12 +4,6 @@
 
 namespace cfg {
 
-void WriteLine(std::FILE* stream, const QString& text) {
-    const QByteArray line = text.toUtf8() + '\n';
-    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stream);
-    std::fflush(stream);
-}
-
 ConsoleOperation::ConsoleOperation(std::FILE* messages, TrafficLog* log)
     : messages_(messages), log_(log), terminal_(isatty(fileno(messages)) == 1) {}
 
@@ -59,7 +53,7 @@ void ConsoleOperation::ClearStatus() {
 }
 
 void ConsoleOperation::Line(const QString& line) {
-    if (lines_) WriteLine(lines_, line);
+    if (lines_) lines_(line);
 }
 
 }  // namespace cfg

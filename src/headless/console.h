@@ -2,10 +2,15 @@
 
 #include <QString>
 #include <cstdio>
+#include <functional>
 
+#include "core/common/commandline.h"
 #include "core/common/operation.h"
 
 namespace cfg {
+
+// Where the lines of a load go; nowhere when empty.
+using LineSink = std::function<void(const QString&)>;
 
 // The operations of the headless front ends: messages and captions one line each on a stream
 // (stderr), UTF-8; the lines of a load on another stream, or nowhere. On a terminal the
@@ -14,7 +19,7 @@ namespace cfg {
 class ConsoleOperation : public Operation {
   public:
     ConsoleOperation(std::FILE* messages, TrafficLog* log);
-    void SetLines(std::FILE* lines) { lines_ = lines; }
+    void SetLines(LineSink lines) { lines_ = std::move(lines); }
 
     void Show(const QString& text, Icon) override;
     void Begin(const QString& caption) override { Caption(caption); }
@@ -31,14 +36,11 @@ class ConsoleOperation : public Operation {
 
     std::FILE* messages_;
     TrafficLog* log_;
-    std::FILE* lines_ = nullptr;
+    LineSink lines_;
     const bool terminal_;
     QString caption_, progress_;
     bool statusShown_ = false;
     ProgressPace pace_;
 };
-
-// Writes one line, UTF-8.
-void WriteLine(std::FILE* stream, const QString& text);
 
 }  // namespace cfg

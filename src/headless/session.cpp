@@ -72,15 +72,22 @@ void Session::Programmed() {
     Record(SnapshotCause::Set, HeldByNetwork(model_));
 }
 
-int Session::Load(const QString& path, std::FILE* lines) {
+int Session::Load(const QString& path, const LineSink& lines) {
     op_.SetLines(lines);
-    return LoadConfigurationFile(model_, path, op_) ? kExitOk : kExitFile;
+    bool configuration = false;
+    if (!LoadConfigurationFile(model_, path, op_, &configuration)) return kExitFile;
+    // Nobody reads the lines of an unattended run: a file that is no configuration must not
+    // pass for one that matches the network.
+    if (configuration) return kExitOk;
+    WriteLine(err_, QStringLiteral("El fichero no contiene datos de configuración: ") + path);
+    return kExitFile;
 }
 
-int Session::SendAll(SendScope scope) {
+int Session::SendAll(SendScope scope, SendSummary* kept) {
     const SendSummary summary = Command2_Click(link_, model_, op_, scope);
     for (const QString& line : summary.details) WriteLine(err_, line);
     Record(SnapshotCause::Send, HeldAfterSend(model_, summary));
+    if (kept) *kept = summary;
     return summary.Clean() ? kExitOk : kExitItems;
 }
 
@@ -98,7 +105,8 @@ int RunBatch(const QString& connection, const QString& file, std::FILE* err) {
     // and an empty model would send nothing.
     if (const int status = session.Open(ScaleLink::Tcp, connection, true); status != kExitOk)
         return status;
-    if (const int status = session.Load(file, err); status != kExitOk)
+    if (const int status = session.Load(file, [err](const QString& line) { WriteLine(err, line); });
+        status != kExitOk)
         return session.Finish(status);
     return session.Finish(session.SendAll());
 }

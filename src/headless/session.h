@@ -49,13 +49,15 @@ class Session {
     // connection failure says nothing. What the read left unread is said on `err`.
     int Open(int linkType, const QString& text, bool quietConnect = false);
 
-    // Loads a configuration file as the open window does, its lines on `lines` (none when
-    // null); kExitOk or kExitFile.
-    int Load(const QString& path, std::FILE* lines);
+    // Loads a configuration file as the open window does, each of its lines given to `lines`
+    // (when there is one); kExitOk, or kExitFile when it could not be read or held no
+    // configuration.
+    int Load(const QString& path, const LineSink& lines);
 
     // Sends everything (or only what changed) without asking; the items not accepted are
-    // listed. kExitOk or kExitItems.
-    int SendAll(SendScope scope = SendScope::All);
+    // listed, and what became of each item is kept in `summary` when given. kExitOk or
+    // kExitItems.
+    int SendAll(SendScope scope = SendScope::All, SendSummary* summary = nullptr);
 
     // An item was programmed and accepted: the network now holds it.
     void Programmed();

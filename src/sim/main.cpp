@@ -14,7 +14,7 @@
 #include <memory>
 #include <optional>
 
-#include "core/common/version.h"
+#include "core/common/commandline.h"
 #include "sim/engine.h"
 #include "sim/networkfile.h"
 #include "sim/ptyserver.h"
@@ -66,8 +66,6 @@ struct Arguments {
     std::optional<QString> recordFile;
     std::optional<std::uint32_t> seed;
     int maxSeconds = 0;
-    bool help = false;
-    bool version = false;
 };
 
 bool ToInt(const QString& text, qint64 low, qint64 high, qint64* out) {
@@ -78,102 +76,91 @@ bool ToInt(const QString& text, qint64 low, qint64 high, qint64* out) {
     return true;
 }
 
-// Returns an empty string when the arguments are usable, otherwise what is wrong.
-QString Parse(QStringList args, Arguments& a) {
-    args.removeFirst();
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        QString option = args[i];
-        std::optional<QString> inlineValue;
-        if (const qsizetype eq = option.indexOf(QLatin1Char('='));
-            option.startsWith(QStringLiteral("--")) && eq > 0) {
-            inlineValue = option.mid(eq + 1);
-            option.truncate(eq);
-        }
-        const auto value = [&](QString* out) {
-            if (inlineValue) {
-                *out = *inlineValue;
-                return true;
-            }
-            if (i + 1 >= args.size()) return false;
-            *out = args[++i];
-            return true;
-        };
-        const auto number = [&](qint64 low, qint64 high, qint64* out) {
-            QString text;
-            return value(&text) && ToInt(text, low, high, out);
-        };
-        const QString bad = option + QStringLiteral(": missing or bad value");
-        qint64 n = 0;
-        QString text;
+QList<QCommandLineOption> Options() {
+    QList<QCommandLineOption> options;
+    for (const char* name : {"network", "generate", "write-default", "page-size", "port", "bind",
+                             "pty", "latency", "silent-after", "close-after", "drop-after",
+                             "silent-every", "refuse", "record", "seed", "max-seconds"})
+        options.append({QLatin1String(name), {}, QStringLiteral("VALUE")});
+    options.append({QStringLiteral("short-replies"), {}});
+    return options;
+}
 
-        if (option == QStringLiteral("--help") || option == QStringLiteral("-h")) {
-            a.help = true;
-        } else if (option == QStringLiteral("--version")) {
-            a.version = true;
-        } else if (option == QStringLiteral("--network")) {
-            if (!value(&text)) return bad;
-            a.networkFile = text;
-        } else if (option == QStringLiteral("--generate")) {
-            const QStringList parts = value(&text) ? text.split(QLatin1Char(',')) : QStringList();
-            qint64 scales = 0;
-            qint64 items = 0;
-            if (parts.size() != 2 || !ToInt(parts[0], 1, 255, &scales) ||
-                !ToInt(parts[1], 1, 20000, &items))
-                return option + QStringLiteral(": expects SCALES,ITEMS (1-255, 1-20000)");
-            a.generate = std::make_pair(static_cast<int>(scales), static_cast<int>(items));
-        } else if (option == QStringLiteral("--write-default")) {
-            if (!value(&text)) return bad;
-            a.writeDefault = text;
-        } else if (option == QStringLiteral("--page-size")) {
-            if (!number(1, 65535, &n)) return bad;
-            a.pageSize = static_cast<int>(n);
-        } else if (option == QStringLiteral("--port")) {
-            if (!number(0, 65535, &n)) return bad;
-            a.port = static_cast<quint16>(n);
-        } else if (option == QStringLiteral("--bind")) {
-            if (!value(&text) || !a.bind.setAddress(text)) return bad;
-        } else if (option == QStringLiteral("--pty")) {
-            a.pty = true;
-            if (inlineValue) {
-                a.ptyLink = *inlineValue;
-            } else if (i + 1 < args.size() && !args[i + 1].startsWith(QLatin1Char('-'))) {
-                a.ptyLink = args[++i];
-            }
-        } else if (option == QStringLiteral("--latency")) {
-            if (!number(0, 600000, &n)) return bad;
-            a.faults.latencyMs = static_cast<int>(n);
-        } else if (option == QStringLiteral("--silent-after")) {
-            if (!number(0, INT32_MAX, &n)) return bad;
-            a.faults.silentAfter = static_cast<int>(n);
-        } else if (option == QStringLiteral("--close-after")) {
-            if (!number(0, INT32_MAX, &n)) return bad;
-            a.faults.closeAfter = static_cast<int>(n);
-        } else if (option == QStringLiteral("--drop-after")) {
-            if (!number(0, INT32_MAX, &n)) return bad;
-            a.faults.dropAfter = static_cast<int>(n);
-        } else if (option == QStringLiteral("--silent-every")) {
-            if (!number(1, INT32_MAX, &n)) return bad;
-            a.faults.silentEvery = static_cast<int>(n);
-        } else if (option == QStringLiteral("--short-replies")) {
-            a.faults.shortReplies = true;
-        } else if (option == QStringLiteral("--refuse")) {
-            if (!value(&text)) return bad;
-            for (const QString& id : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-                if (!ToInt(id, 0, 0xFFFF, &n)) return bad;
-                a.faults.refusedIds.insert(static_cast<int>(n));
-            }
-        } else if (option == QStringLiteral("--record")) {
-            if (!value(&text)) return bad;
-            a.recordFile = text;
-        } else if (option == QStringLiteral("--seed")) {
-            if (!number(0, UINT32_MAX, &n)) return bad;
-            a.seed = static_cast<std::uint32_t>(n);
-        } else if (option == QStringLiteral("--max-seconds")) {
-            if (!number(1, 86400 * 365, &n)) return bad;
-            a.maxSeconds = static_cast<int>(n);
-        } else {
-            return QStringLiteral("unknown option ") + args[i];
+// --pty takes its PATH only when one follows: a bare one is given an empty value.
+QStringList WithPtyValue(QStringList args) {
+    for (qsizetype i = 0; i < args.size(); ++i)
+        if (args[i] == u"--pty" && (i + 1 == args.size() || args[i + 1].startsWith(u'-')))
+            args[i] = QStringLiteral("--pty=");
+    return args;
+}
+
+// Returns an empty string when the options are usable, otherwise what is wrong.
+QString Take(const cfg::CommandLine& line, Arguments& a) {
+    if (!line.Positional().isEmpty())
+        return QStringLiteral("unexpected argument ") + line.Positional().front();
+    QString option;
+    const auto given = [&](const char* name) {
+        option = QStringLiteral("--") + QLatin1String(name);
+        return line.IsSet(QLatin1String(name));
+    };
+    const auto value = [&] { return line.Value(option.mid(2)); };
+    const auto number = [&](qint64 low, qint64 high, qint64* out) {
+        return ToInt(value(), low, high, out);
+    };
+    const QString bad = QStringLiteral(": missing or bad value");
+    qint64 n = 0;
+
+    if (given("network")) a.networkFile = value();
+    if (given("generate")) {
+        const QStringList parts = value().split(QLatin1Char(','));
+        qint64 scales = 0;
+        qint64 items = 0;
+        if (parts.size() != 2 || !ToInt(parts[0], 1, 255, &scales) ||
+            !ToInt(parts[1], 1, 20000, &items))
+            return option + QStringLiteral(": expects SCALES,ITEMS (1-255, 1-20000)");
+        a.generate = std::make_pair(static_cast<int>(scales), static_cast<int>(items));
+    }
+    if (given("write-default")) a.writeDefault = value();
+    if (given("page-size")) {
+        if (!number(1, 65535, &n)) return option + bad;
+        a.pageSize = static_cast<int>(n);
+    }
+    if (given("port")) {
+        if (!number(0, 65535, &n)) return option + bad;
+        a.port = static_cast<quint16>(n);
+    }
+    if (given("bind") && !a.bind.setAddress(value())) return option + bad;
+    if (given("pty")) {
+        a.pty = true;
+        a.ptyLink = value();
+    }
+    struct Count {
+        const char* name;
+        int* field;
+        qint64 low, high;
+    };
+    const Count counts[] = {{"latency", &a.faults.latencyMs, 0, 600000},
+                            {"silent-after", &a.faults.silentAfter, 0, INT32_MAX},
+                            {"close-after", &a.faults.closeAfter, 0, INT32_MAX},
+                            {"drop-after", &a.faults.dropAfter, 0, INT32_MAX},
+                            {"silent-every", &a.faults.silentEvery, 1, INT32_MAX},
+                            {"max-seconds", &a.maxSeconds, 1, 86400 * 365}};
+    for (const Count& count : counts) {
+        if (!given(count.name)) continue;
+        if (!number(count.low, count.high, &n)) return option + bad;
+        *count.field = static_cast<int>(n);
+    }
+    a.faults.shortReplies = line.IsSet(QStringLiteral("short-replies"));
+    if (given("refuse")) {
+        for (const QString& id : value().split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            if (!ToInt(id, 0, 0xFFFF, &n)) return option + bad;
+            a.faults.refusedIds.insert(static_cast<int>(n));
         }
+    }
+    if (given("record")) a.recordFile = value();
+    if (given("seed")) {
+        if (!number(0, UINT32_MAX, &n)) return option + bad;
+        a.seed = static_cast<std::uint32_t>(n);
     }
     if (a.networkFile && a.generate)
         return QStringLiteral("--network and --generate exclude each other");
@@ -203,20 +190,20 @@ extern "C" void OnStopSignal(int) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    cfg::CommandLine line(Options());
     Arguments args;
-    if (const QString problem = Parse(QCoreApplication::arguments(), args); !problem.isEmpty()) {
-        PrintError(problem);
-        std::fputs(kUsage, stderr);
-        return 2;
-    }
-    if (args.help) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
-    if (args.version) {
-        std::printf("cfgtarascope-sim %s\n", cfg::kVersion);
-        return 0;
-    }
+    cfg::Request request = line.Parse(WithPtyValue(QCoreApplication::arguments().mid(1)));
+    QString problem;
+    if (request == cfg::Request::Wrong)
+        problem = line.Unknown().isEmpty() ? line.Fault()
+                                           : QStringLiteral("unknown option ") + line.Unknown()[0];
+    if (request == cfg::Request::Run && !(problem = Take(line, args)).isEmpty())
+        request = cfg::Request::Wrong;
+    if (request != cfg::Request::Run)
+        return cfg::AnswerRequest(
+            request, "cfgtarascope-sim", QLatin1String(kUsage),
+            problem.isEmpty() ? problem : QStringLiteral("cfgtarascope-sim: ") + problem, stdout,
+            stderr);
 
     cfg::sim::Network network;
     if (args.networkFile) {

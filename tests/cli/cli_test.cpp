@@ -5,9 +5,14 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <cstdio>
+#include <functional>
+#include <map>
 #include <memory>
 
 #include "cli/commands.h"
@@ -105,6 +110,7 @@ TEST_P(CliStatus, IsTheFirstThatApplies) {
     Serve(network);
     ASSERT_EQ(Cli({"save", conn, File("red.xml")}).status, kExitOk);
     cfgtest::WriteAll(File("bad.xml"), "not a configuration <TARASCOPE>");
+    cfgtest::WriteAll(File("other.xml"), "<OTHER/>");
     Serve(network, GetParam().faults);
     QStringList args = QString::fromUtf8(GetParam().args).split('|');
     args.replaceInStrings("CONN", conn)
@@ -132,6 +138,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "Item sistema : 20 (Nombre comercio): rechazado: No se puede programar",
                    {.refusedIds = {20}}},
         StatusCase{"load|CONN|missing.xml", kExitNetwork, "", kDrop1},
+        StatusCase{"diff|CONN|other.xml", kExitFile, "no contiene datos de configuración"},
         StatusCase{"diff|CONN|red.xml", kExitOk},
         StatusCase{"set|CONN|0|12|99999", kExitItems,
                    "La balanza no acepta la programación de este Item con el valor "
@@ -340,6 +347,103 @@ TEST_F(CliTest, CloneCopiesAScaleAndSendsOnlyWhatChanges) {
         scale->values.insert(122, serial);
     }
     EXPECT_EQ(served->engine.network(), expected);
+}
+
+// --json says what the text says, in one document: the tree node by node, with each item's
+// owner, ID, type and value; the changes; the load's lines and what became of each item sent.
+TEST_F(CliTest, EveryJsonDocumentSaysWhatTheTextSays) {
+    Serve(sim::DefaultNetwork(), {.refusedIds = {20}});
+    const auto json = [&](QStringList args, int status) {
+        const CliRun run = Cli(args << "--json");
+        EXPECT_EQ(run.status, status) << args.join(' ').toStdString() << run.err.toStdString();
+        EXPECT_EQ(run.out.size(), 1) << args.join(' ').toStdString();
+        return QJsonDocument::fromJson(run.out.value(0).toUtf8()).object();
+    };
+    QStringList lines;
+    std::map<QString, QJsonObject> items;  // by "owner id"
+    std::function<void(const QJsonValue&, int)> walk = [&](const QJsonValue& node, int depth) {
+        lines.append(QString(depth * 2, ' ') + node["text"].toString());
+        if (node["id"].isDouble())
+            items[QString("%1 %2").arg(node["owner"].toInt()).arg(node["id"].toInt())] =
+                node.toObject();
+        for (const QJsonValue child : node["children"].toArray()) walk(child, depth + 1);
+    };
+    for (const QJsonValue root : json({"read", conn}, kExitOk)["tree"].toArray()) walk(root, 0);
+    EXPECT_EQ(lines, Cli({"read", conn}).out);
+    EXPECT_EQ(items["3 10"], QJsonDocument::fromJson(R"({"owner":3,"id":10,"type":"enumeration",
+        "value":"1","editable":true,"options":["Español","Inglés","Francés","Portugués"],
+        "text":"Idioma = Inglés"})")
+                                 .object());
+    EXPECT_EQ(items["2 103"]["type"], "number");
+    EXPECT_EQ(items["3 122"]["editable"], false);
+
+    const auto rows = [](const QJsonValue& changes) {
+        QStringList text;
+        for (const QJsonValue c : changes.toArray())
+            text.append(QStringList{QString::number(c["owner"].toInt()),
+                                    QString::number(c["id"].toInt()), c["text"].toString(),
+                                    c["before"].toString(), c["after"].toString()}
+                            .join('\t'));
+        return text;
+    };
+    const QJsonObject clone = json({"clone", conn, "1", "3", "--dry-run"}, kExitOk);
+    EXPECT_EQ(rows(clone["changes"]), Cli({"clone", conn, "1", "3", "--dry-run"}).out);
+    EXPECT_TRUE(clone["send"].isNull());
+
+    ASSERT_EQ(Cli({"save", conn, File("red.xml")}).status, kExitOk);
+    cfgtest::WriteAll(File("changed.xml"),
+                      ReadAll(File("red.xml"))
+                          .replace("<VALUE> Puesto 3 </VALUE>", "<VALUE> Puesto 9 </VALUE>")
+                          .replace("Hermanos", "Primos"));
+    const QStringList changed = {
+        "0\t20\tNombre comercio\tCarnicería Hermanos Peña\t"
+        "Carnicería Primos Peña",
+        "3\t153\tLínea 2\tPuesto 3\tPuesto 9"};
+    EXPECT_EQ(rows(json({"diff", conn, File("changed.xml")}, kExitItems)["changes"]), changed);
+    const QJsonObject load =
+        json({"load", conn, File("changed.xml"), "--changes-only"}, kExitItems);
+    EXPECT_EQ(load["log"].toArray().last(), "****Proceso finalizado");
+    EXPECT_EQ(load["send"]["refused"], 1);
+    EXPECT_EQ(load["send"]["accepted"], 1);
+    EXPECT_EQ(load["send"]["items"][0].toObject(),
+              QJsonDocument::fromJson(R"({"owner":0,"id":20,"text":"Nombre comercio",
+        "value":"Carnicería Primos Peña","outcome":"refused","code":98,
+        "reason":"No se puede programar"})")
+                  .object());
+    EXPECT_EQ(load["send"]["items"][1]["outcome"], "accepted");
+
+    const QJsonObject set = json({"set", conn, "2", "103", "-7"}, kExitOk);
+    EXPECT_EQ(set["node"], "Despl vertical = -7");
+    EXPECT_EQ(set["outcome"], "accepted");
+    EXPECT_EQ(json({"set", conn, "0", "20", "x"}, kExitItems)["outcome"], "refused");
+    QStringList listed;
+    for (const QJsonValue i : json({"history", "list"}, kExitOk)["snapshots"].toArray())
+        listed.append(QStringList{QString::number(i["id"].toInt()), i["time"].toString(),
+                                  i["cause"].toString(), i["connection"].toString(),
+                                  QString::number(i["scales"].toInt()),
+                                  QString::number(i["known"].toInt())}
+                          .join('\t'));
+    EXPECT_EQ(listed, Cli({"history", "list"}).out);
+    EXPECT_EQ(rows(json({"history", "diff", "1"}, kExitItems)["changes"]),
+              Cli({"history", "diff", "1"}).out);
+}
+
+// Options go with the commands that take them; anything else is a usage error, said.
+TEST_F(CliTest, AnOptionACommandDoesNotTakeIsAUsageError) {
+    const std::pair<QStringList, const char*> cases[] = {
+        {{"save", "h:1", "f.xml", "--json"}, "Opción no válida para esta orden: --json"},
+        {{"read", "h:1", "--dry-run"}, "Opción no válida para esta orden: --dry-run"},
+        {{"history", "export", "1", "f.xml", "--json"}, "Opción no válida para esta orden"},
+        {{"read", "h:1", "--bogus"}, "Opción desconocida: --bogus"},
+        {{"save", "h:1", "f.xml", "--scales"}, "Opción no válida: "},
+        {{"set", "h:1", "0", "20", "-x"}, "Opción desconocida: -x"},
+    };
+    for (const auto& [args, message] : cases) {
+        const CliRun run = Cli(args);
+        EXPECT_EQ(run.status, kExitUsage) << args.join(' ').toStdString();
+        EXPECT_TRUE(run.err.startsWith(QString::fromUtf8(message))) << run.err.toStdString();
+        EXPECT_TRUE(run.out.isEmpty());
+    }
 }
 
 TEST_F(CliTest, AHistoryThatCannotBeWrittenNeverStopsACommand) {

@@ -13,15 +13,21 @@ using cfgtest::ReadAll;
 namespace cfg {
 namespace {
 
+// An installed copy writes in the per-user folder even where it could write beside itself.
 TEST(ProgramFolder, TheExecutablesFolderOrThePerUserOne) {
     QTemporaryDir executable, home;
-    EXPECT_EQ(ResolveProgramFolder(executable.path()), QDir::cleanPath(executable.path()));
+    QDir(executable.path()).mkpath("prefix/bin");
+    QDir(executable.path()).mkpath("prefix/share/doc/cfgtarascope");
     const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
-    const QString folder = ResolveProgramFolder(executable.filePath("missing"));
+    const QString user = QDir(home.path()).filePath("cfgtarascope");
+    const std::pair<QString, QString> cases[] = {{executable.path(), executable.path()},
+                                                 {executable.filePath("missing"), user},
+                                                 {executable.filePath("prefix/bin"), user}};
+    for (const auto& [folder, resolved] : cases)
+        EXPECT_EQ(ResolveProgramFolder(folder), QDir::cleanPath(resolved)) << folder.toStdString();
     saved.isNull() ? qunsetenv("XDG_CONFIG_HOME") : qputenv("XDG_CONFIG_HOME", saved);
-    EXPECT_EQ(folder, QDir(home.path()).filePath("cfgtarascope"));
-    EXPECT_TRUE(QDir(folder).exists());
+    EXPECT_TRUE(QDir(user).exists());
 }
 
 TEST(TrafficLog, LogHoldsTheLastFrameDumpByteExact) {

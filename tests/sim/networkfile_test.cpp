@@ -58,6 +58,7 @@ TEST(SimProgram, ExitStatusAndMessageOfRunsThatEnd) {
         {{"--network", bad, "--generate", "2,2"}, 2, "exclude"},
         {{"--network", bad}, 1, "not an item type"},
         {{"--pty", plain}, 1, "not a symbolic link"},  // the link never replaces a file
+        {{"--pty", "--max-seconds", "1"}, 0, ""},      // a bare --pty takes no value
         {{"--generate", "5,30", "--write-default", out}, 0, ""},
         {{"--network", out, "--max-seconds", "1"}, 0, ""},
     };

@@ -33,33 +33,45 @@ void StoreSent(ConfigModel& model, const SendSummary& summary) {
     }
 }
 
+QString OutcomeReason(const ItemRow& item, const SendOutcome& outcome) {
+    switch (outcome.kind) {
+        case SendOutcome::Refused:
+            return protocol::RefusalReason(outcome.errorCode);
+        case SendOutcome::Unanswered:
+            return QStringLiteral("puede o no haberse aplicado");
+        case SendOutcome::Skipped:
+            return !item.known ? QStringLiteral("valor desconocido")
+                               : QStringLiteral("fecha no válida");
+        case SendOutcome::Accepted:
+        case SendOutcome::Unchanged:
+            break;
+    }
+    return {};
+}
+
 std::vector<ReportRow> SendReport(const ConfigModel& model, const SendSummary& summary) {
     std::vector<ReportRow> rows;
     for (const SendOutcome& outcome : summary.items) {
         const ItemRow& item = model.Items()[outcome.row];
-        // An enumeration by its option's text, as the tree shows it.
-        const QString value =
-            item.type == kEnumeration ? ShownValue(item).value_or(item.value) : item.value;
-        ReportRow row{item.owner, item.id, item.text, value, {}, {}};
+        QString what;
         switch (outcome.kind) {
             case SendOutcome::Refused:
-                row.what = QStringLiteral("Rechazado");
-                row.reason = protocol::RefusalReason(outcome.errorCode);
+                what = QStringLiteral("Rechazado");
                 break;
             case SendOutcome::Unanswered:
-                row.what = QStringLiteral("Sin respuesta");
-                row.reason = QStringLiteral("puede o no haberse aplicado");
+                what = QStringLiteral("Sin respuesta");
                 break;
             case SendOutcome::Skipped:
-                row.what = QStringLiteral("No enviado");
-                row.reason = !item.known ? QStringLiteral("valor desconocido")
-                                         : QStringLiteral("fecha no válida");
+                what = QStringLiteral("No enviado");
                 break;
             case SendOutcome::Accepted:
             case SendOutcome::Unchanged:
                 continue;
         }
-        rows.push_back(std::move(row));
+        // An enumeration by its option's text, as the tree shows it.
+        const QString value =
+            item.type == kEnumeration ? ShownValue(item).value_or(item.value) : item.value;
+        rows.push_back({item.owner, item.id, item.text, value, what, OutcomeReason(item, outcome)});
     }
     return rows;
 }

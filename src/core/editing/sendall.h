@@ -59,6 +59,9 @@ struct ReportRow {
     QString what;    // "Rechazado", "Sin respuesta", "No enviado"
     QString reason;  // the scale's reason for a refusal, why an item was not sent
 };
+// Why an item was not put in place: the scale's reason for a refusal, why it was not sent;
+// nothing for an item in place.
+QString OutcomeReason(const ItemRow& item, const SendOutcome& outcome);
 // The items of `summary` that were refused, unanswered or skipped, in the order sent.
 std::vector<ReportRow> SendReport(const ConfigModel& model, const SendSummary& summary);
 // The report as tab-separated lines under a heading, for the clipboard and a file.

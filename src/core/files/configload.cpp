@@ -39,7 +39,8 @@ class Loader {
     Loader(ConfigModel& model, ClsXMLReader& reader, Operation& op)
         : model_(model), reader_(reader), op_(op), nlog_(op.Log()) {}
 
-    void Run();
+    // False when the file holds no configuration.
+    bool Run();
 
   private:
     // Runs `handle` inside each child of the element under the cursor; false when it has none.
@@ -69,10 +70,10 @@ class Loader {
     TrafficLog* nlog_;
 };
 
-void Loader::Run() {
+bool Loader::Run() {
     if (!reader_.SearchString(QStringLiteral("TARASCOPE"))) {
         Log(QStringLiteral("****no se encontraron datos de configuración"));
-        return;
+        return false;
     }
     if (!reader_.SearchString(QStringLiteral("COMMON"))) {
         Log(QStringLiteral("****No existen datos comunes"));
@@ -121,6 +122,7 @@ void Loader::Run() {
         });
         if (!any) Log(QStringLiteral("***datos de balanza vacíos"));
     });
+    return true;
 }
 
 void Loader::Leer_Menu(int owner) {
@@ -296,15 +298,17 @@ QString OpenPathMessage(OpenPath answer) {
     return {};
 }
 
-bool LoadConfigurationFile(ConfigModel& model, const QString& path, Operation& op) {
+bool LoadConfigurationFile(ConfigModel& model, const QString& path, Operation& op,
+                           bool* configuration) {
     if (const OpenPath answer = CheckOpenPath(path); answer != OpenPath::Ok) {
         op.Show(OpenPathMessage(answer), Icon::Critical);
         return false;
     }
-    return Leer_Datos_Archivo(model, path, op);
+    return Leer_Datos_Archivo(model, path, op, configuration);
 }
 
-bool Leer_Datos_Archivo(ConfigModel& model, const QString& path, Operation& op) {
+bool Leer_Datos_Archivo(ConfigModel& model, const QString& path, Operation& op,
+                        bool* configuration) {
     ClsXMLReader reader;
     reader.setDocument(path);
     if (!reader.OpenDoc()) {
@@ -314,7 +318,8 @@ bool Leer_Datos_Archivo(ConfigModel& model, const QString& path, Operation& op) 
             Icon::Critical);
         return false;
     }
-    Loader(model, reader, op).Run();
+    const bool held = Loader(model, reader, op).Run();
+    if (configuration) *configuration = held;
     // What the file held reaches nlog.txt when the reading is over.
     if (TrafficLog* nlog = op.Log()) nlog->Flush();
     op.Line(QStringLiteral("****Actualizando árbol"));

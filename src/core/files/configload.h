@@ -22,12 +22,15 @@ QString OpenPathMessage(OpenPath answer);
 // the file is matched against the tables, and a value is copied only into an existing item of
 // the same owner, type, length and order that it fits. Nothing is sent. Every decision is one
 // line of the operation, every value read a line of its nlog.txt. A file that cannot be
-// opened or parsed shows its message and changes nothing: then false.
-bool Leer_Datos_Archivo(ConfigModel& model, const QString& path, Operation& op);
+// opened or parsed shows its message and changes nothing: then false. `configuration` (when
+// given) tells whether the file held a configuration at all.
+bool Leer_Datos_Archivo(ConfigModel& model, const QString& path, Operation& op,
+                        bool* configuration = nullptr);
 
 // "Abrir": the path checks, each refusal shown with its message, then Leer_Datos_Archivo.
 // False when the path was refused or the file could not be read.
-bool LoadConfigurationFile(ConfigModel& model, const QString& path, Operation& op);
+bool LoadConfigurationFile(ConfigModel& model, const QString& path, Operation& op,
+                           bool* configuration = nullptr);
 
 // What the open window says once a file is loaded.
 inline const QString kLoadedNotSent = QStringLiteral(

@@ -1,0 +1,134 @@
+#include "cli/json.h"
+
+#include <QJsonDocument>
+
+#include "core/editing/sendall.h"
+#include "core/history/historystore.h"
+#include "core/history/snapshot.h"
+#include "core/model/configmodel.h"
+
+namespace cfg {
+
+namespace {
+
+QJsonValue TypeName(int type) {
+    switch (type) {
+        case kEnumeration:
+            return QStringLiteral("enumeration");
+        case kNumber:
+            return QStringLiteral("number");
+        case kString:
+            return QStringLiteral("string");
+        case kDate:
+            return QStringLiteral("date");
+        default:
+            return type;  // a type the editor does not know: its code
+    }
+}
+
+QJsonObject ItemJson(const ItemRow& item) {
+    QJsonObject json{{QStringLiteral("owner"), item.owner},
+                     {QStringLiteral("id"), item.id},
+                     {QStringLiteral("type"), TypeName(item.type)},
+                     {QStringLiteral("value"), item.known ? QJsonValue(item.value) : QJsonValue()},
+                     {QStringLiteral("editable"), item.order < kFirstReadOnlyOrder}};
+    if (item.type == kEnumeration)
+        json.insert(QStringLiteral("options"), QJsonArray::fromStringList(item.options));
+    return json;
+}
+
+QString OutcomeName(SendOutcome::Kind kind) {
+    switch (kind) {
+        case SendOutcome::Accepted:
+            return QStringLiteral("accepted");
+        case SendOutcome::Refused:
+            return QStringLiteral("refused");
+        case SendOutcome::Unanswered:
+            return QStringLiteral("unanswered");
+        case SendOutcome::Skipped:
+            return QStringLiteral("skipped");
+        case SendOutcome::Unchanged:
+            return QStringLiteral("unchanged");
+    }
+    return {};
+}
+
+}  // namespace
+
+void WriteJson(std::FILE* out, const QJsonObject& document) {
+    const QByteArray bytes = QJsonDocument(document).toJson(QJsonDocument::Compact) + '\n';
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), out);
+    std::fflush(out);
+}
+
+QJsonArray TreeJson(const ConfigModel& model) {
+    const auto node = [&model](int index, const auto& self) -> QJsonObject {
+        const TreeNode& n = model.Node(index);
+        QJsonObject json;
+        if (n.kind == NodeKind::SystemItem || n.kind == NodeKind::ScaleItem) {
+            if (const int row = model.FindItemByKey(n.key); row >= 0)
+                json = ItemJson(model.Items()[row]);
+        } else if (n.kind == NodeKind::Scale) {
+            json.insert(QStringLiteral("scale"), n.owner);
+        }
+        json.insert(QStringLiteral("text"), n.text);
+        if (!n.children.empty()) {
+            QJsonArray children;
+            for (int child : n.children) children.append(self(child, self));
+            json.insert(QStringLiteral("children"), children);
+        }
+        return json;
+    };
+    QJsonArray roots;
+    for (int n = 0; n < static_cast<int>(model.Nodes().size()); ++n)
+        if (model.Node(n).parent < 0) roots.append(node(n, node));
+    return roots;
+}
+
+QJsonArray ChangesJson(const std::vector<ValueChange>& changes) {
+    QJsonArray json;
+    for (const ValueChange& c : changes)
+        json.append(QJsonObject{{QStringLiteral("owner"), c.owner},
+                                {QStringLiteral("id"), c.id},
+                                {QStringLiteral("text"), c.text},
+                                {QStringLiteral("before"), c.before},
+                                {QStringLiteral("after"), c.after}});
+    return json;
+}
+
+QJsonObject SendJson(const ConfigModel& model, const SendSummary& summary) {
+    QJsonArray items;
+    for (const SendOutcome& outcome : summary.items) {
+        const ItemRow& item = model.Items()[outcome.row];
+        QJsonObject json{{QStringLiteral("owner"), item.owner},
+                         {QStringLiteral("id"), item.id},
+                         {QStringLiteral("text"), item.text},
+                         {QStringLiteral("value"), item.value},
+                         {QStringLiteral("outcome"), OutcomeName(outcome.kind)}};
+        if (outcome.kind == SendOutcome::Refused)
+            json.insert(QStringLiteral("code"), outcome.errorCode);
+        if (const QString reason = OutcomeReason(item, outcome); !reason.isEmpty())
+            json.insert(QStringLiteral("reason"), reason);
+        items.append(json);
+    }
+    return {{QStringLiteral("accepted"), summary.sent},
+            {QStringLiteral("refused"), summary.refused},
+            {QStringLiteral("unanswered"), summary.unanswered},
+            {QStringLiteral("skipped"), summary.skipped},
+            {QStringLiteral("unchanged"), summary.unchanged},
+            {QStringLiteral("items"), items}};
+}
+
+QJsonArray SnapshotsJson(const std::vector<SnapshotInfo>& snapshots) {
+    QJsonArray json;
+    for (const SnapshotInfo& s : snapshots)
+        json.append(QJsonObject{{QStringLiteral("id"), s.id},
+                                {QStringLiteral("time"), s.time.toString(Qt::ISODate)},
+                                {QStringLiteral("cause"), CauseName(s.cause)},
+                                {QStringLiteral("connection"), s.connection},
+                                {QStringLiteral("scales"), s.scales},
+                                {QStringLiteral("known"), s.known}});
+    return json;
+}
+
+}  // namespace cfg
