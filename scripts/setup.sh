@@ -9,7 +9,10 @@ packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev qt6-s
           libgtest-dev libgmock-dev clang libclang-rt-14-dev
           libqt6sql6-sqlite  # the history's database driver, loaded at run time
           libssl-dev  # the history's hashing
-          libpugixml-dev)  # pugixml: only the benchmarks, as the yardstick of the XML code
+          libpugixml-dev  # pugixml: only the benchmarks, as the yardstick of the XML code
+          dpkg-dev file  # the package's dependencies (dpkg-shlibdeps) and CPack's look at the binaries
+          lintian  # the package's check (it brings man-db for the man pages)
+          desktop-file-utils appstream)  # the desktop entry's and the AppStream metadata's checks
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
