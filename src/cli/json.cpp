@@ -12,18 +12,8 @@ namespace cfg {
 namespace {
 
 QJsonValue TypeName(int type) {
-    switch (type) {
-        case kEnumeration:
-            return QStringLiteral("enumeration");
-        case kNumber:
-            return QStringLiteral("number");
-        case kString:
-            return QStringLiteral("string");
-        case kDate:
-            return QStringLiteral("date");
-        default:
-            return type;  // a type the editor does not know: its code
-    }
+    const QString name = ItemTypeName(type);
+    return name.isEmpty() ? QJsonValue(type) : QJsonValue(name);  // another type: its code
 }
 
 QJsonObject ItemJson(const ItemRow& item) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 
+#include "core/protocol/protocol.h"
 #include "core/protocol/tools.h"
 
 namespace cfg::sim {
@@ -54,18 +55,8 @@ int HexDigit(char16_t c) {
 }
 
 QString TypeName(int code) {
-    switch (code) {
-        case kEnumeration:
-            return QStringLiteral("enum");
-        case kNumber:
-            return QStringLiteral("number");
-        case kString:
-            return QStringLiteral("string");
-        case kDate:
-            return QStringLiteral("date");
-        default:
-            return QString::number(code);
-    }
+    const QString name = ItemTypeName(code);
+    return name.isEmpty() ? QString::number(code) : name;
 }
 
 QString ValueText(const Record& item, const Value& value) {

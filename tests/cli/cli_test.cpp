@@ -370,7 +370,7 @@ TEST_F(CliTest, EveryJsonDocumentSaysWhatTheTextSays) {
     };
     for (const QJsonValue root : json({"read", conn}, kExitOk)["tree"].toArray()) walk(root, 0);
     EXPECT_EQ(lines, Cli({"read", conn}).out);
-    EXPECT_EQ(items["3 10"], QJsonDocument::fromJson(R"({"owner":3,"id":10,"type":"enumeration",
+    EXPECT_EQ(items["3 10"], QJsonDocument::fromJson(R"({"owner":3,"id":10,"type":"enum",
         "value":"1","editable":true,"options":["Español","Inglés","Francés","Portugués"],
         "text":"Idioma = Inglés"})")
                                  .object());

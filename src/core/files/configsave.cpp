@@ -14,21 +14,6 @@ namespace cfg {
 
 namespace {
 
-QString TypeName(int type) {
-    switch (type) {
-        case kEnumeration:
-            return QStringLiteral("enum");
-        case kNumber:
-            return QStringLiteral("number");
-        case kString:
-            return QStringLiteral("string");
-        case kDate:
-            return QStringLiteral("date");
-        default:
-            return {};
-    }
-}
-
 void WriteMenu(ClsXMLWriter& writer, const ConfigModel& model, const MenuRow& menu, bool marking) {
     const QStringList idText = {QStringLiteral("id"), QStringLiteral("text")};
     writer.SetDataBlock(QStringLiteral("MENU"), 2, idText, {QString::number(menu.id), menu.text});
@@ -43,7 +28,7 @@ void WriteMenu(ClsXMLWriter& writer, const ConfigModel& model, const MenuRow& me
             writer.SetData(QStringLiteral("VALUE"), mark ? MarkSpaces(item.value) : item.value);
         writer.SetData(QStringLiteral("LENGTH"), QString::number(item.length));
         writer.SetData(QStringLiteral("ORDER"), QString::number(item.order));
-        const QString type = TypeName(item.type);
+        const QString type = ItemTypeName(item.type);
         if (!type.isEmpty()) writer.SetData(QStringLiteral("TYPE"), type);
         if (item.type == kEnumeration) {
             writer.SetSimpleBlock(QStringLiteral("AVAILABLE"));

@@ -7,6 +7,25 @@
 #include "core/link/scalelink.h"
 #include "core/protocol/tools.h"
 
+namespace cfg {
+
+QString ItemTypeName(int type) {
+    switch (type) {
+        case kEnumeration:
+            return QStringLiteral("enum");
+        case kNumber:
+            return QStringLiteral("number");
+        case kString:
+            return QStringLiteral("string");
+        case kDate:
+            return QStringLiteral("date");
+        default:
+            return {};
+    }
+}
+
+}  // namespace cfg
+
 namespace cfg::protocol {
 
 namespace {

@@ -17,6 +17,8 @@ class ScaleLink;
 
 // Item types as the scales send them.
 enum ItemType { kEnumeration = 5, kNumber = 7, kString = 8, kDate = 9 };
+// The name files and scripts give a type: "enum", "number", "string", "date"; empty for another.
+QString ItemTypeName(int type);
 
 // One scale of the network reply.
 struct ScaleEntry {
