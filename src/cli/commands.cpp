@@ -47,12 +47,13 @@ const char* const kUsage =
 const char* const kCommandOptions[] = {"json", "dry-run", "changes-only", "no-common", "scales"};
 
 QList<QCommandLineOption> Options() {
-    QList<QCommandLineOption> options;
-    for (const char* name : kCommandOptions) options.append({QLatin1String(name), {}});
-    options.last().setValueName(QStringLiteral("N,N,..."));  // --scales
-    options.append({QStringLiteral("history"), {}, QStringLiteral("FILE")});
-    options.append({QStringLiteral("no-history"), {}});
-    return options;
+    return {{QStringLiteral("json"), {}},
+            {QStringLiteral("dry-run"), {}},
+            {QStringLiteral("changes-only"), {}},
+            {QStringLiteral("no-common"), {}},
+            {QStringLiteral("scales"), {}, QStringLiteral("N,N,...")},
+            {QStringLiteral("history"), {}, QStringLiteral("FILE")},
+            {QStringLiteral("no-history"), {}}};
 }
 
 // What every command is given.
@@ -339,7 +340,8 @@ class HistoryCommand {
         const QString command = args[1];
         args.remove(0, 2);
         if (command == u"restore") return Restore(args);
-        if (!Takes(c_, {command == u"export" ? "" : "json"})) return kExitUsage;
+        // An export writes the file save would: it has nothing to say on stdout.
+        if (!(command == u"export" ? Takes(c_, {}) : Takes(c_, {"json"}))) return kExitUsage;
         if (!Open()) return kExitFile;
         if (command == u"list" && args.size() <= 1) return List(args);
         if (command == u"show" && args.size() == 1) return Show(args[0]);
