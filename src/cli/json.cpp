@@ -52,12 +52,16 @@ void WriteJson(std::FILE* out, const QJsonObject& document) {
 }
 
 QJsonArray TreeJson(const ConfigModel& model) {
-    const auto node = [&model](int index, const auto& self) -> QJsonObject {
+    // Each node's item row, found from the rows: a node's key would need the key index built.
+    std::vector<int> rowOfNode(model.Nodes().size(), -1);
+    for (int row = 0; row < static_cast<int>(model.Items().size()); ++row)
+        if (const QString& key = model.Items()[row].key; !key.isEmpty())
+            if (const int n = model.FindNode(key); n >= 0 && rowOfNode[n] < 0) rowOfNode[n] = row;
+    const auto node = [&](int index, const auto& self) -> QJsonObject {
         const TreeNode& n = model.Node(index);
         QJsonObject json;
-        if (n.kind == NodeKind::SystemItem || n.kind == NodeKind::ScaleItem) {
-            if (const int row = model.FindItemByKey(n.key); row >= 0)
-                json = ItemJson(model.Items()[row]);
+        if (rowOfNode[index] >= 0) {
+            json = ItemJson(model.Items()[rowOfNode[index]]);
         } else if (n.kind == NodeKind::Scale) {
             json.insert(QStringLiteral("scale"), n.owner);
         }
