@@ -75,7 +75,9 @@ void Session::Programmed() {
 int Session::Load(const QString& path, const LineSink& lines) {
     op_.SetLines(lines);
     bool configuration = false;
-    if (!LoadConfigurationFile(model_, path, op_, &configuration)) return kExitFile;
+    const bool loaded = LoadConfigurationFile(model_, path, op_, &configuration);
+    op_.SetLines({});  // the sink may not outlive the load
+    if (!loaded) return kExitFile;
     // Nobody reads the lines of an unattended run: a file that is no configuration must not
     // pass for one that matches the network.
     if (configuration) return kExitOk;
