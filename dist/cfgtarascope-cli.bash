@@ -31,17 +31,19 @@ _cfgtarascope_cli() {
         fi ;;
         esac
     done
-    local options="--json --history --no-history" file=false
+    # save and history export write a file: they have no --json.
+    local options="--history --no-history" json=" --json" file=false
     case $command/$sub in
     /) options+=" --help --version read save load diff clone set history" ;;
-    save/) options+=" --scales --no-common" && [[ $args == 1 ]] && file=true ;;
+    save/) json="" options+=" --scales --no-common" && [[ $args == 1 ]] && file=true ;;
     load/) options+=" --dry-run --changes-only" && [[ $args == 1 ]] && file=true ;;
     diff/) [[ $args == 1 ]] && file=true ;;
     clone/) options+=" --dry-run" ;;
     history/) options+=" list show diff export restore" ;;
     history/restore) options+=" --dry-run --changes-only" ;;
-    history/export) [[ $args == 1 ]] && file=true ;;
+    history/export) json="" && [[ $args == 1 ]] && file=true ;;
     esac
+    options+=$json
     if [[ $cur != -* && $file == true ]]; then
         mapfile -t COMPREPLY < <(compgen -f -- "$cur") && compopt -o filenames 2>/dev/null
     elif [[ $cur == -* || -z $command || ($command == history && -z $sub) ]]; then
