@@ -63,9 +63,10 @@ struct Context {
     QString folder;
     HistoryOption history;
     const CommandLine& line;
-    bool json = false;  // one JSON document on `out` instead of the text
 
     bool Given(const char* option) const { return line.IsSet(QLatin1String(option)); }
+    // One JSON document on `out` instead of the text.
+    bool Json() const { return Given("json"); }
 };
 
 int Usage(std::FILE* err, const QString& why = {}) {
@@ -127,7 +128,7 @@ QString DiffLines(const std::vector<ValueChange>& changes) {
 
 // What a comparison found, as lines or a document: kExitItems when it found anything.
 int PrintChanges(const std::vector<ValueChange>& changes, const Context& c) {
-    if (c.json)
+    if (c.Json())
         WriteJson(c.out, {{QStringLiteral("changes"), ChangesJson(changes)}});
     else if (!changes.empty())
         WriteLine(c.out, DiffLines(changes));
@@ -151,9 +152,9 @@ std::pair<int, QJsonValue> SendUnlessDry(Session& session, const Context& c, Sen
 // whole send.
 int SendChanges(Session& session, const std::vector<ValueChange>& changes, const Context& c,
                 SendScope scope) {
-    if (!c.json && !changes.empty()) WriteLine(c.out, DiffLines(changes));
+    if (!c.Json() && !changes.empty()) WriteLine(c.out, DiffLines(changes));
     const auto [status, sent] = SendUnlessDry(session, c, scope);
-    if (c.json)
+    if (c.Json())
         WriteJson(c.out, {{QStringLiteral("changes"), ChangesJson(changes)},
                           {QStringLiteral("send"), sent}});
     return session.Finish(status);
@@ -161,7 +162,7 @@ int SendChanges(Session& session, const std::vector<ValueChange>& changes, const
 
 // The tree as lines or as a document.
 void PrintTree(const ConfigModel& model, const Context& c) {
-    if (c.json) return WriteJson(c.out, {{QStringLiteral("tree"), TreeJson(model)}});
+    if (c.Json()) return WriteJson(c.out, {{QStringLiteral("tree"), TreeJson(model)}});
     // One write for the whole tree: a flush per line cost more than the read itself.
     if (const QString tree = TreeText(model); !tree.isEmpty()) WriteLine(c.out, tree);
 }
@@ -221,11 +222,11 @@ int Load(const QStringList& args, const Context& c) {
     if (const int status = Open(session, args[1], c.err); status != kExitOk) return status;
     QStringList log;
     const auto line = [&](const QString& text) {
-        c.json ? log.append(text) : WriteLine(c.out, text);
+        c.Json() ? log.append(text) : WriteLine(c.out, text);
     };
     auto [status, sent] = std::pair(session.Load(args[2], line), QJsonValue());
     if (status == kExitOk) std::tie(status, sent) = SendUnlessDry(session, c, ScopeGiven(c));
-    if (c.json)
+    if (c.Json())
         WriteJson(c.out, {{QStringLiteral("log"), QJsonArray::fromStringList(log)},
                           {QStringLiteral("send"), sent}});
     return session.Finish(status);
@@ -304,18 +305,8 @@ int Set(const QStringList& args, const Context& c) {
     const bool accepted = result.outcome == ItemProgrammer::Outcome::Accepted;
     if (accepted) session.Programmed();
     const ItemRow& now = session.model().Items()[accepted ? result.row : row];
-    if (c.json) {
-        static const char* const kOutcomes[] = {"invalid", "failed", "refused", "accepted"};
-        QJsonObject json{{QStringLiteral("owner"), now.owner},
-                         {QStringLiteral("id"), now.id},
-                         {QStringLiteral("text"), now.text},
-                         {QStringLiteral("value"), now.value},
-                         {QStringLiteral("node"), session.model().NodeText(now.key)},
-                         {QStringLiteral("outcome"),
-                          QLatin1String(kOutcomes[static_cast<int>(result.outcome)])}};
-        if (result.outcome == ItemProgrammer::Outcome::Refused)
-            json.insert(QStringLiteral("code"), result.errorCode);
-        WriteJson(c.out, json);
+    if (c.Json()) {
+        WriteJson(c.out, ProgrammedJson(session.model(), now, result));
     } else if (accepted) {
         WriteLine(c.out, session.model().NodeText(now.key));
     }
@@ -394,7 +385,7 @@ class HistoryCommand {
             WriteLine(c_.err, QStringLiteral("Historial: ") + error);
             return kExitFile;
         }
-        if (c_.json) {
+        if (c_.Json()) {
             WriteJson(c_.out, {{QStringLiteral("snapshots"), SnapshotsJson(*infos)}});
             return kExitOk;
         }
@@ -494,7 +485,7 @@ int RunCommandLine(const QStringList& args, std::FILE* out, std::FILE* err, cons
         return AnswerRequest(request, "cfgtarascope-cli", QString::fromUtf8(kUsage), fault, out,
                              err);
     }
-    Context c{out, err, folder, {}, line, line.IsSet(QStringLiteral("json"))};
+    Context c{out, err, folder, {}, line};
     // Taken by every command.
     c.history.record = !c.Given("no-history");
     if (c.Given("history")) {

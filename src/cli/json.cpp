@@ -43,6 +43,20 @@ QString OutcomeName(SendOutcome::Kind kind) {
     return {};
 }
 
+QString OutcomeName(ItemProgrammer::Outcome outcome) {
+    switch (outcome) {
+        case ItemProgrammer::Outcome::Invalid:
+            return QStringLiteral("invalid");
+        case ItemProgrammer::Outcome::Failed:
+            return QStringLiteral("failed");
+        case ItemProgrammer::Outcome::Refused:
+            return QStringLiteral("refused");
+        case ItemProgrammer::Outcome::Accepted:
+            return QStringLiteral("accepted");
+    }
+    return {};
+}
+
 }  // namespace
 
 void WriteJson(std::FILE* out, const QJsonObject& document) {
@@ -111,6 +125,19 @@ QJsonObject SendJson(const ConfigModel& model, const SendSummary& summary) {
             {QStringLiteral("skipped"), summary.skipped},
             {QStringLiteral("unchanged"), summary.unchanged},
             {QStringLiteral("items"), items}};
+}
+
+QJsonObject ProgrammedJson(const ConfigModel& model, const ItemRow& item,
+                           const ItemProgrammer::Result& result) {
+    QJsonObject json{{QStringLiteral("owner"), item.owner},
+                     {QStringLiteral("id"), item.id},
+                     {QStringLiteral("text"), item.text},
+                     {QStringLiteral("value"), item.value},
+                     {QStringLiteral("node"), model.NodeText(item.key)},
+                     {QStringLiteral("outcome"), OutcomeName(result.outcome)}};
+    if (result.outcome == ItemProgrammer::Outcome::Refused)
+        json.insert(QStringLiteral("code"), result.errorCode);
+    return json;
 }
 
 QJsonArray SnapshotsJson(const std::vector<SnapshotInfo>& snapshots) {

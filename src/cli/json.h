@@ -5,10 +5,13 @@
 #include <cstdio>
 #include <vector>
 
+#include "core/editing/programming.h"
+
 // The documents `--json` writes instead of the text, for scripts.
 namespace cfg {
 
 class ConfigModel;
+struct ItemRow;
 struct SendSummary;
 struct SnapshotInfo;
 struct ValueChange;
@@ -23,6 +26,9 @@ QJsonArray TreeJson(const ConfigModel& model);
 QJsonArray ChangesJson(const std::vector<ValueChange>& changes);
 // The counts of a send and every item it took, with its outcome.
 QJsonObject SendJson(const ConfigModel& model, const SendSummary& summary);
+// An item as a programming left it (after the menu's re-read when accepted), with the outcome.
+QJsonObject ProgrammedJson(const ConfigModel& model, const ItemRow& item,
+                           const ItemProgrammer::Result& result);
 QJsonArray SnapshotsJson(const std::vector<SnapshotInfo>& snapshots);
 
 }  // namespace cfg

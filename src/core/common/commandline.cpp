@@ -63,9 +63,10 @@ QStringList CommandLine::Positional() const {
 
 int AnswerRequest(Request request, const char* program, const QString& usage, const QString& fault,
                   std::FILE* out, std::FILE* err) {
+    const QString lines = usage.endsWith(u'\n') ? usage.chopped(1) : usage;
     switch (request) {
         case Request::Help:
-            WriteLine(out, usage.endsWith(u'\n') ? usage.chopped(1) : usage);
+            WriteLine(out, lines);
             return 0;
         case Request::Version:
             WriteLine(out, QLatin1String(program) + u' ' + QLatin1String(kVersion));
@@ -75,7 +76,7 @@ int AnswerRequest(Request request, const char* program, const QString& usage, co
             break;
     }
     if (!fault.isEmpty()) WriteLine(err, fault);
-    WriteLine(err, usage.endsWith(u'\n') ? usage.chopped(1) : usage);
+    WriteLine(err, lines);
     return 2;
 }
 
