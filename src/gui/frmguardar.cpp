@@ -79,7 +79,7 @@ void FrmGuardar::Guardar_Click() {
     }
     if (answer == SavePath::Exists &&
         !services_.messages.Ask(QStringLiteral("el fichero ya existe, ¿Sobreescribir?"),
-                                Icon::Exclamation))
+                                Icon::Exclamation, Default::Yes))
         return;
     if (QString error;
         !Guardar_Datos_Archivo(model_, path, ChkGeneral->isChecked(), SelectedScales(), &error)) {

@@ -61,9 +61,9 @@ class FrmMain::WindowOperation : public Operation {
     void Show(const QString& text, Icon icon) override {
         OnWindow([&] { window_.services_.messages.Show(text, icon); });
     }
-    bool Ask(const QString& text, Icon icon) override {
+    bool Ask(const QString& text, Icon icon, Default preset) override {
         bool answer = false;
-        OnWindow([&] { answer = window_.services_.messages.Ask(text, icon); });
+        OnWindow([&] { answer = window_.services_.messages.Ask(text, icon, preset); });
         return answer;
     }
     std::optional<SendScope> AskSend(const QString& text, const std::vector<ValueChange>& changes,

@@ -65,9 +65,10 @@ void BoxMessages::Show(const QString& text, Icon icon) {
     box.exec();
 }
 
-bool BoxMessages::Ask(const QString& text, Icon icon) {
+bool BoxMessages::Ask(const QString& text, Icon icon, Default preset) {
     QMessageBox box(BoxIcon(icon), kProgramTitle, text, QMessageBox::Yes | QMessageBox::No,
                     QApplication::activeWindow());
+    box.setDefaultButton(preset == Default::Yes ? QMessageBox::Yes : QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
 

@@ -38,7 +38,7 @@ class ProgramControl {
 class BoxMessages : public Operation {
   public:
     void Show(const QString& text, Icon icon) override;
-    bool Ask(const QString& text, Icon icon) override;
+    bool Ask(const QString& text, Icon icon, Default preset) override;
     // Yes, "Solo cambios" (when anything changed) or No, the changes listed in the details.
     std::optional<SendScope> AskSend(const QString& text, const std::vector<ValueChange>& changes,
                                      SendScope scope) override;

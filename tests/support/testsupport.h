@@ -34,10 +34,11 @@ class RecordingOperation : public cfg::Operation {
     struct Shown {
         QString text;
         cfg::Icon icon;
+        cfg::Default preset = cfg::Default::Yes;  // of a question
     };
     void Show(const QString& text, cfg::Icon icon) override { shown.push_back({text, icon}); }
-    bool Ask(const QString& text, cfg::Icon icon) override {
-        asked.push_back({text, icon});
+    bool Ask(const QString& text, cfg::Icon icon, cfg::Default preset) override {
+        asked.push_back({text, icon, preset});
         return answer;
     }
     // Yes narrowed to `scopeAnswer` when one is set.
@@ -45,7 +46,7 @@ class RecordingOperation : public cfg::Operation {
                                           const std::vector<cfg::ValueChange>& changes,
                                           cfg::SendScope scope) override {
         changesAsked = static_cast<int>(changes.size());
-        if (!Ask(text, cfg::Icon::Question)) return std::nullopt;
+        if (!Ask(text, cfg::Icon::Question, cfg::Default::Yes)) return std::nullopt;
         return scopeAnswer.value_or(scope);
     }
     void Progress(int done, int total, cfg::Counted) override { progress.push_back({done, total}); }

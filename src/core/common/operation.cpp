@@ -37,7 +37,7 @@ std::optional<SendScope> Operation::AskSend(const QString& text,
                                             const std::vector<ValueChange>& changes,
                                             SendScope scope) {
     (void)changes;
-    if (!Ask(text, Icon::Question)) return std::nullopt;
+    if (!Ask(text, Icon::Question, Default::Yes)) return std::nullopt;
     return scope;
 }
 

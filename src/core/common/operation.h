@@ -37,6 +37,9 @@ class ProgressPace {
 // The kind of a message, as the windows show it by its icon.
 enum class Icon { None, Critical, Exclamation, Question, Information };
 
+// The answer a question gives when the user just presses Enter: No where Yes would lose work.
+enum class Default { Yes, No };
+
 // Everything a long operation of the core tells, asks and waits through: what the user must
 // see or answer, its progress, the sending indicator, the lines of a load, the traffic logs and
 // the pauses the scales need. Each front end gives its own (the windows show message boxes and
@@ -52,9 +55,10 @@ class Operation {
         (void)icon;
     }
     // A Yes/No question; true for Yes. Nobody there to answer: Yes.
-    virtual bool Ask(const QString& text, Icon icon) {
+    virtual bool Ask(const QString& text, Icon icon, Default preset) {
         (void)text;
         (void)icon;
+        (void)preset;
         return true;
     }
 
