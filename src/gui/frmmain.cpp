@@ -43,6 +43,20 @@ const QColor kRed(255, 0, 0);
 const QColor kBlue(0, 0, 255);
 constexpr int kBlinkMs = 400;
 constexpr int kNoLimit = 32767;
+// Items whose value the scales do not hold: a colour only, the text and image stay.
+const QColor kPending(200, 90, 0);
+
+QString KeyOf(const QTreeWidgetItem* item) {
+    return item ? item->data(0, TreeMirror::kKeyRole).toString() : QString();
+}
+
+// A node, and neither it nor one above it hidden by the filter.
+bool ShownInTree(const QTreeWidgetItem* item) {
+    if (!item) return false;
+    for (; item; item = item->parent())
+        if (item->isHidden()) return false;
+    return true;
+}
 
 void SetBackground(QLabel* label, const QColor& colour) {
     QPalette palette = label->palette();
@@ -190,6 +204,16 @@ FrmMain::FrmMain(DesktopServices& services, ClsConfig& config, QWidget* parent)
     CmbEnum->setObjectName(QStringLiteral("CmbEnum"));
     LblInfo = new QLabel(this);
     LblInfo->setObjectName(QStringLiteral("LblInfo"));
+    LblItem = new QLabel(this);
+    LblItem->setObjectName(QStringLiteral("LblItem"));
+    LblItem->setWordWrap(true);
+    LblValor = new QLabel(this);
+    LblValor->setObjectName(QStringLiteral("LblValor"));
+    LblValor->setWordWrap(true);
+    LblValor->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    LblCambios = new QLabel(this);
+    LblCambios->setObjectName(QStringLiteral("LblCambios"));
+    LblCambios->hide();
 
     BusyLabel = new QLabel(QStringLiteral("Red"), this);
     BusyLabel->setObjectName(QStringLiteral("Label1_2"));
@@ -240,6 +264,7 @@ FrmMain::FrmMain(DesktopServices& services, ClsConfig& config, QWidget* parent)
     auto* side = new QVBoxLayout;
     side->addWidget(Command3);
     side->addWidget(Command2);
+    side->addWidget(LblCambios);
     side->addWidget(CmdHistorial);
     side->addWidget(CmdCopiar);
     side->addSpacing(8);
@@ -248,6 +273,8 @@ FrmMain::FrmMain(DesktopServices& services, ClsConfig& config, QWidget* parent)
     side->addWidget(LblProgreso);
     side->addSpacing(8);
     side->addWidget(Shape1);
+    side->addWidget(LblItem);
+    side->addWidget(LblValor);
     side->addWidget(CmbEnum);
     side->addWidget(TxtNumero);
     side->addWidget(TxtString);
@@ -272,7 +299,8 @@ FrmMain::FrmMain(DesktopServices& services, ClsConfig& config, QWidget* parent)
     // Form_Load: the editors start hidden.
     for (QWidget* w : {static_cast<QWidget*>(LblInfo), static_cast<QWidget*>(TxtNumero),
                        static_cast<QWidget*>(TxtString), static_cast<QWidget*>(CmbEnum),
-                       static_cast<QWidget*>(CmbValor)})
+                       static_cast<QWidget*>(CmbValor), static_cast<QWidget*>(LblItem),
+                       static_cast<QWidget*>(LblValor)})
         w->hide();
     resize(760, 560);
 
@@ -286,9 +314,16 @@ FrmMain::FrmMain(DesktopServices& services, ClsConfig& config, QWidget* parent)
     connect(TmrEspera, &QTimer::timeout, this, &FrmMain::TmrEspera_Timer);
     connect(TxtFiltro, &QLineEdit::textChanged, this, &FrmMain::TxtFiltro_Change);
     TxtFiltro->installEventFilter(this);
+    // The editor follows the node the technician sees highlighted, whatever moved it there.
+    connect(Arbol, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* item) { NodeClick(item); });
     connect(Arbol, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* item) { NodeClick(item); });
-    connect(Command3, &QPushButton::clicked, this, &FrmMain::Lee_Datos);
+    connect(Command3, &QPushButton::clicked, this, [this] {
+        if (LetPendingGo(QStringLiteral("Hay cambios sin enviar a las balanzas (%1), que se "
+                                        "perderán al recargar. ¿Recargar de todos modos?")))
+            Lee_Datos();
+    });
     connect(Command2, &QPushButton::clicked, this, &FrmMain::Command2_Click);
     connect(CmbValor, &QPushButton::clicked, this, &FrmMain::CmbValor_Click);
     connect(Command1[0], &QPushButton::clicked, this, &QWidget::close);
@@ -350,7 +385,47 @@ void FrmMain::StartOperation() {
 void FrmMain::EndOperation() {
     busy_ = false;
     setEnabled(true);
+    Refresh();
     emit operationFinished();
+}
+
+void FrmMain::Refresh() {
+    mirror_->Flush();
+    QTreeWidgetItem* current = Arbol->currentItem();
+    const int row = model_.FindItemByKey(editorKey_);
+    const bool asShown = !editorKey_.isEmpty() && KeyOf(current) == editorKey_ &&
+                         ShownInTree(current) && row >= 0 &&
+                         model_.Items()[row].value == editorValue_;
+    if (!asShown) NodeClick(current);
+    RefreshPending();
+}
+
+void FrmMain::RefreshPending() {
+    mirror_->Flush();
+    QSet<QString> now;
+    int count = 0;
+    for (const ItemRow& row : model_.Items()) {
+        if (!Changed(row)) continue;
+        ++count;
+        if (!row.key.isEmpty()) now.insert(row.key);
+    }
+    for (const QString& key : std::as_const(pendingKeys_))
+        if (QTreeWidgetItem* item = mirror_->Find(key); item && !now.contains(key))
+            item->setData(0, Qt::ForegroundRole, QVariant());
+    for (const QString& key : std::as_const(now))
+        if (QTreeWidgetItem* item = mirror_->Find(key); item && !pendingKeys_.contains(key))
+            item->setForeground(0, kPending);
+    pendingKeys_ = std::move(now);
+    pending_ = count;
+    LblCambios->setText(count == 1 ? QStringLiteral("1 cambio sin enviar")
+                                   : QStringLiteral("%1 cambios sin enviar").arg(count));
+    LblCambios->setVisible(count > 0);
+}
+
+bool FrmMain::LetPendingGo(const QString& question) {
+    RefreshPending();
+    return pending_ == 0 ||
+           services_.messages.Ask(question.arg(pending_), Icon::Exclamation, Default::No);
 }
 
 void FrmMain::Connect(int linkType, const QString& connectionText, std::function<void(int)> done) {
@@ -382,6 +457,8 @@ void FrmMain::Lee_Datos() {
     TxtFiltro->clear();
     filter_->Forget();
     StartOperation();
+    // The nodes are made anew: none is marked.
+    pendingKeys_.clear();
     LblAviso->hide();
     auto read = std::make_shared<bool>(false);
     auto said = std::make_shared<QString>();
@@ -466,12 +543,13 @@ void FrmMain::ShowReport() {
 }
 
 void FrmMain::CmbValor_Click() {
+    if (!selection_ || busy_) return;
     auto input = std::make_shared<EditorInput>();
     input->enumIndex = CmbEnum->currentIndex();
     input->number = TxtNumero->text();
     input->numberShown = !TxtNumero->isHidden();
     input->text = TxtString->text();
-    const Selection selection = selection_;
+    const Selection selection = *selection_;
     auto said = std::make_shared<QString>();
     StartOperation();
     worker_->Run(
@@ -488,12 +566,12 @@ void FrmMain::CmbValor_Click() {
 }
 
 int FrmMain::ScaleOf(const QTreeWidgetItem* item) const {
-    const int node = item ? model_.FindNode(item->data(0, TreeMirror::kKeyRole).toString()) : -1;
+    const int node = item ? model_.FindNode(KeyOf(item)) : -1;
     return node >= 0 && model_.Node(node).kind == NodeKind::Scale ? model_.Node(node).owner : 0;
 }
 
 void FrmMain::NodeClick(QTreeWidgetItem* item) {
-    if (busy_ || !item) return;
+    if (busy_) return;
     clickedScale_ = ScaleOf(item);
     CmdCopiar->setEnabled(clickedScale_ > 0);
     CmbValor->hide();
@@ -502,12 +580,34 @@ void FrmMain::NodeClick(QTreeWidgetItem* item) {
     TxtString->hide();
     TxtNumero->hide();
     LblInfo->hide();
+    LblItem->hide();
+    LblValor->hide();
+    // Nothing can be programmed but the item on screen.
+    selection_.reset();
+    editorKey_.clear();
+    editorValue_.clear();
+    if (!item || !ShownInTree(item)) return;
 
-    const EditorState state = EditorFor(model_, item->data(0, TreeMirror::kKeyRole).toString());
+    const QString key = KeyOf(item);
+    const EditorState state = EditorFor(model_, key);
+    if (state.row < 0) return;
+    const ItemRow& row = model_.Items()[state.row];
+    editorKey_ = key;
+    editorValue_ = row.value;
+    LblItem->setText(
+        QStringLiteral("%1 · %2 %3").arg(OwnerName(row.owner), QString::number(row.id), row.text));
+    LblItem->show();
+    if (state.readOnly) {
+        LblValor->setText(state.text);
+        LblValor->show();
+        LblInfo->setText(QStringLiteral("Solo lectura"));
+        LblInfo->show();
+        return;
+    }
     if (!state.buttonShown) return;
     CmbValor->show();
     CmbValor->setEnabled(state.buttonEnabled);
-    if (state.selection) selection_ = *state.selection;
+    selection_ = state.selection;
     if (state.hintShown) {
         LblInfo->setText(state.hint);
         LblInfo->show();
@@ -556,6 +656,7 @@ void FrmMain::Muestra_Abrir() {
                               worker_->Run([job = std::move(job)](ScaleLink&) { job(); },
                                            [this, done = std::move(done)] {
                                                busy_ = false;
+                                               Refresh();
                                                done();
                                            });
                           });
@@ -567,14 +668,20 @@ void FrmMain::Muestra_Copiar(int from) {
     if (from <= 0) return;
     setEnabled(false);
     copiar_ = new FrmCopiar(*this, from, ScalesInTree(model_));
-    connect(copiar_, &QObject::destroyed, this, [this] { setEnabled(true); });
+    connect(copiar_, &QObject::destroyed, this, [this] {
+        setEnabled(true);
+        Refresh();
+    });
     copiar_->show();
 }
 
 void FrmMain::Muestra_Historial() {
     setEnabled(false);
     historial_ = new FrmHistorial(*this);
-    connect(historial_, &QObject::destroyed, this, [this] { setEnabled(true); });
+    connect(historial_, &QObject::destroyed, this, [this] {
+        setEnabled(true);
+        Refresh();
+    });
     historial_->show();
 }
 
@@ -642,7 +749,8 @@ void FrmMain::paintEvent(QPaintEvent*) {
 
 void FrmMain::closeEvent(QCloseEvent* event) {
     // An exchange under way ends first; the worker must not outlive what it writes to.
-    if (busy_) {
+    if (busy_ || !LetPendingGo(QStringLiteral("Hay cambios sin enviar a las balanzas (%1). ¿Salir "
+                                              "de todos modos?"))) {
         event->ignore();
         return;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QSet>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -98,7 +99,16 @@ class FrmMain : public QWidget {
     void Send(std::function<void()> before, std::optional<SendScope> answered);
     void StartOperation();
     void EndOperation();
+    // The editor shows the item of `item` (a node click, or the tree's current node moved by
+    // any means); nothing for a node the filter hides.
     void NodeClick(QTreeWidgetItem* item);
+    // After work that may have changed the model: the editor refilled when its item or that
+    // item's value changed under it (a value typed and refused stays), and the pending marks.
+    void Refresh();
+    // Marks the items whose value the scales do not hold, and counts them beside the buttons.
+    void RefreshPending();
+    // Whether the technician lets pending changes go (asked only when there are some).
+    bool LetPendingGo(const QString& question);
     void Muestra_Guardar();
     void Muestra_Abrir();
     void Muestra_Historial();
@@ -124,13 +134,20 @@ class FrmMain : public QWidget {
     QLineEdit* TxtString;
     QComboBox* CmbEnum;
     QLabel* LblInfo;
-    QLabel* BusyLabel;  // member 2 of the label array Label1
+    QLabel* LblItem;     // owner, ID and text of the item in the editor
+    QLabel* LblValor;    // a read-only item's value
+    QLabel* LblCambios;  // how many values the scales do not hold
+    QLabel* BusyLabel;   // member 2 of the label array Label1
     QProgressBar* Progreso;
     QLabel* LblProgreso;  // done, left and the time left
     QLabel* LblAviso;     // what the last read could not read; stays until the next read
     QTimer* TmrEspera;
 
-    Selection selection_;
+    std::optional<Selection> selection_;  // none while no editable item is in the editor
+    QString editorKey_;                   // the node in the editor, and its row's value then
+    QString editorValue_;
+    QSet<QString> pendingKeys_;  // item nodes marked as not held by the scales
+    int pending_ = 0;
     bool permiteNegativo_ = false;
     int clickedScale_ = 0;  // the scale node last clicked, for "Copiar a otras balanzas…"
     bool busy_ = false;

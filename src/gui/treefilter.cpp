@@ -7,6 +7,7 @@
 namespace cfg {
 
 int TreeFilter::Apply(const QString& text, quint64 version) {
+    QTreeWidgetItem* const before = tree_.currentItem();
     const QStringList words = FoldedForSearch(text).split(u' ', Qt::SkipEmptyParts);
     QTreeWidgetItem* root = tree_.invisibleRootItem();
     tree_.setUpdatesEnabled(false);
@@ -16,6 +17,8 @@ int TreeFilter::Apply(const QString& text, quint64 version) {
             for (int i = 0; i < root->childCount(); ++i) Restore(root->child(i));
             expanded_.clear();
             active_ = false;
+            if (hiddenCurrent_ && !tree_.currentItem()) tree_.setCurrentItem(hiddenCurrent_);
+            hiddenCurrent_ = nullptr;
         }
     } else {
         if (!active_) {
@@ -27,6 +30,10 @@ int TreeFilter::Apply(const QString& text, quint64 version) {
         matches = 0;
         std::size_t at = 0;
         for (int i = 0; i < root->childCount(); ++i) Narrow(root->child(i), words, matches, at);
+        if (before && before->isHidden()) {
+            hiddenCurrent_ = before;
+            tree_.setCurrentItem(nullptr);
+        }
     }
     tree_.setUpdatesEnabled(true);
     if (QTreeWidgetItem* current = tree_.currentItem(); current && !current->isHidden())
@@ -47,6 +54,7 @@ void TreeFilter::Forget() {
     expanded_.clear();
     folded_.clear();
     active_ = false;
+    hiddenCurrent_ = nullptr;
 }
 
 bool TreeFilter::Narrow(QTreeWidgetItem* item, const QStringList& words, int& matches,

@@ -11,7 +11,9 @@ namespace cfg {
 
 // Narrows a tree view to the nodes whose text holds every word typed (case and accents
 // ignored), with their ancestors, expanded; an empty filter gives the whole tree back as it
-// was before filtering, the current node kept in view. It works on the view alone.
+// was before filtering, the current node kept in view. A current node the filter hides stops
+// being current (nothing hidden may stay highlighted) and is current again when the filter is
+// emptied, unless another node was chosen meanwhile. It works on the view alone.
 class TreeFilter {
   public:
     explicit TreeFilter(QTreeWidget& tree) : tree_(tree) {}
@@ -32,7 +34,8 @@ class TreeFilter {
     QTreeWidget& tree_;
     bool active_ = false;
     QSet<const QTreeWidgetItem*> expanded_;  // before filtering
-    std::vector<QString> folded_;            // every node's text as searched, in tree order
+    QTreeWidgetItem* hiddenCurrent_ = nullptr;
+    std::vector<QString> folded_;  // every node's text as searched, in tree order
     quint64 version_ = 0;
 };
 

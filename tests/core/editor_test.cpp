@@ -24,8 +24,13 @@ TEST(Editor, OnlyEditableItemsAreEdited) {
         const EditorState state = EditorFor(model, key);
         EXPECT_FALSE(state.buttonShown || state.hintShown || state.selection) << key;
         EXPECT_EQ(state.editor, EditorKind::None) << key;
+        // A read-only item is named and shown, never edited.
+        EXPECT_EQ(state.row, key == QString("b0030001") ? 0 : -1) << key;
+        EXPECT_EQ(state.readOnly, state.row == 0) << key;
+        EXPECT_EQ(state.text, state.row == 0 ? "5" : "") << key;
     }
     EXPECT_EQ(EditorFor(model, "s0002").text, "5");  // the first row with the key
+    EXPECT_EQ(EditorFor(model, "s0002").row, 1);
 }
 
 // Read as the editor, the button enabled or not, the hint | selected option, text limit, text.

@@ -30,9 +30,11 @@ class MainWindowTest : public GuiTest {
         cfg::ConfigModel& model = start->mainWindow()->model();
         return model.Items()[model.FindItemByKey(key)];
     }
+    // As the mouse does: the node becomes current, then the click.
     void Click(const QString& key) {
-        emit Child<QTreeWidget>(start->mainWindow(), "Arbol")
-            ->itemClicked(start->mainWindow()->NodeItem(key), 0);
+        auto* tree = Child<QTreeWidget>(start->mainWindow(), "Arbol");
+        tree->setCurrentItem(start->mainWindow()->NodeItem(key));
+        emit tree->itemClicked(tree->currentItem(), 0);
     }
     QStringList Editors() {
         QStringList names;
@@ -70,6 +72,61 @@ TEST_F(MainWindowTest, EachNodeShowsItsEditorAndHint) {
     EXPECT_EQ(text->text(), "01/02/03 ");
     Click("Red");
     EXPECT_TRUE(Editors().isEmpty());
+}
+
+// The editor follows the node the technician sees, whatever moved it there: a click, the arrow
+// keys, type-ahead, the filter. Only that item is programmed; a read-only one is named and
+// shown, never edited.
+TEST_F(MainWindowTest, TheEditorFollowsTheCurrentNodeWhateverMovesIt) {
+    cfg::FrmMain& main = Connected();
+    auto* tree = Child<QTreeWidget>(&main, "Arbol");
+    auto* filter = Child<QLineEdit>(&main, "TxtFiltro");
+    const auto key = [&](int id) {
+        return Row(main.model().Items()[main.model().FindItem(0, id)].key).key;
+    };
+    main.NodeItem(Row(key(30)).menuKey)->setExpanded(true);
+    const auto named = [&](int id) {
+        return "Sistema · " + QString::number(id) + " " + Row(key(id)).text;
+    };
+    const QStringList number{"CmbValor", "TxtNumero", "LblInfo"};
+    // System items 30 to 35 stand in this order in one menu; 35 is read-only.
+    const std::tuple<std::function<void()>, int, QStringList> steps[] = {
+        {[&] { Click(key(30)); }, 30, number},
+        {[&] {
+             for (int i = 0; i < 3; ++i) QTest::keyClick(tree, Qt::Key_Down);
+         },
+         33, number},
+        {[&] { QTest::keyClicks(tree, "Total"); }, 35, {"LblInfo"}},
+        {[&] { QTest::keyClick(tree, Qt::Key_Up); }, 34, {"CmbValor", "TxtString"}},
+        {[&] { tree->setCurrentItem(main.NodeItem(key(33))); }, 33, number},
+        {[&] { filter->setText("Tara"); }, 0, {}},  // 33 hidden
+        {[&] { filter->clear(); }, 33, number},
+    };
+    for (const auto& [act, id, editors] : steps) {
+        act();
+        EXPECT_EQ(Editors(), editors) << id;
+        auto* line = Child<QLabel>(&main, "LblItem");
+        EXPECT_EQ(line->isVisible() ? line->text() : QString(), id ? named(id) : QString());
+    }
+    tree->setCurrentItem(main.NodeItem(key(35)));
+    EXPECT_EQ(Child<QLabel>(&main, "LblInfo")->text(), "Solo lectura");
+    EXPECT_EQ(Child<QLabel>(&main, "LblValor")->text(), Row(key(35)).value);
+
+    tree->setCurrentItem(main.NodeItem(key(30)));
+    QTest::keyClick(tree, Qt::Key_Down);
+    QTest::keyClick(tree, Qt::Key_Down);
+    QTest::keyClick(tree, Qt::Key_Down);
+    Child<QLineEdit>(&main, "TxtNumero")->setText("777");
+    Child<QPushButton>(&main, "CmbValor")->click();
+    WaitIdle();
+    const auto held = [&](int id) {
+        for (const cfg::sim::Record& r : served->engine.network().system)
+            if (r.id == id) return r.value.number;
+        return -1;
+    };
+    EXPECT_EQ(held(33), 777);
+    EXPECT_EQ(Row(key(30)).value, Row(key(30)).readValue);
+    EXPECT_EQ(Writes(), 1);
 }
 
 // The causes of the snapshots a run recorded, oldest first.
@@ -285,6 +342,50 @@ TEST_F(MainWindowTest, EnviarTodoOffersTheChangesThenReportsWhatFailed) {
                                    .arg(refused.id)
                                    .arg(refused.text, refused.value)));
     EXPECT_EQ(QGuiApplication::clipboard()->text(), saved);
+}
+
+// What the tree holds and the scales do not is marked, counted, and not let go without a
+// question whose Enter keeps it: an item a send left refused stays marked, one accepted does not.
+TEST_F(MainWindowTest, ValuesTheScalesDoNotHoldAreMarkedCountedAndKept) {
+    Serve(cfg::sim::DefaultNetwork(), {.refusedIds = {33}});
+    cfg::FrmMain& main = Connected();
+    for (int id : {30, 33}) {
+        ItemRow& row = main.model().Item(main.model().FindItem(0, id));
+        row.value = QString::number(row.readValue.toInt() + 1);
+    }
+    messages.scopeAnswer = cfg::SendScope::Changed;
+    Child<QPushButton>(&main, "Command2")->click();
+    WaitIdle();
+    const auto colour = [&](int id) {
+        const QString key = main.model().Items()[main.model().FindItem(0, id)].key;
+        const QVariant brush = main.NodeItem(key)->data(0, Qt::ForegroundRole);
+        return brush.isValid() ? brush.value<QBrush>().color() : QColor();
+    };
+    EXPECT_EQ(colour(33), QColor(200, 90, 0));
+    EXPECT_EQ(colour(30), QColor());
+    auto* count = Child<QLabel>(&main, "LblCambios");
+    EXPECT_TRUE(count->isVisible());
+    EXPECT_EQ(count->text(), "1 cambio sin enviar");
+
+    const std::pair<const char*, QString> buttons[] = {
+        {"Command3",
+         "Hay cambios sin enviar a las balanzas (1), que se perderán al recargar. "
+         "¿Recargar de todos modos?"},
+        {"Command1_0", "Hay cambios sin enviar a las balanzas (1). ¿Salir de todos modos?"},
+    };
+    messages.answer = false;
+    for (const auto& [button, question] : buttons) {
+        Child<QPushButton>(&main, button)->click();
+        WaitIdle();
+        EXPECT_EQ(messages.asked.back().text, question);
+        EXPECT_EQ(messages.asked.back().icon, cfg::Icon::Exclamation);
+        EXPECT_EQ(messages.asked.back().preset, cfg::Default::No);
+        EXPECT_EQ(colour(33), QColor(200, 90, 0)) << button;  // the tree was not read again
+    }
+    EXPECT_EQ(ended, 0);
+    messages.answer = true;
+    Child<QPushButton>(&main, "Command1_0")->click();
+    EXPECT_EQ(ended, 1);
 }
 
 // "Copiar a otras balanzas…": a scale's values onto the scales ticked, previewed with the

@@ -30,7 +30,12 @@ EditorState EditorFor(const ConfigModel& model, const QString& nodeKey) {
     const int row = model.FindItemByKey(nodeKey);
     if (row < 0) return state;
     const ItemRow& item = model.Items()[row];
-    if (item.order >= kFirstReadOnlyOrder) return state;
+    state.row = row;
+    if (item.order >= kFirstReadOnlyOrder) {
+        state.readOnly = true;
+        state.text = ShownValue(item).value_or(QString());
+        return state;
+    }
 
     state.buttonShown = true;
     state.selection = Selection{item.owner, item.id, item.type, item.length};

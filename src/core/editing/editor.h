@@ -13,9 +13,12 @@ class ConfigModel;
 // Which editor of the main window an item is changed with.
 enum class EditorKind { None, Enumeration, Number, Text, Date };
 
-// What a click on a tree node leaves on screen: at most one editor, the hint and the
-// "Modificar Valor" button. Everything not named here is hidden.
+// What the tree's current node leaves on screen: at most one editor, the hint and the
+// "Modificar Valor" button; for a read-only item its value alone. Everything not named here is
+// hidden.
 struct EditorState {
+    int row = -1;           // the item's row, editable or not; -1 for any other node
+    bool readOnly = false;  // an item shown but never edited: `text` is its value as shown
     bool buttonShown = false;
     bool buttonEnabled = false;
     EditorKind editor = EditorKind::None;
