@@ -144,7 +144,7 @@ Engine::Owner Engine::OwnerOf(const QByteArray& frame) const {
     const int first = Byte(frame, 2);
     const int second = Byte(frame, 3);
     if (first == 0x00 && second == 0x00) return {true, -1};
-    if (first == 0x02 && scaleByNumber_.contains(second))
+    if (first == kToScale && scaleByNumber_.contains(second))
         return {true, scaleByNumber_.value(second)};
     return {};
 }
@@ -182,23 +182,23 @@ Engine::Reply Engine::Answer(const QByteArray& frame) {
         return ErrorReply(frame, kUnidentified);
     const Owner owner = OwnerOf(frame);
     switch (Byte(frame, 10)) {
-        case 0x03:
+        case kReadNetwork:
             if (!owner.valid || owner.scaleIndex >= 0) return ErrorReply(frame, kWrongDestination);
             return ReadNetwork(frame);
-        case 0x02:
+        case kReadStructure:
             if (frame.size() < 13) return ErrorReply(frame, kBadData);
             // Every scale answers the one shared structure, also when addressed by number.
-            if (Byte(frame, 2) == 0x20 && Byte(frame, 3) == 0x00)
+            if (Byte(frame, 2) == kToSharedStructure && Byte(frame, 3) == 0x00)
                 return ReadStructure(frame, shared_);
             if (!owner.valid) return ErrorReply(frame, kWrongDestination);
             return ReadStructure(frame, IndexOf(owner));
-        case 0x00:
+        case kReadValues:
             if (frame.size() < 14) return ErrorReply(frame, kBadData);
             if (!owner.valid) return ErrorReply(frame, kWrongDestination);
-            if (Byte(frame, 13) == 0x00) return ReadValues(frame, owner, Le16(frame, 11));
-            if (Byte(frame, 13) == 0x01) return ReadMenu(frame, owner, Le16(frame, 11));
+            if (Byte(frame, 13) == kValuesPage) return ReadValues(frame, owner, Le16(frame, 11));
+            if (Byte(frame, 13) == kOneMenu) return ReadMenu(frame, owner, Le16(frame, 11));
             return ErrorReply(frame, kBadData);
-        case 0x01:
+        case kWriteItems:
             if (frame.size() < 13) return ErrorReply(frame, kBadData);
             if (!owner.valid) return ErrorReply(frame, kWrongDestination);
             return Write(frame, owner);
@@ -289,30 +289,22 @@ Engine::Reply Engine::ReadMenu(const QByteArray& frame, Owner owner, int menuId)
     return {bytes, kPagedMinimum};
 }
 
-Engine::Reply Engine::Write(const QByteArray& frame, Owner owner) {
-    const Index& index = IndexOf(owner);
-    struct Entry {
-        int id = 0;
-        int code = kNoData;  // 0 = acceptable
-        int recordIndex = -1;
-        Value value;
-        bool groupIncomplete = false;  // acceptable alone, refused for the rest of the group
-    };
-    QList<Entry> entries;
+QList<Engine::WriteEntry> Engine::ParseWrite(const QByteArray& frame, bool* truncated) {
+    QList<WriteEntry> entries;
     const int announced = Le16(frame, 11);
     qsizetype pos = 13;
-    bool truncated = false;
+    *truncated = false;
     for (int i = 0; i < announced; ++i) {
         if (pos + 3 > frame.size()) {
-            truncated = true;
+            *truncated = true;
             break;
         }
-        Entry entry;
+        WriteEntry entry;
         entry.id = Le16(frame, pos);
-        const int type = Byte(frame, pos + 2);
+        entry.type = Byte(frame, pos + 2);
         pos += 3;
         qsizetype size = 0;
-        switch (type) {
+        switch (entry.type) {
             case kEnumeration:
                 size = 1;
                 break;
@@ -327,80 +319,93 @@ Engine::Reply Engine::Write(const QByteArray& frame, Owner owner) {
                 break;
         }
         if (pos + size > frame.size()) {
-            truncated = true;
+            *truncated = true;
             break;
         }
-        const QByteArray data = frame.mid(pos, size);
+        entry.data = frame.mid(pos, size);
         pos += size;
-
-        const int at = index.itemById.value(entry.id, -1);
-        const Record* item = at >= 0 ? &ItemOf(owner, at) : nullptr;
-        entry.recordIndex = at;
-        if (item == nullptr || item->code != type || !item->HasValue()) {
-            entry.code = kBadData;
-        } else if (item->ReadOnly() || options_.faults.refusedIds.contains(entry.id)) {
-            entry.code = kNotProgrammable;
-        } else if (type == kEnumeration) {
-            entry.value.number = Byte(data, 0);
-            // An item without options can only be given the value it has.
-            const bool kept =
-                item->options.isEmpty() && entry.value.number == ValueOf(owner, at).number;
-            if (entry.value.number >= item->options.size() && !kept) entry.code = kBadData;
-        } else if (type == kNumber) {
-            const auto written =
-                static_cast<std::int32_t>(static_cast<std::uint32_t>(Le16(data, 0)) |
-                                          static_cast<std::uint32_t>(Le16(data, 2)) << 16);
-            const std::optional<std::int32_t> raw = Scaled(*item, written);
-            if (!raw || (written < 0 && !item->allowNegative))
-                entry.code = kBadData;
-            else
-                entry.value.number = *raw;
-        } else {
-            entry.value.bytes = data.mid(1);
-            const bool digits = std::all_of(entry.value.bytes.cbegin(), entry.value.bytes.cend(),
-                                            [](char c) { return c >= '0' && c <= '9'; });
-            if (type == kString && entry.value.bytes.size() > item->length) entry.code = kBadData;
-            if (type == kDate && (entry.value.bytes.size() != 6 || !digits)) entry.code = kBadData;
-        }
-        if (entry.code == kNoData && !IsGroupId(entry.id)) Store(owner, at, entry.value);
         entries.append(entry);
     }
+    return entries;
+}
+
+void Engine::Check(WriteEntry& entry, Owner owner) const {
+    const int at = IndexOf(owner).itemById.value(entry.id, -1);
+    const Record* item = at >= 0 ? &ItemOf(owner, at) : nullptr;
+    const QByteArray& data = entry.data;
+    entry.recordIndex = at;
+    if (item == nullptr || item->code != entry.type || !item->HasValue()) {
+        entry.code = kBadData;
+    } else if (item->ReadOnly() || options_.faults.refusedIds.contains(entry.id)) {
+        entry.code = kNotProgrammable;
+    } else if (entry.type == kEnumeration) {
+        entry.value.number = Byte(data, 0);
+        // An item without options can only be given the value it has.
+        const bool kept =
+            item->options.isEmpty() && entry.value.number == ValueOf(owner, at).number;
+        if (entry.value.number >= item->options.size() && !kept) entry.code = kBadData;
+    } else if (entry.type == kNumber) {
+        const auto written =
+            static_cast<std::int32_t>(static_cast<std::uint32_t>(Le16(data, 0)) |
+                                      static_cast<std::uint32_t>(Le16(data, 2)) << 16);
+        const std::optional<std::int32_t> raw = Scaled(*item, written);
+        if (!raw || (written < 0 && !item->allowNegative))
+            entry.code = kBadData;
+        else
+            entry.value.number = *raw;
+    } else {
+        entry.value.bytes = data.mid(1);
+        const bool digits = std::all_of(entry.value.bytes.cbegin(), entry.value.bytes.cend(),
+                                        [](char c) { return c >= '0' && c <= '9'; });
+        if (entry.type == kString && entry.value.bytes.size() > item->length) entry.code = kBadData;
+        if (entry.type == kDate && (entry.value.bytes.size() != 6 || !digits))
+            entry.code = kBadData;
+    }
+}
+
+void Engine::Apply(QList<WriteEntry>& entries, Owner owner, bool repeated) {
+    for (const WriteEntry& e : entries)
+        if (e.code == kNoData && !IsGroupId(e.id)) Store(owner, e.recordIndex, e.value);
 
     // The group is stored when every group item of the owner came, all acceptable, or when
     // the same write comes twice in a row: the tool sends the group items twice, 200 ms
     // apart, and only the second write takes.
-    const bool repeated = frame == lastWrite_;
-    lastWrite_ = repeated ? QByteArray() : frame;
     QSet<int> groupSeen;
     bool groupAcceptable = true;
-    bool anyGroup = false;
-    for (const Entry& e : entries) {
+    for (const WriteEntry& e : entries) {
         if (!IsGroupId(e.id)) continue;
-        anyGroup = true;
         groupSeen.insert(e.id);
         groupAcceptable = groupAcceptable && e.code == kNoData;
     }
-    if (anyGroup) {
-        bool complete = true;
-        for (int id : index.groupIds) complete = complete && groupSeen.contains(id);
-        groupAcceptable = groupAcceptable && (complete || repeated);
-        for (Entry& e : entries) {
-            if (!IsGroupId(e.id) || e.code != kNoData) continue;
-            if (groupAcceptable) {
-                Store(owner, e.recordIndex, e.value);
-            } else {
-                e.code = kNotProgrammable;
-                e.groupIncomplete = true;
-            }
+    if (groupSeen.isEmpty()) return;
+    bool complete = true;
+    for (int id : IndexOf(owner).groupIds) complete = complete && groupSeen.contains(id);
+    groupAcceptable = groupAcceptable && (complete || repeated);
+    for (WriteEntry& e : entries) {
+        if (!IsGroupId(e.id) || e.code != kNoData) continue;
+        if (groupAcceptable) {
+            Store(owner, e.recordIndex, e.value);
+        } else {
+            e.code = kNotProgrammable;
+            e.groupIncomplete = true;
         }
     }
+}
+
+Engine::Reply Engine::Write(const QByteArray& frame, Owner owner) {
+    bool truncated = false;
+    QList<WriteEntry> entries = ParseWrite(frame, &truncated);
+    for (WriteEntry& entry : entries) Check(entry, owner);
+    const bool repeated = frame == lastWrite_;
+    lastWrite_ = repeated ? QByteArray() : frame;
+    Apply(entries, owner, repeated);
 
     // The code names the first entry that is wrong in itself; a group refused for another
     // entry's sake, or for missing members, only when there is none.
     int accepted = 0;
     int error = kNoData;
     int groupError = kNoData;
-    for (const Entry& e : entries) {
+    for (const WriteEntry& e : entries) {
         if (e.code == kNoData)
             ++accepted;
         else if (e.groupIncomplete && groupError == kNoData)

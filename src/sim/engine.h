@@ -12,7 +12,23 @@
 
 #include "sim/simnetwork.h"
 
+// The wire codes are named here, apart from the tool's own: a wrong code in the tool must not
+// be matched by the same mistake in the peer that tests it.
 namespace cfg::sim {
+
+// Byte 11 of a request: what it asks.
+enum Function : int {
+    kReadValues = 0x00,  // the values of a page, or of one menu (byte 14)
+    kWriteItems = 0x01,
+    kReadStructure = 0x02,
+    kReadNetwork = 0x03,
+};
+// Byte 14 of a values request.
+enum ValuesScope : int { kValuesPage = 0x00, kOneMenu = 0x01 };
+// Bytes 3 and 4 of a request: the system is 0x00 0x00, a scale 0x02 and its number, and the
+// structure every scale shares 0x20 0x00.
+inline constexpr int kToScale = 0x02;
+inline constexpr int kToSharedStructure = 0x20;
 
 // Error codes of a write reply (and of the error reply to any request).
 enum ErrorCode : int {
@@ -102,6 +118,20 @@ class Engine {
     Reply ReadStructure(const QByteArray& frame, const Index& index) const;
     Reply ReadValues(const QByteArray& frame, Owner owner, int cursor) const;
     Reply ReadMenu(const QByteArray& frame, Owner owner, int menuId) const;
+    // A write in three steps: its entries as sent, each judged alone, then the group's rule
+    // and the values stored.
+    struct WriteEntry {
+        int id = 0;
+        int type = 0;
+        QByteArray data;     // the value bytes as sent
+        int code = kNoData;  // kNoData: acceptable
+        int recordIndex = -1;
+        Value value;
+        bool groupIncomplete = false;  // acceptable alone, refused for the rest of the group
+    };
+    static QList<WriteEntry> ParseWrite(const QByteArray& frame, bool* truncated);
+    void Check(WriteEntry& entry, Owner owner) const;
+    void Apply(QList<WriteEntry>& entries, Owner owner, bool repeated);
     Reply Write(const QByteArray& frame, Owner owner);
     Owner OwnerOf(const QByteArray& frame) const;
     const Index& IndexOf(Owner owner) const;

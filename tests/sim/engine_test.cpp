@@ -78,7 +78,8 @@ INSTANTIATE_TEST_SUITE_P(
                   98},
         WriteCase{"unknown function", Request(0, 0, 0x44) + Bytes({0}), 0, 102},
         WriteCase{"the network is the system's", Request(2, 5, 3) + Bytes({0}), 0, 100},
-        WriteCase{"parameters cut short", Request(0, 0, 0) + Bytes({0}), 0, 103}));
+        WriteCase{"parameters cut short", Request(0, 0, 0) + Bytes({0}), 0, 103}),
+    cfgtest::kByName);
 
 // How the tool sends the group items one by one: only the second of two equal writes in a row
 // takes, and a third starts a new pair.

@@ -62,7 +62,8 @@ INSTANTIATE_TEST_SUITE_P(
                           "silent after 2", {.silentAfter = 2, .refusedIds = {}}, 2, false, 3},
                       FaultCase{"close after 1", {.closeAfter = 1, .refusedIds = {}}, 1, true, -1},
                       FaultCase{"close after 0", {.closeAfter = 0, .refusedIds = {}}, 0, true, 1},
-                      FaultCase{"drop after 3", {.dropAfter = 3, .refusedIds = {}}, 3, true, 4}));
+                      FaultCase{"drop after 3", {.dropAfter = 3, .refusedIds = {}}, 3, true, 4}),
+    cfgtest::kByName);
 
 }  // namespace
 }  // namespace cfg::sim

@@ -51,7 +51,11 @@ INSTANTIATE_TEST_SUITE_P(
         ConnectCase{1, "2400,o,7,pty", LinkComponent::kOk},
         ConnectCase{1, "tcp", LinkComponent::kBadText},
         ConnectCase{1, "19200,E,8,9", LinkComponent::kPortNotOpened},
-        ConnectCase{1, "19200,E,8,/nonexistent/ttyUSB0", LinkComponent::kPortNotOpened}));
+        ConnectCase{1, "19200,E,8,/nonexistent/ttyUSB0", LinkComponent::kPortNotOpened}),
+    [](const auto& test) {
+        return CaseName((test.param.linkType == 1 ? "serial " : "tcp ") + test.param.text) +
+               std::to_string(test.index);
+    });
 
 // A reply still owed when the next request goes must not answer it: that one takes a new
 // connection.
