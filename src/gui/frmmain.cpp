@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -331,6 +332,24 @@ FrmMain::FrmMain(DesktopServices& services, ClsConfig& config, QWidget* parent)
     connect(Command1[2], &QPushButton::clicked, this, &FrmMain::Muestra_Abrir);
     connect(CmdHistorial, &QPushButton::clicked, this, &FrmMain::Muestra_Historial);
     connect(CmdCopiar, &QPushButton::clicked, this, [this] { Muestra_Copiar(clickedScale_); });
+    // The keyboard: Enter in a value box programs; the window's keys press the buttons, which
+    // do nothing while disabled.
+    connect(TxtNumero, &QLineEdit::returnPressed, CmbValor, &QPushButton::click);
+    connect(TxtString, &QLineEdit::returnPressed, CmbValor, &QPushButton::click);
+    CmbEnum->installEventFilter(this);
+    const std::pair<QKeySequence, QPushButton*> keys[] = {
+        {QKeySequence(Qt::Key_F5), Command3},
+        {QKeySequence(Qt::CTRL | Qt::Key_S), Command1[1]},
+        {QKeySequence(Qt::CTRL | Qt::Key_O), Command1[2]},
+        {QKeySequence(Qt::CTRL | Qt::Key_Q), Command1[0]},
+    };
+    for (const auto& [key, target] : keys)
+        connect(new QShortcut(key, this), &QShortcut::activated, target, &QPushButton::click);
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this), &QShortcut::activated, this,
+            [this] {
+                TxtFiltro->setFocus(Qt::ShortcutFocusReason);
+                TxtFiltro->selectAll();
+            });
     Arbol->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(Arbol, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         const int scale = ScaleOf(Arbol->itemAt(at));
@@ -732,6 +751,13 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
     if (watched == TxtFiltro && event->type() == QEvent::FocusIn) {
         mirror_->Flush();
         filter_->Prepare(mirror_->Version());
+    }
+    // Enter on the option list programs the option chosen.
+    if (watched == CmbEnum && event->type() == QEvent::KeyPress &&
+        (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return ||
+         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Enter)) {
+        CmbValor->click();
+        return true;
     }
     // Esc in the filter box clears it: the whole tree again.
     if (watched == TxtFiltro && event->type() == QEvent::KeyPress &&

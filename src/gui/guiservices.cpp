@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QSvgRenderer>
 #include <QThread>
+#include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
 
@@ -178,7 +179,13 @@ KeyFilter::KeyFilter(QLineEdit* box, Filter filter)
 }
 
 bool KeyFilter::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != box_ || event->type() != QEvent::KeyPress) return false;
+    if (watched != box_) return false;
+    // Typing replaces what the box held; after the click that gave the focus, not before it.
+    if (event->type() == QEvent::FocusIn) {
+        QTimer::singleShot(0, box_, &QLineEdit::selectAll);
+        return false;
+    }
+    if (event->type() != QEvent::KeyPress) return false;
     const auto* key = static_cast<QKeyEvent*>(event);
     switch (key->key()) {
         case Qt::Key_Return:

@@ -86,6 +86,7 @@ struct DesktopServices {
 
 // Passes the typed characters of a text box through a key filter (a character code in, the
 // code to type or 0 out). Keys that type no character, and the dialog keys, are not filtered.
+// The box's text is selected as it takes the focus, so that typing replaces it.
 class KeyFilter : public QObject {
   public:
     using Filter = std::function<int(int code)>;

@@ -129,6 +129,55 @@ TEST_F(MainWindowTest, TheEditorFollowsTheCurrentNodeWhateverMovesIt) {
     EXPECT_EQ(Writes(), 1);
 }
 
+// Every action without the mouse: a number typed over the old one and Enter, Enter on an option
+// list, and the window's keys.
+TEST_F(MainWindowTest, TheKeyboardReachesEveryAction) {
+    cfg::FrmMain& main = Connected();
+    QApplication::setActiveWindow(&main);
+    auto* number = Child<QLineEdit>(&main, "TxtNumero");
+    Click(Find(cfg::kNumber, true, [](const ItemRow& r) { return r.length >= 2; }));
+    number->setFocus();
+    QCoreApplication::processEvents();
+    QTest::keyClicks(number, "42");
+    EXPECT_EQ(number->text(), "42");  // typed over what the box held
+    QTest::keyClick(number, Qt::Key_Return);
+    WaitIdle();
+    const QString options =
+        Find(cfg::kEnumeration, true, [](const ItemRow& r) { return r.optionCount() > 1; });
+    Click(options);
+    auto* list = Child<QComboBox>(&main, "CmbEnum");
+    list->setCurrentIndex(1 - list->currentIndex());
+    QTest::keyClick(list, Qt::Key_Enter);
+    WaitIdle();
+    EXPECT_EQ(Writes(), 2);
+    EXPECT_EQ(Row(options).value, QString::number(list->currentIndex()));
+
+    const auto top = [](const char* name) {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible() && w->objectName() == name) return w;
+        return static_cast<QWidget*>(nullptr);
+    };
+    const std::pair<QKeySequence, const char*> windows[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_S), "FrmGuardar"},
+        {QKeySequence(Qt::CTRL | Qt::Key_O), "FrmAbrir"}};
+    for (const auto& [keys, name] : windows) {
+        QTest::keySequence(&main, keys);
+        QWidget* window = top(name);
+        ASSERT_TRUE(window) << name;
+        window->close();
+        EXPECT_TRUE(WaitUntil([&] { return main.isEnabled(); }));
+        QApplication::setActiveWindow(&main);
+    }
+    QTest::keySequence(&main, QKeySequence(Qt::CTRL | Qt::Key_F));
+    EXPECT_TRUE(Child<QLineEdit>(&main, "TxtFiltro")->hasFocus());
+    const int requests = served->engine.RequestCount();
+    QTest::keySequence(&main, QKeySequence(Qt::Key_F5));
+    WaitIdle();
+    EXPECT_GT(served->engine.RequestCount(), requests);  // read again
+    QTest::keySequence(&main, QKeySequence(Qt::CTRL | Qt::Key_Q));
+    EXPECT_EQ(ended, 1);
+}
+
 // The causes of the snapshots a run recorded, oldest first.
 QStringList Causes(const QString& folder) {
     cfg::HistoryStore store;
