@@ -18,9 +18,10 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "CfgTarascope developers <developers@cfgtara
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-# The libraries the programs link are found by dpkg-shlibdeps; Qt loads these at run time.
+# The libraries the programs link are found by dpkg-shlibdeps; Qt loads these at run time, out
+# of the scan's sight (the database driver, the platform plugins, its Spanish dialog texts).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, qt6-qpa-plugins, qt6-translations-l10n")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # Whatever the umask of the machine that builds the package.

@@ -1,6 +1,8 @@
 #include "gui/desktop.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include "core/common/programfolder.h"
 #include "core/link/trafficlog.h"
@@ -49,7 +51,19 @@ class ApplicationEnd : public ProgramControl {
 };
 }  // namespace
 
+QTranslator* LoadQtSpanish(QCoreApplication& app) {
+    auto* translator = new QTranslator(&app);
+    if (!translator->load(QStringLiteral("qtbase_es"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return nullptr;
+    }
+    QCoreApplication::installTranslator(translator);
+    return translator;
+}
+
 int RunDesktop(QApplication& app) {
+    LoadQtSpanish(app);
     // The windows end the program themselves ("Salir", "Cancelar", a failed read).
     app.setQuitOnLastWindowClosed(false);
     const QString folder = ResolveProgramFolder(QCoreApplication::applicationDirPath());

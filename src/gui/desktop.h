@@ -6,6 +6,8 @@
 #include "gui/guiservices.h"
 
 class QApplication;
+class QCoreApplication;
+class QTranslator;
 
 namespace cfg {
 
@@ -43,6 +45,12 @@ class Desktop : public QObject {
     std::unique_ptr<FrmConfiguracion> tcp_;
     std::unique_ptr<FrmConf232> serial_;
 };
+
+// Qt's own texts (message box buttons, "Show Details...", the file dialog) in Spanish, whatever
+// the system's language. Only a translator: the default locale stays, so that numbers keep
+// their decimal point. The translator belongs to `app`; none when Qt's Spanish texts are not
+// installed.
+QTranslator* LoadQtSpanish(QCoreApplication& app);
 
 // The interactive program, from the start dialog on: message boxes, file dialogs, the settings
 // and logs of the program folder. Returns the exit status.

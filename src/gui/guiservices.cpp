@@ -157,7 +157,10 @@ std::optional<SendScope> BoxMessages::AskSend(const QString& text,
         box.setDetailedText(lines.join(u'\n'));
         changed = box.addButton(QStringLiteral("Solo cambios (%1)").arg(changes.size()),
                                 QMessageBox::AcceptRole);
-        if (scope == SendScope::Changed) box.setDefaultButton(changed);
+        // Enter sends what changed, not everything: minutes against seconds on a large network.
+        box.setDefaultButton(changed);
+    } else {
+        box.setDefaultButton(scope == SendScope::All ? QMessageBox::Yes : QMessageBox::No);
     }
     box.exec();
     if (changed && box.clickedButton() == changed) return SendScope::Changed;

@@ -257,6 +257,7 @@ int Run(const QString& folder) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    LoadQtSpanish(app);
     if (argc != 2) {
         std::fprintf(stderr, "usage: cfgtarascope-screenshots OUTPUT_FOLDER\n");
         return 2;

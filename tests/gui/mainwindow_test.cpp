@@ -4,6 +4,8 @@
 
 #include <QClipboard>
 #include <QListWidget>
+#include <QMessageBox>
+#include <QTimer>
 #include "core/history/historystore.h"
 
 #include "gui/frmcopiar.h"
@@ -234,7 +236,8 @@ TEST_F(MainWindowTest, EnviarTodoAsksFirstAndSaysHowItEndedThenSalirEnds) {
         EXPECT_EQ(messages.asked.back().text,
                   "Se enviarán todas las configuraciones a balanzas.¿Está seguro?");
         EXPECT_EQ(messages.asked.back().icon, cfg::Icon::Question);
-        EXPECT_TRUE(busy->isVisible() && main.isEnabled());
+        EXPECT_EQ(busy->isVisible(), answer);  // nothing said to be sent after a No
+        EXPECT_TRUE(main.isEnabled());
         EXPECT_EQ(Writes() > 0, answer);
     }
     const cfg::SendSummary& summary = main.lastSend();
@@ -435,6 +438,24 @@ TEST_F(MainWindowTest, ValuesTheScalesDoNotHoldAreMarkedCountedAndKept) {
     messages.answer = true;
     Child<QPushButton>(&main, "Command1_0")->click();
     EXPECT_EQ(ended, 1);
+}
+
+// Enter on the send question sends only what changed when anything did; else everything.
+TEST(SendQuestion, EnterSendsTheChangesWhenAnyChanged) {
+    const std::vector<cfg::ValueChange> two{{3, 40, "A", "1", "2"}, {3, 41, "B", "1", "2"}};
+    for (const auto& [changes, preset] :
+         {std::pair{two, QString("Solo cambios (2)")},
+          std::pair{std::vector<cfg::ValueChange>{}, QString("Yes")}}) {
+        QString pressed;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(box);
+            pressed = box->defaultButton()->text().remove(u'&');
+            box->reject();
+        });
+        cfg::BoxMessages().AskSend("?", changes, cfg::SendScope::All);
+        EXPECT_EQ(pressed, preset);
+    }
 }
 
 // "Copiar a otras balanzas…": a scale's values onto the scales ticked, previewed with the

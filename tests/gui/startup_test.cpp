@@ -1,11 +1,30 @@
 // The start dialog and the two connection dialogs, up to the main window with the network read.
+#include <QMessageBox>
 #include <QScopeGuard>
+#include <QTranslator>
 
 #include "core/settings/clsconfig.h"
 #include "guitestsupport.h"
 
 namespace cfgtest {
 namespace {
+
+// Qt's own buttons speak Spanish whatever the system's language, and numbers keep their point.
+TEST(Spanish, QtsOwnTextsWhateverTheSystemSpeaks) {
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    QTranslator* spanish = cfg::LoadQtSpanish(*QCoreApplication::instance());
+    ASSERT_TRUE(spanish);
+    QMessageBox box(QMessageBox::Question, "", "", QMessageBox::Yes | QMessageBox::No);
+    box.setDetailedText("x");
+    QStringList texts;
+    for (QAbstractButton* button : box.buttons()) texts.append(button->text().remove(u'&'));
+    texts.sort();
+    EXPECT_EQ(texts, (QStringList{"Mostrar los detalles...", "No", "Sí"}));
+    EXPECT_EQ(QLocale().decimalPoint(), ".");
+    QCoreApplication::removeTranslator(spanish);
+    QLocale::setDefault(before);
+}
 
 // Enter presses "Aceptar"; only the upper-cased text exactly passes. The connection type is
 // saved by "Aceptar" only, and the next start shows it.

@@ -88,15 +88,15 @@ QString ReportText(const std::vector<ReportRow>& rows) {
 SendSummary Command2_Click(ScaleLink& link, const ConfigModel& model, Operation& op,
                            SendScope scope) {
     SendSummary summary;
-    op.Begin(QStringLiteral("Enviando..."));
     const std::optional<SendScope> answer =
         op.AskSend(QStringLiteral("Se enviarán todas las configuraciones a balanzas.¿Está seguro?"),
                    ChangedItems(model), scope);
+    // Nothing is being sent until the answer says so.
     if (!answer) {
         summary.confirmed = false;
-        op.EndShowing(QStringLiteral("Enviando..."));
         return summary;
     }
+    op.Begin(QStringLiteral("Enviando..."));
 
     const auto& rows = model.Items();
     const auto inScope = [&](const ItemRow& item) {
