@@ -1,16 +1,16 @@
 #include <QApplication>
 #include <QCoreApplication>
-#include <QDir>
-#include <QLockFile>
 #include <QStringList>
 #include <cstdio>
 
 #include "core/common/commandline.h"
 #include "gui/desktop.h"
+#include "gui/instance.h"
+#include "headless/console.h"
 #include "headless/session.h"
 
 static const char* const kUsage =
-    "usage: cfgtarascope                 the desktop program (one instance at a time)\n"
+    "usage: cfgtarascope                 the desktop program (one instance per user)\n"
     "       cfgtarascope CONNECTIONFILE  batch mode: characters 1 to 20 are the TCP/IP\n"
     "                                    connection text (padded with spaces), the rest the\n"
     "                                    configuration file to load and send; no display needed\n"
@@ -38,11 +38,16 @@ int main(int argc, char** argv) {
         return cfg::RunBatch(arguments.left(20), arguments.mid(20), stderr);
     }
 
-    // One interactive instance at a time; a second one ends without a word. A lock left by a
-    // crashed instance is taken over (QLockFile checks whether its process still runs).
-    QLockFile instance(QDir::temp().filePath(QStringLiteral("cfgtarascope.lock")));
-    if (!instance.tryLock(0)) return 0;
-
     QApplication app(argc, argv);
-    return cfg::RunDesktop(app);
+    // One interactive instance per user. A second start says so, and asks the first to come
+    // forward (which the platform may or may not allow).
+    cfg::SingleInstance instance;
+    if (!instance.Acquire()) {
+        instance.AskFirstForward();
+        cfg::WriteLine(stderr, cfg::SingleInstance::AlreadyOpen());
+        cfg::LoadQtSpanish(app);
+        cfg::BoxMessages().Show(cfg::SingleInstance::AlreadyOpen(), cfg::Icon::Information);
+        return 0;
+    }
+    return cfg::RunDesktop(app, instance);
 }

@@ -1,6 +1,7 @@
 #include "gui/desktop.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QTranslator>
 
@@ -10,6 +11,7 @@
 #include "gui/frmconexion.h"
 #include "gui/frmmain.h"
 #include "gui/frmselectcom.h"
+#include "gui/instance.h"
 
 namespace cfg {
 
@@ -44,6 +46,19 @@ void Desktop::Accepted(int type) {
     }
 }
 
+void Desktop::Raise() {
+    // The last window of the way in that is showing: the start dialog, a connection dialog,
+    // then the main window.
+    QWidget* shown = nullptr;
+    for (QWidget* w : {static_cast<QWidget*>(start_.get()), static_cast<QWidget*>(tcp_.get()),
+                       static_cast<QWidget*>(serial_.get()), static_cast<QWidget*>(main_.get())})
+        if (w && w->isVisible()) shown = w;
+    if (!shown) return;
+    shown->showNormal();
+    shown->raise();
+    shown->activateWindow();
+}
+
 namespace {
 class ApplicationEnd : public ProgramControl {
   public:
@@ -62,8 +77,11 @@ QTranslator* LoadQtSpanish(QCoreApplication& app) {
     return translator;
 }
 
-int RunDesktop(QApplication& app) {
+int RunDesktop(QApplication& app, SingleInstance& instance) {
     LoadQtSpanish(app);
+    // The task bar shows the program's icon: its own, and the desktop entry it belongs to.
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/programa/icono.svg")));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.cfgtarascope.CfgTarascope"));
     // The windows end the program themselves ("Salir", "Cancelar", a failed read).
     app.setQuitOnLastWindowClosed(false);
     const QString folder = ResolveProgramFolder(QCoreApplication::applicationDirPath());
@@ -74,6 +92,7 @@ int RunDesktop(QApplication& app) {
     DesktopServices services{messages, files, end, folder, &log};
 
     Desktop desktop(services);
+    QObject::connect(&instance, &SingleInstance::forwardAsked, &desktop, &Desktop::Raise);
     if (!desktop.Start()) return 0;
     return app.exec();
 }

@@ -16,6 +16,7 @@ class FrmConf232;
 class FrmConfiguracion;
 class FrmMain;
 class FrmSelectCOM;
+class SingleInstance;
 
 // The program's windows, owned in one place for the whole run: the start dialog, then the
 // connection dialog of the type chosen and the main window, and the run's settings.
@@ -33,6 +34,9 @@ class Desktop : public QObject {
     FrmMain* mainWindow() { return main_.get(); }
     FrmConfiguracion* tcpDialog() { return tcp_.get(); }
     FrmConf232* serialDialog() { return serial_.get(); }
+
+    // The window the technician works in comes forward (a second start asked for it).
+    void Raise();
 
   private:
     // The access code was accepted, for connection type `type` (0 TCP/IP, 1 RS-232).
@@ -54,6 +58,7 @@ QTranslator* LoadQtSpanish(QCoreApplication& app);
 
 // The interactive program, from the start dialog on: message boxes, file dialogs, the settings
 // and logs of the program folder. Returns the exit status.
-int RunDesktop(QApplication& app);
+// `instance` is told of the starts that found it running.
+int RunDesktop(QApplication& app, SingleInstance& instance);
 
 }  // namespace cfg
