@@ -41,7 +41,7 @@ void Desktop::Accepted(int type) {
         if (!tcp_) tcp_ = std::make_unique<FrmConfiguracion>(services_, *config_, *main_);
         tcp_->show();
     } else {
-        if (!serial_) serial_ = std::make_unique<FrmConf232>(services_, *main_);
+        if (!serial_) serial_ = std::make_unique<FrmConf232>(services_, *config_, *main_);
         serial_->show();
     }
 }

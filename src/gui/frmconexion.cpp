@@ -101,8 +101,24 @@ void FrmConfiguracion::reject() {
     services_.program.EndProgram();
 }
 
-FrmConf232::FrmConf232(DesktopServices& services, FrmMain& main, QWidget* parent)
-    : QDialog(parent), services_(services), main_(main) {
+namespace {
+// A list whose entries are made again as it opens: adapters come and go while the dialog waits.
+class PortList : public QComboBox {
+  public:
+    PortList(QWidget* parent, std::function<void()> refresh)
+        : QComboBox(parent), refresh_(std::move(refresh)) {}
+    void showPopup() override {
+        refresh_();
+        QComboBox::showPopup();
+    }
+
+  private:
+    std::function<void()> refresh_;
+};
+}  // namespace
+
+FrmConf232::FrmConf232(DesktopServices& services, ClsConfig& config, FrmMain& main, QWidget* parent)
+    : QDialog(parent), services_(services), config_(config), main_(main) {
     setObjectName(QStringLiteral("FrmConf232"));
     setWindowTitle(QStringLiteral("Conexión"));
     Label1 = new QLabel(QStringLiteral("Indique Configuración de Comunicaciones"), this);
@@ -113,8 +129,9 @@ FrmConf232::FrmConf232(DesktopServices& services, FrmMain& main, QWidget* parent
         box->addItems(items);
         return box;
     };
-    CmbPuerto = list(QStringLiteral("CmbPuerto"),
-                     {"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "COM9"});
+    CmbPuerto = new PortList(this, [this] { RefreshPorts(); });
+    CmbPuerto->setObjectName(QStringLiteral("CmbPuerto"));
+    CmbPuerto->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     CmbSpeed = list(QStringLiteral("CmbSpeed"), {"19200", "14400", "9600", "2400", "1200"});
     CmbParidad = list(QStringLiteral("CmbParidad"), {"E", "O", "N"});
     CmbBits = list(QStringLiteral("CmbBits"), {"8", "7"});
@@ -131,30 +148,55 @@ FrmConf232::FrmConf232(DesktopServices& services, FrmMain& main, QWidget* parent
     layout->addLayout(ButtonRow({Command1[0], Command1[1]}), 5, 0, 1, 2);
     setMinimumWidth(340);
 
-    // Load: the first entry of every list.
+    // Load: the first entry of every list, or the device last connected to when present.
+    RefreshPorts();
     for (QComboBox* box : boxes) box->setCurrentIndex(0);
+    if (const int kept = CmbPuerto->findData(config_.SerialDevice);
+        !config_.SerialDevice.isEmpty() && kept >= 0)
+        CmbPuerto->setCurrentIndex(kept);
     CmbPuerto->setFocus();
 
     connect(Command1[0], &QPushButton::clicked, this, &FrmConf232::Aceptar_Click);
     connect(Command1[1], &QPushButton::clicked, this, &FrmConf232::reject);
 }
 
+void FrmConf232::RefreshPorts() {
+    const QVariant chosen = CmbPuerto->currentData();
+    CmbPuerto->clear();
+    for (int n = 1; n <= 9; ++n) CmbPuerto->addItem(QStringLiteral("COM%1").arg(n), n);
+    for (const SerialPortEntry& port : services_.ports()) {
+        const QString text = port.description.isEmpty()
+                                 ? port.path
+                                 : port.path + QStringLiteral(" (") + port.description + u')';
+        CmbPuerto->addItem(text, port.path);
+    }
+    CmbPuerto->setCurrentIndex(std::max(0, CmbPuerto->findData(chosen)));
+}
+
 QString FrmConf232::ConnectionText() const {
-    return QStringLiteral("%1,%2,%3,%4")
-        .arg(CmbSpeed->currentText(), CmbParidad->currentText(), CmbBits->currentText())
-        .arg(CmbPuerto->currentIndex() + 1);
+    return QStringList{CmbSpeed->currentText(), CmbParidad->currentText(), CmbBits->currentText(),
+                       CmbPuerto->currentData().toString()}
+        .join(u',');
 }
 
 void FrmConf232::Aceptar_Click() {
     setEnabled(false);
     const QString caption = Label1->text();
     Label1->setText(kConnecting);
-    main_.Connect(ScaleLink::Serial, ConnectionText(), [this, caption](int result) {
+    const QVariant port = CmbPuerto->currentData();
+    main_.Connect(ScaleLink::Serial, ConnectionText(), [this, caption, port](int result) {
         Label1->setText(caption);
         setEnabled(true);
         if (result != 0) {
-            services_.messages.Show(kConnectError, Icon::Critical);
+            // Which device, and why: missing, or a user outside the dialout group.
+            const QString why = main_.connectError();
+            services_.messages.Show(why.isEmpty() ? kConnectError : kConnectError + u'\n' + why,
+                                    Icon::Critical);
             return;
+        }
+        if (port.typeId() == QMetaType::QString) {
+            config_.SerialDevice = port.toString();
+            config_.WriteConfiguration();
         }
         main_.Configure(15);
         hide();

@@ -35,18 +35,24 @@ class FrmConfiguracion : public QDialog {
     std::array<QPushButton*, 2> Command1;
 };
 
-// The RS-232 connection dialog. It leads on only after a successful connection.
+// The RS-232 connection dialog. It leads on only after a successful connection. Its port list
+// offers COM1 to COM9, then the serial devices present, looked up again each time it opens; a
+// device connected to by its path is kept in the settings and chosen at the next start.
 class FrmConf232 : public QDialog {
     Q_OBJECT
   public:
-    FrmConf232(DesktopServices& services, FrmMain& main, QWidget* parent = nullptr);
+    FrmConf232(DesktopServices& services, ClsConfig& config, FrmMain& main,
+               QWidget* parent = nullptr);
     void Aceptar_Click();
     void reject() override;
-    // SPEED,PARITY,BITS,PORT of the selected entries.
+    // SPEED,PARITY,BITS,PORT of the selected entries, PORT a COM number or a device's path.
     QString ConnectionText() const;
+    // The devices present again in the port list, the entry chosen kept when still there.
+    void RefreshPorts();
 
   private:
     DesktopServices& services_;
+    ClsConfig& config_;
     FrmMain& main_;
     QLabel* Label1;
     QComboBox* CmbPuerto;

@@ -450,12 +450,15 @@ bool FrmMain::LetPendingGo(const QString& question) {
 void FrmMain::Connect(int linkType, const QString& connectionText, std::function<void(int)> done) {
     StartOperation();
     auto result = std::make_shared<int>(-1);
+    auto why = std::make_shared<QString>();
     worker_->Run(
         [=, this](ScaleLink& link) {
             *result = link.Connect(0, linkType, connectionText);
+            *why = link.LastError();
             if (history_) history_->SetConnection(NormalConnection(linkType, connectionText));
         },
-        [this, result, done = std::move(done)] {
+        [this, result, why, done = std::move(done)] {
+            connectError_ = *why;
             EndOperation();
             if (done) done(*result);
         });

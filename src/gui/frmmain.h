@@ -46,8 +46,10 @@ class FrmMain : public QWidget {
     FrmMain(DesktopServices& services, ClsConfig& config, QWidget* parent = nullptr);
     ~FrmMain() override;
 
-    // Opens the link on the worker thread; `done` gets Connect's result on this thread.
+    // Opens the link on the worker thread; `done` gets Connect's result on this thread, and
+    // connectError() what went wrong.
     void Connect(int linkType, const QString& connectionText, std::function<void(int)> done);
+    const QString& connectError() const { return connectError_; }
     void Configure(int value);
     // Reads the whole network into the tree.
     void Lee_Datos();
@@ -152,6 +154,7 @@ class FrmMain : public QWidget {
     int clickedScale_ = 0;  // the scale node last clicked, for "Copiar a otras balanzas…"
     bool busy_ = false;
     QString savedButtonCaption_;
+    QString connectError_;
     SendSummary lastSend_;
 
     std::unique_ptr<TreeMirror> mirror_;

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "core/common/operation.h"
+#include "transports/serialports.h"
 
 class QDialog;
 class QHBoxLayout;
@@ -82,6 +83,9 @@ struct DesktopServices {
     ProgramControl& program;
     QString programFolder;
     TrafficLog* log = nullptr;  // log.txt and nlog.txt; none in tests
+    // The serial devices present, in list order (tests give pseudo-terminals, which the
+    // system's list never has).
+    std::function<std::vector<SerialPortEntry>()> ports = SerialPortsPresent;
 };
 
 // Passes the typed characters of a text box through a key filter (a character code in, the

@@ -57,7 +57,7 @@ class LinkComponent final : public ScaleLink {
 
     int replyTimeoutMs() const { return replyTimeoutMs_; }
     // Why the last Connect, reopen or exchange failed, for logs and diagnostics.
-    const QString& LastError() const { return lastError_; }
+    QString LastError() const override { return lastError_; }
 
   private:
     int Open();

@@ -56,7 +56,21 @@ class SerialBackend final : public LinkBackend {
         auto port = std::make_unique<QSerialPort>();
         port->setPortName(device);
         if (!port->open(QIODevice::ReadWrite)) {
-            error = QStringLiteral("%1: %2").arg(device, port->errorString());
+            switch (port->error()) {
+                case QSerialPort::PermissionError:
+                    // Serial devices belong to the dialout group, which a new user is not in.
+                    error = device + QStringLiteral(
+                                         ": sin permiso para abrirlo (el usuario ha de "
+                                         "pertenecer al grupo dialout)");
+                    break;
+                case QSerialPort::DeviceNotFoundError:
+                    error = device + QStringLiteral(": no existe");
+                    break;
+                default:
+                    error = device + QStringLiteral(": no se puede abrir (") + port->errorString() +
+                            u')';
+                    break;
+            }
             return LinkComponent::kPortNotOpened;
         }
 

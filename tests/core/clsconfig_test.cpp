@@ -25,17 +25,20 @@ class ClsConfigTest : public ::testing::Test {
     cfgtest::RecordingOperation messages;
 };
 
-// data.ini as the tool writes it, from the texts of its settings in file order.
+// data.ini as the tool writes it, from the texts of its settings in file order; a tenth is the
+// serial device, written only when there is one.
 QByteArray Ini(const QStringList& v) {
+    const QString device =
+        v.size() > 9 ? "        <serialdevice> " + v[9] + " </serialdevice>\r\n" : QString();
     return QString(
                "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\r\n<cfgtarascope>\r\n<lang> %1 "
                "</lang>\r\n<filepath> %2 </filepath>\r\n<commode> %3 </commode>\r\n    <TCP>\r\n"
                "        <tcphost> %4 </tcphost>\r\n        <tcpport> %5 </tcpport>\r\n    </TCP>"
                "\r\n\r\n    <RS232>\r\n        <serialport> %6 </serialport>\r\n        "
                "<serialspeed> %7 </serialspeed>\r\n        <serialparity> %8 </serialparity>\r\n"
-               "        <serialbits> %9 </serialbits>\r\n    "
+               "        <serialbits> %9 </serialbits>\r\n%10    "
                "</RS232>\r\n\r\n</cfgtarascope>\r\n\r\n")
-        .arg(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8])
+        .arg(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], device)
         .toLatin1();
 }
 
@@ -44,14 +47,16 @@ TEST_F(ClsConfigTest, DefaultsAreWrittenByteForByteAndEverySettingGoesBackAsRead
     const QString folder = dir.path() + QDir::separator();
     EXPECT_EQ(cfgtest::ReadAll(dir.filePath("data.ini")),
               Ini({"org", folder, "0", "", "6000", "1", "19200", "E", "8"}));
-    const QByteArray other =
-        Ini({"esp", dir.path(), "1", "192.168.001.020", "6001", "9", "2400", "O", "7"});
-    WriteAll(dir.filePath("data.ini"), other);
-    ClsConfig read(dir.path());
-    ASSERT_TRUE(read.ReadConfiguration(messages));
-    QFile::remove(dir.filePath("data.ini"));
-    ASSERT_TRUE(read.WriteConfiguration());
-    EXPECT_EQ(cfgtest::ReadAll(dir.filePath("data.ini")), other);
+    for (const QByteArray& other :
+         {Ini({"esp", dir.path(), "1", "192.168.001.020", "6001", "9", "2400", "O", "7"}),
+          Ini({"org", dir.path(), "1", "", "6000", "1", "19200", "E", "8", "/dev/ttyUSB0"})}) {
+        WriteAll(dir.filePath("data.ini"), other);
+        ClsConfig read(dir.path());
+        ASSERT_TRUE(read.ReadConfiguration(messages));
+        QFile::remove(dir.filePath("data.ini"));
+        ASSERT_TRUE(read.WriteConfiguration());
+        EXPECT_EQ(cfgtest::ReadAll(dir.filePath("data.ini")), other);
+    }
     EXPECT_TRUE(messages.shown.empty());
 }
 

@@ -5,6 +5,7 @@
 
 #include "core/settings/clsconfig.h"
 #include "guitestsupport.h"
+#include "sim/ptyserver.h"
 
 namespace cfgtest {
 namespace {
@@ -143,8 +144,38 @@ TEST_F(GuiTest, SerialDialogStaysAfterAFailedConnection) {
     EXPECT_EQ(choose({1, 2, 2, 1}), "9600,N,7,2");
     Child<QPushButton>(serial, "Command1_0")->click();
     ASSERT_TRUE(WaitUntil([&] { return !messages.shown.empty(); }));
-    EXPECT_EQ(messages.TakeShown(), QStringList{"critical: Error al conectar con la balanza"});
+    EXPECT_EQ(messages.TakeShown(), QStringList{"critical: Error al conectar con la balanza\n" +
+                                                dir.filePath("no-such-port") + ": no existe"});
     EXPECT_TRUE(serial->isVisible() && serial->isEnabled() && !start->mainWindow()->isVisible());
+}
+
+// The devices present follow COM1 to COM9, looked up as the list opens; the one connected to by
+// its path is kept and chosen at the next start.
+TEST_F(GuiTest, SerialDialogOffersTheDevicesPresentAndKeepsTheOneUsed) {
+    cfg::sim::Engine engine(cfg::sim::DefaultNetwork());
+    cfg::sim::PtyServer pty(engine, {});
+    QString error;
+    ASSERT_TRUE(pty.Open({}, &error)) << error.toStdString();
+    std::vector<cfg::SerialPortEntry> present;
+    services.ports = [&] { return present; };
+    Start(" QWZTR", 1);
+    auto* ports = Child<QComboBox>(start->serialDialog(), "CmbPuerto");
+    EXPECT_EQ(ports->count(), 9);
+    present = {{pty.slavePath(), "Adaptador USB", true}};
+    ports->showPopup();
+    ports->hidePopup();
+    ASSERT_EQ(ports->count(), 10);
+    EXPECT_EQ(ports->itemText(9), pty.slavePath() + " (Adaptador USB)");
+    ports->setCurrentIndex(9);
+    EXPECT_EQ(start->serialDialog()->ConnectionText(), "19200,E,8," + pty.slavePath());
+    Child<QPushButton>(start->serialDialog(), "Command1_0")->click();
+    cfg::FrmMain* main = start->mainWindow();
+    ASSERT_TRUE(WaitUntil([&] { return main->isVisible() && !main->Busy(); }));
+    EXPECT_EQ(main->model().Scales().size(), 4u);  // read over the device
+    EXPECT_TRUE(DataIni().contains("<serialdevice> " + pty.slavePath() + " </serialdevice>"));
+    Start(" QWZTR", 1);
+    EXPECT_EQ(Child<QComboBox>(start->serialDialog(), "CmbPuerto")->currentText(),
+              pty.slavePath() + " (Adaptador USB)");
 }
 
 }  // namespace

@@ -50,6 +50,9 @@ class ScaleLink {
     // the documented non-zero codes of the implementation.
     virtual int Connect(int reserved, int linkType, const QString& connectionText) = 0;
 
+    // What went wrong last, in a sentence for the technician; empty when nothing did.
+    virtual QString LastError() const { return {}; }
+
     // Tunes the link; the meaning of `value` is documented by the implementation.
     virtual void Configure(int value) = 0;
 

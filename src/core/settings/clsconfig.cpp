@@ -81,6 +81,7 @@ bool ClsConfig::WriteConfiguration() const {
     writer.SetData(QStringLiteral("serialspeed"), number(SerialSpeed));
     writer.SetData(QStringLiteral("serialparity"), SerialParity);
     writer.SetData(QStringLiteral("serialbits"), number(SerialBits));
+    if (!SerialDevice.isEmpty()) writer.SetData(QStringLiteral("serialdevice"), SerialDevice);
     writer.EndDataBlock();
     return writer.CloseDoc();
 }
@@ -132,6 +133,7 @@ bool ClsConfig::ReadConfiguration(Operation& op) {
                 dataError = true;
             }
         }
+        SerialDevice = ReadChild(reader, log_, QStringLiteral("serialdevice"));
         reader.GoBack();
     }
 

@@ -21,6 +21,9 @@ class ClsConfig {
     int SerialSpeed = 19200;
     QString SerialParity = QStringLiteral("E");
     int SerialBits = 8;
+    // A serial device chosen by its path (/dev/ttyUSB0) rather than a COM number; written only
+    // once one was chosen, so that a file without it reads and writes as before.
+    QString SerialDevice;
     QString FilePath;  // the program folder and a separator until set
     QString Lang = QStringLiteral("org");
 
