@@ -8,6 +8,7 @@
 #include "core/common/operation.h"
 #include "core/link/trafficlog.h"
 #include "core/model/configmodel.h"
+#include "core/protocol/tools.h"
 #include "core/xml/xmlerror.h"
 #include "core/xml/xmlreader.h"
 
@@ -37,7 +38,7 @@ int NumberAttribute(ClsXMLReader& reader, const QString& name, bool lastWins, in
 class Loader {
   public:
     Loader(ConfigModel& model, ClsXMLReader& reader, Operation& op)
-        : model_(model), reader_(reader), op_(op), nlog_(op.Log()) {}
+        : model_(model), reader_(reader), op_(op), nlog_(op.Log()), utf8_(reader.readAsUtf8()) {}
 
     // False when the file holds no configuration.
     bool Run();
@@ -68,6 +69,8 @@ class Loader {
     ClsXMLReader& reader_;
     Operation& op_;
     TrafficLog* nlog_;
+    // A file in UTF-8 can hold characters that no byte of the scales stands for.
+    const bool utf8_;
 };
 
 bool Loader::Run() {
@@ -264,7 +267,7 @@ void Loader::Leer_Opcion(int owner) {
         default:
             break;
     }
-    if (!compatible) {
+    if (!compatible || (utf8_ && !InCodePage(value))) {
         Log(QStringLiteral("Ignorando item %1 con valor incompatible").arg(item.id));
         return;
     }
@@ -311,13 +314,17 @@ bool Leer_Datos_Archivo(ConfigModel& model, const QString& path, Operation& op,
                         bool* configuration) {
     ClsXMLReader reader;
     reader.setDocument(path);
-    if (!reader.OpenDoc()) {
+    reader.setEncoding(ClsXMLReader::Encoding::Utf8WhenValid);
+    // The reader takes a document cut short for a whole one; its values would pass for the
+    // network's when they are only what the cut left.
+    if (!reader.OpenDoc() || reader.endsOpen()) {
         if (reader.error().unmatchedEndTag) op.Show(QStringLiteral("ERR"), Icon::None);
         op.Show(
             QStringLiteral("Error de acceso al fichero, o no es un fichero con estructura válida"),
             Icon::Critical);
         return false;
     }
+    if (reader.readAsUtf8()) op.Line(QStringLiteral("****Fichero leído como UTF-8"));
     const bool held = Loader(model, reader, op).Run();
     if (configuration) *configuration = held;
     // What the file held reaches nlog.txt when the reading is over.
