@@ -119,27 +119,30 @@ TEST_F(ConfigLoadTest, MarkedAndReservedValues) {
     EXPECT_EQ(Value(2, 12) + (Changed(number) ? " changed" : ""), QString("007"));
 }
 
-// A file saved by a UTF-8 editor is read as one, as its first line says; a value holding a
-// character that no byte of the scales' code page stands for is turned away.
+// A file saved by a UTF-8 editor is read as one, as its first line says, and so is a value typed
+// in UTF-8 into an ISO-8859-1 file; a value holding a character that no byte of the scales'
+// code page stands for is turned away.
 TEST_F(ConfigLoadTest, AFileInUtf8IsReadAsUtf8) {
     const char* const utf8 = "****Fichero leído como UTF-8";
     const char* const latin1 = "****leyendo datos comunes";
-    const std::tuple<QByteArray, QByteArray, const char*, const char*> cases[] = {
+    const std::tuple<QByteArray, QByteArray, QByteArray, const char*, const char*> cases[] = {
         // clang-format off
-        // before the file, the value of item 18, the first line, the value then held
-        {{}, "Pe\xC3\xB1", utf8, "Pe\u00F1"}, {"\xEF\xBB\xBF", "Pe\xC3\xB1", utf8, "Pe\u00F1"},
-        {"\xEF\xBB\xBF", "Pena", latin1, "Pena"}, {{}, "Pe\xF1", latin1, "Pe\u00F1"},
-        {{}, "\xC0\xB1", latin1, "\u00C0\u00B1"},  // an overlong form is no UTF-8
-        {{}, "\xC3\xB1\xE2\x82\xAC", utf8, "S"},  // the euro sign
-        {{}, "\xC3\xB1\xC2\x85", utf8, "S"},      // a C1 control
+        // before the file, the menu's text, the value of item 18, the first line, the value held
+        {{}, "m", "Pe\xC3\xB1", utf8, "Pe\u00F1"}, {"\xEF\xBB\xBF", "m", "Pe\xC3\xB1", utf8, "Pe\u00F1"},
+        {"\xEF\xBB\xBF", "m", "Pena", latin1, "Pena"}, {{}, "m", "Pe\xF1", latin1, "Pe\u00F1"},
+        {{}, "m\xED", "Pe\xC3\xB1", latin1, "Pe\u00F1"},  // typed in UTF-8 into ISO-8859-1
+        {{}, "m\xED", "\xD1\xBA", latin1, "S"},  // the same bytes from the file: U+047A
+        {{}, "m", "\xC0\xB1", latin1, "\u00C0\u00B1"},  // an overlong form is no UTF-8
+        {{}, "m", "\xC3\xB1\xE2\x82\xAC", utf8, "S"},  // the euro sign
+        {{}, "m", "\x85", latin1, "S"},  // a C1 control
         // clang-format on
     };
-    for (const auto& [before, value, first, held] : cases) {
+    for (const auto& [before, menu, value, first, held] : cases) {
         SCOPED_TRACE(value.toStdString());
         model.Item(model.FindItem(0, 18)).value = "S";
         const QByteArray option = Option(18, value, 5, 99, "string");
-        ASSERT_TRUE(
-            Load("<COMMON><MENU id=\"3\" text=\"m\">" + option + "</MENU></COMMON>", before));
+        ASSERT_TRUE(Load(
+            "<COMMON><MENU id=\"3\" text=\"" + menu + "\">" + option + "</MENU></COMMON>", before));
         EXPECT_EQ(op.lines.value(0), QString::fromUtf8(first));
         EXPECT_EQ(op.lines.filter("Ignorando"),
                   QString(held) == "S" ? QStringList{"Ignorando item 18 con valor incompatible"}

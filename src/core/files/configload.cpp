@@ -38,7 +38,7 @@ int NumberAttribute(ClsXMLReader& reader, const QString& name, bool lastWins, in
 class Loader {
   public:
     Loader(ConfigModel& model, ClsXMLReader& reader, Operation& op)
-        : model_(model), reader_(reader), op_(op), nlog_(op.Log()), utf8_(reader.readAsUtf8()) {}
+        : model_(model), reader_(reader), op_(op), nlog_(op.Log()) {}
 
     // False when the file holds no configuration.
     bool Run();
@@ -69,8 +69,6 @@ class Loader {
     ClsXMLReader& reader_;
     Operation& op_;
     TrafficLog* nlog_;
-    // A file in UTF-8 can hold characters that no byte of the scales stands for.
-    const bool utf8_;
 };
 
 bool Loader::Run() {
@@ -267,7 +265,8 @@ void Loader::Leer_Opcion(int owner) {
         default:
             break;
     }
-    if (!compatible || (utf8_ && !InCodePage(value))) {
+    // A file edited by hand can hold characters that no byte of the scales stands for.
+    if (!compatible || !InCodePage(value)) {
         Log(QStringLiteral("Ignorando item %1 con valor incompatible").arg(item.id));
         return;
     }

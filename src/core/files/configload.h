@@ -23,9 +23,9 @@ QString OpenPathMessage(OpenPath answer);
 // the same owner, type, length and order that it fits. Nothing is sent. Every decision is one
 // line of the operation, every value read a line of its nlog.txt. A file that cannot be
 // opened or parsed, or that ends with an element open, shows its message and changes nothing:
-// then false. A file in UTF-8 is read as such (said in the first line), and a value in it that
-// the scales' code page cannot hold is turned away. `configuration` (when given) tells whether
-// the file held a configuration at all.
+// then false. A file in UTF-8 is read as such (said in the first line), and so is a text in
+// UTF-8 within an ISO-8859-1 file; a value the scales' code page cannot hold is turned away.
+// `configuration` (when given) tells whether the file held a configuration at all.
 bool Leer_Datos_Archivo(ConfigModel& model, const QString& path, Operation& op,
                         bool* configuration = nullptr);
 

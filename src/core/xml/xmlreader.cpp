@@ -64,6 +64,12 @@ class Exceptions {
     std::vector<std::pair<quint32, quint32>> entries_;
 };
 
+// Valid UTF-8 holding a multi-byte sequence.
+bool IsUtf8Text(QByteArrayView bytes) {
+    return std::any_of(bytes.begin(), bytes.end(), [](char c) { return c & 0x80; }) &&
+           bytes.isValidUtf8();
+}
+
 // Only spaces count as blanks here: tabs were turned into spaces before, and a line end inside
 // a value is kept.
 QStringView TrimSpaces(QStringView s) {
@@ -212,11 +218,15 @@ struct Document {
     Exceptions endIds;   // element -> the ID of its end record, when not its own
     Exceptions slashes;  // element -> the number of "/" its end record's name begins with, if not 1
     Exceptions textAt;   // record -> offset of its text, when not the one after its tag
-    bool utf8 = false;
+    bool utf8Asked = false;
+    bool utf8 = false;      // the whole text is UTF-8
     bool endsOpen = false;  // an element was still open at the end
 
+    // A file of the program's own, edited in a UTF-8 terminal, holds ISO-8859-1 around the
+    // texts typed: each of those is read as typed.
     QString Decode(QByteArrayView bytes) const {
-        return utf8 ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
+        return utf8 || (utf8Asked && IsUtf8Text(bytes)) ? QString::fromUtf8(bytes)
+                                                        : QString::fromLatin1(bytes);
     }
     QString NameText(quint32 name) const { return Decode(names.View(text, name)); }
     qint32 Count() const { return qint32(elements.size()); }
@@ -562,9 +572,8 @@ bool ClsXMLReader::OpenDoc() {
     JoinLines(doc.text, size);
     if (doc.text.isEmpty()) return fail(XmlError::NotValid);
     // Joining changed only ASCII bytes: the text is UTF-8 exactly when the file was.
-    doc.utf8 = d_->encoding == Encoding::Utf8WhenValid &&
-               std::any_of(doc.text.begin(), doc.text.end(), [](char c) { return c & 0x80; }) &&
-               QByteArrayView(doc.text).isValidUtf8();
+    doc.utf8Asked = d_->encoding == Encoding::Utf8WhenValid;
+    doc.utf8 = doc.utf8Asked && IsUtf8Text(doc.text);
     bool unmatched = false;
     if (!Builder(doc).Run(unmatched)) return fail(XmlError::NotValid);
     if (unmatched) return fail(XmlError::NotValid, true);

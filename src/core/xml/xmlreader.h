@@ -35,8 +35,9 @@ class ClsXMLReader {
 
     // How the file's bytes become text. Latin1: one character per byte, as the program writes
     // its files. Utf8WhenValid: a leading EF BB BF is dropped, and the rest is read as UTF-8
-    // when it is valid UTF-8 holding a multi-byte sequence (a file saved by a UTF-8 editor),
-    // else as Latin1. Latin1 unless set.
+    // when it is valid UTF-8 holding a multi-byte sequence (a file saved by a UTF-8 editor);
+    // else each name, attribute and text that is such UTF-8 on its own is read as UTF-8 and the
+    // others as Latin1. Latin1 unless set.
     enum class Encoding { Latin1, Utf8WhenValid };
     void setEncoding(Encoding encoding);
 
