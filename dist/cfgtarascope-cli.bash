@@ -14,13 +14,13 @@ _cfgtarascope_cli() {
     case $prev in
     --history) mapfile -t COMPREPLY < <(compgen -f -- "$cur") && compopt -o filenames 2>/dev/null
         return ;;
-    --scales) return ;;
+    --scales | --menus | --items) return ;;
     esac
     # The command, history's subcommand and how many arguments follow them.
     local i command="" sub="" args=0
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-        --history | --scales) ((i++)) ;;
+        --history | --scales | --menus | --items) ((i++)) ;;
         -*) ;;
         *) if [[ -z $command ]]; then
             command=${words[i]}
@@ -35,10 +35,10 @@ _cfgtarascope_cli() {
     local options="--history --no-history" json=" --json" file=false
     case $command/$sub in
     /) options+=" --help --version read save load diff clone set history" ;;
-    save/) json="" options+=" --scales --no-common" && [[ $args == 1 ]] && file=true ;;
+    save/) json="" options+=" --scales --no-common --allow-partial" && [[ $args == 1 ]] && file=true ;;
     load/) options+=" --dry-run --changes-only" && [[ $args == 1 ]] && file=true ;;
     diff/) [[ $args == 1 ]] && file=true ;;
-    clone/) options+=" --dry-run" ;;
+    clone/) options+=" --dry-run --menus --items" ;;
     history/) options+=" list show diff export restore" ;;
     history/restore) options+=" --dry-run --changes-only" ;;
     history/export) json="" && [[ $args == 1 ]] && file=true ;;

@@ -26,10 +26,10 @@ namespace {
 const char* const kUsage =
     "Uso:\n"
     "  cfgtarascope-cli read CONN\n"
-    "  cfgtarascope-cli save CONN FILE [--scales N,N,...] [--no-common]\n"
+    "  cfgtarascope-cli save CONN FILE [--scales N,N,...] [--no-common] [--allow-partial]\n"
     "  cfgtarascope-cli load CONN FILE [--dry-run] [--changes-only]\n"
     "  cfgtarascope-cli diff CONN FILE\n"
-    "  cfgtarascope-cli clone CONN FROM TO[,TO...] [--dry-run]\n"
+    "  cfgtarascope-cli clone CONN FROM TO[,TO...] [--dry-run] [--menus ID,...] [--items ID,...]\n"
     "  cfgtarascope-cli set  CONN OWNER ID VALUE\n"
     "  cfgtarascope-cli history list [CONN]\n"
     "  cfgtarascope-cli history show ID\n"
@@ -44,7 +44,8 @@ const char* const kUsage =
     "CONN: HOST:PORT o serial:DEVICE:SPEED,PARITY,BITS";
 
 // The options that only some commands take; each command names those it takes.
-const char* const kCommandOptions[] = {"json", "dry-run", "changes-only", "no-common", "scales"};
+const char* const kCommandOptions[] = {"json",   "dry-run",       "changes-only", "no-common",
+                                       "scales", "allow-partial", "menus",        "items"};
 
 QList<QCommandLineOption> Options() {
     return {{QStringLiteral("json"), {}},
@@ -52,6 +53,9 @@ QList<QCommandLineOption> Options() {
             {QStringLiteral("changes-only"), {}},
             {QStringLiteral("no-common"), {}},
             {QStringLiteral("scales"), {}, QStringLiteral("N,N,...")},
+            {QStringLiteral("allow-partial"), {}},
+            {QStringLiteral("menus"), {}, QStringLiteral("ID,...")},
+            {QStringLiteral("items"), {}, QStringLiteral("ID,...")},
             {QStringLiteral("history"), {}, QStringLiteral("FILE")},
             {QStringLiteral("no-history"), {}}};
 }
@@ -93,15 +97,17 @@ int Open(Session& session, const QString& conn, std::FILE* err) {
     return session.Open(target->linkType, target->connectionText);
 }
 
-// The numbers of a comma-separated list of scales; nothing, and the usage said, when one is not a
-// number.
-std::optional<std::vector<int>> ScaleNumbers(const QString& list, std::FILE* err) {
+// The numbers of a comma-separated list (of scales, unless `fault` says what else); nothing, and
+// the usage said, when one is not a number.
+std::optional<std::vector<int>> ScaleNumbers(
+    const QString& list, std::FILE* err,
+    const QString& fault = QStringLiteral("Número de balanza no válido: ")) {
     std::vector<int> numbers;
     for (const QString& part : list.split(u',')) {
         bool ok = false;
         numbers.push_back(part.trimmed().toInt(&ok));
         if (!ok) {
-            Usage(err, QStringLiteral("Número de balanza no válido: ") + part);
+            Usage(err, fault + part);
             return std::nullopt;
         }
     }
@@ -178,7 +184,7 @@ int Read(const QStringList& args, const Context& c) {
 
 int Save(const QStringList& args, const Context& c) {
     std::FILE* const err = c.err;
-    if (!Takes(c, {"scales", "no-common"})) return kExitUsage;
+    if (!Takes(c, {"scales", "no-common", "allow-partial"})) return kExitUsage;
     if (args.size() != 3) return Usage(err);
     const bool common = !c.Given("no-common");
     std::optional<std::set<int>> wanted;
@@ -203,6 +209,14 @@ int Save(const QStringList& args, const Context& c) {
         for (int number : *wanted)
             if (!InNetwork(scales, number, err)) return session.Finish(kExitUsage);
         std::erase_if(scales, [&](int n) { return !wanted->contains(n); });
+    }
+    // A backup is worth more than a file that lacks what the read could not read.
+    if (!session.model().ReadFailures().empty() && !c.Given("allow-partial") &&
+        CheckSavePath(path) == SavePath::Exists) {
+        WriteLine(err, QStringLiteral("Lectura incompleta: no se sobrescribe el fichero %1 "
+                                      "(--allow-partial lo sobrescribe)")
+                           .arg(path));
+        return session.Finish(kExitOk);
     }
     if (QString error; !Guardar_Datos_Archivo(session.model(), path, common, scales, &error)) {
         WriteLine(err, error);
@@ -244,8 +258,18 @@ int Diff(const QStringList& args, const Context& c) {
 }
 
 int Clone(const QStringList& args, const Context& c) {
-    if (!Takes(c, {"dry-run", "json"})) return kExitUsage;
+    if (!Takes(c, {"dry-run", "json", "menus", "items"})) return kExitUsage;
     if (args.size() != 4) return Usage(c.err);
+    CloneChoice choice;
+    for (auto [option, ids] : {std::pair{"menus", &choice.menus}, {"items", &choice.items}}) {
+        if (!c.Given(option)) continue;
+        const auto numbers =
+            ScaleNumbers(c.line.Value(QLatin1String(option)), c.err,
+                         QStringLiteral("ID no válido en --%1: ").arg(QLatin1String(option)));
+        if (!numbers) return kExitUsage;
+        ids->insert(numbers->begin(), numbers->end());
+        choice.everything = false;
+    }
     const std::optional<std::vector<int>> from = ScaleNumbers(args[2], c.err);
     if (!from) return kExitUsage;
     if (from->size() != 1)
@@ -260,7 +284,12 @@ int Clone(const QStringList& args, const Context& c) {
     if (!InNetwork(scales, from->front(), c.err)) return session.Finish(kExitUsage);
     for (int number : *to)
         if (!InNetwork(scales, number, c.err)) return session.Finish(kExitUsage);
-    return SendChanges(session, CloneScale(session.model(), from->front(), *to), c,
+    if (const QString fault = CloneChoiceFault(session.model(), from->front(), choice);
+        !fault.isEmpty()) {
+        WriteLine(c.err, fault);
+        return session.Finish(kExitUsage);
+    }
+    return SendChanges(session, CloneScale(session.model(), from->front(), *to, choice), c,
                        SendScope::Changed);
 }
 

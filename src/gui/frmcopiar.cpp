@@ -17,10 +17,37 @@ namespace cfg {
 FrmCopiar::FrmCopiar(FrmMain& main, int from, const std::vector<int>& scales, QWidget* parent)
     : QDialog(parent), main_(main), from_(from) {
     SetUpWindow(*this, QStringLiteral("FrmCopiar"));
-    resize(720, 520);
+    resize(860, 700);
 
+    // Every menu ticked at first, each item of it too; the menu's box follows its items.
+    Menus = new QTreeWidget(this);
+    Menus->setObjectName(QStringLiteral("Menus"));
+    Menus->setHeaderHidden(true);
+    Menus->setUniformRowHeights(true);
+    const ConfigModel& model = main.model();
+    for (const MenuRow& menu : model.Menus()) {
+        if (menu.owner != from) continue;
+        auto* node = new QTreeWidgetItem(Menus, {menu.text});
+        node->setFlags(node->flags() | Qt::ItemIsUserCheckable | Qt::ItemIsAutoTristate);
+        for (int row : model.ItemsOfMenu(menu.key)) {
+            const ItemRow& item = model.Items()[row];
+            if (item.order >= kFirstReadOnlyOrder) continue;
+            auto* leaf =
+                new QTreeWidgetItem(node, {QStringLiteral("%1 %2").arg(item.id).arg(item.text)});
+            leaf->setData(0, Qt::UserRole, item.id);
+            leaf->setFlags(leaf->flags() | Qt::ItemIsUserCheckable);
+            leaf->setCheckState(0, Qt::Checked);
+        }
+        if (node->childCount() == 0) delete node;  // nothing of it can be copied
+    }
+
+    // Scales in columns, so that sixty are seen at once.
     ListaBal = new QListWidget(this);
     ListaBal->setObjectName(QStringLiteral("ListaBal"));
+    ListaBal->setFlow(QListView::TopToBottom);
+    ListaBal->setWrapping(true);
+    ListaBal->setResizeMode(QListView::Adjust);
+    ListaBal->setUniformItemSizes(true);
     for (int number : scales) {
         if (number == from) continue;
         auto* item = new QListWidgetItem(OwnerName(number), ListaBal);
@@ -28,6 +55,8 @@ FrmCopiar::FrmCopiar(FrmMain& main, int from, const std::vector<int>& scales, QW
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Unchecked);
     }
+    CmdTodas = NewButton(this, QStringLiteral("Todas"), QStringLiteral("CmdTodas"));
+    CmdNinguna = NewButton(this, QStringLiteral("Ninguna"), QStringLiteral("CmdNinguna"));
     Cambios = NewTable(this, QStringLiteral("Cambios"), {});
     ShowChanges(Cambios, {}, QStringLiteral("Leído"), QStringLiteral("A enviar"));
     LblEstado = NewStatus(this, QStringLiteral("Marque las balanzas y pulse \"Vista previa\""));
@@ -38,20 +67,30 @@ FrmCopiar::FrmCopiar(FrmMain& main, int from, const std::vector<int>& scales, QW
 
     auto* layout = new QGridLayout(this);
     layout->addWidget(
-        new QLabel(QStringLiteral("Copiar los valores de la %1 a:").arg(OwnerName(from)), this), 0,
-        0);
-    layout->addWidget(ListaBal, 1, 0);
-    layout->addWidget(LblEstado, 2, 0);
-    layout->addWidget(Cambios, 3, 0);
-    layout->addLayout(ButtonRow({CmdVista, CmdEnviar, CmdCerrar}), 4, 0);
-    layout->setRowStretch(1, 1);
-    layout->setRowStretch(3, 3);
+        new QLabel(QStringLiteral("Copiar de la %1 los valores marcados:").arg(OwnerName(from)),
+                   this),
+        0, 0);
+    layout->addWidget(new QLabel(QStringLiteral("a las balanzas:"), this), 0, 1);
+    layout->addWidget(Menus, 1, 0);
+    layout->addWidget(ListaBal, 1, 1);
+    layout->addLayout(ButtonRow({CmdTodas, CmdNinguna}), 2, 1);
+    layout->addWidget(LblEstado, 3, 0, 1, 2);
+    layout->addWidget(Cambios, 4, 0, 1, 2);
+    layout->addLayout(ButtonRow({CmdVista, CmdEnviar, CmdCerrar}), 5, 0, 1, 2);
+    layout->setRowStretch(1, 3);
+    layout->setRowStretch(4, 2);
 
+    const auto tickAll = [this](Qt::CheckState state) {
+        for (int i = 0; i < ListaBal->count(); ++i) ListaBal->item(i)->setCheckState(state);
+    };
+    connect(CmdTodas, &QPushButton::clicked, this, [tickAll] { tickAll(Qt::Checked); });
+    connect(CmdNinguna, &QPushButton::clicked, this, [tickAll] { tickAll(Qt::Unchecked); });
     connect(CmdVista, &QPushButton::clicked, this, &FrmCopiar::CmdVista_Click);
     connect(CmdEnviar, &QPushButton::clicked, this, &FrmCopiar::CmdEnviar_Click);
     connect(CmdCerrar, &QPushButton::clicked, this, &QDialog::reject);
     // What was previewed is what is sent: another choice needs another preview.
     connect(ListaBal, &QListWidget::itemChanged, this, [this] { CmdEnviar->setEnabled(false); });
+    connect(Menus, &QTreeWidget::itemChanged, this, [this] { CmdEnviar->setEnabled(false); });
 }
 
 std::vector<int> FrmCopiar::Targets() const {
@@ -62,15 +101,27 @@ std::vector<int> FrmCopiar::Targets() const {
     return targets;
 }
 
+CloneChoice FrmCopiar::Choice() const {
+    CloneChoice choice{.everything = false, .menus = {}, .items = {}};
+    for (int m = 0; m < Menus->topLevelItemCount(); ++m)
+        for (int i = 0; i < Menus->topLevelItem(m)->childCount(); ++i)
+            if (const QTreeWidgetItem* leaf = Menus->topLevelItem(m)->child(i);
+                leaf->checkState(0) == Qt::Checked)
+                choice.items.insert(leaf->data(0, Qt::UserRole).toInt());
+    return choice;
+}
+
 void FrmCopiar::CmdVista_Click() {
     const std::vector<int> targets = Targets();
-    if (targets.empty()) {
-        LblEstado->setText(QStringLiteral("Marque al menos una balanza"));
+    CloneChoice choice = Choice();
+    if (targets.empty() || choice.items.empty()) {
+        LblEstado->setText(targets.empty() ? QStringLiteral("Marque al menos una balanza")
+                                           : QStringLiteral("Marque al menos un item"));
         return;
     }
     setEnabled(false);
     QPointer<FrmCopiar> self(this);
-    main_.ClonePreview(from_, targets, [self](FrmMain::Changes changes) {
+    main_.ClonePreview(from_, targets, std::move(choice), [self](FrmMain::Changes changes) {
         if (!self) return;
         ShowChanges(self->Cambios, changes, QStringLiteral("Leído"), QStringLiteral("A enviar"));
         self->LblEstado->setText(QStringLiteral("Items que se enviarán: %1").arg(changes.size()));
@@ -81,7 +132,7 @@ void FrmCopiar::CmdVista_Click() {
 }
 
 void FrmCopiar::CmdEnviar_Click() {
-    main_.CloneSend(from_, Targets());
+    main_.CloneSend(from_, Targets(), Choice());
     accept();
 }
 

@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <vector>
 
+#include "core/editing/clone.h"
+
 class QLabel;
 class QListWidget;
 class QPushButton;
@@ -12,9 +14,10 @@ namespace cfg {
 
 class FrmMain;
 
-// "Copiar a otras balanzas": one scale's known editable values onto the scales picked, the
-// items that a send would then change listed first, and sent as a changes-only send by the
-// main window, with its progress and report. The model is only read here, on the worker.
+// "Copiar a otras balanzas": the known values of one scale's items ticked (by menu or one by
+// one) onto the scales picked, the items that a send would then change listed first, and sent as
+// a changes-only send by the main window, with its progress and report. The model is read here
+// when the window opens, and then only on the worker.
 class FrmCopiar : public QDialog {
     Q_OBJECT
   public:
@@ -31,12 +34,16 @@ class FrmCopiar : public QDialog {
 
   private:
     std::vector<int> Targets() const;
+    CloneChoice Choice() const;
 
     FrmMain& main_;
     const int from_;
+    QTreeWidget* Menus;     // the source's menus, each with its editable items, to be ticked
     QListWidget* ListaBal;  // the other scales, to be ticked
     QTreeWidget* Cambios;   // owner, item, value read, value to send
     QLabel* LblEstado;
+    QPushButton* CmdTodas;
+    QPushButton* CmdNinguna;
     QPushButton* CmdVista;
     QPushButton* CmdEnviar;
     QPushButton* CmdCerrar;

@@ -58,9 +58,9 @@ FrmGuardar::FrmGuardar(DesktopServices& services, ClsConfig& config, const Confi
     connect(Check1, &QCheckBox::toggled, this, [this](bool on) {
         if (!on) ListaBal->clearSelection();
     });
-    connect(ListaBal, &QListWidget::itemSelectionChanged, this, &FrmGuardar::ShowMissing);
-    connect(ChkGeneral, &QCheckBox::toggled, this, &FrmGuardar::ShowMissing);
-    ShowMissing();
+    connect(ListaBal, &QListWidget::itemSelectionChanged, this, &FrmGuardar::ShowStatus);
+    connect(ChkGeneral, &QCheckBox::toggled, this, &FrmGuardar::ShowStatus);
+    ShowStatus();
     connect(CmdSelect, &QPushButton::clicked, this, &FrmGuardar::CmdSelect_Click);
     connect(Command1_1, &QPushButton::clicked, this, &FrmGuardar::Guardar_Click);
 }
@@ -77,12 +77,26 @@ void FrmGuardar::Guardar_Click() {
         services_.messages.Show(refusal, Icon::Critical);
         return;
     }
-    if (answer == SavePath::Exists &&
-        !services_.messages.Ask(QStringLiteral("el fichero ya existe, ¿Sobreescribir?"),
-                                Icon::Exclamation, Default::Yes))
-        return;
+    const std::vector<int> scales = SelectedScales();
+    if (answer == SavePath::Exists) {
+        // A file that would lack what the read could not read is not put over a whole one
+        // by a hurried Enter.
+        const std::vector<ReadFailure> missing =
+            MissingFromFile(model_, ChkGeneral->isChecked(), scales);
+        const bool yes =
+            missing.empty()
+                ? services_.messages.Ask(QStringLiteral("el fichero ya existe, ¿Sobreescribir?"),
+                                         Icon::Exclamation, Default::Yes)
+                : services_.messages.Ask(
+                      QStringLiteral("El fichero ya existe y la lectura fue incompleta: el "
+                                     "fichero nuevo no tendrá datos de: %1. ¿Sobreescribir el "
+                                     "fichero existente?")
+                          .arg(ReadFailureList(missing)),
+                      Icon::Exclamation, Default::No);
+        if (!yes) return;
+    }
     if (QString error;
-        !Guardar_Datos_Archivo(model_, path, ChkGeneral->isChecked(), SelectedScales(), &error)) {
+        !Guardar_Datos_Archivo(model_, path, ChkGeneral->isChecked(), scales, &error)) {
         services_.messages.Show(error, Icon::Critical);
         return;
     }
@@ -98,15 +112,21 @@ std::vector<int> FrmGuardar::SelectedScales() const {
     return scales;
 }
 
-// A read in part is said here, not asked about: the technician may want what was read.
-void FrmGuardar::ShowMissing() {
-    const std::vector<ReadFailure> missing =
-        MissingFromFile(model_, ChkGeneral->isChecked(), SelectedScales());
-    LblEstado->setText(missing.empty() ? QString()
-                                       : QStringLiteral("El fichero quedará incompleto, sin "
-                                                        "datos de: ") +
-                                             ReadFailureList(missing));
-    LblEstado->setVisible(!missing.empty());
+// A read in part is said here, not asked about: the technician may want what was read. So are
+// the values that the file would hold and the scales do not.
+void FrmGuardar::ShowStatus() {
+    const bool common = ChkGeneral->isChecked();
+    const std::vector<int> scales = SelectedScales();
+    QStringList lines;
+    if (const auto missing = MissingFromFile(model_, common, scales); !missing.empty())
+        lines.append(QStringLiteral("El fichero quedará incompleto, sin datos de: ") +
+                     ReadFailureList(missing));
+    if (const int count = ValuesNotHeld(model_, common, scales); count == 1)
+        lines.append(QStringLiteral("1 valor del fichero no está en las balanzas"));
+    else if (count > 1)
+        lines.append(QStringLiteral("%1 valores del fichero no están en las balanzas").arg(count));
+    LblEstado->setText(lines.join(u'\n'));
+    LblEstado->setVisible(!lines.isEmpty());
 }
 
 void FrmGuardar::paintEvent(QPaintEvent*) {

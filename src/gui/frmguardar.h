@@ -32,7 +32,7 @@ class FrmGuardar : public QDialog {
 
   private:
     std::vector<int> SelectedScales() const;
-    void ShowMissing();
+    void ShowStatus();
 
     DesktopServices& services_;
     ClsConfig& config_;
@@ -42,7 +42,8 @@ class FrmGuardar : public QDialog {
     QCheckBox* Check1;
     QListWidget* ListaBal;
     QCheckBox* ChkGeneral;
-    QLabel* LblEstado;  // what the file will lack of a read in part
+    QLabel*
+        LblEstado;  // what the file will lack of a read in part, and hold that the scales do not
     QPushButton* Command1_1;
     QPushButton* Command1_0;
 };

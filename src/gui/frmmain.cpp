@@ -521,20 +521,23 @@ void FrmMain::Command2_Click() {
     Send({}, std::nullopt);
 }
 
-void FrmMain::ClonePreview(int from, std::vector<int> to, std::function<void(Changes)> done) {
+void FrmMain::ClonePreview(int from, std::vector<int> to, CloneChoice choice,
+                           std::function<void(Changes)> done) {
     auto changes = std::make_shared<Changes>();
     worker_->Run(
-        [this, from, to = std::move(to), changes](ScaleLink&) {
+        [this, from, to = std::move(to), choice = std::move(choice), changes](ScaleLink&) {
             ConfigModel copy = model_;
-            CloneScale(copy, from, to);
+            CloneScale(copy, from, to, choice);
             *changes = WithOptionTexts(copy, ChangedItems(copy));
         },
         [changes, done = std::move(done)] { done(std::move(*changes)); });
 }
 
-void FrmMain::CloneSend(int from, std::vector<int> to) {
+void FrmMain::CloneSend(int from, std::vector<int> to, CloneChoice choice) {
     // The preview was the question: only what changed goes.
-    Send([this, from, to = std::move(to)] { CloneScale(model_, from, to); }, SendScope::Changed);
+    Send([this, from, to = std::move(to),
+          choice = std::move(choice)] { CloneScale(model_, from, to, choice); },
+         SendScope::Changed);
 }
 
 void FrmMain::Send(std::function<void()> before, std::optional<SendScope> answered) {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+#include "core/editing/clone.h"
 #include "core/editing/programming.h"
 #include "core/editing/sendall.h"
 #include "core/history/historystore.h"
@@ -71,10 +72,12 @@ class FrmMain : public QWidget {
     void HistoryLoad(qint64 id, std::function<void(Snapshot, QString)> done);
     void HistoryCompareNow(Snapshot snapshot, std::function<void(Changes)> done);
     void HistoryRestore(Snapshot snapshot, std::function<void(Changes)> done);
-    // A clone of scale `from` onto `to`, on the worker: what a send would then change, the
-    // model untouched; or made and sent as a changes-only send, with progress and report.
-    void ClonePreview(int from, std::vector<int> to, std::function<void(Changes)> done);
-    void CloneSend(int from, std::vector<int> to);
+    // A clone of what `choice` names of scale `from` onto `to`, on the worker: what a send would
+    // then change, the model untouched; or made and sent as a changes-only send, with progress
+    // and report.
+    void ClonePreview(int from, std::vector<int> to, CloneChoice choice,
+                      std::function<void(Changes)> done);
+    void CloneSend(int from, std::vector<int> to, CloneChoice choice);
     const SendSummary& lastSend() const { return lastSend_; }
     QTreeWidgetItem* NodeItem(const QString& key) const;
 

@@ -173,13 +173,17 @@ int Run(const QString& folder) {
     if (!Shoot(main, folder, "filter")) return 1;
     filter->clear();
 
-    // Scale 1's values previewed on scale 2.
+    // Scale 1's values previewed on scale 2, but one.
     auto* tree = Child<QTreeWidget>(main, "Arbol");
     emit tree->itemClicked(main->NodeItem(keys::Scale(1)), 0);
     Child<QPushButton>(main, "CmdCopiar")->click();
     auto* copy = TopLevel<FrmCopiar>();
     if (!copy) return 1;
     Child<QListWidget>(copy, "ListaBal")->item(0)->setCheckState(Qt::Checked);
+    // The first menu open, its first item left out.
+    auto* menus = Child<QTreeWidget>(copy, "Menus");
+    menus->expandItem(menus->topLevelItem(0));
+    menus->topLevelItem(0)->child(0)->setCheckState(0, Qt::Unchecked);
     Child<QPushButton>(copy, "CmdVista")->click();
     if (!WaitUntil([&] { return copy->isEnabled(); })) return 1;
     if (!Shoot(copy, folder, "clone-preview")) return 1;
@@ -245,7 +249,7 @@ int Run(const QString& folder) {
     if (!WaitUntil([&] { return connected && !main->Busy(); })) return 1;
     main->Lee_Datos();
     if (!WaitUntil([&] { return !main->Busy(); })) return 1;
-    main->CloneSend(1, {3});
+    main->CloneSend(1, {3}, {});
     if (!WaitUntil([&] { return !main->Busy(); })) return 1;
     auto* report = TopLevel<FrmInforme>();
     if (!report || !Shoot(report, folder, "send-report")) return 1;

@@ -111,6 +111,7 @@ TEST_P(CliStatus, IsTheFirstThatApplies) {
     ASSERT_EQ(Cli({"save", conn, File("red.xml")}).status, kExitOk);
     cfgtest::WriteAll(File("bad.xml"), "not a configuration <TARASCOPE>");
     cfgtest::WriteAll(File("other.xml"), "<OTHER/>");
+    cfgtest::WriteAll(File("cut.xml"), ReadAll(File("red.xml")).left(3000));
     Serve(network, GetParam().faults);
     QStringList args = QString::fromUtf8(GetParam().args).split('|');
     args.replaceInStrings("CONN", conn)
@@ -139,11 +140,15 @@ INSTANTIATE_TEST_SUITE_P(
                    {.refusedIds = {20}}},
         StatusCase{"load|CONN|missing.xml", kExitNetwork, "", kDrop1},
         StatusCase{"diff|CONN|other.xml", kExitFile, "no contiene datos de configuración"},
+        StatusCase{"diff|CONN|cut.xml", kExitFile, "no es un fichero con estructura válida"},
+        StatusCase{"load|CONN|cut.xml|--dry-run", kExitFile, "no es un fichero con estructura"},
         StatusCase{"diff|CONN|red.xml", kExitOk},
         StatusCase{"set|CONN|0|12|99999", kExitItems,
                    "La balanza no acepta la programación de este Item con el valor "
                    "indicado.\nDatos erróneos"},
         StatusCase{"set|CONN|0|35|1", kExitItems},  // read-only
+        StatusCase{"set|CONN|0|15|31/02/25", kExitItems,
+                   "Introduzca las fechas en formato dd/mm/yy"},
         StatusCase{"set|CONN|0|999|1", kExitUsage}));
 
 // A read that leaves owners unread ends every command with 5, each owner named on stderr,
@@ -178,8 +183,17 @@ TEST_F(CliTest, APartialReadIsNeverSuccess) {
                     << run.err.toStdString();
         }
     }
-    EXPECT_TRUE(Cli({"save", conn, File("partial.xml"), "--scales", "2"})
-                    .err.contains("Fichero incompleto, sin datos de: balanza 2 (valores)"));
+    // The first partial save wrote its new file; an existing one is kept whole, unless forced.
+    ASSERT_TRUE(QFile::exists(File("partial.xml")));
+    QFile::copy(File("red.xml"), File("backup.xml"));
+    const CliRun kept = Cli({"save", conn, File("backup.xml")});
+    EXPECT_TRUE(kept.status == kExitPartial &&
+                kept.err.contains("no se sobrescribe el fichero " + File("backup.xml")));
+    EXPECT_EQ(ReadAll(File("backup.xml")), ReadAll(File("red.xml")));
+    const CliRun forced = Cli({"save", conn, File("backup.xml"), "--allow-partial"});
+    EXPECT_TRUE(forced.status == kExitPartial &&
+                forced.err.contains("Fichero incompleto, sin datos de: balanza 2 (valores)"));
+    EXPECT_LT(ReadAll(File("backup.xml")).size(), ReadAll(File("red.xml")).size());
     EXPECT_TRUE(
         Cli({"read", conn}).out.contains("        Vendedores"));  // scale 2's items, without values
     EXPECT_TRUE(ReadAll(File("nlog.txt")).contains("Lectura incompleta, sin leer: balanza 2"));
@@ -258,6 +272,25 @@ TEST_F(CliTest, ReadSaveDiffLoadAndSendChangeNothing) {
     EXPECT_EQ(grouped, 4 * 6 * 2);
 }
 
+// A file saved by a UTF-8 editor reaches the scales in their code page, and the next diff finds
+// nothing; a value with a character the code page lacks is left out.
+TEST_F(CliTest, AFileInUtf8IsReadAsUtf8) {
+    Serve();
+    ASSERT_EQ(Cli({"save", conn, File("red.xml")}).status, kExitOk);
+    cfgtest::WriteAll(File("utf8.xml"), QString::fromLatin1(ReadAll(File("red.xml")))
+                                            .replace("Hermanos", "Primos")
+                                            .replace("Puesto 3", "Puesto \u20AC")
+                                            .toUtf8());
+    const CliRun load = Cli({"load", conn, File("utf8.xml"), "--changes-only"});
+    EXPECT_EQ(load.status, kExitOk) << load.err.toStdString();
+    EXPECT_EQ(load.out.value(0), "****Fichero leído como UTF-8");
+    EXPECT_EQ(load.out.filter(" 153 "), QStringList{"Ignorando item 153 con valor incompatible"});
+    ASSERT_EQ(Writes().size(), 1);
+    EXPECT_TRUE(Writes()[0].endsWith("\x16\x43\x61rnicer\xA1\x61 Primos Pe\xA4\x61"));
+    const CliRun diff = Cli({"diff", conn, File("utf8.xml")});
+    EXPECT_TRUE(diff.status == kExitOk && diff.out.isEmpty()) << diff.out.join('\n').toStdString();
+}
+
 TEST_F(CliTest, SetProgramsOneItemAndPrintsItsNodeAfterTheReRead) {
     Serve();
     const std::pair<QStringList, QString> cases[] = {
@@ -324,6 +357,13 @@ TEST_F(CliTest, CloneCopiesAScaleAndSendsOnlyWhatChanges) {
                               "3\t104\tNombre balanza\tFrutería\tCharcutería",
                               "3\t153\tLínea 2\tPuesto 3\tPuesto 1"};
     EXPECT_EQ(Cli({"clone", conn, "1", "3,2", "--dry-run"}).out, changes);
+    // Only the menus and items named: "Cabecera ticket" holds Línea 2.
+    const std::pair<QStringList, QStringList> chosen[] = {
+        {{"--menus", "4"}, {changes[3], changes[6]}},
+        {{"--items", "104,10"}, {changes[2], changes[4], changes[5]}},
+        {{"--menus", "4", "--items", "104"}, {changes[2], changes[3], changes[5], changes[6]}}};
+    for (const auto& [options, lines] : chosen)
+        EXPECT_EQ(Cli(QStringList{"clone", conn, "1", "3,2", "--dry-run"} + options).out, lines);
     EXPECT_TRUE(Writes().isEmpty());
     const CliRun clone = Cli({"clone", conn, "1", "3,2"});
     EXPECT_EQ(clone.status, kExitOk) << clone.err.toStdString();
@@ -333,7 +373,11 @@ TEST_F(CliTest, CloneCopiesAScaleAndSendsOnlyWhatChanges) {
         {{"5", "2"}, "La balanza 5 no está en la red"},
         {{"1", "2,5"}, "La balanza 5 no está en la red"},
         {{"x", "2"}, "Número de balanza no válido: x"},
-        {{"1", "2,x"}, "Número de balanza no válido: x"}};
+        {{"1", "2,x"}, "Número de balanza no válido: x"},
+        {{"1", "2", "--menus", "99"}, "La balanza 1 no tiene el menú 99"},
+        {{"1", "2", "--items", "10,999"}, "La balanza 1 no tiene el item 999"},
+        {{"1", "2", "--items", "122"}, "El item 122 de la balanza 1 es de solo lectura"},
+        {{"1", "2", "--items", "1x"}, "ID no válido en --items: 1x"}};
     for (const auto& [scales, message] : wrong) {
         const CliRun run = Cli(QStringList{"clone", conn} + scales);
         EXPECT_EQ(run.status, kExitUsage) << scales.join(' ').toStdString();
@@ -480,6 +524,10 @@ TEST(BatchRequest, LongerThan23AndNotBlank) {
 TEST_F(CliTest, BatchModeConnectsLoadsAndSends) {
     Serve();
     ASSERT_EQ(Cli({"save", conn, File("red.xml")}).status, kExitOk);
+    cfgtest::WriteAll(File("cut.xml"), ReadAll(File("red.xml")).left(3000));
+    EXPECT_EQ(Start(CFG_DESKTOP_PROGRAM, {conn.leftJustified(20, ' ') + File("cut.xml")}),
+              kExitFile);
+    EXPECT_TRUE(Writes().isEmpty());
     // Twenty characters of connection text with its trailing spaces, then the path.
     EXPECT_EQ(Start(CFG_DESKTOP_PROGRAM, {conn.leftJustified(20, ' ') + File("red.xml")}), kExitOk);
     EXPECT_FALSE(Writes().isEmpty());

@@ -102,6 +102,15 @@ TEST_F(ClsConfigTest, ValuesAreCheckedOneByOne) {
     }
 }
 
+// The settings keep the reader's rules: a file cut short is read as far as it goes, a character
+// per byte.
+TEST_F(ClsConfigTest, AFileCutShortIsReadAsFarAsItGoes) {
+    WriteAll(dir.filePath("data.ini"),
+             "<cfgtarascope>\r\n<TCP><tcphost> \xC3\xB1 </tcphost></TCP><lang>");
+    ClsConfig config(dir.path());
+    EXPECT_TRUE(config.ReadConfiguration(messages) && config.TcpHost == "\u00C3\u00B1");
+}
+
 // A folder that does not exist is the program's own.
 TEST_F(ClsConfigTest, FilePathIsAnExistingFolder) {
     QDir(dir.path()).mkdir("files");

@@ -33,11 +33,11 @@ class ConfigLoadTest : public ::testing::Test {
                                    Row(2, 12, kNumber, 3, 4, "7", "mb0020001")})
             cfgtest::AddItem(model, row);
     }
-    // Loads a file holding these lines inside the root.
-    bool Load(const QByteArray& inside) {
+    // Loads a file holding these lines inside the root, after `before`.
+    bool Load(const QByteArray& inside, const QByteArray& before = {}) {
         WriteAll(dir.filePath("f.xml"),
-                 "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\r\n<TARASCOPE>\r\n" + inside +
-                     "\r\n</TARASCOPE>\r\n");
+                 before + "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\r\n<TARASCOPE>\r\n" +
+                     inside + "\r\n</TARASCOPE>\r\n");
         op.lines.clear();
         return Leer_Datos_Archivo(model, dir.filePath("f.xml"), op);
     }
@@ -117,6 +117,56 @@ TEST_F(ConfigLoadTest, MarkedAndReservedValues) {
     ASSERT_TRUE(Load("<SCALE number=\"2\"><MENU id=\"7\" text=\"m\">" +
                      Option(12, "007", 3, 4, "number") + "</MENU></SCALE>"));
     EXPECT_EQ(Value(2, 12) + (Changed(number) ? " changed" : ""), QString("007"));
+}
+
+// A file saved by a UTF-8 editor is read as one, as its first line says, and a value of it holding
+// a character that no byte of the scales' code page stands for is turned away; a file that is not
+// UTF-8 throughout is ISO-8859-1, byte for byte.
+TEST_F(ConfigLoadTest, AFileInUtf8IsReadAsUtf8) {
+    const char* const utf8 = "****Fichero leído como UTF-8";
+    const char* const latin1 = "****leyendo datos comunes";
+    const std::tuple<QByteArray, QByteArray, QByteArray, const char*, const char*> cases[] = {
+        // clang-format off
+        // before the file, the menu's text, the value of item 18, the first line, the value held
+        {{}, "m", "Pe\xC3\xB1", utf8, "Pe\u00F1"}, {"\xEF\xBB\xBF", "m", "Pe\xC3\xB1", utf8, "Pe\u00F1"},
+        {"\xEF\xBB\xBF", "m", "Pena", latin1, "Pena"}, {{}, "m", "Pe\xF1", latin1, "Pe\u00F1"},
+        {{}, "m\xED", "Pe\xC3\xB1", latin1, "Pe\u00C3\u00B1"},  // UTF-8 within ISO-8859-1
+        {{}, "m\xED", "\xD1\xBA", latin1, "\u00D1\u00BA"},
+        {{}, "m", "\xC0\xB1", latin1, "\u00C0\u00B1"},  // an overlong form is no UTF-8
+        {{}, "m", "\xC3\xB1\xE2\x82\xAC", utf8, "S"},  // the euro sign
+        {{}, "m", "\x85", latin1, "\u0085"},  // a byte goes as it is
+        // clang-format on
+    };
+    for (const auto& [before, menu, value, first, held] : cases) {
+        SCOPED_TRACE(value.toStdString());
+        model.Item(model.FindItem(0, 18)).value = "S";
+        const QByteArray option = Option(18, value, 5, 99, "string");
+        ASSERT_TRUE(Load(
+            "<COMMON><MENU id=\"3\" text=\"" + menu + "\">" + option + "</MENU></COMMON>", before));
+        EXPECT_EQ(op.lines.value(0), QString::fromUtf8(first));
+        EXPECT_EQ(op.lines.filter("Ignorando"),
+                  QString(held) == "S" ? QStringList{"Ignorando item 18 con valor incompatible"}
+                                       : QStringList());
+        EXPECT_EQ(Value(0, 18), QString::fromUtf8(held));
+    }
+}
+
+// A file cut short anywhere ends with an element open, and is refused whole; only a cut past the
+// root's end leaves a whole file, and one before the root no configuration.
+TEST_F(ConfigLoadTest, AFileCutShortLoadsNothing) {
+    ASSERT_TRUE(Guardar_Datos_Archivo(model, dir.filePath("whole.xml"), true, {2}));
+    const QByteArray whole = cfgtest::ReadAll(dir.filePath("whole.xml"));
+    const qsizetype root = whole.indexOf("<TARASCOPE>"), end = whole.indexOf("</TARASCOPE>") + 12;
+    for (qsizetype size = 0; size <= whole.size(); ++size) {
+        model.Item(model.FindItem(2, 12)).value = "99";
+        WriteAll(dir.filePath("cut.xml"), whole.left(size));
+        bool configuration = false;
+        const bool read = Leer_Datos_Archivo(model, dir.filePath("cut.xml"), op, &configuration);
+        EXPECT_EQ(read, size >= end || (size >= root - 2 && size <= root)) << size;
+        EXPECT_EQ(configuration, size >= end) << size;
+        EXPECT_EQ(Value(2, 12), size >= end ? "7" : "99") << size;
+        EXPECT_EQ(op.TakeShown().size(), read ? 0 : 1) << size;  // the invalid-file message
+    }
 }
 
 TEST_F(ConfigLoadTest, SectionsScalesAndMenusAreLogged) {

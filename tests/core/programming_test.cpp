@@ -77,12 +77,16 @@ TEST_F(ProgrammingTest, WriteRequestOfEveryTypeOrNothing) {
         {0, 15, {1, "", false, ""}, Entry(15, 5, Bytes({1}))},
         {0, 20, {-1, "", false, "Año 1.5"}, Entry(20, 8, Text("A\xA4o 1.5"))},
         {0, 20, {-1, "", false, "ABCDEFGHIJ"}, Entry(20, 8, Text("ABCDEFGHIJ"))},  // its length
-        {3, 30, {-1, "", false, " 31/02/99 "}, Entry(30, 9, Text("310299"))},
+        {3, 30, {-1, "", false, " 29/02/24 "}, Entry(30, 9, Text("290224"))},
+        {3, 30, {-1, "", false, "31/12/99"}, Entry(30, 9, Text("311299"))},
         {3, 12, {-1, "12a", true, ""}, {}, invalid}, {3, 12, {-1, "", true, ""}, {}, invalid},
         {3, 12, {-1, "2147483648", true, ""}, {}, invalid}, {3, 15, {-1, "", false, ""}, {}, invalid},
         {3, 20, {-1, "", false, "ABCDEFGHIJK"}, {}, invalid},  // one longer than the item
         {3, 30, {-1, "", false, "1/2/2003"}, {}, date}, {3, 30, {-1, "", false, "31-12-99"}, {}, date},
-        {3, 30, {-1, "", false, "aa/bb/cc"}, {}, date},
+        {3, 30, {-1, "", false, "aa/bb/cc"}, {}, date}, {3, 30, {-1, "", false, "31/02/25"}, {}, date},
+        {3, 30, {-1, "", false, "29/02/25"}, {}, date}, {3, 30, {-1, "", false, "00/01/25"}, {}, date},
+        {3, 30, {-1, "", false, "31/04/25"}, {}, date}, {3, 30, {-1, "", false, "01/13/25"}, {}, date},
+        {3, 30, {-1, "", false, "1 /02/25"}, {}, date},
         // clang-format on
     };
     for (const auto& c : cases) {

@@ -128,9 +128,12 @@ TEST_F(XmlReaderTest, SearchesLookAmongTheCurrentElementsChildren) {
     EXPECT_TRUE(r.SearchChildID(0));
 }
 
-// Elements left open at the end are accepted; the text after the last tag is dropped.
-TEST_F(XmlReaderTest, LeftOpenElementsAreAccepted) {
+// Elements left open at the end are accepted, and told; the text after the last tag is dropped.
+TEST_F(XmlReaderTest, LeftOpenElementsAreAcceptedAndTold) {
+    ASSERT_TRUE(Open("<a></a>\r\n<b/>"));
+    EXPECT_FALSE(r.endsOpen());
     ASSERT_TRUE(Open("<a><b> x"));
+    EXPECT_TRUE(r.endsOpen());
     ASSERT_TRUE(r.SearchString("a") && r.SearchString("b"));
     EXPECT_EQ(r.LabelData(), "");
 }

@@ -61,21 +61,42 @@ TEST_F(GuiTest, SaveWindowWritesTheChosenScalesSaysWhatTheyLackAndAsksBeforeOver
     cfg::Guardar_Datos_Archivo(main.model(), expected, true, {2, 7});
     EXPECT_EQ(ReadAll(file), ReadAll(expected));
 
-    // No leaves the file and the window as they were; "Cancelar" closes it.
+    // Values the scales do not hold are counted over the parts chosen. Over an existing file,
+    // one that would lack what was not read is asked about with No preset; else as ever. No
+    // leaves the file and the window as they were; "Cancelar" closes it.
+    for (const auto& [owner, id] : {std::pair{0, 12}, {1, 102}})
+        main.model().Item(main.model().FindItem(owner, id)).value = "9";
     Child<QPushButton>(&main, "Command1_1")->click();
     save = Visible<cfg::FrmGuardar>();
+    status = Child<QLabel>(save, "LblEstado");
+    scales = Child<QListWidget>(save, "ListaBal");
+    EXPECT_EQ(status->text(),
+              "El fichero quedará incompleto, sin datos de: balanza 2 (valores)\n"
+              "2 valores del fichero no están en las balanzas");
     Child<QLineEdit>(save, "TxtRuta")->setText(file);
     Child<QCheckBox>(save, "ChkGeneral")->setChecked(false);
+    EXPECT_TRUE(status->text().endsWith("\n1 valor del fichero no está en las balanzas"));
     messages.answer = false;
     Child<QPushButton>(save, "Command1_1")->click();
-    ASSERT_EQ(messages.asked.size(), 1u);
-    EXPECT_EQ(messages.asked[0].text, "el fichero ya existe, ¿Sobreescribir?");
-    EXPECT_EQ(messages.asked[0].icon, cfg::Icon::Exclamation);
+    scales->item(1)->setSelected(false);
+    Child<QPushButton>(save, "Command1_1")->click();
+    scales->item(0)->setSelected(false);
+    EXPECT_TRUE(status->isHidden());
+    ASSERT_EQ(messages.asked.size(), 2u);
+    EXPECT_EQ(messages.asked[0].text,
+              "El fichero ya existe y la lectura fue incompleta: el fichero nuevo no tendrá datos "
+              "de: balanza 2 (valores). ¿Sobreescribir el fichero existente?");
+    EXPECT_EQ(messages.asked[1].text, "el fichero ya existe, ¿Sobreescribir?");
+    EXPECT_TRUE(messages.asked[0].preset == cfg::Default::No &&
+                messages.asked[1].preset == cfg::Default::Yes);
+    EXPECT_TRUE(messages.asked[0].icon == cfg::Icon::Exclamation &&
+                messages.asked[1].icon == cfg::Icon::Exclamation);
     EXPECT_TRUE(save->isVisible());
     EXPECT_EQ(ReadAll(file), ReadAll(expected));
     Child<QPushButton>(save, "Command1_0")->click();
     ASSERT_TRUE(WaitUntil([&] { return main.isEnabled(); }));
     Serve();
+    messages.answer = true;  // the two values set above are let go
     Child<QPushButton>(&main, "Command3")->click();
     WaitIdle();
     EXPECT_TRUE(notice->isHidden());
@@ -96,6 +117,8 @@ TEST_F(GuiTest, OpenWindowLoadsAFileLogsItAndSendsNothing) {
         QString("<OPTION id=\"%1\" text=\"%2\">").arg(changed->id).arg(text).toLatin1());
     const qsizetype valueAt = bytes.indexOf("<VALUE> ", at) + 8;
     WriteAll(file, bytes.replace(valueAt, bytes.indexOf(" </VALUE>", valueAt) - valueAt, "12"));
+    const QString cut = dir.filePath("cut.xml");  // past the value changed
+    WriteAll(cut, bytes.left(valueAt + 40));
 
     Child<QPushButton>(&main, "Command1_2")->click();
     auto* open = Visible<cfg::FrmAbrir>();
@@ -104,15 +127,19 @@ TEST_F(GuiTest, OpenWindowLoadsAFileLogsItAndSendsNothing) {
     EXPECT_EQ(open->windowTitle(), "CfgTaraScope");
     auto* path = Child<QLineEdit>(open, "TxtRuta");
     EXPECT_TRUE(path->text().isEmpty());
-    for (const QString& typed : {QString(), dir.filePath("none.xml"), file}) {
+    auto* abrir = Child<QPushButton>(open, "Command1_1");
+    for (const QString& typed : {QString(), dir.filePath("none.xml"), cut, file}) {
         path->setText(typed);
-        Child<QPushButton>(open, "Command1_1")->click();
+        ASSERT_TRUE(WaitUntil([&] { return abrir->isEnabled(); }));
+        abrir->click();
     }
-    ASSERT_TRUE(WaitUntil([&] { return messages.shown.size() == 3; }));
+    ASSERT_TRUE(WaitUntil([&] { return messages.shown.size() == 4; }));
     const QStringList shown = messages.TakeShown();
-    EXPECT_EQ(shown.mid(0, 2), (QStringList{"critical: Elija nombre del fichero",
-                                            "critical: El fichero no existe"}));
-    EXPECT_TRUE(shown[2].startsWith("information: Proceso finalizado, los datos no han sido"));
+    EXPECT_EQ(shown.mid(0, 3),
+              (QStringList{"critical: Elija nombre del fichero", "critical: El fichero no existe",
+                           "critical: Error de acceso al fichero, o no es un fichero con "
+                           "estructura válida"}));
+    EXPECT_TRUE(shown[3].startsWith("information: Proceso finalizado, los datos no han sido"));
     auto* log = Child<QListWidget>(open, "Lista");
     ASSERT_GT(log->count(), 10);
     EXPECT_EQ(log->item(0)->text(), "****leyendo datos comunes");

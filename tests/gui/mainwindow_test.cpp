@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QTimer>
+#include <numeric>
 #include "core/history/historystore.h"
 
 #include "gui/frmcopiar.h"
@@ -478,9 +479,10 @@ TEST_F(MainWindowTest, CopiarPreviewsThenSendsOnlyWhatChanges) {
     };
     cfg::FrmCopiar* window = preview();
     auto* rows = Child<QTreeWidget>(window, "Cambios");
-    ASSERT_GT(rows->topLevelItemCount(), 0);
-    int writes = 0, options = 0;
-    for (int i = 0; i < rows->topLevelItemCount(); ++i) {
+    const int all = rows->topLevelItemCount();
+    ASSERT_GT(all, 1);
+    int options = 0;
+    for (int i = 0; i < all; ++i) {
         QTreeWidgetItem* line = rows->topLevelItem(i);
         EXPECT_EQ(line->text(0), "Balanza 2");
         const int id = line->text(1).section(u' ', 0, 0).toInt();
@@ -493,13 +495,42 @@ TEST_F(MainWindowTest, CopiarPreviewsThenSendsOnlyWhatChanges) {
                   option ? target.options.value(target.value.toInt()) : target.value);
         EXPECT_EQ(main.NodeItem(target.key)->text(0),
                   target.text + " = " + cfg::ShownValue(target).value_or(""));
-        writes += cfg::protocol::IsGroupItem(id) ? 2 : 1;
     }
     EXPECT_GT(options, 0);
+    // Every menu was ticked; only "Cabecera ticket" left, and the preview and the send take
+    // only its items.
+    auto* menus = Child<QTreeWidget>(window, "Menus");
+    for (int i = 0; i < menus->topLevelItemCount(); ++i) {
+        EXPECT_EQ(menus->topLevelItem(i)->checkState(0), Qt::Checked);
+        if (menus->topLevelItem(i)->text(0) != "Cabecera ticket")
+            menus->topLevelItem(i)->setCheckState(0, Qt::Unchecked);
+    }
+    EXPECT_FALSE(Child<QPushButton>(window, "CmdEnviar")->isEnabled());
+    Child<QPushButton>(window, "CmdVista")->click();
+    ASSERT_TRUE(WaitUntil([&] { return window->isEnabled(); }));
+    ASSERT_EQ(rows->topLevelItemCount(), 1);
+    EXPECT_EQ(rows->topLevelItem(0)->text(1), "153 Línea 2");
     Child<QPushButton>(window, "CmdEnviar")->click();
     WaitIdle();
-    EXPECT_EQ(Writes(), writes) << rows->topLevelItemCount();
-    EXPECT_EQ(Child<QTreeWidget>(preview(), "Cambios")->topLevelItemCount(), 0);
+    EXPECT_EQ(Writes(), 2);  // a grouped item, twice
+    EXPECT_EQ(Child<QTreeWidget>(preview(), "Cambios")->topLevelItemCount(), all - 1);
+
+    // Every scale but the source, sixty seen at once, all or none at a click.
+    std::vector<int> sixty(60);
+    std::iota(sixty.begin(), sixty.end(), 1);
+    auto* big = new cfg::FrmCopiar(main, 1, sixty);
+    big->show();
+    auto* scales = Child<QListWidget>(big, "ListaBal");
+    ASSERT_EQ(scales->count(), 59);
+    for (const auto& [button, ticked] : {std::pair{"CmdTodas", 59}, {"CmdNinguna", 0}}) {
+        Child<QPushButton>(big, button)->click();
+        for (int i = 0; i < scales->count(); ++i) {
+            EXPECT_TRUE(
+                scales->viewport()->rect().contains(scales->visualItemRect(scales->item(i))));
+            EXPECT_EQ(scales->item(i)->checkState(), ticked ? Qt::Checked : Qt::Unchecked);
+        }
+    }
+    big->close();
 }
 
 }  // namespace

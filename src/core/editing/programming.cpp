@@ -1,5 +1,6 @@
 #include "core/editing/programming.h"
 
+#include <QDate>
 #include <QList>
 #include <limits>
 
@@ -28,9 +29,17 @@ bool FitsInt32(double value) {
            whole <= std::numeric_limits<std::int32_t>::max();
 }
 
+// dd/mm/yy naming a day of the calendar, in the year 20yy: a typed 31/02 would reach the scale.
 bool IsDate(const QString& text) {
-    return text.size() == 8 && text[2] == u'/' && text[5] == u'/' && IsNumeric(text.left(2)) &&
-           IsNumeric(text.mid(3, 2)) && IsNumeric(text.right(2));
+    if (text.size() != 8 || text[2] != u'/' || text[5] != u'/') return false;
+    const auto two = [&](int at) {
+        const auto digit = [&](int i) { return text[i] >= u'0' && text[i] <= u'9'; };
+        return digit(at) && digit(at + 1)
+                   ? (text[at].unicode() - u'0') * 10 + text[at + 1].unicode() - u'0'
+                   : -1;
+    };
+    const int day = two(0), month = two(3), year = two(6);
+    return day >= 0 && month >= 0 && year >= 0 && QDate(2000 + year, month, day).isValid();
 }
 
 // The value to program, in the form the model stores it; empty with a message when the editor

@@ -8,6 +8,7 @@
 #include "core/common/operation.h"
 #include "core/link/trafficlog.h"
 #include "core/model/configmodel.h"
+#include "core/protocol/tools.h"
 #include "core/xml/xmlerror.h"
 #include "core/xml/xmlreader.h"
 
@@ -264,7 +265,9 @@ void Loader::Leer_Opcion(int owner) {
         default:
             break;
     }
-    if (!compatible) {
+    // A file saved by a UTF-8 editor can hold characters that no byte of the scales stands
+    // for; one read as ISO-8859-1 holds bytes, which go as they are.
+    if (!compatible || (reader_.readAsUtf8() && !InCodePage(value))) {
         Log(QStringLiteral("Ignorando item %1 con valor incompatible").arg(item.id));
         return;
     }
@@ -311,13 +314,17 @@ bool Leer_Datos_Archivo(ConfigModel& model, const QString& path, Operation& op,
                         bool* configuration) {
     ClsXMLReader reader;
     reader.setDocument(path);
-    if (!reader.OpenDoc()) {
+    reader.setEncoding(ClsXMLReader::Encoding::Utf8WhenValid);
+    // The reader takes a document cut short for a whole one; its values would pass for the
+    // network's when they are only what the cut left.
+    if (!reader.OpenDoc() || reader.endsOpen()) {
         if (reader.error().unmatchedEndTag) op.Show(QStringLiteral("ERR"), Icon::None);
         op.Show(
             QStringLiteral("Error de acceso al fichero, o no es un fichero con estructura válida"),
             Icon::Critical);
         return false;
     }
+    if (reader.readAsUtf8()) op.Line(QStringLiteral("****Fichero leído como UTF-8"));
     const bool held = Loader(model, reader, op).Run();
     if (configuration) *configuration = held;
     // What the file held reaches nlog.txt when the reading is over.

@@ -22,8 +22,10 @@ QString OpenPathMessage(OpenPath answer);
 // the file is matched against the tables, and a value is copied only into an existing item of
 // the same owner, type, length and order that it fits. Nothing is sent. Every decision is one
 // line of the operation, every value read a line of its nlog.txt. A file that cannot be
-// opened or parsed shows its message and changes nothing: then false. `configuration` (when
-// given) tells whether the file held a configuration at all.
+// opened or parsed, or that ends with an element open, shows its message and changes nothing:
+// then false. A file in UTF-8 is read as such (said in the first line), and its values that the
+// scales' code page cannot hold are turned away.
+// `configuration` (when given) tells whether the file held a configuration at all.
 bool Leer_Datos_Archivo(ConfigModel& model, const QString& path, Operation& op,
                         bool* configuration = nullptr);
 

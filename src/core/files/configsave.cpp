@@ -93,6 +93,17 @@ std::vector<ReadFailure> MissingFromFile(const ConfigModel& model, bool common,
     return missing;
 }
 
+int ValuesNotHeld(const ConfigModel& model, bool common, const std::vector<int>& scales) {
+    const std::set<int> owners(scales.begin(), scales.end());
+    int count = 0;
+    // The rows a file holds are those of the menus it holds.
+    for (const MenuRow& menu : model.Menus()) {
+        if (menu.owner == 0 ? !common : !owners.contains(menu.owner)) continue;
+        for (int row : model.ItemsOfMenu(menu.key)) count += Changed(model.Items()[row]) ? 1 : 0;
+    }
+    return count;
+}
+
 bool Guardar_Datos_Archivo(const ConfigModel& model, const QString& path, bool common,
                            const std::vector<int>& scales, QString* error) {
     // The menus of each owner in table order, gathered in one pass.

@@ -28,6 +28,10 @@ QString SavePathMessage(SavePath answer);
 std::vector<ReadFailure> MissingFromFile(const ConfigModel& model, bool common,
                                          const std::vector<int>& scales);
 
+// How many of the values a file of the common data (when `common`) and of `scales` will hold
+// differ from what the scales hold (Changed).
+int ValuesNotHeld(const ConfigModel& model, bool common, const std::vector<int>& scales);
+
 // Writes the configuration file: the system's menus when `common`, then every scale of
 // `scales` in that order. The file is replaced only once it is complete: false, with the
 // failure in `error`, when it cannot be opened or written whole.

@@ -1,5 +1,6 @@
 #include "core/protocol/tools.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -145,6 +146,12 @@ QByteArray Convierte_Texto_Balanza(const QString& text) {
         bytes[i] = static_cast<char>(c < 256 ? kOutgoing[c] : '?');
     }
     return bytes;
+}
+
+bool InCodePage(QStringView text) {
+    return std::all_of(text.begin(), text.end(), [](QChar c) {
+        return c.unicode() < 0x80 || (c.unicode() >= 0xA0 && c.unicode() <= 0xFF);
+    });
 }
 
 }  // namespace cfg

@@ -39,6 +39,11 @@ QString Convierte_Texto_Valor(QByteArrayView bytes);
 // what that byte reads as.
 QByteArray Convierte_Texto_Balanza(const QString& text);
 
+// Whether code page 850 holds every character of `text` as one byte the outgoing conversion
+// can send: ASCII and the printable ISO-8859-1 characters. Not the C1 controls, which the code
+// page has no place for, nor any character above U+00FF, which the conversion has no byte for.
+bool InCodePage(QStringView text);
+
 // Rounds to the nearest integer, a half going to the even neighbour.
 double RoundHalfEven(double value);
 

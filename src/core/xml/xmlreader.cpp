@@ -64,6 +64,12 @@ class Exceptions {
     std::vector<std::pair<quint32, quint32>> entries_;
 };
 
+// Valid UTF-8 holding a multi-byte sequence.
+bool IsUtf8Text(QByteArrayView bytes) {
+    return std::any_of(bytes.begin(), bytes.end(), [](char c) { return c & 0x80; }) &&
+           bytes.isValidUtf8();
+}
+
 // Only spaces count as blanks here: tabs were turned into spaces before, and a line end inside
 // a value is kept.
 QStringView TrimSpaces(QStringView s) {
@@ -103,14 +109,15 @@ class Names {
     qint32 Find(const QByteArray& text, QByteArrayView name) const {
         return qint32(slots_[Slot(text, name)]) - 1;
     }
-    QLatin1StringView View(const QByteArray& text, quint32 id) const {
+    QByteArrayView View(const QByteArray& text, quint32 id) const {
         const Name& n = names_[id];
-        return QLatin1StringView(text.constData() + n.pos, n.len);
+        return QByteArrayView(text.constData() + n.pos, n.len);
     }
     // Once every name is in: what SearchString compares first.
-    void HashKeys(const QByteArray& text) {
+    template <typename Decode>
+    void HashKeys(const QByteArray& text, Decode decode) {
         for (quint32 id = 0; id < names_.size(); ++id)
-            names_[id].keyHash = HashOf(SearchKey(QString(View(text, id))));
+            names_[id].keyHash = HashOf(SearchKey(decode(View(text, id))));
     }
     quint32 KeyHash(quint32 id) const { return names_[id].keyHash; }
 
@@ -211,7 +218,13 @@ struct Document {
     Exceptions endIds;   // element -> the ID of its end record, when not its own
     Exceptions slashes;  // element -> the number of "/" its end record's name begins with, if not 1
     Exceptions textAt;   // record -> offset of its text, when not the one after its tag
+    bool utf8 = false;   // the whole text is UTF-8
+    bool endsOpen = false;  // an element was still open at the end
 
+    QString Decode(QByteArrayView bytes) const {
+        return utf8 ? QString::fromUtf8(bytes) : QString::fromLatin1(bytes);
+    }
+    QString NameText(quint32 name) const { return Decode(names.View(text, name)); }
     qint32 Count() const { return qint32(elements.size()); }
     const Element& At(qint32 e) const { return elements[e]; }
     bool Closed(qint32 e) const { return (At(e).tag & kClosed) != 0; }
@@ -228,8 +241,8 @@ struct Document {
     }
 
     QString Name(qint32 e, bool end) const {
-        const QLatin1StringView name = names.View(text, At(end ? EndId(e) : e).name);
-        return end ? QString(Slashes(e), u'/') + name : QString(name);
+        const QString name = NameText(At(end ? EndId(e) : e).name);
+        return end ? QString(Slashes(e), u'/') + name : name;
     }
 
     // The text between a tag and the next one, without its line ends, trimmed; a text that no
@@ -242,7 +255,7 @@ struct Document {
         qsizetype end = next - p;
         while (begin < end && (p[begin] == ' ' || p[begin] == '\r')) ++begin;
         while (end > begin && (p[end - 1] == ' ' || p[end - 1] == '\r')) --end;
-        QString out = QString::fromLatin1(p + begin, end - begin);
+        QString out = Decode(QByteArrayView(p + begin, end - begin));
         out.remove(u'\r');
         return out;
     }
@@ -422,14 +435,15 @@ class Builder {
         return at->second;
     }
 
-    // Elements still open at the end are accepted; nothing follows their descendants.
+    // Elements still open at the end are accepted, and told; nothing follows their descendants.
     void Finish() {
         for (const qint32 e : open_) d_.elements[e].next = quint32(d_.Count());
         for (const auto& [e, paired] : ends_) {
             if (paired.id != quint32(e)) d_.endIds.Set(quint32(e), paired.id);
             if (paired.slashes != 1) d_.slashes.Set(quint32(e), paired.slashes);
         }
-        d_.names.HashKeys(d_.text);
+        d_.endsOpen = !open_.empty();
+        d_.names.HashKeys(d_.text, [&](QByteArrayView name) { return d_.Decode(name); });
         d_.endIds.Seal();
         d_.slashes.Seal();
         d_.textAt.Seal();
@@ -496,6 +510,7 @@ void JoinLines(QByteArray& text, qsizetype n) {
 
 struct ClsXMLReader::State {
     QString document;
+    Encoding encoding = Encoding::Latin1;
     bool opened = false;
     Document doc;
     // The record under the cursor: the start or end record of element `at`; -1 for none.
@@ -531,6 +546,10 @@ QString ClsXMLReader::document() const {
     return d_->document;
 }
 
+void ClsXMLReader::setEncoding(Encoding encoding) {
+    d_->encoding = encoding;
+}
+
 bool ClsXMLReader::OpenDoc() {
     const auto fail = [&](XmlError::Code code, bool unmatched = false) {
         d_->error = {code, unmatched};
@@ -541,8 +560,15 @@ bool ClsXMLReader::OpenDoc() {
     qsizetype size = 0;
     if (const XmlError::Code code = ReadFile(d_->document, doc.text, size); code != XmlError::None)
         return fail(code);
+    if (d_->encoding == Encoding::Utf8WhenValid &&
+        QByteArrayView(doc.text.constData(), size).startsWith("\xEF\xBB\xBF")) {
+        doc.text.remove(0, 3);
+        size -= 3;
+    }
     JoinLines(doc.text, size);
     if (doc.text.isEmpty()) return fail(XmlError::NotValid);
+    // Joining changed only ASCII bytes: the text is UTF-8 exactly when the file was.
+    doc.utf8 = d_->encoding == Encoding::Utf8WhenValid && IsUtf8Text(doc.text);
     bool unmatched = false;
     if (!Builder(doc).Run(unmatched)) return fail(XmlError::NotValid);
     if (unmatched) return fail(XmlError::NotValid, true);
@@ -558,6 +584,14 @@ bool ClsXMLReader::OpenDoc() {
 
 const XmlError& ClsXMLReader::error() const {
     return d_->error;
+}
+
+bool ClsXMLReader::readAsUtf8() const {
+    return d_->opened && d_->doc.utf8;
+}
+
+bool ClsXMLReader::endsOpen() const {
+    return d_->opened && d_->doc.endsOpen;
 }
 
 int ClsXMLReader::LabelID() const {
@@ -589,8 +623,8 @@ void ClsXMLReader::GetAttributes(int& nAttrib, QStringList& sAttribName,
         ParseAttributes(tag.data(), nameLen, tag.size(), false,
                         [&](QByteArrayView name, QByteArrayView value) {
                             // Spaces inside an attribute name are skipped.
-                            sAttribName.append(QString::fromLatin1(name).remove(u' '));
-                            sAttribValue.append(QString::fromLatin1(value));
+                            sAttribName.append(d_->doc.Decode(name).remove(u' '));
+                            sAttribValue.append(d_->doc.Decode(value));
                         });
     }
     nAttrib = int(sAttribName.size());
@@ -676,8 +710,7 @@ bool ClsXMLReader::SearchString(const QString& scad) {
     const quint32 hash = HashOf(key);
     const auto matches = [&](qint32 named) {
         const quint32 name = doc.At(named).name;
-        return doc.names.KeyHash(name) == hash &&
-               SearchKey(QString(doc.names.View(doc.text, name))) == key;
+        return doc.names.KeyHash(name) == hash && SearchKey(doc.NameText(name)) == key;
     };
     const qint32 found = doc.FindChild(d_->id, [&](qint32 child) {
         if (!end) return matches(child);

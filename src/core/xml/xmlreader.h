@@ -33,11 +33,22 @@ class ClsXMLReader {
     void setDocument(const QString& path);
     QString document() const;
 
+    // How the file's bytes become text. Latin1: one character per byte, as the program writes
+    // its files. Utf8WhenValid: a leading EF BB BF is dropped, and the rest is read as UTF-8
+    // when it is valid UTF-8 holding a multi-byte sequence (a file saved by a UTF-8 editor),
+    // else as Latin1. Latin1 unless set.
+    enum class Encoding { Latin1, Utf8WhenValid };
+    void setEncoding(Encoding encoding);
+
     // False on failure 10000, 10001 or 10002 (also for a file larger than kMaxDocumentBytes),
     // leaving the previous state.
     bool OpenDoc();
     // The failure of the last call that failed.
     const XmlError& error() const;
+    // Of the document open: whether it was read as UTF-8, and whether an element was still open
+    // where it ended (which this reader accepts; a file cut short is one).
+    bool readAsUtf8() const;
+    bool endsOpen() const;
 
     // Before a successful OpenDoc every member below fails with 10003 and answers nothing: no
     // ID (-1), no text, no children, no match.
