@@ -34,6 +34,7 @@
 #include "gui/frmselectcom.h"
 #include "gui/guiservices.h"
 #include "sim/engine.h"
+#include "sim/ptyserver.h"
 #include "sim/simnetwork.h"
 #include "sim/tcpserver.h"
 
@@ -254,6 +255,35 @@ int Run(const QString& folder) {
     auto* report = TopLevel<FrmInforme>();
     if (!report || !Shoot(report, folder, "send-report")) return 1;
     report->close();
+
+    // The refused items stay marked in the tree, counted beside the buttons (the menu current, so
+    // that no highlight covers a mark).
+    for (qsizetype i = 0; i < refusing.faults.refusedIds.size(); ++i) {
+        const int row = main->model().FindItem(3, changes[std::size_t(i)].id);
+        QTreeWidgetItem* item = row >= 0 ? main->NodeItem(main->model().Items()[row].key) : nullptr;
+        if (!item) continue;
+        for (QTreeWidgetItem* up = item->parent(); up; up = up->parent()) up->setExpanded(true);
+        if (i == 0) tree->setCurrentItem(item->parent());
+    }
+    tree->scrollToItem(tree->currentItem(), QAbstractItemView::PositionAtCenter);
+    if (!Shoot(main, folder, "pending-changes")) return 1;
+
+    // The RS-232 dialog's port list: COM1 to COM9, then the devices present (a pseudo-terminal
+    // served by the simulator here).
+    sim::PtyServer pty(engine, {});
+    QString error;
+    if (!pty.Open({}, &error)) return 1;
+    services.ports = [&] {
+        return std::vector<SerialPortEntry>{
+            {pty.slavePath(), QStringLiteral("Simulador de balanzas"), false}};
+    };
+    FrmConf232 serial(services, desktop.config(), *main);
+    serial.show();
+    auto* ports = Child<QComboBox>(&serial, "CmbPuerto");
+    ports->showPopup();
+    QCoreApplication::processEvents();
+    if (!Shoot(ports->view()->window(), folder, "serial-ports")) return 1;
+    ports->hidePopup();
     return 0;
 }
 
