@@ -31,13 +31,14 @@ constexpr int kSystem = 0x0000, kStructure = 0x2000, kScale = 0x0200;  // + the 
 struct FakeNetwork {
     QByteArray network = ReplyHeader() + QByteArray(5, 0);  // no scales
     QMap<int, QList<QByteArray>> structure, values;
-    QSet<QByteArray> failing;  // requests whose exchange fails
+    QSet<QByteArray> failing;              // requests whose exchange fails
+    mutable QSet<QByteArray> failingOnce;  // requests whose first exchange fails
     int cycleTo = 0;
 
     ScriptedLink::Answer operator()(const QByteArray& request) const {
         const int function = request[10];
         const int destination = uchar(request[2]) * 256 + uchar(request[3]);
-        if (failing.contains(request)) return {3, {}};
+        if (failing.contains(request) || failingOnce.remove(request)) return {3, {}};
         if (function == 0x03) return {0, network};
         const int cursor = int(Bytes_A_Numero(request.mid(11, 2)));
         const QList<QByteArray> pages = (function == 0x02 ? structure : values).value(destination);
@@ -215,6 +216,10 @@ TEST_F(NetworkReaderTest, FailuresEndTheProgramOrKeepWhatWasRead) {
         {[](FakeNetwork& n) { n.failing = {Request(kStructure, Bytes({2, 0, 0, 0, 0}))}; }, false,
          both, 2, {"10"}, "1:1 2:1"},
         {[](FakeNetwork& n) { n.network = FakeNetwork().network; }, false, {general, end}, 0, {"10"}, ""},
+        // A read that fails once is sent once more, and all is read.
+        {[](FakeNetwork& n) { n.failingOnce = {Request(kSystem, Bytes({3, 0})),
+             Request(kStructure, Bytes({2, 0, 0, 0, 0})), Request(kScale + 2, Bytes({0, 0, 0, 0}))}; },
+         false, both, 2, {"10", "Uno", "0", "Dos", "1"}, ""},
         // clang-format on
     };
     for (const auto& c : cases) {
@@ -234,6 +239,10 @@ TEST_F(NetworkReaderTest, FailuresEndTheProgramOrKeepWhatWasRead) {
         if (!c.ends) {
             EXPECT_EQ(failures.join(' '), c.failures);
         }
+        // A failing read goes twice, never a third time; the structure every scale shares is
+        // asked for by each of the two.
+        for (const QByteArray& failing : net.failing)
+            EXPECT_EQ(link.requests.count(failing), failing[2] == 0x20 ? 4 : 2);
     }
 }
 

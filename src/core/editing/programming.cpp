@@ -173,7 +173,7 @@ int ItemProgrammer::Lee_Menu_Grupo(int row, int owner) {
 int ItemProgrammer::ReadMenu(int row, int owner, bool keepGroup) {
     const int menu = model_.FindMenuByKey(model_.Items()[row].menuKey);
     const int menuId = menu < 0 ? 0 : model_.Menus()[menu].id;
-    const protocol::Reply reply = protocol::Exchange(
+    const protocol::Reply reply = protocol::ExchangeRead(
         link_, protocol::MenuRequest(protocol::Destination::Owner(owner), menuId),
         protocol::kPagedReplyMinimum);
     if (!reply.ok) return 0;

@@ -112,7 +112,7 @@ bool NetworkReader::Lee_Datos(Operation& op) {
 
 bool NetworkReader::Lee_Red() {
     const protocol::Reply reply =
-        protocol::Exchange(link_, protocol::NetworkRequest(), protocol::kNetworkReplyMinimum);
+        protocol::ExchangeRead(link_, protocol::NetworkRequest(), protocol::kNetworkReplyMinimum);
     model_.Scales() = reply.ok ? protocol::NetworkScales(reply.bytes) : std::vector<ScaleEntry>();
     return reply.ok;
 }
@@ -124,20 +124,26 @@ bool NetworkReader::ReadPages(const std::function<QByteArray(int)>& request,
     // 65,536 pages.
     std::bitset<65536> sent;
     sent.set(0);
-    if (link_.Send(request(0)) != 0) return false;
+    // A send that fails shows as a reply that does not come, and the request goes once more.
+    QByteArray awaited = request(0);
+    link_.Send(awaited);
     for (;;) {
-        const protocol::Reply reply = protocol::ReceiveReply(link_, protocol::kPagedReplyMinimum);
+        const protocol::Reply reply =
+            protocol::ReceiveRead(link_, awaited, protocol::kPagedReplyMinimum);
         if (!reply.ok) return false;
         const protocol::Page page = protocol::PageOf(reply.bytes);
         const auto cursor = static_cast<std::size_t>(page.cursor);
         // The next page is asked for before this one is handled, so that the scale prepares it
-        // meanwhile. This page is handled whatever happens to that request.
+        // meanwhile.
         const bool fresh = cursor != 0 && !sent.test(cursor);
-        if (fresh) sent.set(cursor);
-        const bool asked = fresh && link_.Send(request(page.cursor)) == 0;
+        if (fresh) {
+            sent.set(cursor);
+            awaited = request(page.cursor);
+            link_.Send(awaited);
+        }
         handle(page.count, page.data);
         if (cursor == 0) return true;
-        if (!asked) return false;
+        if (!fresh) return false;
     }
 }
 

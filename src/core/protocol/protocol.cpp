@@ -258,4 +258,16 @@ Reply ReceiveReply(ScaleLink& link, int minimum) {
     return Checked(code, received, minimum);
 }
 
+Reply ExchangeRead(ScaleLink& link, const QByteArray& request, int minimum) {
+    // A send that failed leaves no reply awaited: the receive fails at once, and the retry goes.
+    link.Send(request);
+    return ReceiveRead(link, request, minimum);
+}
+
+Reply ReceiveRead(ScaleLink& link, const QByteArray& request, int minimum) {
+    const Reply first = ReceiveReply(link, minimum);
+    if (first.ok) return first;
+    return Exchange(link, request, minimum);
+}
+
 }  // namespace cfg::protocol

@@ -138,6 +138,13 @@ struct Reply {
 Reply Exchange(ScaleLink& link, const QByteArray& request, int minimum);
 // Receives the reply to a request already sent.
 Reply ReceiveReply(ScaleLink& link, int minimum);
+// A read's exchange: one that fails (no reply, the link closed, a reply short of its minimum)
+// is sent once more, over the link reopened, before it counts as failed. One lost request in a
+// few hundred must not cost a whole scale's values. Writes are never repeated this way: a
+// write whose reply did not come may have been applied.
+Reply ExchangeRead(ScaleLink& link, const QByteArray& request, int minimum);
+// The same for a read request sent already, whose reply is awaited.
+Reply ReceiveRead(ScaleLink& link, const QByteArray& request, int minimum);
 
 }  // namespace protocol
 }  // namespace cfg
