@@ -153,6 +153,7 @@ int main(int argc, char** argv) {
                 break;
             case SendOutcome::Skipped:
             case SendOutcome::Unchanged:
+            case SendOutcome::Cancelled:
                 right = !written && asBefore;
                 break;
         }

@@ -39,6 +39,8 @@ QString OutcomeName(SendOutcome::Kind kind) {
             return QStringLiteral("skipped");
         case SendOutcome::Unchanged:
             return QStringLiteral("unchanged");
+        case SendOutcome::Cancelled:
+            return QStringLiteral("cancelled");
     }
     return {};
 }
@@ -119,12 +121,15 @@ QJsonObject SendJson(const ConfigModel& model, const SendSummary& summary) {
             json.insert(QStringLiteral("reason"), reason);
         items.append(json);
     }
-    return {{QStringLiteral("accepted"), summary.sent},
-            {QStringLiteral("refused"), summary.refused},
-            {QStringLiteral("unanswered"), summary.unanswered},
-            {QStringLiteral("skipped"), summary.skipped},
-            {QStringLiteral("unchanged"), summary.unchanged},
-            {QStringLiteral("items"), items}};
+    QJsonObject json{{QStringLiteral("accepted"), summary.sent},
+                     {QStringLiteral("refused"), summary.refused},
+                     {QStringLiteral("unanswered"), summary.unanswered},
+                     {QStringLiteral("skipped"), summary.skipped},
+                     {QStringLiteral("unchanged"), summary.unchanged},
+                     {QStringLiteral("items"), items}};
+    // Only a send that was stopped says so: every other document keeps its shape.
+    if (summary.cancelled > 0) json.insert(QStringLiteral("cancelled"), summary.cancelled);
+    return json;
 }
 
 QJsonObject ProgrammedJson(const ConfigModel& model, const ItemRow& item,

@@ -192,6 +192,24 @@ TEST_F(NetworkReaderTest, ReadsTheWholeNetworkIntoTheTree) {
     EXPECT_EQ(op.progress, (std::vector<std::pair<int, int>>{{0, 2}, {1, 2}, {2, 2}}));
 }
 
+// Stopped after the exchange under way: before the system's structure there is nothing to work
+// on, and nothing to say; after it, a read in part whose owner under way and those after it
+// count as not read (scale:part).
+TEST_F(NetworkReaderTest, ACancelledReadStopsAfterTheExchangeUnderWay) {
+    const std::tuple<int, bool, QString> cases[] = {
+        {1, false, ""}, {2, true, "0:0 1:3 2:3"}, {4, true, "1:2 2:3"}, {6, true, "2:2"}};
+    for (const auto& [exchanges, read, failures] : cases) {
+        op.cancel = [&, n = exchanges] { return link.requests.size() >= n; };
+        EXPECT_EQ(Read(TwoScales()), read) << exchanges;
+        EXPECT_EQ(link.requests.size(), exchanges);
+        EXPECT_TRUE(op.TakeShown().isEmpty());
+        QStringList said;
+        for (const ReadFailure& f : model.ReadFailures())
+            said.append(QString("%1:%2").arg(f.owner).arg(int(f.part)));
+        EXPECT_EQ(said.join(' '), read ? failures : "") << exchanges;
+    }
+}
+
 // Without the network or the system's structure there is nothing to configure; any later
 // failure keeps what was read, and which parts failed (scale:part) is recorded.
 TEST_F(NetworkReaderTest, FailuresEndTheProgramOrKeepWhatWasRead) {

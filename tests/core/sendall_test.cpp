@@ -83,6 +83,21 @@ TEST_F(SendAllTest, RefusalsAndSilenceDoNotStopTheRun) {
               (std::vector<std::pair<int, int>>{{0, 4}, {1, 4}, {2, 4}, {3, 4}, {4, 4}}));
 }
 
+// Stopped after an exchange, the send leaves the rest unsent, each said; the two writes of a
+// grouped item never part.
+TEST_F(SendAllTest, ACancelledSendStopsBetweenItems) {
+    for (int id : {1, 152, 2, 3}) model.AppendItem(Row(2, id, kNumber, 0, 1, "1"));
+    op.cancel = [&] { return link.requests.size() >= 2; };
+    const SendSummary summary = Send();
+    EXPECT_EQ(link.requests.size(), 3);  // 1, then 152 twice
+    EXPECT_EQ(std::tuple(summary.sent, summary.cancelled), std::tuple(2, 2));
+    EXPECT_EQ(op.captions.last(),
+              QString("end Envio Cancelado!!! Rechazados: 0, sin respuesta: 0, no enviados: 2"));
+    EXPECT_EQ(ReportText(SendReport(model, summary)).section('\n', 1),
+              "2\t2\tOpcion 2\t1\tNo enviado\tenvío cancelado\n"
+              "2\t3\tOpcion 3\t1\tNo enviado\tenvío cancelado\n");
+}
+
 // The question lists what changed since the read, and its answer may send only that.
 TEST_F(SendAllTest, TheAnswerCanNarrowTheSendToTheChangedItems) {
     for (int id = 1; id <= 3; ++id) {

@@ -64,6 +64,7 @@ class RecordingOperation : public cfg::Operation {
     void Line(const QString& line) override { lines.append(line); }
     cfg::TrafficLog* Log() override { return log; }
     void Pause(int milliseconds) override { pauses.push_back(milliseconds); }
+    bool Cancelled() override { return cancel && cancel(); }
 
     // What was shown since the last call, each as "icon: text", and forgets it.
     QStringList TakeShown() {
@@ -86,6 +87,7 @@ class RecordingOperation : public cfg::Operation {
     QStringList lines;
     std::vector<int> pauses;
     cfg::TrafficLog* log = nullptr;
+    std::function<bool()> cancel;  // the user's Cancel, asked each time the core looks
 };
 
 // An item whose value is known (as if loaded from a file), named after its ID.

@@ -93,6 +93,10 @@ class Operation {
     // The last line has been added.
     virtual void LinesDone() {}
 
+    // Whether the user asked to stop. Reads and sends look between exchanges (never between the
+    // two writes of a grouped item) and stop there, leaving what is done done.
+    virtual bool Cancelled() { return false; }
+
     // log.txt and nlog.txt; none when the front end keeps no logs.
     virtual TrafficLog* Log() { return nullptr; }
 

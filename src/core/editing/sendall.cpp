@@ -13,12 +13,13 @@
 namespace cfg {
 
 QString SendSummary::FinalCaption() const {
-    const QString done = QStringLiteral("Envio Finalizado!!!");
+    const QString done = cancelled > 0 ? QStringLiteral("Envio Cancelado!!!")
+                                       : QStringLiteral("Envio Finalizado!!!");
     if (Clean()) return done;
     return done + QStringLiteral(" Rechazados: %1, sin respuesta: %2, no enviados: %3")
                       .arg(refused)
                       .arg(unanswered)
-                      .arg(skipped);
+                      .arg(skipped + cancelled);
 }
 
 QByteArray SentBytes(const ItemRow& item) {
@@ -42,6 +43,8 @@ QString OutcomeReason(const ItemRow& item, const SendOutcome& outcome) {
         case SendOutcome::Skipped:
             return !item.known ? QStringLiteral("valor desconocido")
                                : QStringLiteral("fecha no válida");
+        case SendOutcome::Cancelled:
+            return QStringLiteral("envío cancelado");
         case SendOutcome::Accepted:
         case SendOutcome::Unchanged:
             break;
@@ -62,6 +65,7 @@ std::vector<ReportRow> SendReport(const ConfigModel& model, const SendSummary& s
                 what = QStringLiteral("Sin respuesta");
                 break;
             case SendOutcome::Skipped:
+            case SendOutcome::Cancelled:
                 what = QStringLiteral("No enviado");
                 break;
             case SendOutcome::Accepted:
@@ -119,6 +123,11 @@ SendSummary Command2_Click(ScaleLink& link, const ConfigModel& model, Operation&
                 summary.details.append(
                     QStringLiteral("Item %1 (%2): %3").arg(name, item.text, what));
         };
+        if (op.Cancelled()) {
+            outcome(SendOutcome::Cancelled, summary.cancelled,
+                    QStringLiteral("envío cancelado, no enviado"));
+            continue;
+        }
         // Never read and never loaded: sending would program 0 or an empty text.
         if (!item.known) {
             outcome(SendOutcome::Skipped, summary.skipped,

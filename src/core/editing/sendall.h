@@ -21,6 +21,7 @@ struct SendOutcome {
         Unanswered,  // no reply, or one too short to read: it may or may not be in place
         Skipped,     // not sent: value unknown, or a date that cannot be sent
         Unchanged,   // not sent: a number as read that no write could put back exactly
+        Cancelled,   // not sent: the send was stopped before it
     };
     int row = -1;  // in the item table
     Kind kind = Accepted;
@@ -35,11 +36,13 @@ struct SendSummary {
     int unanswered = 0;              // no reply, or one too short to read
     int skipped = 0;                 // not sent: value unknown, or a date that cannot be sent
     int unchanged = 0;               // not sent, already in place
+    int cancelled = 0;               // not sent: the send was stopped before them
     QStringList details;             // one line per item that was not accepted
     std::vector<SendOutcome> items;  // every editable item, in table order
 
-    bool Clean() const { return refused == 0 && unanswered == 0 && skipped == 0; }
-    // "Envio Finalizado!!!", with the counts when anything went wrong.
+    bool Clean() const { return refused == 0 && unanswered == 0 && skipped == 0 && cancelled == 0; }
+    // "Envio Finalizado!!!" ("Envio Cancelado!!!" when stopped), with the counts when anything
+    // went wrong.
     QString FinalCaption() const;
 };
 
@@ -62,7 +65,7 @@ struct ReportRow {
 // Why an item was not put in place: the scale's reason for a refusal, why it was not sent;
 // nothing for an item in place.
 QString OutcomeReason(const ItemRow& item, const SendOutcome& outcome);
-// The items of `summary` that were refused, unanswered or skipped, in the order sent.
+// The items of `summary` that were refused, unanswered, skipped or cancelled, in the order sent.
 std::vector<ReportRow> SendReport(const ConfigModel& model, const SendSummary& summary);
 // The report as tab-separated lines under a heading, for the clipboard and a file.
 QString ReportText(const std::vector<ReportRow>& rows);

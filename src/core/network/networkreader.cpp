@@ -1,6 +1,7 @@
 #include "core/network/networkreader.h"
 
 #include <QByteArrayView>
+#include <QScopeGuard>
 #include <algorithm>
 #include <bitset>
 #include <utility>
@@ -43,6 +44,8 @@ QString ReadFailureList(const std::vector<ReadFailure>& failures) {
 NetworkReader::NetworkReader(ScaleLink& link, ConfigModel& model) : link_(link), model_(model) {}
 
 bool NetworkReader::Lee_Datos(Operation& op) {
+    op_ = &op;
+    const auto done = qScopeGuard([this] { op_ = nullptr; });
     model_.Clear();
     op.Begin(QStringLiteral("Leyendo Estructura de Red"));
     model_.AddNode({}, keys::kRoot, QStringLiteral("Red"), QStringLiteral("mundo"), NodeKind::Root);
@@ -54,10 +57,10 @@ bool NetworkReader::Lee_Datos(Operation& op) {
 
     const auto fail = [&] {
         op.End();
-        op.Show(kCommError, Icon::Critical);
+        if (!Cancelled()) op.Show(kCommError, Icon::Critical);
         return false;
     };
-    if (!Lee_Red()) return fail();
+    if (!Lee_Red() || Cancelled()) return fail();
 
     std::vector<ReadFailure> failures;
     // A scale the network reports twice is read once: its keys are already taken. One numbered
@@ -83,6 +86,10 @@ bool NetworkReader::Lee_Datos(Operation& op) {
         const int total = static_cast<int>(readable.size());
         for (std::size_t i = 0; i < readable.size(); ++i) {
             const int scale = readable[i];
+            if (Cancelled()) {
+                failures.push_back({scale, ReadFailure::ScaleNotRead});
+                continue;
+            }
             op.Progress(static_cast<int>(i), total, Counted::Scales);
             op.Caption(QStringLiteral("Leyendo Datos Equipo %1").arg(scale));
             const std::size_t nodes = model_.Nodes().size(), items = model_.Items().size();
@@ -122,6 +129,7 @@ bool NetworkReader::ReadPages(const std::function<QByteArray(int)>& request,
     // A cursor that comes back a second time would repeat the same pages for ever: a scale
     // in that state counts as failed instead of hanging the tool. So a read takes at most
     // 65,536 pages.
+    if (Cancelled()) return false;
     std::bitset<65536> sent;
     sent.set(0);
     // A send that fails shows as a reply that does not come, and the request goes once more.
@@ -135,7 +143,8 @@ bool NetworkReader::ReadPages(const std::function<QByteArray(int)>& request,
         const auto cursor = static_cast<std::size_t>(page.cursor);
         // The next page is asked for before this one is handled, so that the scale prepares it
         // meanwhile.
-        const bool fresh = cursor != 0 && !sent.test(cursor);
+        // Cancelled: this page is the last handled, and the owner counts as not read.
+        const bool fresh = cursor != 0 && !sent.test(cursor) && !Cancelled();
         if (fresh) {
             sent.set(cursor);
             awaited = request(page.cursor);

@@ -6,10 +6,11 @@
 #include <functional>
 #include <vector>
 
+#include "core/common/operation.h"
+
 namespace cfg {
 
 class ConfigModel;
-class Operation;
 struct ReadFailure;
 class ScaleLink;
 
@@ -27,7 +28,9 @@ class NetworkReader {
     // Rebuilds the model from the network. A failed read of the network or of the system's
     // structure shows "Error de comunicaciones": then false, and the front end ends the
     // program. Failures later on keep what was read and return true; the model's
-    // ReadFailures() name them, with every scale left unread.
+    // ReadFailures() name them, with every scale left unread. A read the operation cancels
+    // stops after the exchange in progress: before the system's structure as a failure but
+    // without the message, after it as a read in part.
     bool Lee_Datos(Operation& op);
 
     // The steps of Lee_Datos; each returns false when an exchange failed.
@@ -36,6 +39,7 @@ class NetworkReader {
     bool Lee_Valores(int scale);
 
   private:
+    bool Cancelled() const { return op_ && op_->Cancelled(); }
     // Requests pages with the cursor until a reply's next cursor is 0. `handle` gets the
     // entry count and the data from byte 15 of each reply.
     bool ReadPages(const std::function<QByteArray(int cursor)>& request,
@@ -43,6 +47,7 @@ class NetworkReader {
 
     ScaleLink& link_;
     ConfigModel& model_;
+    Operation* op_ = nullptr;  // while Lee_Datos runs
     // Lee_Valores' place for each node's new text, by node (0: none yet), kept between calls
     // and cleared entry by entry.
     std::vector<std::size_t> textSlot_;
