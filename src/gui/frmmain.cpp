@@ -135,6 +135,7 @@ class FrmMain::WindowOperation : public Operation {
         });
     }
     TrafficLog* Log() override { return window_.services_.log; }
+    bool Cancelled() override { return window_.cancelled_; }
     // The send question already answered, by the window that started the send.
     void Answer(std::optional<SendScope> scope) { answered_ = scope; }
 
@@ -261,40 +262,46 @@ FrmMain::FrmMain(DesktopServices& services, ClsConfig& config, QWidget* parent)
     Shape1->setFrameShape(QFrame::HLine);
     Shape1->setStyleSheet(QStringLiteral("color: rgb(180, 200, 255);"));
 
-    // Layout: the tree on the left; buttons, busy label and editor on the right.
-    auto* side = new QVBoxLayout;
-    side->addWidget(Command3);
-    side->addWidget(Command2);
-    side->addWidget(LblCambios);
-    side->addWidget(CmdHistorial);
-    side->addWidget(CmdCopiar);
-    side->addSpacing(8);
-    side->addWidget(BusyLabel);
-    side->addWidget(Progreso);
-    side->addWidget(LblProgreso);
-    side->addSpacing(8);
-    side->addWidget(Shape1);
-    side->addWidget(LblItem);
-    side->addWidget(LblValor);
-    side->addWidget(CmbEnum);
-    side->addWidget(TxtNumero);
-    side->addWidget(TxtString);
-    side->addWidget(LblInfo);
-    side->addWidget(CmbValor);
-    side->addStretch(1);
-    for (QPushButton* b : Command1) side->addWidget(b);
-    auto* sideBox = new QWidget(this);
-    sideBox->setLayout(side);
-    sideBox->setFixedWidth(240);
+    CmdCancelar = button(QStringLiteral("Cancelar"), QStringLiteral("CmdCancelar"));
+    CmdCancelar->hide();
+
+    // Layout: the tree on the left; buttons, busy label and editor on the right. While work
+    // runs, the panes are disabled; the busy label, its Cancelar and the progress are not.
+    const auto pane = [this](QBoxLayout* box, std::initializer_list<QWidget*> widgets) {
+        box->setContentsMargins(0, 0, 0, 0);
+        for (QWidget* w : widgets) box->addWidget(w);
+        auto* holder = new QWidget(this);
+        holder->setLayout(box);
+        return holder;
+    };
     auto* filterBox = new QHBoxLayout;
     filterBox->addWidget(TxtFiltro, 1);
     filterBox->addWidget(LblFiltro);
     auto* treeBox = new QVBoxLayout;
     treeBox->addLayout(filterBox);
-    treeBox->addWidget(LblAviso);
-    treeBox->addWidget(Arbol, 1);
+    QWidget* treePane = pane(treeBox, {LblAviso, Arbol});
+    treeBox->setStretchFactor(Arbol, 1);
+    QWidget* buttonsPane =
+        pane(new QVBoxLayout, {Command3, Command2, LblCambios, CmdHistorial, CmdCopiar});
+    QWidget* editorPane = pane(new QVBoxLayout, {Shape1, LblItem, LblValor, CmbEnum, TxtNumero,
+                                                 TxtString, LblInfo, CmbValor});
+    QWidget* exitPane = pane(new QVBoxLayout, {Command1[0], Command1[1], Command1[2]});
+    panes_ = {treePane, buttonsPane, editorPane, exitPane};
+    auto* side = new QVBoxLayout;
+    side->addWidget(buttonsPane);
+    side->addSpacing(8);
+    for (QWidget* w : {static_cast<QWidget*>(BusyLabel), static_cast<QWidget*>(CmdCancelar),
+                       static_cast<QWidget*>(Progreso), static_cast<QWidget*>(LblProgreso)})
+        side->addWidget(w);
+    side->addSpacing(8);
+    side->addWidget(editorPane);
+    side->addStretch(1);
+    side->addWidget(exitPane);
+    auto* sideBox = new QWidget(this);
+    sideBox->setLayout(side);
+    sideBox->setFixedWidth(240);
     auto* layout = new QHBoxLayout(this);
-    layout->addLayout(treeBox, 1);
+    layout->addWidget(treePane, 1);
     layout->addWidget(sideBox);
 
     // Form_Load: the editors start hidden.
@@ -332,6 +339,14 @@ FrmMain::FrmMain(DesktopServices& services, ClsConfig& config, QWidget* parent)
     connect(Command1[2], &QPushButton::clicked, this, &FrmMain::Muestra_Abrir);
     connect(CmdHistorial, &QPushButton::clicked, this, &FrmMain::Muestra_Historial);
     connect(CmdCopiar, &QPushButton::clicked, this, [this] { Muestra_Copiar(clickedScale_); });
+    escape_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape_->setEnabled(false);
+    connect(escape_, &QShortcut::activated, CmdCancelar, &QPushButton::click);
+    connect(CmdCancelar, &QPushButton::clicked, this, [this] {
+        // Seen by the worker between exchanges.
+        cancelled_ = true;
+        CmdCancelar->setEnabled(false);
+    });
     // The keyboard: Enter in a value box programs; the window's keys press the buttons, which
     // do nothing while disabled.
     connect(TxtNumero, &QLineEdit::returnPressed, CmbValor, &QPushButton::click);
@@ -396,14 +411,20 @@ QTreeWidgetItem* FrmMain::NodeItem(const QString& key) const {
     return mirror_->Find(key);
 }
 
-void FrmMain::StartOperation() {
+void FrmMain::StartOperation(bool cancellable) {
     busy_ = true;
-    setEnabled(false);
+    for (QWidget* pane : panes_) pane->setEnabled(false);
+    cancelled_ = false;
+    CmdCancelar->setEnabled(true);
+    CmdCancelar->setVisible(cancellable);
+    escape_->setEnabled(cancellable);
 }
 
 void FrmMain::EndOperation() {
     busy_ = false;
-    setEnabled(true);
+    for (QWidget* pane : panes_) pane->setEnabled(true);
+    CmdCancelar->hide();
+    escape_->setEnabled(false);
     Refresh();
     emit operationFinished();
 }
@@ -478,7 +499,7 @@ void FrmMain::Lee_Datos() {
     // The tree is read anew: the filter starts from it.
     TxtFiltro->clear();
     filter_->Forget();
-    StartOperation();
+    StartOperation(true);
     // The nodes are made anew: none is marked.
     pendingKeys_.clear();
     LblAviso->hide();
@@ -493,10 +514,16 @@ void FrmMain::Lee_Datos() {
                     HeldByNetwork(model_), said);
         },
         [this, read, said] {
-            // Without the network or the system's structure there is nothing to work on.
+            // Without the network or the system's structure there is nothing to work on: the
+            // technician may try again over the same connection (a scale restarting, a cable
+            // put back) rather than start the program anew.
             if (!*read) {
                 EndOperation();
-                services_.program.EndProgram();
+                if (services_.messages.Ask(QStringLiteral("¿Reintentar la lectura?"),
+                                           Icon::Question, Default::Yes))
+                    Lee_Datos();
+                else
+                    services_.program.EndProgram();
                 return;
             }
             // A read that left owners unread is said without stopping the technician, who
@@ -541,7 +568,7 @@ void FrmMain::CloneSend(int from, std::vector<int> to, CloneChoice choice) {
 }
 
 void FrmMain::Send(std::function<void()> before, std::optional<SendScope> answered) {
-    StartOperation();
+    StartOperation(true);
     auto said = std::make_shared<QString>();
     worker_->Run(
         [this, said, before = std::move(before), answered](ScaleLink& link) {

@@ -4,6 +4,7 @@
 #include <QSet>
 #include <QWidget>
 #include <array>
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -18,6 +19,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
+class QShortcut;
 class QPushButton;
 class QTimer;
 class QTreeWidget;
@@ -102,7 +104,8 @@ class FrmMain : public QWidget {
 
     // A send, after `before` (on the worker), its question already answered when `answered`.
     void Send(std::function<void()> before, std::optional<SendScope> answered);
-    void StartOperation();
+    // The panes disabled; `cancellable` work shows "Cancelar", which Esc presses too.
+    void StartOperation(bool cancellable = false);
     void EndOperation();
     // The editor shows the item of `item` (a node click, or the tree's current node moved by
     // any means); nothing for a node the filter hides.
@@ -139,10 +142,14 @@ class FrmMain : public QWidget {
     QLineEdit* TxtString;
     QComboBox* CmbEnum;
     QLabel* LblInfo;
-    QLabel* LblItem;     // owner, ID and text of the item in the editor
-    QLabel* LblValor;    // a read-only item's value
-    QLabel* LblCambios;  // how many values the scales do not hold
-    QLabel* BusyLabel;   // member 2 of the label array Label1
+    QLabel* LblItem;           // owner, ID and text of the item in the editor
+    QLabel* LblValor;          // a read-only item's value
+    QLabel* LblCambios;        // how many values the scales do not hold
+    QPushButton* CmdCancelar;  // beside the busy label while a read or a send runs
+    QShortcut* escape_;
+    std::array<QWidget*, 4> panes_;  // the tree, the buttons, the editor, the exit buttons
+    std::atomic<bool> cancelled_ = false;
+    QLabel* BusyLabel;  // member 2 of the label array Label1
     QProgressBar* Progreso;
     QLabel* LblProgreso;  // done, left and the time left
     QLabel* LblAviso;     // what the last read could not read; stays until the next read

@@ -86,7 +86,12 @@ Engine::Index Engine::BuildIndex(const QList<Record>& records) {
 QByteArray Engine::HandleRequest(const QByteArray& frame) {
     QMutexLocker lock(&mutex_);
     RecordLocked(frame, true);
-    return Finish(Answer(frame));
+    const FaultOptions& faults = options_.faults;
+    const bool unreadable = Byte(frame, 10) == kReadValues && Byte(frame, 2) == kToScale &&
+                            faults.unreadableScales.contains(Byte(frame, 3));
+    const bool cut = faults.shortReplies || unreadable ||
+                     (faults.shortAfter >= 0 && requests_.size() > faults.shortAfter);
+    return Finish(Answer(frame), cut);
 }
 
 void Engine::RecordRequest(const QByteArray& frame) {
@@ -421,9 +426,9 @@ Engine::Reply Engine::Write(const QByteArray& frame, Owner owner) {
     return {bytes, kWriteMinimum};
 }
 
-QByteArray Engine::Finish(Reply reply) {
+QByteArray Engine::Finish(Reply reply, bool cut) {
     QByteArray& bytes = reply.bytes;
-    if (options_.faults.shortReplies) {
+    if (cut) {
         if (bytes.size() >= reply.minimum) bytes.truncate(reply.minimum - 1);
     } else if (bytes.size() < reply.minimum) {
         bytes.append(reply.minimum - bytes.size(), '\0');

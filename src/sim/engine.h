@@ -50,7 +50,12 @@ struct FaultOptions {
     int silentEvery = 0;        // leave every N-th request the engine receives unanswered,
                                 // the connection kept (0: never)
     bool shortReplies = false;  // cut every reply below the minimum of its kind, never pad
-    QSet<int> refusedIds;       // writes to these item IDs are always refused (code 98)
+    // Faults that a client's retry over a new connection cannot get past, counted by the engine
+    // whatever the connection: every reply after the first N requests cut short (-1: never), and
+    // the scales whose own reads (values, one menu) are always answered cut short.
+    int shortAfter = -1;
+    QSet<int> unreadableScales = {};
+    QSet<int> refusedIds;  // writes to these item IDs are always refused (code 98)
 };
 
 struct EngineOptions {
@@ -138,7 +143,7 @@ class Engine {
     const Record& ItemOf(Owner owner, int recordIndex) const;
     Value ValueOf(Owner owner, int recordIndex) const;
     void Store(Owner owner, int recordIndex, const Value& value);
-    QByteArray Finish(Reply reply);
+    QByteArray Finish(Reply reply, bool cut);
 
     const EngineOptions options_;
     mutable QMutex mutex_;

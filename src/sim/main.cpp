@@ -46,6 +46,8 @@ Faults
                         answering the next
   --silent-every N      leave every N-th request unanswered (connection kept)
   --short-replies       send every reply one byte shorter than the minimum of its kind
+  --short-after N       answer N requests, then cut every reply short, whatever the connection
+  --unreadable N[,N...] cut short every reply to a read of these scales' values
   --refuse ID[,ID...]   always refuse writes to these items (code 98)
   --record FILE         append every request received to FILE, one line of hex each
   --seed N              seed of the random CR stand-in, for repeatable replies
@@ -78,9 +80,10 @@ bool ToInt(const QString& text, qint64 low, qint64 high, qint64* out) {
 
 QList<QCommandLineOption> Options() {
     QList<QCommandLineOption> options;
-    for (const char* name : {"network", "generate", "write-default", "page-size", "port", "bind",
-                             "pty", "latency", "silent-after", "close-after", "drop-after",
-                             "silent-every", "refuse", "record", "seed", "max-seconds"})
+    for (const char* name :
+         {"network", "generate", "write-default", "page-size", "port", "bind", "pty", "latency",
+          "silent-after", "close-after", "drop-after", "silent-every", "short-after", "unreadable",
+          "refuse", "record", "seed", "max-seconds"})
         options.append({QLatin1String(name), {}, QStringLiteral("VALUE")});
     options.append({QStringLiteral("short-replies"), {}});
     return options;
@@ -144,6 +147,7 @@ QString Take(const cfg::CommandLine& line, Arguments& a) {
                             {"close-after", &a.faults.closeAfter, 0, INT32_MAX},
                             {"drop-after", &a.faults.dropAfter, 0, INT32_MAX},
                             {"silent-every", &a.faults.silentEvery, 1, INT32_MAX},
+                            {"short-after", &a.faults.shortAfter, 0, INT32_MAX},
                             {"max-seconds", &a.maxSeconds, 1, 86400 * 365}};
     for (const Count& count : counts) {
         if (!given(count.name)) continue;
@@ -151,10 +155,17 @@ QString Take(const cfg::CommandLine& line, Arguments& a) {
         *count.field = static_cast<int>(n);
     }
     a.faults.shortReplies = line.IsSet(QStringLiteral("short-replies"));
-    if (given("refuse")) {
-        for (const QString& id : value().split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-            if (!ToInt(id, 0, 0xFFFF, &n)) return option + bad;
-            a.faults.refusedIds.insert(static_cast<int>(n));
+    struct Numbers {
+        const char* name;
+        QSet<int>* field;
+        qint64 high;
+    };
+    for (const Numbers& list : {Numbers{"refuse", &a.faults.refusedIds, 0xFFFF},
+                                Numbers{"unreadable", &a.faults.unreadableScales, 255}}) {
+        if (!given(list.name)) continue;
+        for (const QString& item : value().split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            if (!ToInt(item, 0, list.high, &n)) return option + bad;
+            list.field->insert(static_cast<int>(n));
         }
     }
     if (given("record")) a.recordFile = value();

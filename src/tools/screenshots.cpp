@@ -210,9 +210,9 @@ int Run(const QString& folder) {
                           WithOptionTexts(cloned, ChangedItems(cloned)), SendScope::All);
     if (!shot) return 1;
 
-    // A network whose scale 2 drops the line while its values are read.
+    // A network whose scale 2 cannot have its values read.
     sim::EngineOptions dropping;
-    dropping.faults.dropAfter = 19;
+    dropping.faults.unreadableScales = {2};
     sim::Engine partial(sim::DefaultNetwork(), dropping);
     sim::TcpServer partialServer(partial);
     if (!partialServer.Start()) return 1;

@@ -121,7 +121,8 @@ TEST_P(CliStatus, IsTheFirstThatApplies) {
     EXPECT_TRUE(run.err.contains(QString::fromUtf8(GetParam().err))) << run.err.toStdString();
 }
 
-const sim::FaultOptions kDrop1{.dropAfter = 1, .refusedIds = {}};
+// The network is answered, then nothing more whatever the connection: a retry cannot help.
+const sim::FaultOptions kDrop1{.shortAfter = 1, .refusedIds = {}};
 INSTANTIATE_TEST_SUITE_P(
     Commands, CliStatus,
     ::testing::Values(
@@ -165,19 +166,23 @@ TEST_F(CliTest, APartialReadIsNeverSuccess) {
                 return i;
         return -1;
     };
-    const std::pair<int, QStringList> faults[] = {
-        {nth("\x00\x00", 0x00, 1), {"valores del sistema", "balanza 1", "balanza 7"}},
-        {nth("\x20\x00", 0x02, 0), {"balanza 1 (estructura)"}},
-        {nth("\x02\x02", 0x00, 0), {"balanza 2 (valores)"}}};
-    for (const auto& [dropAt, unread] : faults) {
-        Serve(sim::DefaultNetwork(), {.dropAfter = dropAt, .refusedIds = {}});
-        for (const QStringList& args : {QStringList{"read", conn},
-                                        {"save", conn, File("partial.xml")},
-                                        {"load", conn, File("red.xml"), "--dry-run"},
-                                        {"diff", conn, File("red.xml")},
-                                        {"set", conn, "0", "12", "3"}}) {
-            const CliRun run = Cli(args);
-            EXPECT_EQ(run.status, kExitPartial) << dropAt << args[0].toStdString();
+    // Every reply cut short from a request on, whatever the connection (a retry cannot help), or
+    // scale 2's values never read.
+    const auto after = [](int n) { return sim::FaultOptions{.shortAfter = n, .refusedIds = {}}; };
+    const sim::FaultOptions scale2{.unreadableScales = {2}, .refusedIds = {}};
+    const std::pair<sim::FaultOptions, QStringList> faults[] = {
+        {after(nth("\x00\x00", 0x00, 1)), {"valores del sistema", "balanza 1", "balanza 7"}},
+        {after(nth("\x20\x00", 0x02, 0)), {"balanza 1 (estructura)"}},
+        {scale2, {"balanza 2 (valores)"}}};
+    for (const auto& [fault, unread] : faults) {
+        for (QStringList args : {QStringList{"read", "CONN"},
+                                 {"save", "CONN", File("partial.xml")},
+                                 {"load", "CONN", File("red.xml"), "--dry-run"},
+                                 {"diff", "CONN", File("red.xml")},
+                                 {"set", "CONN", "0", "12", "3"}}) {
+            Serve(sim::DefaultNetwork(), fault);
+            const CliRun run = Cli(args.replaceInStrings("CONN", conn));
+            EXPECT_EQ(run.status, kExitPartial) << unread[0].toStdString() << args[0].toStdString();
             for (const QString& owner : unread)
                 EXPECT_TRUE(run.err.contains("Lectura incompleta, sin leer: " + owner + "\n"))
                     << run.err.toStdString();

@@ -21,8 +21,7 @@ T* Visible() {
 // A read in part is said by a notice that blocks nothing and stays until the next read; the save
 // window says what a file would lack, as the scales chosen change.
 TEST_F(GuiTest, SaveWindowWritesTheChosenScalesSaysWhatTheyLackAndAsksBeforeOverwriting) {
-    Serve(cfg::sim::DefaultNetwork(),
-          {.dropAfter = 19, .refusedIds = {}});  // scale 2's first value request
+    Serve(cfg::sim::DefaultNetwork(), {.unreadableScales = {2}, .refusedIds = {}});
     cfg::FrmMain& main = Connected();
     auto* notice = Child<QLabel>(&main, "LblAviso");
     EXPECT_EQ(notice->isHidden() ? "" : notice->text(),

@@ -211,7 +211,7 @@ TEST_F(MainWindowTest, ModificarValorStoresOnlyWhatTheScaleAccepted) {
         Click(key);
         Child<QLineEdit>(&main, "TxtNumero")->setText(typed);
         button->click();
-        EXPECT_TRUE(writes == 0 || !main.isEnabled());  // disabled while it sends
+        EXPECT_TRUE(writes == 0 || !Child<QTreeWidget>(&main, "Arbol")->isEnabled());
         WaitIdle();
         EXPECT_EQ(messages.TakeShown(), shown.isEmpty() ? QStringList() : QStringList{shown})
             << typed;
@@ -439,6 +439,33 @@ TEST_F(MainWindowTest, ValuesTheScalesDoNotHoldAreMarkedCountedAndKept) {
     messages.answer = true;
     Child<QPushButton>(&main, "Command1_0")->click();
     EXPECT_EQ(ended, 1);
+}
+
+// "Cancelar" (or Esc) stops a read or a send after the exchange under way: the read is one in
+// part, naming what it left; the send reports what it did not send.
+TEST_F(MainWindowTest, CancelStopsAReadOrASendWhereItIs) {
+    Serve(cfg::sim::DefaultNetwork(), {.latencyMs = 20, .refusedIds = {}});
+    cfg::FrmMain& main = Connected();
+    auto* cancel = Child<QPushButton>(&main, "CmdCancelar");
+    EXPECT_FALSE(cancel->isVisible());
+    // Some way in (past the system's structure and values), then stopped.
+    const auto stop = [&](const char* button, const std::function<void()>& how) {
+        const int from = served->engine.RequestCount();
+        Child<QPushButton>(&main, button)->click();
+        EXPECT_TRUE(WaitUntil(
+            [&] { return cancel->isVisible() && served->engine.RequestCount() > from + 12; }));
+        how();
+        WaitIdle();
+        EXPECT_FALSE(cancel->isVisible());
+        return served->engine.RequestCount() - from;
+    };
+    stop("Command3", [&] { cancel->click(); });
+    EXPECT_TRUE(Child<QLabel>(&main, "LblAviso")->text().endsWith("balanza 3; balanza 7"))
+        << Child<QLabel>(&main, "LblAviso")->text().toStdString();
+    const int sent = stop("Command2", [&] { QTest::keyClick(&main, Qt::Key_Escape); });
+    EXPECT_LT(sent, 20);
+    EXPECT_TRUE(main.lastSend().cancelled > 0);
+    EXPECT_TRUE(Child<QLabel>(&main, "Label1_2")->text().startsWith("Envio Cancelado!!!"));
 }
 
 // Enter on the send question sends only what changed when anything did; else everything.

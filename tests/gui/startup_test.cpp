@@ -91,7 +91,7 @@ TEST_F(GuiTest, FromStartDialogToFilledTreeAndReloaded) {
     cfg::FrmMain* main = start->mainWindow();
     auto* busy = Child<QLabel>(main, "Label1_2");
     ASSERT_TRUE(WaitUntil([&] { return main->Busy() && busy->isVisible(); }));
-    EXPECT_FALSE(main->isEnabled());
+    EXPECT_FALSE(Child<QTreeWidget>(main, "Arbol")->isEnabled());
     QSet<QRgb> colours;
     QStringList captions;
     WaitUntil([&] {
@@ -102,7 +102,8 @@ TEST_F(GuiTest, FromStartDialogToFilledTreeAndReloaded) {
     EXPECT_TRUE(colours.contains(qRgb(255, 0, 0)) && colours.contains(qRgb(0, 0, 255)));
     EXPECT_TRUE(captions.contains("Leyendo Datos Generales") &&
                 captions.contains("Leyendo Datos Equipo 7"));
-    EXPECT_TRUE(!busy->isVisible() && main->isEnabled() && messages.shown.empty());
+    EXPECT_TRUE(!busy->isVisible() && Child<QTreeWidget>(main, "Arbol")->isEnabled() &&
+                messages.shown.empty());
     EXPECT_EQ(main->windowTitle(), "Configuración Sistemas Tarascope 3.3.6");
     QTreeWidgetItem* root = Child<QTreeWidget>(main, "Arbol")->topLevelItem(0);
     EXPECT_TRUE(root->isExpanded() && root->child(0)->isExpanded() && root->child(1)->isExpanded());
@@ -118,12 +119,22 @@ TEST_F(GuiTest, FromStartDialogToFilledTreeAndReloaded) {
     ExpectMirrored(*main);
 }
 
-TEST_F(GuiTest, FailedNetworkReadEndsTheProgram) {
+// A read that fails is said, then offered again over the same connection: Yes reads the scale
+// put right meanwhile; No ends the program.
+TEST_F(GuiTest, FailedNetworkReadIsOfferedAgain) {
     Serve(cfg::sim::DefaultNetwork(), {.shortReplies = true, .refusedIds = {}});
+    messages.beforeAnswer = [&] { Serve(); };
     Start(" qwztr");
     ConnectTcp();
+    cfg::FrmMain* main = start->mainWindow();
+    ASSERT_TRUE(WaitUntil([&] { return !messages.asked.empty() && !main->Busy(); }));
+    EXPECT_EQ(messages.asked[0].text, "¿Reintentar la lectura?");
+    EXPECT_EQ(main->model().Scales().size(), 4u);
+    Serve(cfg::sim::DefaultNetwork(), {.shortReplies = true, .refusedIds = {}});
+    messages.answer = false;
+    Child<QPushButton>(main, "Command3")->click();
     ASSERT_TRUE(WaitUntil([&] { return ended > 0; }));
-    EXPECT_EQ(messages.TakeShown(), QStringList{"critical: Error de comunicaciones"});
+    EXPECT_EQ(messages.TakeShown(), QStringList(2, "critical: Error de comunicaciones"));
     EXPECT_EQ(ended, 1);
 }
 

@@ -45,6 +45,7 @@ class RecordingOperation : public cfg::Operation {
     void Show(const QString& text, cfg::Icon icon) override { shown.push_back({text, icon}); }
     bool Ask(const QString& text, cfg::Icon icon, cfg::Default preset) override {
         asked.push_back({text, icon, preset});
+        if (beforeAnswer) std::exchange(beforeAnswer, {})();
         return answer;
     }
     // Yes narrowed to `scopeAnswer` when one is set.
@@ -87,7 +88,8 @@ class RecordingOperation : public cfg::Operation {
     QStringList lines;
     std::vector<int> pauses;
     cfg::TrafficLog* log = nullptr;
-    std::function<bool()> cancel;  // the user's Cancel, asked each time the core looks
+    std::function<bool()> cancel;        // the user's Cancel, asked each time the core looks
+    std::function<void()> beforeAnswer;  // once, as the next question is asked
 };
 
 // An item whose value is known (as if loaded from a file), named after its ID.
