@@ -97,6 +97,7 @@ SendSummary Command2_Click(ScaleLink& link, const ConfigModel& model, Operation&
         op.EndShowing(QStringLiteral("Enviando..."));
         return summary;
     }
+    summary.scope = *answer;
 
     const auto& rows = model.Items();
     const auto inScope = [&](const ItemRow& item) {

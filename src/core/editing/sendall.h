@@ -37,6 +37,8 @@ struct SendSummary {
     int unchanged = 0;               // not sent, already in place
     QStringList details;             // one line per item that was not accepted
     std::vector<SendOutcome> items;  // every editable item, in table order
+    // Everything, or the changes only: as the question was answered.
+    SendScope scope = SendScope::All;
 
     bool Clean() const { return refused == 0 && unanswered == 0 && skipped == 0; }
     // "Envio Finalizado!!!", with the counts when anything went wrong.
