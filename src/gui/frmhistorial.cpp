@@ -63,7 +63,7 @@ FrmHistorial::FrmHistorial(FrmMain& main, Operation& messages, QWidget* parent)
     CmdCerrar = NewButton(this, QStringLiteral("Cerrar"), QStringLiteral("CmdCerrar"));
 
     auto* layout = new QGridLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Instantáneas de la red conectada:"), this), 0, 0);
+    layout->addWidget(new QLabel(QStringLiteral("Instantáneas de la conexión:"), this), 0, 0);
     layout->addWidget(Lista, 1, 0);
     layout->addWidget(LblEstado, 2, 0);
     layout->addWidget(Diferencias, 3, 0);

@@ -16,10 +16,10 @@ class ConfigModel;
 class FrmMain;
 class Operation;
 
-// The history of the connected network: its snapshots, what differs between two of them or
-// between one and the tree now, and one's values put back into the tree, to be sent with
-// "Enviar Todo a Balanzas" (asked first when the snapshot is of another network behind the same
-// connection). Every use of the database runs on the main window's worker.
+// The history of the connection: its snapshots (of whichever network answered there), what differs
+// between two of them or between one and the tree now, and one's values put back into the tree, to
+// be sent with "Enviar Todo a Balanzas" (asked first when the snapshot is of another network behind
+// the same connection). Every use of the database runs on the main window's worker.
 class FrmHistorial : public QDialog {
     Q_OBJECT
   public:
