@@ -186,8 +186,8 @@ int main(int argc, char** argv) {
     }
 
     // The history: a snapshot of what the read found, the first into an empty database and then
-    // again and again; the growth of the file per snapshot that changes one value; the file
-    // after 100 reads.
+    // again and again, as sends (a read that finds nothing new adds no row); the growth of the
+    // file per snapshot that changes one value; the file after 100 snapshots.
     QTemporaryDir dir;
     const QString historyPath = dir.filePath("history.db");
     const QString conn = NormalConnection(0, address);
@@ -199,8 +199,10 @@ int main(int argc, char** argv) {
         auto history = std::make_unique<HistoryStore>();
         bool ok = history->Open(historyPath, &historyError);
         const auto record = [&](const std::vector<Held>& values) {
-            ok &= history->Record(SnapshotCause::Read, conn, model, values, &historyError)
-                      .has_value();
+            ok &=
+                history
+                    ->Record(SnapshotCause::Send, conn, model, values, &historyError, SendKind::All)
+                    .has_value();
         };
         firstSnapshot = BestMs(1, [&] { record(held); });
         // A snapshot follows a read, when the simulator's core is idle: it may use both, as it
@@ -310,8 +312,9 @@ int main(int argc, char** argv) {
     std::printf(
         "snapshot  %9.1f ms  (on one core: %.1f ms; the first, into an empty history: %.1f ms)\n",
         snapshot, snapshotOneCore, firstSnapshot);
-    std::printf("history   %9.1f kB per snapshot that changes one value, %.1f MB after 100 reads\n",
-                static_cast<double>(changeBytes) / 1e3, static_cast<double>(hundredBytes) / 1e6);
+    std::printf(
+        "history   %9.1f kB per snapshot that changes one value, %.1f MB after 100 snapshots\n",
+        static_cast<double>(changeBytes) / 1e3, static_cast<double>(hundredBytes) / 1e6);
     std::printf("save      %9.1f ms\n", save);
     std::printf("load      %9.1f ms  (%ld log lines per load)\n", load, quiet.lines / rounds);
     std::printf("send      %9.1f ms  (%lld requests)\n", send,

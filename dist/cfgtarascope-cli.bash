@@ -14,13 +14,13 @@ _cfgtarascope_cli() {
     case $prev in
     --history) mapfile -t COMPREPLY < <(compgen -f -- "$cur") && compopt -o filenames 2>/dev/null
         return ;;
-    --scales | --menus | --items) return ;;
+    --scales | --menus | --items | --keep | --before) return ;;
     esac
     # The command, history's subcommand and how many arguments follow them.
     local i command="" sub="" args=0
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-        --history | --scales | --menus | --items) ((i++)) ;;
+        --history | --scales | --menus | --items | --keep | --before) ((i++)) ;;
         -*) ;;
         *) if [[ -z $command ]]; then
             command=${words[i]}
@@ -31,7 +31,7 @@ _cfgtarascope_cli() {
         fi ;;
         esac
     done
-    # save and history export write a file: they have no --json.
+    # save and history export write a file, history prune prints a count: they have no --json.
     local options="--history --no-history" json=" --json" file=false
     case $command/$sub in
     /) options+=" --help --version read save load diff clone set history" ;;
@@ -39,8 +39,9 @@ _cfgtarascope_cli() {
     load/) options+=" --dry-run --changes-only" && [[ $args == 1 ]] && file=true ;;
     diff/) [[ $args == 1 ]] && file=true ;;
     clone/) options+=" --dry-run --menus --items" ;;
-    history/) options+=" list show diff export restore" ;;
-    history/restore) options+=" --dry-run --changes-only" ;;
+    history/) options+=" list show diff export restore prune" ;;
+    history/restore) options+=" --dry-run --changes-only --force" ;;
+    history/prune) json="" options+=" --keep --before" ;;
     history/export) json="" && [[ $args == 1 ]] && file=true ;;
     esac
     options+=$json

@@ -12,7 +12,7 @@ scripts/setup.sh --fuzz
 
 out=build-fuzz
 # The longest input each target is given: room for its largest seed and then some.
-declare -A max_len=([configload]=16384 [reading]=8192 [programming]=2048)
+declare -A max_len=([configload]=16384 [reading]=8192 [programming]=2048 [snapshot]=20480)
 # Tokens that help a target past the words its input must hold.
 declare -A dict=([configload]=xml.dict)
 export UBSAN_OPTIONS=print_stacktrace=1

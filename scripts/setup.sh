@@ -9,7 +9,7 @@ packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev qt6-s
           libgtest-dev libgmock-dev clang libclang-rt-14-dev
           libqt6sql6-sqlite  # the history's database driver, loaded at run time
           qt6-translations-l10n  # Qt's own dialog texts (buttons, file dialog) in Spanish
-          libssl-dev  # the history's hashing
+          libssl-dev zlib1g-dev  # the history's hashing and its parts' inflating
           libpugixml-dev  # pugixml: only the benchmarks, as the yardstick of the XML code
           dpkg-dev file  # the package's dependencies (dpkg-shlibdeps) and CPack's look at the binaries
           lintian  # the package's check (it brings man-db for the man pages)

@@ -35,7 +35,8 @@ const char* const kUsage =
     "  cfgtarascope-cli history show ID\n"
     "  cfgtarascope-cli history diff ID [ID2]\n"
     "  cfgtarascope-cli history export ID FILE\n"
-    "  cfgtarascope-cli history restore CONN ID [--dry-run] [--changes-only]\n"
+    "  cfgtarascope-cli history restore CONN ID [--dry-run] [--changes-only] [--force]\n"
+    "  cfgtarascope-cli history prune (--keep N | --before YYYY-MM-DD)\n"
     "  cfgtarascope-cli --help | --version\n"
     "Opciones de toda orden: --history FILE (otro historial), --no-history (no guardar nada)\n"
     "--json: un documento JSON en stdout en vez del texto (read, diff, load, set, clone,\n"
@@ -45,7 +46,8 @@ const char* const kUsage =
 
 // The options that only some commands take; each command names those it takes.
 const char* const kCommandOptions[] = {"json",   "dry-run",       "changes-only", "no-common",
-                                       "scales", "allow-partial", "menus",        "items"};
+                                       "scales", "allow-partial", "menus",        "items",
+                                       "force",  "keep",          "before"};
 
 QList<QCommandLineOption> Options() {
     return {{QStringLiteral("json"), {}},
@@ -56,6 +58,9 @@ QList<QCommandLineOption> Options() {
             {QStringLiteral("allow-partial"), {}},
             {QStringLiteral("menus"), {}, QStringLiteral("ID,...")},
             {QStringLiteral("items"), {}, QStringLiteral("ID,...")},
+            {QStringLiteral("force"), {}},
+            {QStringLiteral("keep"), {}, QStringLiteral("N")},
+            {QStringLiteral("before"), {}, QStringLiteral("YYYY-MM-DD")},
             {QStringLiteral("history"), {}, QStringLiteral("FILE")},
             {QStringLiteral("no-history"), {}}};
 }
@@ -146,20 +151,22 @@ SendScope ScopeGiven(const Context& c) {
 }
 
 // Sends as load does, unless it is a dry run: the status, and what became of each item for the
-// document (null when nothing was sent).
-std::pair<int, QJsonValue> SendUnlessDry(Session& session, const Context& c, SendScope scope) {
+// document (null when nothing was sent). The history records the send as `kind`, by default as
+// the scope says.
+std::pair<int, QJsonValue> SendUnlessDry(Session& session, const Context& c, SendScope scope,
+                                         std::optional<SendKind> kind = {}) {
     if (c.Given("dry-run")) return {kExitOk, QJsonValue()};
     SendSummary summary;
-    const int status = session.SendAll(scope, &summary);
+    const int status = session.SendAll(scope, &summary, kind);
     return {status, SendJson(session.model(), summary)};
 }
 
 // The changes a clone or a restore made in the model, printed, then sent as a changes-only or a
 // whole send.
 int SendChanges(Session& session, const std::vector<ValueChange>& changes, const Context& c,
-                SendScope scope) {
+                SendScope scope, SendKind kind) {
     if (!c.Json() && !changes.empty()) WriteLine(c.out, DiffLines(changes));
-    const auto [status, sent] = SendUnlessDry(session, c, scope);
+    const auto [status, sent] = SendUnlessDry(session, c, scope, kind);
     if (c.Json())
         WriteJson(c.out, {{QStringLiteral("changes"), ChangesJson(changes)},
                           {QStringLiteral("send"), sent}});
@@ -290,7 +297,7 @@ int Clone(const QStringList& args, const Context& c) {
         return session.Finish(kExitUsage);
     }
     return SendChanges(session, CloneScale(session.model(), from->front(), *to, choice), c,
-                       SendScope::Changed);
+                       SendScope::Changed, SendKind::Clone);
 }
 
 int Set(const QStringList& args, const Context& c) {
@@ -360,6 +367,7 @@ class HistoryCommand {
         const QString command = args[1];
         args.remove(0, 2);
         if (command == u"restore") return Restore(args);
+        if (command == u"prune") return Prune(args);
         // An export writes the file save would: it has nothing to say on stdout.
         if (!(command == u"export" ? Takes(c_, {}) : Takes(c_, {"json"}))) return kExitUsage;
         if (!Open()) return kExitFile;
@@ -375,12 +383,21 @@ class HistoryCommand {
         QString error;
         const QString path = HistoryPath(c_.folder, c_.history);
         if (store_.Open(path, &error)) {
-            if (const QString notice = store_.TakeNotice(); !notice.isEmpty())
-                WriteLine(c_.err, notice);
+            Notices();
             return true;
         }
         WriteLine(c_.err, QStringLiteral("Historial no disponible (%1): %2").arg(path, error));
         return false;
+    }
+    // What the store did on its own (a damaged database moved aside), said at once.
+    void Notices() {
+        if (const QString notice = store_.TakeNotice(); !notice.isEmpty())
+            WriteLine(c_.err, notice);
+    }
+    // A store's failure said: the status to end with.
+    int Failed(const QString& error) {
+        WriteLine(c_.err, QStringLiteral("Historial: ") + error);
+        return kExitFile;
     }
 
     // The snapshot `text` names into `model`: kExitOk, or the status to end with.
@@ -389,14 +406,12 @@ class HistoryCommand {
         QString error;
         const std::optional<SnapshotInfo> found =
             id ? store_.Load(*id, model, &error) : std::nullopt;
+        Notices();
         if (found) {
             if (info) *info = *found;
             return kExitOk;
         }
-        if (!error.isEmpty()) {
-            WriteLine(c_.err, QStringLiteral("Historial: ") + error);
-            return kExitFile;
-        }
+        if (!error.isEmpty()) return Failed(error);
         WriteLine(c_.err, QStringLiteral("No existe la instantánea ") + text);
         return kExitUsage;
     }
@@ -410,10 +425,8 @@ class HistoryCommand {
         }
         QString error;
         const auto infos = store_.List(connection, &error);
-        if (!infos) {
-            WriteLine(c_.err, QStringLiteral("Historial: ") + error);
-            return kExitFile;
-        }
+        Notices();
+        if (!infos) return Failed(error);
         if (c_.Json()) {
             WriteJson(c_.out, {{QStringLiteral("snapshots"), SnapshotsJson(*infos)}});
             return kExitOk;
@@ -422,7 +435,7 @@ class HistoryCommand {
         for (const SnapshotInfo& i : *infos)
             lines.append(QStringList{QString::number(i.id), i.time.toString(Qt::ISODate),
                                      CauseName(i.cause), i.connection, QString::number(i.scales),
-                                     QString::number(i.known)}
+                                     QString::number(i.known), i.network}
                              .join(u'\t'));
         if (!lines.isEmpty()) WriteLine(c_.out, lines.join(u'\n'));
         return kExitOk;
@@ -441,12 +454,12 @@ class HistoryCommand {
         if (const int status = Load(args[0], a, &info); status != kExitOk) return status;
         QString second = args.value(1);
         if (second.isEmpty()) {
+            // The latest of the same network: another behind the same address is no earlier
+            // state of this one.
             QString error;
-            const auto latest = store_.Latest(info.connection, &error);
-            if (!latest) {
-                WriteLine(c_.err, QStringLiteral("Historial: ") + error);
-                return kExitFile;
-            }
+            const auto latest = store_.Latest(info.connection, info.network, &error);
+            Notices();
+            if (!latest) return Failed(error);
             second = QString::number(latest->id);
         }
         if (const int status = Load(second, b); status != kExitOk) return status;
@@ -468,18 +481,49 @@ class HistoryCommand {
     }
 
     int Restore(const QStringList& args) {
-        if (!Takes(c_, {"dry-run", "changes-only", "json"})) return kExitUsage;
+        if (!Takes(c_, {"dry-run", "changes-only", "json", "force"})) return kExitUsage;
         if (args.size() != 2) return Usage(c_.err);
         if (!CommandLineLink(args[0]))
             return Usage(c_.err, QStringLiteral("Conexión no válida: ") + args[0]);
         if (!Open()) return kExitFile;
         ConfigModel snapshot;
-        if (const int status = Load(args[1], snapshot); status != kExitOk) return status;
+        SnapshotInfo info;
+        if (const int status = Load(args[1], snapshot, &info); status != kExitOk) return status;
 
         Session session(c_.err, c_.folder, c_.history);
         if (const int status = cfg::Open(session, args[0], c_.err); status != kExitOk)
             return status;
-        return SendChanges(session, RestoreValues(session.model(), snapshot), c_, ScopeGiven(c_));
+        // Another shop's values behind the same address would be sent as if they were this one's.
+        if (const QString read = NetworkFingerprint(session.model().Scales());
+            read != info.network && !c_.Given("force")) {
+            WriteLine(c_.err, QStringLiteral("La instantánea %1 es de otra red (%2); la red leída "
+                                             "es %3. Nada restaurado (--force para restaurarla)")
+                                  .arg(QString::number(info.id), info.network, read));
+            return session.Finish(kExitUsage);
+        }
+        return SendChanges(session, RestoreValues(session.model(), snapshot), c_, ScopeGiven(c_),
+                           SendKind::Restore);
+    }
+
+    int Prune(const QStringList& args) {
+        if (!Takes(c_, {"keep", "before"})) return kExitUsage;
+        if (!args.isEmpty() || c_.Given("keep") == c_.Given("before"))
+            return Usage(c_.err, QStringLiteral("prune: --keep N o --before YYYY-MM-DD"));
+        bool ok = false;
+        const int keep = c_.Given("keep") ? c_.line.Value("keep").toInt(&ok) : 0;
+        const QDate day = QDate::fromString(c_.line.Value("before"), QStringLiteral("yyyy-MM-dd"));
+        if (c_.Given("keep") ? !ok || keep < 1 : !day.isValid())
+            return Usage(c_.err, c_.Given("keep")
+                                     ? QStringLiteral("--keep: un número de 1 en adelante")
+                                     : QStringLiteral("--before: una fecha YYYY-MM-DD"));
+        if (!Open()) return kExitFile;
+        QString error;
+        const std::optional<int> removed =
+            c_.Given("keep") ? store_.PruneKeeping(keep, &error) : store_.PruneBefore(day, &error);
+        Notices();
+        if (!removed) return Failed(error);
+        WriteLine(c_.out, QString::number(*removed));
+        return kExitOk;
     }
 
     const Context& c_;

@@ -148,12 +148,15 @@ QJsonObject ProgrammedJson(const ConfigModel& model, const ItemRow& item,
 QJsonArray SnapshotsJson(const std::vector<SnapshotInfo>& snapshots) {
     QJsonArray json;
     for (const SnapshotInfo& s : snapshots)
-        json.append(QJsonObject{{QStringLiteral("id"), s.id},
-                                {QStringLiteral("time"), s.time.toString(Qt::ISODate)},
-                                {QStringLiteral("cause"), CauseName(s.cause)},
-                                {QStringLiteral("connection"), s.connection},
-                                {QStringLiteral("scales"), s.scales},
-                                {QStringLiteral("known"), s.known}});
+        json.append(QJsonObject{
+            {QStringLiteral("id"), s.id},
+            {QStringLiteral("time"), s.time.toString(Qt::ISODate)},
+            {QStringLiteral("cause"), CauseName(s.cause)},
+            {QStringLiteral("send"), s.send ? QJsonValue(SendKindName(*s.send)) : QJsonValue()},
+            {QStringLiteral("connection"), s.connection},
+            {QStringLiteral("network"), s.network},
+            {QStringLiteral("scales"), s.scales},
+            {QStringLiteral("known"), s.known}});
     return json;
 }
 

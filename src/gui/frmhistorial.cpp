@@ -16,8 +16,8 @@
 namespace cfg {
 
 namespace {
-QString CauseText(SnapshotCause cause) {
-    switch (cause) {
+QString CauseText(const SnapshotInfo& info) {
+    switch (info.cause) {
         case SnapshotCause::Read:
             return QStringLiteral("Lectura");
         case SnapshotCause::Partial:
@@ -27,18 +27,31 @@ QString CauseText(SnapshotCause cause) {
         case SnapshotCause::Send:
             break;
     }
+    switch (info.send.value_or(SendKind::All)) {
+        case SendKind::Changes:
+            return QStringLiteral("Enviar cambios");
+        case SendKind::Clone:
+            return QStringLiteral("Copiar a otras balanzas");
+        case SendKind::Restore:
+            return QStringLiteral("Restaurar");
+        case SendKind::All:
+            break;
+    }
     return QStringLiteral("Enviar Todo");
 }
 
+constexpr int kNetworkRole = Qt::UserRole + 1;
+
 }  // namespace
 
-FrmHistorial::FrmHistorial(FrmMain& main, QWidget* parent) : QDialog(parent), main_(main) {
+FrmHistorial::FrmHistorial(FrmMain& main, Operation& messages, QWidget* parent)
+    : QDialog(parent), main_(main), messages_(messages) {
     SetUpWindow(*this, QStringLiteral("FrmHistorial"));
     resize(720, 560);
 
     Lista = NewTable(this, QStringLiteral("Lista"),
-                     {QStringLiteral("Nº"), QStringLiteral("Fecha (UTC)"), QStringLiteral("Motivo"),
-                      QStringLiteral("Items conocidos")});
+                     {QStringLiteral("Nº"), QStringLiteral("Fecha"), QStringLiteral("Motivo"),
+                      QStringLiteral("Items conocidos"), QStringLiteral("Red")});
     Lista->setSelectionMode(QAbstractItemView::ExtendedSelection);
     Diferencias = NewTable(this, QStringLiteral("Diferencias"),
                            {QStringLiteral("Dueño"), QStringLiteral("Item"),
@@ -50,7 +63,7 @@ FrmHistorial::FrmHistorial(FrmMain& main, QWidget* parent) : QDialog(parent), ma
     CmdCerrar = NewButton(this, QStringLiteral("Cerrar"), QStringLiteral("CmdCerrar"));
 
     auto* layout = new QGridLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Instantáneas de la red conectada:"), this), 0, 0);
+    layout->addWidget(new QLabel(QStringLiteral("Instantáneas de la conexión:"), this), 0, 0);
     layout->addWidget(Lista, 1, 0);
     layout->addWidget(LblEstado, 2, 0);
     layout->addWidget(Diferencias, 3, 0);
@@ -64,16 +77,20 @@ FrmHistorial::FrmHistorial(FrmMain& main, QWidget* parent) : QDialog(parent), ma
 
     Busy(true);
     QPointer<FrmHistorial> self(this);
-    main_.HistoryList([self](std::vector<SnapshotInfo> infos, QString said) {
+    main_.HistoryList([self](std::vector<SnapshotInfo> infos, QString network, QString said) {
         if (!self) return;
-        // The newest first: what a technician looks for.
+        self->network_ = network;
+        // The newest first, in the technician's own time: what a technician looks for.
         for (auto i = infos.rbegin(); i != infos.rend(); ++i) {
             auto* row = new QTreeWidgetItem(self->Lista);
             row->setText(0, QString::number(i->id));
-            row->setText(1, i->time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
-            row->setText(2, CauseText(i->cause));
+            row->setText(1, i->time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+            row->setText(2, CauseText(*i));
             row->setText(3, QStringLiteral("%1 de %2").arg(i->known).arg(i->items));
+            row->setText(4, i->network == network ? QStringLiteral("%1 (esta)").arg(i->network)
+                                                  : i->network);
             row->setData(0, Qt::UserRole, i->id);
+            row->setData(0, kNetworkRole, i->network);
         }
         if (!said.isEmpty()) self->LblEstado->setText(said);
         self->Busy(false);
@@ -142,6 +159,14 @@ void FrmHistorial::CmdRestaurar_Click() {
         LblEstado->setText(QStringLiteral("Seleccione la instantánea a restaurar"));
         return;
     }
+    // Another shop's values behind the same connection: only when the technician says so.
+    if (const QString network = Lista->selectedItems().front()->data(0, kNetworkRole).toString();
+        network != network_ &&
+        !messages_.Ask(QStringLiteral("La instantánea %1 es de otra red (%2); la red conectada es "
+                                      "%3. ¿Restaurarla en el árbol?")
+                           .arg(QString::number(ids.front()), network, network_),
+                       Icon::Exclamation, Default::No))
+        return;
     QPointer<FrmHistorial> self(this);
     Load(ids, [self](std::vector<std::shared_ptr<const ConfigModel>> models) {
         self->main_.HistoryRestore(models.front(), [self](FrmMain::Changes changes) {

@@ -14,14 +14,16 @@ namespace cfg {
 
 class ConfigModel;
 class FrmMain;
+class Operation;
 
-// The history of the connected network: its snapshots, what differs between two of them or
-// between one and the tree now, and one's values put back into the tree, to be sent with
-// "Enviar Todo a Balanzas". Every use of the database runs on the main window's worker.
+// The history of the connection: its snapshots (of whichever network answered there), what differs
+// between two of them or between one and the tree now, and one's values put back into the tree, to
+// be sent with "Enviar Todo a Balanzas" (asked first when the snapshot is of another network behind
+// the same connection). Every use of the database runs on the main window's worker.
 class FrmHistorial : public QDialog {
     Q_OBJECT
   public:
-    explicit FrmHistorial(FrmMain& main, QWidget* parent = nullptr);
+    FrmHistorial(FrmMain& main, Operation& messages, QWidget* parent = nullptr);
 
     void CmdComparar_Click();
     void CmdRestaurar_Click();
@@ -42,6 +44,8 @@ class FrmHistorial : public QDialog {
     void Busy(bool on);
 
     FrmMain& main_;
+    Operation& messages_;
+    QString network_;          // of the tree now
     QTreeWidget* Lista;        // the snapshots
     QTreeWidget* Diferencias;  // owner, item, value, value
     QLabel* LblEstado;

@@ -391,8 +391,8 @@ FrmMain::~FrmMain() {
 }
 
 void FrmMain::RecordOnWorker(SnapshotCause cause, const std::vector<Held>& held,
-                             std::shared_ptr<QString> said) {
-    if (history_) *said = history_->Record(cause, model_, held);
+                             std::shared_ptr<QString> said, std::optional<SendKind> send) {
+    if (history_) *said = history_->Record(cause, model_, held, send);
 }
 
 void FrmMain::HideProgress() {
@@ -507,6 +507,7 @@ void FrmMain::Lee_Datos() {
     auto said = std::make_shared<QString>();
     worker_->Run(
         [this, read, said](ScaleLink& link) {
+            restored_ = false;
             *read = NetworkReader(link, model_).Lee_Datos(*readOperation_);
             if (*read)
                 RecordOnWorker(
@@ -564,21 +565,24 @@ void FrmMain::CloneSend(int from, std::vector<int> to, CloneChoice choice) {
     // The preview was the question: only what changed goes.
     Send([this, from, to = std::move(to),
           choice = std::move(choice)] { CloneScale(model_, from, to, choice); },
-         SendScope::Changed);
+         SendScope::Changed, SendKind::Clone);
 }
 
-void FrmMain::Send(std::function<void()> before, std::optional<SendScope> answered) {
+void FrmMain::Send(std::function<void()> before, std::optional<SendScope> answered,
+                   std::optional<SendKind> kind) {
     StartOperation(true);
     auto said = std::make_shared<QString>();
     worker_->Run(
-        [this, said, before = std::move(before), answered](ScaleLink& link) {
+        [this, said, before = std::move(before), answered, kind](ScaleLink& link) {
             if (before) before();
             sendOperation_->Answer(answered);
             lastSend_ = cfg::Command2_Click(link, model_, *sendOperation_,
                                             answered.value_or(SendScope::All));
             sendOperation_->Answer(std::nullopt);
             if (!lastSend_.confirmed) return;
-            RecordOnWorker(SnapshotCause::Send, HeldAfterSend(model_, lastSend_), said);
+            const SendKind sent = kind ? *kind : restored_ ? SendKind::Restore : SentAs(lastSend_);
+            restored_ = false;
+            RecordOnWorker(SnapshotCause::Send, HeldAfterSend(model_, lastSend_), said, sent);
         },
         [this, said] {
             Notice(*said);
@@ -705,12 +709,16 @@ void FrmMain::Muestra_Abrir() {
     abrir_ = new FrmAbrir(services_, config_, model_,
                           [this](std::function<void()> job, std::function<void()> done) {
                               busy_ = true;
-                              worker_->Run([job = std::move(job)](ScaleLink&) { job(); },
-                                           [this, done = std::move(done)] {
-                                               busy_ = false;
-                                               Refresh();
-                                               done();
-                                           });
+                              worker_->Run(
+                                  [this, job = std::move(job)](ScaleLink&) {
+                                      restored_ = false;  // the file's values over them
+                                      job();
+                                  },
+                                  [this, done = std::move(done)] {
+                                      busy_ = false;
+                                      Refresh();
+                                      done();
+                                  });
                           });
     connect(abrir_, &QObject::destroyed, this, [this] { setEnabled(true); });
     abrir_->show();
@@ -729,7 +737,7 @@ void FrmMain::Muestra_Copiar(int from) {
 
 void FrmMain::Muestra_Historial() {
     setEnabled(false);
-    historial_ = new FrmHistorial(*this);
+    historial_ = new FrmHistorial(*this, services_.messages);
     connect(historial_, &QObject::destroyed, this, [this] {
         setEnabled(true);
         Refresh();
@@ -737,16 +745,21 @@ void FrmMain::Muestra_Historial() {
     historial_->show();
 }
 
-void FrmMain::HistoryList(std::function<void(std::vector<SnapshotInfo>, QString)> done) {
+void FrmMain::HistoryList(std::function<void(std::vector<SnapshotInfo>, QString, QString)> done) {
     auto infos = std::make_shared<std::vector<SnapshotInfo>>();
     auto said = std::make_shared<QString>();
+    auto network = std::make_shared<QString>();
     worker_->Run(
-        [this, infos, said](ScaleLink&) {
+        [this, infos, said, network](ScaleLink&) {
+            *network = NetworkFingerprint(model_.Scales());
             HistoryStore* store = history_ ? history_->Store(said.get()) : nullptr;
             if (!store) return;
             if (auto list = store->List(history_->Connection(), said.get())) *infos = *list;
+            if (const QString notice = store->TakeNotice(); !notice.isEmpty()) *said = notice;
         },
-        [infos, said, done = std::move(done)] { done(std::move(*infos), *said); });
+        [infos, said, network, done = std::move(done)] {
+            done(std::move(*infos), *network, *said);
+        });
 }
 
 void FrmMain::HistoryLoad(qint64 id, std::function<void(Snapshot, QString)> done) {
@@ -757,6 +770,7 @@ void FrmMain::HistoryLoad(qint64 id, std::function<void(Snapshot, QString)> done
         [this, id, model, said, found](ScaleLink&) {
             HistoryStore* store = history_ ? history_->Store(said.get()) : nullptr;
             *found = store && store->Load(id, *model, said.get());
+            if (store && said->isEmpty()) *said = store->TakeNotice();
         },
         [model, said, found, done = std::move(done)] { done(*found ? model : nullptr, *said); });
 }
@@ -774,6 +788,7 @@ void FrmMain::HistoryRestore(Snapshot snapshot, std::function<void(Changes)> don
     auto changes = std::make_shared<Changes>();
     worker_->Run(
         [this, snapshot, changes](ScaleLink&) {
+            restored_ = true;
             *changes = WithOptionTexts(model_, RestoreValues(model_, *snapshot));
         },
         [changes, done = std::move(done)] { done(std::move(*changes)); });

@@ -70,7 +70,8 @@ class FrmMain : public QWidget {
     // snapshot's values put into the tree, and what that changed against the read.
     using Snapshot = std::shared_ptr<const ConfigModel>;
     using Changes = std::vector<ValueChange>;
-    void HistoryList(std::function<void(std::vector<SnapshotInfo>, QString)> done);
+    // The list comes with the network of the tree now (its NetworkFingerprint).
+    void HistoryList(std::function<void(std::vector<SnapshotInfo>, QString, QString)> done);
     void HistoryLoad(qint64 id, std::function<void(Snapshot, QString)> done);
     void HistoryCompareNow(Snapshot snapshot, std::function<void(Changes)> done);
     void HistoryRestore(Snapshot snapshot, std::function<void(Changes)> done);
@@ -94,7 +95,7 @@ class FrmMain : public QWidget {
   private:
     // On the worker: records what the network now holds; what is to be said goes into `said`.
     void RecordOnWorker(SnapshotCause cause, const std::vector<Held>& held,
-                        std::shared_ptr<QString> said);
+                        std::shared_ptr<QString> said, std::optional<SendKind> send = {});
     // A notice under the tree, beside what the last read could not read.
     void Notice(const QString& text);
     void HideProgress();
@@ -102,8 +103,10 @@ class FrmMain : public QWidget {
     void ShowReport();
     class WindowOperation;
 
-    // A send, after `before` (on the worker), its question already answered when `answered`.
-    void Send(std::function<void()> before, std::optional<SendScope> answered);
+    // A send, after `before` (on the worker), its question already answered when `answered`;
+    // recorded as `kind`, else as a restore or by its scope.
+    void Send(std::function<void()> before, std::optional<SendScope> answered,
+              std::optional<SendKind> kind = {});
     // The panes disabled; `cancellable` work shows "Cancelar", which Esc presses too.
     void StartOperation(bool cancellable = false);
     void EndOperation();
@@ -166,6 +169,7 @@ class FrmMain : public QWidget {
     QString savedButtonCaption_;
     QString connectError_;
     SendSummary lastSend_;
+    bool restored_ = false;  // on the worker: the tree holds a snapshot's values not sent yet
 
     std::unique_ptr<TreeMirror> mirror_;
     std::unique_ptr<TreeFilter> filter_;

@@ -39,9 +39,10 @@ Session::Session(std::FILE* err, const QString& programFolder, HistoryOption his
 
 Session::~Session() = default;
 
-void Session::Record(SnapshotCause cause, const std::vector<Held>& held) {
+void Session::Record(SnapshotCause cause, const std::vector<Held>& held,
+                     std::optional<SendKind> send) {
     if (!history_) return;
-    if (const QString said = history_->Record(cause, model_, held); !said.isEmpty())
+    if (const QString said = history_->Record(cause, model_, held, send); !said.isEmpty())
         WriteLine(err_, said);
 }
 
@@ -85,10 +86,10 @@ int Session::Load(const QString& path, const LineSink& lines) {
     return kExitFile;
 }
 
-int Session::SendAll(SendScope scope, SendSummary* kept) {
+int Session::SendAll(SendScope scope, SendSummary* kept, std::optional<SendKind> kind) {
     const SendSummary summary = Command2_Click(link_, model_, op_, scope);
     for (const QString& line : summary.details) WriteLine(err_, line);
-    Record(SnapshotCause::Send, HeldAfterSend(model_, summary));
+    Record(SnapshotCause::Send, HeldAfterSend(model_, summary), kind.value_or(SentAs(summary)));
     if (kept) *kept = summary;
     return summary.Clean() ? kExitOk : kExitItems;
 }

@@ -55,9 +55,10 @@ class Session {
     int Load(const QString& path, const LineSink& lines);
 
     // Sends everything (or only what changed) without asking; the items not accepted are
-    // listed, and what became of each item is kept in `summary` when given. kExitOk or
-    // kExitItems.
-    int SendAll(SendScope scope = SendScope::All, SendSummary* summary = nullptr);
+    // listed, and what became of each item is kept in `summary` when given. The history records
+    // the send as `kind`, by default as its scope. kExitOk or kExitItems.
+    int SendAll(SendScope scope = SendScope::All, SendSummary* summary = nullptr,
+                std::optional<SendKind> kind = {});
 
     // An item was programmed and accepted: the network now holds it.
     void Programmed();
@@ -70,7 +71,8 @@ class Session {
     ScaleLink& link() { return link_; }
 
   private:
-    void Record(SnapshotCause cause, const std::vector<Held>& held);
+    void Record(SnapshotCause cause, const std::vector<Held>& held,
+                std::optional<SendKind> send = {});
 
     QString folder_;
     LinkComponent link_;

@@ -166,11 +166,10 @@ QString NormalConnection(int linkType, const QString& connectionText) {
     if (linkType == 1) {
         const std::optional<SerialSettings> serial = ParseSerialText(connectionText);
         if (!serial) return connectionText;
-        return QStringLiteral("serial:%1:%2,%3,%4")
-            .arg(SerialDevice(*serial))
-            .arg(serial->speed)
-            .arg(QLatin1Char(serial->parity))
-            .arg(serial->dataBits);
+        // Joined, not filled in one at a time: a device path may hold "%1".
+        return QStringLiteral("serial:") + SerialDevice(*serial) + u':' +
+               QString::number(serial->speed) + u',' + QLatin1Char(serial->parity) + u',' +
+               QString::number(serial->dataBits);
     }
     const std::optional<TcpEndpoint> tcp = ParseTcpText(connectionText);
     if (!tcp) return connectionText.trimmed();

@@ -40,8 +40,9 @@ QString Drain(std::FILE* file) {  // from its start, then closed
 class CliTest : public ::testing::Test {
   protected:
     void Serve(sim::Network network = sim::DefaultNetwork(), sim::FaultOptions faults = {}) {
+        const quint16 port = served ? served->server.port() : 0;
         served.reset();
-        served = std::make_unique<simtest::Served>(std::move(network), std::move(faults));
+        served = std::make_unique<simtest::Served>(std::move(network), std::move(faults), port);
         conn = served->Address();
     }
     CliRun Cli(const QStringList& args) {
@@ -309,7 +310,8 @@ TEST_F(CliTest, SetProgramsOneItemAndPrintsItsNodeAfterTheReRead) {
 }
 
 // What the network held, run after run: listed, shown as `read` printed it, compared, exported
-// as `save` wrote it, and put back exactly, sending only what differs.
+// as `save` wrote it, and put back exactly, sending only what differs; another shop behind the
+// same address is another network, restored from only when forced; a damaged snapshot refused.
 TEST_F(CliTest, HistoryListsShowsComparesExportsAndRestores) {
     Serve();
     const CliRun read = Cli({"read", conn});
@@ -319,20 +321,18 @@ TEST_F(CliTest, HistoryListsShowsComparesExportsAndRestores) {
     // The same link however it is typed.
     const QString typed = QString(conn).replace("127.0.0.1", "127.000.0.01");
     const CliRun list = Cli({"history", "list", typed});
-    ASSERT_EQ(list.out.size(), 4);  // read, read, read, set
+    ASSERT_EQ(list.out.size(), 2);  // read, set: the reads that found nothing new add nothing
     const QRegularExpression line(
-        QString("^4\t\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ\tset\t%1\t4\t"
-                "%2$")
-            .arg(QRegularExpression::escape(conn))
-            .arg(list.out[0].section('\t', 5)));
-    EXPECT_TRUE(line.match(list.out[3]).hasMatch()) << list.out[3].toStdString();
+        QString("^2\t\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ\tset\t%1\t4\t%2\t4a7a8e83bc10$")
+            .arg(QRegularExpression::escape(conn), list.out[0].section('\t', 5, 5)));
+    EXPECT_TRUE(line.match(list.out[1]).hasMatch()) << list.out[1].toStdString();
     EXPECT_EQ(Cli({"history", "show", "1"}).out, read.out);
-    EXPECT_EQ(Cli({"history", "export", "2", File("again.xml")}).status, kExitOk);
+    EXPECT_EQ(Cli({"history", "export", "1", File("again.xml")}).status, kExitOk);
     EXPECT_EQ(ReadAll(File("again.xml")), ReadAll(File("red.xml")));
     const CliRun diff = Cli({"history", "diff", "1"});
     EXPECT_EQ(diff.status, kExitItems);
     EXPECT_EQ(diff.out, QStringList{"3\t153\tLínea 2\tPuesto 3\tPuesto 77"});
-    EXPECT_EQ(Cli({"history", "diff", "4"}).status, kExitOk);
+    EXPECT_EQ(Cli({"history", "diff", "2"}).status, kExitOk);
     for (const QStringList& unknown : {QStringList{"show", "9"},
                                        {"diff", "1", "9"},
                                        {"export", "0", File("x.xml")},
@@ -346,7 +346,38 @@ TEST_F(CliTest, HistoryListsShowsComparesExportsAndRestores) {
     EXPECT_EQ(restore.out, QStringList{"3\t153\tLínea 2\tPuesto 77\tPuesto 3"});
     EXPECT_EQ(Writes().size(), 2);  // a grouped item, sent twice
     EXPECT_EQ(served->engine.network(), sim::DefaultNetwork());
-    EXPECT_EQ(Cli({"history", "list"}).out.last().section('\t', 2, 2), "send");
+
+    sim::Network other = sim::DefaultNetwork();
+    other.scales.pop_back();
+    Serve(other);
+    ASSERT_EQ(Cli({"read", conn}).status, kExitOk);
+    EXPECT_EQ(Cli({"history", "list"}).out.last().section('\t', 6), "33a0e4257e6b");
+    EXPECT_EQ(Cli({"history", "diff", "1"}).status, kExitOk);  // with the send, not this read
+    const CliRun refused = Cli({"history", "restore", conn, "2"});
+    EXPECT_TRUE(refused.status == kExitUsage && refused.out.isEmpty() && Writes().isEmpty());
+    EXPECT_TRUE(refused.err.split('\n').contains(
+        "La instantánea 2 es de otra red (4a7a8e83bc10); la red leída es 33a0e4257e6b. Nada "
+        "restaurado (--force para restaurarla)"));
+    EXPECT_EQ(Cli({"history", "restore", conn, "2", "--force", "--changes-only"}).out,
+              QStringList{"3\t153\tLínea 2\tPuesto 3\tPuesto 77"});
+    ASSERT_EQ(Cli({"clone", conn, "1", "2"}).status, kExitOk);
+    const QString sends = Cli({"history", "list", "--json"}).out.value(0);  // 3, 5 and 6
+    EXPECT_TRUE(sends.count("\"send\":\"restore\"") == 2 && sends.contains("\"send\":\"clone\""));
+    EXPECT_EQ(Cli({"history", "prune", "--keep", "1"}).out, QStringList{"4"});  // 1, 2, 4 and 5
+
+    // Snapshot 6 with a part claiming 4 GiB: refused by every command, and the database kept.
+    const QString db = File("history.db");
+    cfgtest::Sql(db,
+                 "UPDATE part SET data = x'fffffff0' || substr(data, 5) WHERE hash = "
+                 "(SELECT substr(manifest, 1, 20) FROM snapshot WHERE id = 6)");
+    for (const QString& args :
+         QStringList{"show 6", "diff 6", "export 6 " + File("x.xml"), "restore " + conn + " 6"}) {
+        const CliRun run = Cli(("history " + args).split(' '));
+        EXPECT_EQ(QString::number(run.status) + run.err, "4Historial: instantánea 6 dañada\n")
+            << args.toStdString();
+    }
+    EXPECT_TRUE(Cli({"history", "list"}).out.size() == 2 && !QFile::exists(db + ".damaged"));
+    EXPECT_TRUE(Writes().size() == 7 && !QFile::exists(File("x.xml")));  // 2 restored, 5 cloned
 }
 
 // Scale 1's editable values onto scales 3 and 2: what changes, listed in the scale list's order,
@@ -465,14 +496,17 @@ TEST_F(CliTest, EveryJsonDocumentSaysWhatTheTextSays) {
     EXPECT_EQ(set["node"], "Despl vertical = -7");
     EXPECT_EQ(set["outcome"], "accepted");
     EXPECT_EQ(json({"set", conn, "0", "20", "x"}, kExitItems)["outcome"], "refused");
-    QStringList listed;
-    for (const QJsonValue i : json({"history", "list"}, kExitOk)["snapshots"].toArray())
+    QStringList listed, sent;
+    for (const QJsonValue i : json({"history", "list"}, kExitOk)["snapshots"].toArray()) {
         listed.append(QStringList{QString::number(i["id"].toInt()), i["time"].toString(),
                                   i["cause"].toString(), i["connection"].toString(),
                                   QString::number(i["scales"].toInt()),
-                                  QString::number(i["known"].toInt())}
+                                  QString::number(i["known"].toInt()), i["network"].toString()}
                           .join('\t'));
+        sent.append(i["cause"].toString() + " " + i["send"].toString("-"));
+    }
     EXPECT_EQ(listed, Cli({"history", "list"}).out);
+    EXPECT_EQ(sent, (QStringList{"read -", "send changes", "set -"}));
     EXPECT_EQ(rows(json({"history", "diff", "1"}, kExitItems)["changes"]),
               Cli({"history", "diff", "1"}).out);
 }
@@ -486,6 +520,10 @@ TEST_F(CliTest, AnOptionACommandDoesNotTakeIsAUsageError) {
         {{"read", "h:1", "--bogus"}, "Opción desconocida: --bogus"},
         {{"save", "h:1", "f.xml", "--scales"}, "Opción no válida: "},
         {{"set", "h:1", "0", "20", "-x"}, "Opción desconocida: -x"},
+        {{"history", "prune"}, "prune: --keep N o --before YYYY-MM-DD"},
+        {{"history", "prune", "--keep", "1", "--before", "2026-01-01"}, "prune: --keep N o"},
+        {{"history", "prune", "--keep", "0"}, "--keep: un número de 1 en adelante"},
+        {{"history", "prune", "--before", "2026-02-30"}, "--before: una fecha YYYY-MM-DD"},
     };
     for (const auto& [args, message] : cases) {
         const CliRun run = Cli(args);

@@ -181,7 +181,7 @@ TEST_F(MainWindowTest, TheKeyboardReachesEveryAction) {
     EXPECT_EQ(ended, 1);
 }
 
-// The causes of the snapshots a run recorded, oldest first.
+// The causes of the snapshots a run recorded, oldest first, a send's with what it sent.
 QStringList Causes(const QString& folder) {
     cfg::HistoryStore store;
     QString error;
@@ -189,7 +189,8 @@ QStringList Causes(const QString& folder) {
     if (store.Open(folder + "/history.db", &error))
         for (const cfg::SnapshotInfo& i :
              store.List({}, &error).value_or(std::vector<cfg::SnapshotInfo>()))
-            causes.append(cfg::CauseName(i.cause));
+            causes.append(cfg::CauseName(i.cause) +
+                          (i.send ? " " + cfg::SendKindName(*i.send) : QString()));
     return causes;
 }
 
@@ -249,11 +250,11 @@ TEST_F(MainWindowTest, EnviarTodoAsksFirstAndSaysHowItEndedThenSalirEnds) {
     Child<QPushButton>(&main, "Command1_0")->click();  // "Salir" ends without asking
     EXPECT_EQ(ended, 1);
     EXPECT_EQ(messages.asked.size(), 2u);
-    EXPECT_EQ(Causes(dir.path()), (QStringList{"read", "send"}));  // nothing for the No
+    EXPECT_EQ(Causes(dir.path()), (QStringList{"read", "send all"}));  // nothing for the No
 }
 
-// "Historial": the run's snapshots newest first, two compared, one against the tree now, and
-// the older one put back into the tree, ready to be sent.
+// "Historial": the snapshots newest first, in local time, compared, and one put back into the
+// tree, ready to be sent; one of another network behind the connection only when confirmed.
 TEST_F(MainWindowTest, HistorialListsComparesAndRestores) {
     cfg::FrmMain& main = Connected();
     const QString key =
@@ -263,6 +264,20 @@ TEST_F(MainWindowTest, HistorialListsComparesAndRestores) {
     Child<QLineEdit>(&main, "TxtNumero")->setText("42");
     Child<QPushButton>(&main, "CmbValor")->click();
     WaitIdle();
+    {  // another shop behind the same connection, its value 7, read at noon UTC
+        cfg::ConfigModel other = main.model();
+        other.Scales().pop_back();
+        std::vector<cfg::Held> held = cfg::HeldByNetwork(other);
+        held[static_cast<std::size_t>(other.FindItemByKey(key))].value = "7";
+        cfg::HistoryStore store;
+        QString error;
+        ASSERT_TRUE(store.Open(dir.filePath("history.db"), &error) &&
+                    store.Record(cfg::SnapshotCause::Read, served->Address(), other, held, &error,
+                                 {}, {QDate(2026, 7, 1), QTime(12, 0), Qt::UTC}));
+    }
+    qputenv("TZ", "XST-5:30");  // the technician's local time, five and a half hours ahead
+    tzset();
+    const auto utc = qScopeGuard([] { qunsetenv("TZ"), tzset(); });
     Child<QPushButton>(&main, "CmdHistorial")->click();
     cfg::FrmHistorial* window = nullptr;
     for (QWidget* w : QApplication::topLevelWidgets())
@@ -272,8 +287,9 @@ TEST_F(MainWindowTest, HistorialListsComparesAndRestores) {
     idle();
     auto* list = Child<QTreeWidget>(window, "Lista");
     auto* found = Child<QTreeWidget>(window, "Diferencias");
-    ASSERT_EQ(list->topLevelItemCount(), 2);
-    EXPECT_EQ(list->topLevelItem(0)->text(2), "Modificar Valor");
+    ASSERT_EQ(list->topLevelItemCount(), 3);
+    EXPECT_EQ(list->topLevelItem(0)->text(1), "2026-07-01 17:30:00");
+    EXPECT_EQ(list->topLevelItem(1)->text(2), "Modificar Valor");
     const QString line = QString("%1 %2").arg(Row(key).id).arg(Row(key).text);
     const auto shown = [&] {
         QStringList rows;
@@ -282,9 +298,9 @@ TEST_F(MainWindowTest, HistorialListsComparesAndRestores) {
         return rows;
     };
     const std::pair<std::vector<int>, QStringList> comparisons[] = {
-        {{0, 1}, {"Balanza 3", line, before, "42"}},  // the two snapshots
-        {{1}, {"Balanza 3", line, before, "42"}},     // the read against the tree now
-        {{0}, {}},
+        {{1, 2}, {"Balanza 3", line, before, "42"}},  // the two snapshots
+        {{2}, {"Balanza 3", line, before, "42"}},     // the read against the tree now
+        {{1}, {}},
     };
     for (const auto& [rows, expected] : comparisons) {
         list->clearSelection();
@@ -293,16 +309,31 @@ TEST_F(MainWindowTest, HistorialListsComparesAndRestores) {
         idle();
         EXPECT_EQ(shown(), expected) << rows.size();
     }
-    list->clearSelection();
-    list->topLevelItem(1)->setSelected(true);
-    Child<QPushButton>(window, "CmdRestaurar")->click();
-    idle();
+    const std::size_t asked = messages.asked.size();
+    for (const auto& [row, answer, restored] :
+         {std::tuple<int, bool, QString>{0, false, "42"}, {0, true, "7"}, {2, false, before}}) {
+        messages.answer = answer;
+        list->clearSelection();
+        list->topLevelItem(row)->setSelected(true);
+        Child<QPushButton>(window, "CmdRestaurar")->click();
+        idle();
+        EXPECT_EQ(main.NodeItem(key)->text(0), Row(key).text + " = " + restored) << row << answer;
+    }
+    ASSERT_EQ(messages.asked.size(), asked + 2);  // not for the connected network's own
+    const RecordingOperation::Shown& q = messages.asked[asked];
+    EXPECT_TRUE(q.icon == cfg::Icon::Exclamation && q.preset == cfg::Default::No);
+    EXPECT_EQ(q.text,
+              "La instantánea 3 es de otra red (33a0e4257e6b); la red conectada es "
+              "4a7a8e83bc10. ¿Restaurarla en el árbol?");
     EXPECT_EQ(shown(), (QStringList{"Balanza 3", line, "42", before}));
-    EXPECT_EQ(Row(key).value, before);
-    EXPECT_EQ(main.NodeItem(key)->text(0), Row(key).text + " = " + before);
     EXPECT_EQ(Writes(), 1);  // nothing sent until "Enviar Todo a Balanzas"
     Child<QPushButton>(window, "CmdCerrar")->click();
     EXPECT_TRUE(WaitUntil([&] { return main.isEnabled(); }));
+    messages.answer = true;
+    messages.scopeAnswer = cfg::SendScope::Changed;
+    Child<QPushButton>(&main, "Command2")->click();
+    WaitIdle();
+    EXPECT_EQ(Causes(dir.path()).last(), "send restore");
 }
 
 // The filter keeps the nodes holding every word typed, with their ancestors expanded, counts
@@ -377,6 +408,7 @@ TEST_F(MainWindowTest, EnviarTodoOffersTheChangesThenReportsWhatFailed) {
     EXPECT_FALSE(progress->isVisible());
     EXPECT_EQ(messages.changesAsked, 2);
     EXPECT_EQ(Writes(), 2);
+    EXPECT_EQ(Causes(dir.path()).last(), "send changes");
     cfg::FrmInforme* report = nullptr;
     for (QWidget* w : QApplication::topLevelWidgets())
         if (auto* r = qobject_cast<cfg::FrmInforme*>(w)) report = r;
@@ -540,6 +572,7 @@ TEST_F(MainWindowTest, CopiarPreviewsThenSendsOnlyWhatChanges) {
     Child<QPushButton>(window, "CmdEnviar")->click();
     WaitIdle();
     EXPECT_EQ(Writes(), 2);  // a grouped item, twice
+    EXPECT_EQ(Causes(dir.path()).last(), "send clone");
     EXPECT_EQ(Child<QTreeWidget>(preview(), "Cambios")->topLevelItemCount(), all - 1);
 
     // Every scale but the source, sixty seen at once, all or none at a click.

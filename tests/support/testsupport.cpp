@@ -1,6 +1,8 @@
 #include "support/testsupport.h"
 
 #include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <ostream>
 #include <stdexcept>
 
@@ -47,6 +49,20 @@ void WriteAll(const QString& path, const QByteArray& data) {
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(data) != data.size())
         throw std::runtime_error("cannot write " + path.toStdString());
+}
+
+QVariant Sql(const QString& path, const QString& statement) {
+    QVariant first;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "cfgtest-sql");
+        db.setDatabaseName(path);
+        QSqlQuery query(db);
+        if (!db.open() || !query.exec(statement))
+            throw std::runtime_error("cannot run " + statement.toStdString());
+        if (query.next()) first = query.value(0);
+    }
+    QSqlDatabase::removeDatabase("cfgtest-sql");
+    return first;
 }
 
 }  // namespace cfgtest

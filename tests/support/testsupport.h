@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QStringList>
 #include <QTemporaryDir>  // the folder of every test that writes files
+#include <QVariant>
 #include <functional>
 #include <iosfwd>
 #include <optional>
@@ -32,6 +33,8 @@ QByteArray Bytes(std::initializer_list<int> values);
 
 QByteArray ReadAll(const QString& path);
 void WriteAll(const QString& path, const QByteArray& data);
+// One statement on the SQLite database at `path`, on a connection of its own: its first value.
+QVariant Sql(const QString& path, const QString& statement);
 
 // Records what the core would have shown, asked and told, as an operation of its own. Pauses
 // are recorded, not waited.

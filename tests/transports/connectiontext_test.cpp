@@ -67,5 +67,18 @@ INSTANTIATE_TEST_SUITE_P(Texts, CommandLineLink,
                                            "serial:/dev/odd:name:1200,O,8|1 1200,O,8,/dev/odd:name",
                                            "serial:", "serial:/dev/ttyUSB0"));
 
+// One text per link however it is typed; a device path is kept as it is, "%1" and all.
+TEST(NormalConnection, NamesALinkOneWay) {
+    const std::tuple<int, const char*, const char*> cases[] = {
+        {0, " 010.000.000.001:3001 ", "10.0.0.1:3001"},
+        {0, "Scale-1.Shop:60:00", "scale-1.shop:60"},
+        {1, "9600,n,8,/dev/x%1", "serial:/dev/x%1:9600,N,8"},
+        {1, "19200,E,7,/dev/%2%1", "serial:/dev/%2%1:19200,E,7"},
+        {1, "19200,E,8,1", "serial:/dev/ttyS0:19200,E,8"},
+    };
+    for (const auto& [type, text, normal] : cases)
+        EXPECT_EQ(cfg::NormalConnection(type, text), normal) << text;
+}
+
 }  // namespace
 }  // namespace cfgtest

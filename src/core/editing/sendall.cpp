@@ -100,6 +100,7 @@ SendSummary Command2_Click(ScaleLink& link, const ConfigModel& model, Operation&
         summary.confirmed = false;
         return summary;
     }
+    summary.scope = *answer;
     op.Begin(QStringLiteral("Enviando..."));
 
     const auto& rows = model.Items();

@@ -39,6 +39,8 @@ struct SendSummary {
     int cancelled = 0;               // not sent: the send was stopped before them
     QStringList details;             // one line per item that was not accepted
     std::vector<SendOutcome> items;  // every editable item, in table order
+    // Everything, or the changes only: as the question was answered.
+    SendScope scope = SendScope::All;
 
     bool Clean() const { return refused == 0 && unanswered == 0 && skipped == 0 && cancelled == 0; }
     // "Envio Finalizado!!!" ("Envio Cancelado!!!" when stopped), with the counts when anything

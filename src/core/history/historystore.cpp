@@ -7,6 +7,9 @@
 #include <QSqlQuery>
 #include <QStringList>
 #include <QVariant>
+#include <QtEndian>
+
+#include <zlib.h>
 
 #include "core/model/configmodel.h"
 
@@ -17,6 +20,9 @@ namespace {
 // A snapshot names groups of this many parts, and each group its parts, so that a snapshot
 // that changes one part adds that part, its group and a short list of groups.
 constexpr int kGroupSize = 16;
+
+// Stands in a migration for the step that fills in the network of every snapshot.
+constexpr const char* kFillNetworks = nullptr;
 
 // Each step takes the schema from its index to the next version; user_version is the count of
 // steps taken. A database of a later version is left alone.
@@ -32,6 +38,22 @@ const std::vector<std::vector<const char*>> kMigrations = {
         // hashes ever meet.
         "CREATE TABLE part (hash BLOB PRIMARY KEY, size INTEGER NOT NULL, data BLOB NOT NULL) "
         "WITHOUT ROWID",
+    },
+    {
+        // The network becomes the fingerprint of the scale list, taken from each snapshot's
+        // first part; the key it held (the connection and the whole first part hashed, read
+        // failures included) told the same network apart from itself. A send says what it sent.
+        "CREATE TABLE snapshot2 (id INTEGER PRIMARY KEY AUTOINCREMENT, time TEXT NOT NULL, "
+        "cause TEXT NOT NULL, send TEXT NOT NULL, connection TEXT NOT NULL, "
+        "network TEXT NOT NULL, scales INTEGER NOT NULL, items INTEGER NOT NULL, "
+        "known INTEGER NOT NULL, manifest BLOB NOT NULL)",
+        "INSERT INTO snapshot2 (id, time, cause, send, connection, network, scales, items, known, "
+        "manifest) SELECT id, time, cause, '', connection, '', scales, items, known, manifest "
+        "FROM snapshot",
+        kFillNetworks,
+        "DROP TABLE snapshot",
+        "ALTER TABLE snapshot2 RENAME TO snapshot",
+        "CREATE INDEX snapshot_network ON snapshot (connection, network, id)",
     },
 };
 
@@ -63,6 +85,15 @@ class Statement {
         if (damaged) *damaged = IsDamage(query_.lastError());
         return false;
     }
+    // The next row; false past the last, or when a page met on the way is damaged (then said).
+    bool Next(QString* error, bool* damaged) {
+        if (query_.next()) return true;
+        if (query_.lastError().isValid()) {
+            if (error) *error = Reason(query_.lastError());
+            if (damaged) *damaged = IsDamage(query_.lastError());
+        }
+        return false;
+    }
     QSqlQuery& query() { return query_; }
 
   private:
@@ -76,16 +107,69 @@ SnapshotInfo InfoOf(const QSqlQuery& q) {
     info.id = q.value(0).toLongLong();
     info.time = QDateTime::fromString(q.value(1).toString(), Qt::ISODate);
     info.cause = CauseFromName(q.value(2).toString()).value_or(SnapshotCause::Read);
-    info.connection = q.value(3).toString();
-    info.scales = q.value(4).toInt();
-    info.items = q.value(5).toInt();
-    info.known = q.value(6).toInt();
+    info.send = SendKindFromName(q.value(3).toString());
+    info.connection = q.value(4).toString();
+    info.network = q.value(5).toString();
+    info.scales = q.value(6).toInt();
+    info.items = q.value(7).toInt();
+    info.known = q.value(8).toInt();
     return info;
 }
 
-constexpr const char* kInfoColumns = "id, time, cause, connection, scales, items, known";
+constexpr const char* kInfoColumns =
+    "id, time, cause, send, connection, network, scales, items, known";
+constexpr int kManifestColumn = 9;  // after the information's
+
+// The hashes a manifest or a group runs together; nothing when it is not a whole number of them.
+std::optional<std::vector<QByteArray>> Hashes(const QByteArray& list) {
+    if (list.size() % kHashSize != 0) return std::nullopt;
+    std::vector<QByteArray> hashes;
+    for (qsizetype at = 0; at < list.size(); at += kHashSize)
+        hashes.push_back(list.mid(at, kHashSize));
+    return hashes;
+}
+
+// Reads parts by their hash, each checked before use.
+class PartReader {
+  public:
+    explicit PartReader(const QSqlDatabase& db)
+        : query_(db, "SELECT size, data FROM part WHERE hash = ?") {}
+    // The part kept under `hash`; nothing when it is missing or fails its checks (`error` left
+    // as it was) or the query failed (`error` says why).
+    std::optional<QByteArray> Read(const QByteArray& hash, QString* error, bool* damaged) {
+        if (!query_.Bind(hash).Run(error, damaged)) return std::nullopt;
+        std::optional<QByteArray> part;
+        if (query_.Next(error, damaged))
+            part = UnpackStored(hash, query_.query().value(0).toLongLong(),
+                                query_.query().value(1).toByteArray());
+        query_.query().finish();
+        return part;
+    }
+
+  private:
+    Statement query_;
+};
 
 }  // namespace
+
+std::optional<QByteArray> UnpackStored(QByteArrayView hash, qint64 size, const QByteArray& stored) {
+    // Deflate makes at most 1032 bytes of one: a size beyond that is damage, and is refused
+    // before anything is set aside for it.
+    constexpr qint64 kMostPerByte = 1032;
+    if (stored.size() < 4 || size < 0 || size > (stored.size() - 4) * kMostPerByte ||
+        qFromBigEndian<quint32>(stored.constData()) != size)
+        return std::nullopt;
+    QByteArray bytes(size, Qt::Uninitialized);
+    uLongf made = static_cast<uLongf>(size);
+    // zlib itself, not qUncompress: damage is this store's to say, not a warning on stderr.
+    if (size > 0 && (uncompress(reinterpret_cast<Bytef*>(bytes.data()), &made,
+                                reinterpret_cast<const Bytef*>(stored.constData() + 4),
+                                static_cast<uLong>(stored.size() - 4)) != Z_OK ||
+                     made != static_cast<uLongf>(size)))
+        return std::nullopt;
+    if (PartHash(bytes) != hash) return std::nullopt;
+    return bytes;
+}
 
 HistoryStore::HistoryStore()
     : name_(QStringLiteral("cfg-history-%1").arg(reinterpret_cast<quintptr>(this), 0, 16)) {}
@@ -109,26 +193,86 @@ void HistoryStore::Close() {
 bool HistoryStore::Open(const QString& path, QString* error) {
     Close();
     path_ = path;
-    bool damaged = false;
-    if (OpenFile(error, &damaged)) return true;
-    if (!damaged) return false;
-    // Kept for whoever wants to look into it; its write-ahead log goes with it, or the new
-    // database would take it for its own.
+    damaged_ = false;
+    if (OpenFile(error)) return true;
+    return damaged_ && MoveAside(error) && OpenFile(error);
+}
+
+bool HistoryStore::MoveAside(QString* error) {
+    // Kept for whoever wants to look into it, beside any moved aside before; its write-ahead log
+    // goes with it, or the new database would take it for its own.
     Close();
-    const QString aside = path + QStringLiteral(".damaged");
-    for (const auto& [from, to] : {std::pair{path, aside}, {path + "-wal", aside + "-wal"}}) {
-        QFile::remove(to);
+    damaged_ = false;
+    QString aside = path_ + QStringLiteral(".damaged");
+    for (int n = 2; QFile::exists(aside) || QFile::exists(aside + "-wal"); ++n)
+        aside = path_ + QStringLiteral(".damaged.") + QString::number(n);
+    for (const auto& [from, to] : {std::pair{path_, aside}, {path_ + "-wal", aside + "-wal"}}) {
         if (QFile::exists(from) && !QFile::rename(from, to)) {
             if (error) *error = QStringLiteral("no se pudo apartar %1").arg(from);
             return false;
         }
     }
-    QFile::remove(path + QStringLiteral("-shm"));
+    QFile::remove(path_ + QStringLiteral("-shm"));
     notice_ = QStringLiteral("Historial dañado, apartado como %1; se empieza uno nuevo").arg(aside);
-    return OpenFile(error, &damaged);
+    return true;
 }
 
-bool HistoryStore::OpenFile(QString* error, bool* damaged) {
+template <typename Step>
+auto HistoryStore::Sound(QString* error, Step step) -> decltype(step()) {
+    if (!open_) {
+        if (error) *error = QStringLiteral("historial no abierto");
+        return {};
+    }
+    damaged_ = false;
+    auto result = step();
+    if (result || !damaged_) return result;
+    if (!MoveAside(error) || !OpenFile(error)) return {};
+    if (error) error->clear();
+    return step();
+}
+
+namespace {
+
+// Gives every snapshot of an earlier version the network of the scale list in its first part.
+// One whose parts cannot be read keeps none: it is refused when it is read, and the database is
+// not at fault.
+bool FillNetworks(const QSqlDatabase& db, QString* error, bool* damaged) {
+    Statement all(db, "SELECT id, manifest FROM snapshot2");
+    if (!all.Run(error, damaged)) return false;
+    std::vector<std::pair<qint64, QByteArray>> firstGroups;
+    while (all.Next(error, damaged))
+        firstGroups.emplace_back(all.query().value(0).toLongLong(),
+                                 all.query().value(1).toByteArray().left(kHashSize));
+    if (all.query().lastError().isValid()) return false;
+    PartReader parts(db);
+    QHash<QByteArray, QString> networkOf;  // by first group: most snapshots share it
+    Statement set(db, "UPDATE snapshot2 SET network = ? WHERE id = ?");
+    for (const auto& [id, group] : firstGroups) {
+        if (!networkOf.contains(group)) {
+            QString failed, network;
+            const std::optional<QByteArray> hashes = parts.Read(group, &failed, damaged);
+            const std::optional<QByteArray> head =
+                hashes && hashes->size() >= kHashSize
+                    ? parts.Read(hashes->left(kHashSize), &failed, damaged)
+                    : std::nullopt;
+            if (!failed.isEmpty()) {
+                if (error) *error = failed;
+                return false;
+            }
+            if (const auto scales = head ? SnapshotScales(*head) : std::nullopt)
+                network = NetworkFingerprint(*scales);
+            networkOf.insert(group, network);
+        }
+        if (const QString network = networkOf.value(group);
+            !network.isEmpty() && !set.Bind(network).Bind(id).Run(error, damaged))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool HistoryStore::OpenFile(QString* error) {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
     if (!db.isValid()) {
         if (error) *error = QStringLiteral("falta el controlador SQLite de Qt");
@@ -142,66 +286,71 @@ bool HistoryStore::OpenFile(QString* error, bool* damaged) {
         return false;
     }
     Statement version(db, "PRAGMA user_version");
-    if (!version.Run(error, damaged) || !version.query().next()) return false;
+    if (!version.Run(error, &damaged_) || !version.query().next()) return false;
     int steps = version.query().value(0).toInt();
     version.query().finish();  // else its read stays open and the journal mode cannot change
     if (steps > static_cast<int>(kMigrations.size())) {
         if (error) *error = QStringLiteral("historial de una versión posterior (%1)").arg(steps);
         return false;
     }
+    // Every page is read now, so that damage anywhere is found before it is used, not by the
+    // command that happens to meet it.
+    Statement check(db, "PRAGMA integrity_check");
+    if (!check.Run(error, &damaged_)) return false;
+    if (const QString said = check.query().next() ? check.query().value(0).toString() : QString();
+        said != u"ok") {
+        if (error) *error = said;
+        damaged_ = true;
+        return false;
+    }
+    check.query().finish();
     for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL"})
-        if (!Statement(db, pragma).Run(error, damaged)) return false;
+        if (!Statement(db, pragma).Run(error, &damaged_)) return false;
     for (; steps < static_cast<int>(kMigrations.size()); ++steps) {
         if (!db.transaction()) {
             if (error) *error = Reason(db.lastError());
             return false;
         }
         for (const char* sql : kMigrations[static_cast<std::size_t>(steps)]) {
-            if (!Statement(db, sql).Run(error, damaged)) {
+            if (sql == kFillNetworks ? !FillNetworks(db, error, &damaged_)
+                                     : !Statement(db, sql).Run(error, &damaged_)) {
                 db.rollback();
                 return false;
             }
         }
         const QByteArray bump = "PRAGMA user_version=" + QByteArray::number(steps + 1);
-        if (!Statement(db, bump.constData()).Run(error, damaged) || !db.commit()) {
+        if (!Statement(db, bump.constData()).Run(error, &damaged_) || !db.commit()) {
             db.rollback();
             return false;
         }
     }
-    // The tables are read once, so that a file damaged past its header is found now.
-    if (!Statement(db, "SELECT count(*) FROM snapshot").Run(error, damaged)) return false;
     open_ = true;
     return true;
 }
 
 std::optional<qint64> HistoryStore::Record(SnapshotCause cause, const QString& connection,
                                            const ConfigModel& model, const std::vector<Held>& held,
-                                           QString* error, const QDateTime& time) {
-    if (!open_) {
-        if (error) *error = QStringLiteral("historial no abierto");
-        return std::nullopt;
-    }
+                                           QString* error, std::optional<SendKind> send,
+                                           const QDateTime& time) {
     const SnapshotParts parts = HashSnapshot(model, held);
     const QDateTime when = time.isValid() ? time : QDateTime::currentDateTimeUtc();
     // The bytes of the parts the store lacks, packed again: seldom more than a few.
     const auto bytesOf = [&](const std::vector<bool>& wanted) {
         return EncodeSnapshot(model, held, wanted).parts;
     };
-    bool damaged = false;
-    if (auto id = RecordOnce(cause, connection, parts, bytesOf, when, error, &damaged)) return id;
-    if (!damaged) return std::nullopt;
     // Damaged under way: moved aside, and the snapshot goes into the new one.
-    if (!Open(path_, error)) return std::nullopt;
-    return RecordOnce(cause, connection, parts, bytesOf, when, error, &damaged);
+    const QString network = NetworkFingerprint(model.Scales());
+    return Sound(error, [&] {
+        return RecordOnce(cause, send, connection, network, parts, bytesOf, when, error);
+    });
 }
 
-std::optional<qint64> HistoryStore::RecordOnce(SnapshotCause cause, const QString& connection,
+std::optional<qint64> HistoryStore::RecordOnce(SnapshotCause cause, std::optional<SendKind> send,
+                                               const QString& connection, const QString& network,
                                                const SnapshotParts& parts, const PartBytes& bytesOf,
-                                               const QDateTime& time, QString* error,
-                                               bool* damaged) {
+                                               const QDateTime& time, QString* error) {
     QSqlDatabase db = Db();
-    // A network is its connection and its scales: the head part holds the scale list.
-    const QByteArray networkKey = PartHash(connection.toUtf8() + parts.parts.front());
+    bool* const damaged = &damaged_;
 
     std::vector<QByteArray> groups;  // each the hashes of its parts, run together
     QByteArray manifest;             // the groups' hashes
@@ -220,12 +369,22 @@ std::optional<qint64> HistoryStore::RecordOnce(SnapshotCause cause, const QStrin
     };
     // The groups of the last snapshot of the same network are there already, with their parts.
     QSet<QByteArray> stored;
-    Statement last(db, "SELECT manifest FROM snapshot WHERE network = ? ORDER BY id DESC LIMIT 1");
-    if (!last.Bind(networkKey).Run(error, damaged)) return fail();
+    Statement last(db,
+                   "SELECT id, manifest FROM snapshot WHERE connection = ? AND network = ? "
+                   "ORDER BY id DESC LIMIT 1");
+    if (!last.Bind(connection).Bind(network).Run(error, damaged)) return fail();
     if (last.query().next()) {
-        const QByteArray previous = last.query().value(0).toByteArray();
-        for (qsizetype at = 0; at + kHashSize <= previous.size(); at += kHashSize)
-            stored.insert(previous.mid(at, kHashSize));
+        const qint64 id = last.query().value(0).toLongLong();
+        const QByteArray previous = last.query().value(1).toByteArray();
+        last.query().finish();
+        // A read that found nothing new: the snapshot is there already.
+        if (previous == manifest &&
+            (cause == SnapshotCause::Read || cause == SnapshotCause::Partial)) {
+            fail();
+            return id;
+        }
+        for (const QByteArray& hash : Hashes(previous).value_or(std::vector<QByteArray>()))
+            stored.insert(hash);
     }
     last.query().finish();
     Statement find(db, "SELECT size FROM part WHERE hash = ?");
@@ -270,12 +429,13 @@ std::optional<qint64> HistoryStore::RecordOnce(SnapshotCause cause, const QStrin
             if (wanted[i] && !add(parts.hashes[i], bytes[i])) return fail();
     }
     Statement snapshot(db,
-                       "INSERT INTO snapshot (time, cause, connection, network, scales, items, "
-                       "known, manifest) VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+                       "INSERT INTO snapshot (time, cause, send, connection, network, scales, "
+                       "items, known, manifest) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
     snapshot.Bind(time.toUTC().toString(Qt::ISODate))
         .Bind(CauseName(cause))
+        .Bind(send ? SendKindName(*send) : QStringLiteral(""))
         .Bind(connection)
-        .Bind(networkKey)
+        .Bind(network)
         .Bind(parts.scales)
         .Bind(parts.items)
         .Bind(parts.known)
@@ -289,60 +449,140 @@ std::optional<qint64> HistoryStore::RecordOnce(SnapshotCause cause, const QStrin
 
 std::optional<std::vector<SnapshotInfo>> HistoryStore::List(const QString& connection,
                                                             QString* error) {
-    const QByteArray sql = QByteArray("SELECT ") + kInfoColumns + " FROM snapshot" +
-                           (connection.isEmpty() ? "" : " WHERE connection = ?") + " ORDER BY id";
-    Statement list(Db(), sql.constData());
-    if (!connection.isEmpty()) list.Bind(connection);
-    if (!list.Run(error)) return std::nullopt;
-    std::vector<SnapshotInfo> infos;
-    while (list.query().next()) infos.push_back(InfoOf(list.query()));
-    return infos;
+    return Sound(error, [&]() -> std::optional<std::vector<SnapshotInfo>> {
+        const QByteArray sql = QByteArray("SELECT ") + kInfoColumns + " FROM snapshot" +
+                               (connection.isEmpty() ? "" : " WHERE connection = ?") +
+                               " ORDER BY id";
+        Statement list(Db(), sql.constData());
+        if (!connection.isEmpty()) list.Bind(connection);
+        if (!list.Run(error, &damaged_)) return std::nullopt;
+        std::vector<SnapshotInfo> infos;
+        while (list.Next(error, &damaged_)) infos.push_back(InfoOf(list.query()));
+        if (list.query().lastError().isValid()) return std::nullopt;
+        return infos;
+    });
 }
 
-std::optional<SnapshotInfo> HistoryStore::Latest(const QString& connection, QString* error) {
-    const QByteArray sql = QByteArray("SELECT ") + kInfoColumns +
-                           " FROM snapshot WHERE connection = ? ORDER BY id DESC LIMIT 1";
-    Statement latest(Db(), sql.constData());
-    if (!latest.Bind(connection).Run(error) || !latest.query().next()) return std::nullopt;
-    return InfoOf(latest.query());
+std::optional<SnapshotInfo> HistoryStore::Latest(const QString& connection, const QString& network,
+                                                 QString* error) {
+    return Sound(error, [&]() -> std::optional<SnapshotInfo> {
+        const QByteArray sql = QByteArray("SELECT ") + kInfoColumns +
+                               " FROM snapshot WHERE connection = ? AND network = ? ORDER BY id "
+                               "DESC LIMIT 1";
+        Statement latest(Db(), sql.constData());
+        if (!latest.Bind(connection).Bind(network).Run(error, &damaged_) ||
+            !latest.Next(error, &damaged_))
+            return std::nullopt;
+        return InfoOf(latest.query());
+    });
 }
 
 std::optional<SnapshotInfo> HistoryStore::Load(qint64 id, ConfigModel& model, QString* error) {
-    const QByteArray sql =
-        QByteArray("SELECT ") + kInfoColumns + ", manifest FROM snapshot " + "WHERE id = ?";
-    Statement snapshot(Db(), sql.constData());
-    if (!snapshot.Bind(id).Run(error) || !snapshot.query().next()) return std::nullopt;
-    const SnapshotInfo info = InfoOf(snapshot.query());
-    const QByteArray manifest = snapshot.query().value(7).toByteArray();
+    return Sound(error, [&]() -> std::optional<SnapshotInfo> {
+        const QByteArray sql =
+            QByteArray("SELECT ") + kInfoColumns + ", manifest FROM snapshot WHERE id = ?";
+        Statement snapshot(Db(), sql.constData());
+        if (!snapshot.Bind(id).Run(error, &damaged_) || !snapshot.Next(error, &damaged_))
+            return std::nullopt;
+        const SnapshotInfo info = InfoOf(snapshot.query());
+        const QByteArray manifest = snapshot.query().value(kManifestColumn).toByteArray();
+        snapshot.query().finish();
 
-    Statement part(Db(), "SELECT size, data FROM part WHERE hash = ?");
-    const auto fetch = [&](const QByteArray& list, std::vector<QByteArray>& out) {
-        for (qsizetype at = 0; at + kHashSize <= list.size(); at += kHashSize) {
-            if (!part.Bind(list.mid(at, kHashSize)).Run(error)) return false;
-            QByteArray data;
-            qint64 size = -1;
-            if (part.query().next()) {
-                size = part.query().value(0).toLongLong();
-                data = qUncompress(part.query().value(1).toByteArray());
+        PartReader reader(Db());
+        QString failed;  // stays empty for a part that fails its checks
+        // The parts a list of hashes names, in its order; false when one cannot be had.
+        const auto fetch = [&](const QByteArray& list, std::vector<QByteArray>& out) {
+            const std::optional<std::vector<QByteArray>> hashes = Hashes(list);
+            if (!hashes) return false;
+            for (const QByteArray& hash : *hashes) {
+                std::optional<QByteArray> part = reader.Read(hash, &failed, &damaged_);
+                if (!part) return false;
+                out.push_back(std::move(*part));
             }
-            part.query().finish();
-            if (data.size() != size) {
-                if (error) *error = QStringLiteral("instantánea %1 dañada").arg(id);
-                return false;
-            }
-            out.push_back(std::move(data));
-        }
-        return true;
-    };
-    std::vector<QByteArray> groups, parts;
-    if (!fetch(manifest, groups)) return std::nullopt;
-    for (const QByteArray& group : groups)
-        if (!fetch(group, parts)) return std::nullopt;
-    if (!DecodeSnapshot(parts, model)) {
-        if (error) *error = QStringLiteral("instantánea %1 dañada").arg(id);
+            return true;
+        };
+        std::vector<QByteArray> groups, parts;
+        bool whole = fetch(manifest, groups);
+        for (std::size_t g = 0; whole && g < groups.size(); ++g) whole = fetch(groups[g], parts);
+        if (whole && DecodeSnapshot(parts, model)) return info;
+        if (error)
+            *error = failed.isEmpty() ? QStringLiteral("instantánea %1 dañada").arg(id) : failed;
         return std::nullopt;
+    });
+}
+
+std::optional<int> HistoryStore::PruneKeeping(int keep, QString* error) {
+    return Prune(
+        "SELECT id FROM (SELECT id, row_number() OVER (PARTITION BY connection, network "
+        "ORDER BY id DESC) AS newer FROM snapshot) WHERE newer > ?",
+        keep, error);
+}
+
+std::optional<int> HistoryStore::PruneBefore(const QDate& day, QString* error) {
+    // Times are kept as ISO texts in UTC: they sort as they compare.
+    return Prune("SELECT id FROM snapshot WHERE time < ?",
+                 day.toString(Qt::ISODate) + QStringLiteral("T00:00:00Z"), error);
+}
+
+std::optional<int> HistoryStore::Prune(const char* doomed, const QVariant& bound, QString* error) {
+    return Sound(error, [&]() -> std::optional<int> {
+        QSqlDatabase db = Db();
+        if (!Statement(db, "BEGIN IMMEDIATE").Run(error, &damaged_)) return std::nullopt;
+        const auto fail = [&]() -> std::optional<int> {
+            Statement(db, "ROLLBACK").Run(nullptr);
+            return std::nullopt;
+        };
+        const QByteArray sql = QByteArray("DELETE FROM snapshot WHERE id IN (") + doomed + ")";
+        Statement remove(db, sql.constData());
+        if (!remove.Bind(bound).Run(error, &damaged_)) return fail();
+        const int removed = remove.query().numRowsAffected();
+        if (removed > 0) {
+            QSet<QByteArray> named;
+            bool whole = true;
+            if (!Named(named, &whole, error)) return fail();
+            std::vector<QByteArray> unnamed;
+            Statement all(db, "SELECT hash FROM part");
+            if (whole && !all.Run(error, &damaged_)) return fail();
+            while (whole && all.query().next())
+                if (QByteArray hash = all.query().value(0).toByteArray(); !named.contains(hash))
+                    unnamed.push_back(std::move(hash));
+            all.query().finish();
+            Statement drop(db, "DELETE FROM part WHERE hash = ?");
+            for (const QByteArray& hash : unnamed)
+                if (!drop.Bind(hash).Run(error, &damaged_)) return fail();
+        }
+        if (!Statement(db, "COMMIT").Run(error, &damaged_)) return fail();
+        return removed;
+    });
+}
+
+bool HistoryStore::Named(QSet<QByteArray>& named, bool* whole, QString* error) {
+    Statement manifests(Db(), "SELECT DISTINCT manifest FROM snapshot");
+    if (!manifests.Run(error, &damaged_)) return false;
+    std::vector<QByteArray> groups;
+    while (manifests.query().next()) {
+        const auto hashes = Hashes(manifests.query().value(0).toByteArray());
+        *whole = *whole && hashes.has_value();
+        for (const QByteArray& hash : hashes.value_or(std::vector<QByteArray>()))
+            if (!named.contains(hash)) {
+                named.insert(hash);
+                groups.push_back(hash);
+            }
     }
-    return info;
+    manifests.query().finish();
+    PartReader reader(Db());
+    for (const QByteArray& group : groups) {
+        QString failed;
+        const std::optional<QByteArray> hashes = reader.Read(group, &failed, &damaged_);
+        if (!failed.isEmpty()) {
+            if (error) *error = failed;
+            return false;
+        }
+        const auto parts = hashes ? Hashes(*hashes) : std::nullopt;
+        *whole = *whole && parts.has_value();
+        for (const QByteArray& part : parts.value_or(std::vector<QByteArray>())) named.insert(part);
+    }
+    return true;
 }
 
 QString HistoryFileIn(const QString& folder) {
@@ -363,11 +603,11 @@ HistoryStore* HistoryRecorder::Store(QString* said) {
 }
 
 QString HistoryRecorder::Record(SnapshotCause cause, const ConfigModel& model,
-                                const std::vector<Held>& held) {
+                                const std::vector<Held>& held, std::optional<SendKind> send) {
     QString error;
     HistoryStore* store = Store(&error);
     if (!store) return error;
-    const bool recorded = store->Record(cause, connection_, model, held, &error).has_value();
+    const bool recorded = store->Record(cause, connection_, model, held, &error, send).has_value();
     QStringList said;
     if (const QString notice = store->TakeNotice(); !notice.isEmpty()) said.append(notice);
     if (!recorded) said.append(QStringLiteral("Historial: no se guardó la instantánea: ") + error);

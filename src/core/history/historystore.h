@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QByteArrayView>
+#include <QDate>
 #include <QDateTime>
+#include <QSet>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -11,6 +14,7 @@
 #include "core/history/snapshot.h"
 
 class QSqlDatabase;
+class QVariant;
 
 namespace cfg {
 
@@ -20,16 +24,24 @@ struct SnapshotInfo {
     qint64 id = 0;   // grows with every snapshot
     QDateTime time;  // UTC, to the second
     SnapshotCause cause = SnapshotCause::Read;
-    QString connection;  // in its normal form
+    std::optional<SendKind> send;  // what a send sent
+    QString connection;            // in its normal form
+    QString network;               // NetworkFingerprint of its scale list
     int scales = 0;
     int items = 0;
     int known = 0;  // items with a known value
 };
 
+// A part as the store keeps it (its size, big-endian, then its bytes deflated), checked against
+// the size and hash it is kept under before anything is made of it: nothing when it fails.
+std::optional<QByteArray> UnpackStored(QByteArrayView hash, qint64 size, const QByteArray& stored);
+
 // The history of what the networks held: an SQLite database of snapshots, each recorded in one
 // transaction, so that a failed write never takes anything from the snapshots before it. Parts
 // that earlier snapshots already hold are not stored again. One store is used by the thread
-// that opened it.
+// that opened it. A database found damaged, when it is opened (every page is checked) or by any
+// later statement, is moved aside as `path` + ".damaged" (".damaged.2" and so on when that is
+// taken) and a new one started, which TakeNotice then says.
 class HistoryStore {
   public:
     HistoryStore();
@@ -37,40 +49,62 @@ class HistoryStore {
     HistoryStore(const HistoryStore&) = delete;
     HistoryStore& operator=(const HistoryStore&) = delete;
 
-    // Opens the database at `path`, created when missing. A damaged one is moved aside as
-    // `path` + ".damaged" and a new one started, which TakeNotice then says. False, with the
-    // reason, when it cannot be opened (locked, unwritable, or of a newer version).
+    // Opens the database at `path`, created when missing, and brings an earlier version's
+    // schema up to date. False, with the reason, when it cannot be opened (locked, unwritable,
+    // or of a newer version).
     bool Open(const QString& path, QString* error);
     // What the store did on its own since last asked (a damaged database moved aside).
     QString TakeNotice() { return std::exchange(notice_, {}); }
 
-    // Records a snapshot of `model`, every row holding `held`, taken now (or at `time`).
+    // Records a snapshot of `model`, every row holding `held`, taken now (or at `time`); a
+    // send's records what it sent. A read that finds what the latest snapshot of the same
+    // connection and network holds adds nothing: that snapshot's ID is returned.
     std::optional<qint64> Record(SnapshotCause cause, const QString& connection,
                                  const ConfigModel& model, const std::vector<Held>& held,
-                                 QString* error, const QDateTime& time = {});
+                                 QString* error, std::optional<SendKind> send = {},
+                                 const QDateTime& time = {});
 
     // The snapshots, oldest first; only those of `connection` when it is not empty.
     std::optional<std::vector<SnapshotInfo>> List(const QString& connection, QString* error);
-    // The last snapshot of `connection`; nothing when it has none (and `error` stays empty).
-    std::optional<SnapshotInfo> Latest(const QString& connection, QString* error);
+    // The last snapshot of `connection` and `network`; nothing when there is none (and `error`
+    // stays empty).
+    std::optional<SnapshotInfo> Latest(const QString& connection, const QString& network,
+                                       QString* error);
     // A snapshot's information and the model it was taken of. Nothing when there is no
-    // snapshot `id` (and `error` stays empty) or it cannot be read.
+    // snapshot `id` (and `error` stays empty), or it cannot be read or fails its checks.
     std::optional<SnapshotInfo> Load(qint64 id, ConfigModel& model, QString* error);
 
+    // Removes every snapshot but the newest `keep` of each connection and network, or those
+    // taken before `day` (UTC), then the parts no snapshot names any more: how many snapshots
+    // went.
+    std::optional<int> PruneKeeping(int keep, QString* error);
+    std::optional<int> PruneBefore(const QDate& day, QString* error);
+
   private:
-    bool OpenFile(QString* error, bool* damaged);
+    bool OpenFile(QString* error);
+    bool MoveAside(QString* error);
     void Close();
     QSqlDatabase Db() const;
+    // Runs `step`; when it found the database damaged, moves it aside and runs it again on the
+    // new one.
+    template <typename Step>
+    auto Sound(QString* error, Step step) -> decltype(step());
     // The bytes of the parts flagged, by index.
     using PartBytes = std::function<std::vector<QByteArray>(const std::vector<bool>&)>;
-    std::optional<qint64> RecordOnce(SnapshotCause cause, const QString& connection,
+    std::optional<qint64> RecordOnce(SnapshotCause cause, std::optional<SendKind> send,
+                                     const QString& connection, const QString& network,
                                      const SnapshotParts& parts, const PartBytes& bytesOf,
-                                     const QDateTime& time, QString* error, bool* damaged);
+                                     const QDateTime& time, QString* error);
+    std::optional<int> Prune(const char* doomed, const QVariant& bound, QString* error);
+    // Into `named`, the hashes of the groups and parts the snapshots name; `whole` false when a
+    // group cannot be read (then no part can be known to be unnamed). False when a query failed.
+    bool Named(QSet<QByteArray>& named, bool* whole, QString* error);
 
     QString name_;  // of the Qt SQL connection, one per store
     QString path_;
     QString notice_;
     bool open_ = false;
+    bool damaged_ = false;  // set by a statement that found the file damaged
 };
 
 // The program's own history in `folder`.
@@ -85,7 +119,8 @@ class HistoryRecorder {
     void SetConnection(const QString& normal) { connection_ = normal; }
     const QString& Connection() const { return connection_; }
     // What to tell the user; empty when the snapshot went in and nothing else happened.
-    QString Record(SnapshotCause cause, const ConfigModel& model, const std::vector<Held>& held);
+    QString Record(SnapshotCause cause, const ConfigModel& model, const std::vector<Held>& held,
+                   std::optional<SendKind> send = {});
     // The store, opened at the first use; none, with what to tell, when it cannot be.
     HistoryStore* Store(QString* said);
 

@@ -20,6 +20,7 @@ namespace {
 
 constexpr quint32 kFormat = 1;
 constexpr std::array<QStringView, 4> kCauses{u"read", u"partial", u"set", u"send"};
+constexpr std::array<QStringView, 4> kSendKinds{u"all", u"changes", u"clone", u"restore"};
 
 // Little-endian numbers, and texts as Latin-1 bytes when every character fits in one (nearly
 // always), else as UTF-16 code units: a part is the same bytes on every machine.
@@ -212,6 +213,12 @@ bool IsDerivedText(QStringView text, const ItemRow& item, const Held& held) {
     return text.startsWith(item.text) && rest.startsWith(u" = ") &&
            rest.mid(3) == (shown ? QStringView(*shown) : QStringView());
 }
+// Whether the tree shows what the network holds for an item. After a send it may not (a value
+// refused or unanswered): the snapshot then gives the node the text the value held gives, as a
+// read would, not the one the tree shows.
+bool HeldAsShown(const ItemRow& item, const Held& held) {
+    return held.known ? item.known && item.value == held.value : !item.known;
+}
 QString DerivedText(const ItemRow& item, const Held& held) {
     if (!held.known) return item.text;
     return item.text + QStringLiteral(" = ") +
@@ -230,14 +237,41 @@ QByteArray PartHash(QByteArrayView bytes) {
     return hash;
 }
 
+namespace {
+template <typename Enum, std::size_t N>
+std::optional<Enum> FromName(const std::array<QStringView, N>& names, const QString& name) {
+    for (std::size_t i = 0; i < N; ++i)
+        if (name == names[i]) return static_cast<Enum>(i);
+    return std::nullopt;
+}
+}  // namespace
+
 QString CauseName(SnapshotCause cause) {
     return kCauses[static_cast<std::size_t>(cause)].toString();
 }
 
 std::optional<SnapshotCause> CauseFromName(const QString& name) {
-    for (std::size_t i = 0; i < kCauses.size(); ++i)
-        if (name == kCauses[i]) return static_cast<SnapshotCause>(i);
-    return std::nullopt;
+    return FromName<SnapshotCause>(kCauses, name);
+}
+
+QString SendKindName(SendKind kind) {
+    return kSendKinds[static_cast<std::size_t>(kind)].toString();
+}
+
+std::optional<SendKind> SendKindFromName(const QString& name) {
+    return FromName<SendKind>(kSendKinds, name);
+}
+
+QString NetworkFingerprint(const std::vector<ScaleEntry>& scales) {
+    QByteArray lines;
+    for (const ScaleEntry& s : scales)
+        lines += QByteArray::number(s.number) + ',' + QByteArray::number(s.mostrador) + ',' +
+                 s.mac.toUtf8() + '\n';
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int size = 0;
+    EVP_Digest(lines.constData(), static_cast<std::size_t>(lines.size()), digest, &size,
+               EVP_sha256(), nullptr);
+    return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(digest), 6).toHex());
 }
 
 std::vector<Held> HeldByNetwork(const ConfigModel& model) {
@@ -251,6 +285,10 @@ std::vector<Held> HeldByNetwork(const ConfigModel& model) {
         }
     }
     return held;
+}
+
+SendKind SentAs(const SendSummary& summary) {
+    return summary.scope == SendScope::Changed ? SendKind::Changes : SendKind::All;
 }
 
 std::vector<Held> HeldAfterSend(ConfigModel& model, const SendSummary& summary) {
@@ -342,7 +380,8 @@ SnapshotParts Encode(const ConfigModel& model, const std::vector<Held>& held,
             shape.Number(static_cast<int>(node.kind) | (node.expanded ? kExpanded : 0));
             shape.Number(node.owner);
             const int row = rowOfNode[static_cast<std::size_t>(n)];
-            if (row < 0 || !IsDerivedText(node.text, items[row], held[row])) {
+            if (row < 0 || (HeldAsShown(items[row], held[row]) &&
+                            !IsDerivedText(node.text, items[row], held[row]))) {
                 texts.Number(n - run.first);
                 texts.Text(node.text);
                 ++own;
@@ -407,30 +446,65 @@ SnapshotParts EncodeSnapshot(const ConfigModel& model, const std::vector<Held>& 
     });
 }
 
-bool DecodeSnapshot(const std::vector<QByteArray>& parts, ConfigModel& model) {
-    model.Clear();
-    if (parts.size() < 2) return false;
-    Unpacker head(parts[0]);
-    if (head.Number() != static_cast<int>(kFormat)) return false;
-    std::vector<ScaleEntry> scales(static_cast<std::size_t>(head.Count()));
-    for (ScaleEntry& scale : scales) {
-        if (!head.ok()) return false;
+namespace {
+
+// What a snapshot's first part says: the scales, the read failures and the runs of the parts.
+struct Head {
+    std::vector<ScaleEntry> scales;
+    std::vector<ReadFailure> failures;
+    std::vector<int> nodeRuns, itemRuns;
+};
+std::optional<Head> DecodeHead(const QByteArray& part) {
+    Unpacker head(part);
+    if (head.Number() != static_cast<int>(kFormat)) return std::nullopt;
+    Head h;
+    h.scales.resize(static_cast<std::size_t>(head.Count()));
+    for (ScaleEntry& scale : h.scales) {
         scale.number = head.Number();
         scale.mostrador = head.Number();
         scale.mac = head.Text();
     }
-    std::vector<ReadFailure> failures(static_cast<std::size_t>(head.Count()));
-    for (ReadFailure& failure : failures) {
-        if (!head.ok()) return false;
+    h.failures.resize(static_cast<std::size_t>(head.Count()));
+    for (ReadFailure& failure : h.failures) {
         failure.owner = head.Number();
-        failure.part = static_cast<ReadFailure::Part>(head.Number());
+        const int kind = head.Number();
+        if (kind < ReadFailure::SystemValues || kind > ReadFailure::ScaleRefused)
+            return std::nullopt;
+        failure.part = static_cast<ReadFailure::Part>(kind);
     }
-    std::vector<int> nodeRuns(static_cast<std::size_t>(head.Count()));
-    for (int& count : nodeRuns) count = head.Number();
-    std::vector<int> itemRuns(static_cast<std::size_t>(head.Count()));
-    for (int& count : itemRuns) count = head.Number();
-    if (!head.Done() || parts.size() != 2 + 2 * (nodeRuns.size() + itemRuns.size())) return false;
-    model.Scales() = std::move(scales);
+    for (std::vector<int>* runs : {&h.nodeRuns, &h.itemRuns}) {
+        runs->resize(static_cast<std::size_t>(head.Count()));
+        for (int& count : *runs)
+            if ((count = head.Number()) < 0) return std::nullopt;
+    }
+    if (!head.Done()) return std::nullopt;
+    return h;
+}
+
+// An item with a node names one of the snapshot's, under its menu's node, that no item before
+// it names: what a read builds, and what every use of the model takes for granted.
+bool InItsMenu(const ConfigModel& model, const ItemRow& item) {
+    if (item.key.isEmpty()) return true;
+    const int node = model.FindNode(item.key);
+    const int menu = node >= 0 ? model.Node(node).parent : -1;
+    return menu >= 0 && model.Node(menu).key == item.menuKey && model.FindItemByKey(item.key) < 0;
+}
+
+}  // namespace
+
+std::optional<std::vector<ScaleEntry>> SnapshotScales(const QByteArray& head) {
+    std::optional<Head> h = DecodeHead(head);
+    if (!h) return std::nullopt;
+    return std::move(h->scales);
+}
+
+bool DecodeSnapshot(const std::vector<QByteArray>& parts, ConfigModel& model) {
+    model.Clear();
+    if (parts.empty()) return false;
+    std::optional<Head> head = DecodeHead(parts[0]);
+    if (!head || parts.size() != 2 + 2 * (head->nodeRuns.size() + head->itemRuns.size()))
+        return false;
+    model.Scales() = std::move(head->scales);
 
     Unpacker menus(parts[1]);
     for (int n = menus.Count(); n > 0 && menus.ok(); --n) {
@@ -446,9 +520,8 @@ bool DecodeSnapshot(const std::vector<QByteArray>& parts, ConfigModel& model) {
     std::size_t part = 2;
     std::vector<std::optional<QString>> ownText;
     std::vector<QString> expand;
-    for (const int count : nodeRuns) {
+    for (const int count : head->nodeRuns) {
         Unpacker shape(parts[part++]), texts(parts[part++]);
-        if (count < 0) return false;
         const std::size_t first = ownText.size();
         for (int n = 0; n < count; ++n) {
             const QString key = shape.Text();
@@ -483,7 +556,7 @@ bool DecodeSnapshot(const std::vector<QByteArray>& parts, ConfigModel& model) {
     }
 
     std::vector<Held> held;
-    for (const int count : itemRuns) {
+    for (const int count : head->itemRuns) {
         Unpacker shape(parts[part++]), values(parts[part++]);
         for (int n = 0; n < count; ++n) {
             ItemRow item;
@@ -497,7 +570,7 @@ bool DecodeSnapshot(const std::vector<QByteArray>& parts, ConfigModel& model) {
             h.known = values.Number() != 0;
             h.value = values.Text();
             h.bytes = values.Bytes();
-            if (!shape.ok() || !values.ok()) return false;
+            if (!shape.ok() || !values.ok() || !InItsMenu(model, item)) return false;
             if (h.known) StoreAccepted(item, h.value, h.bytes);
             model.AppendItem(std::move(item));
             held.push_back(std::move(h));
@@ -514,7 +587,7 @@ bool DecodeSnapshot(const std::vector<QByteArray>& parts, ConfigModel& model) {
     for (std::size_t n = 0; n < ownText.size(); ++n)
         model.SetNodeText(static_cast<int>(n), ownText[n].value_or(QString()));
     for (const QString& key : expand) model.ExpandNode(key);
-    model.SetReadFailures(std::move(failures));
+    model.SetReadFailures(std::move(head->failures));
     return true;
 }
 

@@ -16,6 +16,14 @@ struct SendSummary;
 enum class SnapshotCause { Read, Partial, Set, Send };
 QString CauseName(SnapshotCause cause);  // "read", "partial", "set", "send"
 std::optional<SnapshotCause> CauseFromName(const QString& name);
+// What a send sent: everything, the changes only, a clone, a snapshot restored.
+enum class SendKind { All, Changes, Clone, Restore };
+QString SendKindName(SendKind kind);  // "all", "changes", "clone", "restore"
+std::optional<SendKind> SendKindFromName(const QString& name);
+
+// The network a scale list names, whatever address it is reached at: the first 12 hexadecimal
+// digits of the SHA-256 of its lines "N,M,MAC\n", in list order.
+QString NetworkFingerprint(const std::vector<ScaleEntry>& scales);
 
 // What the network holds for one item row, as far as the tool knows.
 struct Held {
@@ -23,6 +31,9 @@ struct Held {
     QString value;     // in the model's form
     QByteArray bytes;  // of a string or a date: what the scale holds
 };
+
+// What a send of everything, or of the changes only, sent.
+SendKind SentAs(const SendSummary& summary);
 
 // Per item row: the value the scales held when they were last read or accepted a write.
 std::vector<Held> HeldByNetwork(const ConfigModel& model);
@@ -53,8 +64,11 @@ SnapshotParts EncodeSnapshot(const ConfigModel& model, const std::vector<Held>& 
                              const std::vector<bool>& wanted = {});
 
 // Rebuilds the model a snapshot was taken of, each row holding its held value as read. False
-// (the model then undefined) when the parts do not make a snapshot.
+// (the model then undefined) when the parts do not make a snapshot: every count, kind and
+// reference is checked before it is used.
 bool DecodeSnapshot(const std::vector<QByteArray>& parts, ConfigModel& model);
+// The scale list of a snapshot's first part; nothing when it is not one.
+std::optional<std::vector<ScaleEntry>> SnapshotScales(const QByteArray& head);
 
 // Each ValueChange's `before` and `after` as the models hold them, "?" for a value not known,
 // "-" for an item the model lacks.
