@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include "headless/interrupt.h"
+
 namespace cfg {
 
 ConsoleOperation::ConsoleOperation(std::FILE* messages, TrafficLog* log)
@@ -50,6 +52,10 @@ void ConsoleOperation::ClearStatus() {
     if (!statusShown_) return;
     std::fputs("\r\x1b[K", messages_);
     statusShown_ = false;
+}
+
+bool ConsoleOperation::Cancelled() {
+    return InterruptRequested();
 }
 
 void ConsoleOperation::Line(const QString& line) {

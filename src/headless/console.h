@@ -29,6 +29,8 @@ class ConsoleOperation : public Operation {
     void Progress(int done, int total, Counted counted) override;
     void Line(const QString& line) override;
     TrafficLog* Log() override { return log_; }
+    // A SIGINT or SIGTERM, once the program catches them.
+    bool Cancelled() override;
 
   private:
     void Status();  // the terminal's line, written over

@@ -54,7 +54,9 @@ int Session::Open(int linkType, const QString& text, bool quietConnect) {
         }
         return kExitNetwork;
     }
-    if (!NetworkReader(link_, model_).Lee_Datos(op_)) return kExitNetwork;
+    const bool read = NetworkReader(link_, model_).Lee_Datos(op_);
+    if (op_.Cancelled()) WriteLine(err_, QStringLiteral("Lectura cancelada"));
+    if (!read) return kExitNetwork;
     if (history_) history_->SetConnection(NormalConnection(linkType, text));
     // What was not read is said now, and the command goes on with the rest.
     for (const ReadFailure& failure : model_.ReadFailures()) {
@@ -66,7 +68,8 @@ int Session::Open(int linkType, const QString& text, bool quietConnect) {
     log_.Flush();
     Record(model_.ReadFailures().empty() ? SnapshotCause::Read : SnapshotCause::Partial,
            HeldByNetwork(model_));
-    return kExitOk;
+    // Cancelled: nothing more is done, no send and no file.
+    return op_.Cancelled() ? kExitPartial : kExitOk;
 }
 
 void Session::Programmed() {

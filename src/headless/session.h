@@ -45,8 +45,9 @@ class Session {
     explicit Session(std::FILE* err, const QString& programFolder = {}, HistoryOption history = {});
     ~Session();
 
-    // Connects and reads; an exit status other than kExitOk when that failed. A quiet
-    // connection failure says nothing. What the read left unread is said on `err`.
+    // Connects and reads; an exit status other than kExitOk when that failed or was cancelled
+    // (then kExitPartial once the system's structure was read). A quiet connection failure says
+    // nothing. What the read left unread is said on `err`.
     int Open(int linkType, const QString& text, bool quietConnect = false);
 
     // Loads a configuration file as the open window does, each of its lines given to `lines`
