@@ -50,7 +50,7 @@ FrmCopiar::FrmCopiar(FrmMain& main, int from, const std::vector<int>& scales, QW
     ListaBal->setUniformItemSizes(true);
     for (int number : scales) {
         if (number == from) continue;
-        auto* item = new QListWidgetItem(OwnerName(number), ListaBal);
+        auto* item = new QListWidgetItem(ScaleLabel(main.model(), number), ListaBal);
         item->setData(Qt::UserRole, number);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Unchecked);

@@ -49,7 +49,10 @@ FrmGuardar::FrmGuardar(DesktopServices& services, ClsConfig& config, const Confi
     resize(460, 340);
 
     TxtRuta->setText(config_.FilePath);
-    for (int number : ScalesInTree(model_)) ListaBal->addItem(QString::number(number));
+    for (int number : ScalesInTree(model_)) {
+        auto* entry = new QListWidgetItem(ScaleLabel(model_, number), ListaBal);
+        entry->setData(Qt::UserRole, number);
+    }
     ListaBal->selectAll();
     Check1->setChecked(true);
     ChkGeneral->setChecked(true);
@@ -107,7 +110,8 @@ void FrmGuardar::Guardar_Click() {
 std::vector<int> FrmGuardar::SelectedScales() const {
     std::vector<int> scales;
     for (int i = 0; i < ListaBal->count(); ++i) {
-        if (ListaBal->item(i)->isSelected()) scales.push_back(ListaBal->item(i)->text().toInt());
+        if (ListaBal->item(i)->isSelected())
+            scales.push_back(ListaBal->item(i)->data(Qt::UserRole).toInt());
     }
     return scales;
 }

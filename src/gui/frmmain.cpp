@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QShortcut>
 #include <QTimer>
 #include <QTreeWidget>
@@ -49,6 +50,12 @@ const QColor kPending(200, 90, 0);
 
 QString KeyOf(const QTreeWidgetItem* item) {
     return item ? item->data(0, TreeMirror::kKeyRole).toString() : QString();
+}
+
+// A caption as the wrapping busy label shows it: "sin respuesta: 0" never broken before its number.
+QString KeptWithItsNumbers(QString caption) {
+    static const QRegularExpression beforeNumber(QStringLiteral(": (?=\\d)"));
+    return caption.replace(beforeNumber, QStringLiteral(":\u00A0"));
 }
 
 // A node, and neither it nor one above it hidden by the filter.
@@ -108,7 +115,7 @@ class FrmMain::WindowOperation : public Operation {
         });
     }
     void Caption(const QString& caption) override {
-        Post([this, caption] { window_.BusyLabel->setText(caption); });
+        Post([this, caption] { window_.BusyLabel->setText(KeptWithItsNumbers(caption)); });
     }
     void End() override {
         Post([this] {
@@ -119,7 +126,7 @@ class FrmMain::WindowOperation : public Operation {
     }
     void EndShowing(const QString& caption) override {
         Post([this, caption] {
-            window_.BusyLabel->setText(caption);
+            window_.BusyLabel->setText(KeptWithItsNumbers(caption));
             window_.TmrEspera->stop();
             window_.HideProgress();
         });

@@ -77,6 +77,13 @@ QString OwnerName(int owner) {
     return owner == 0 ? QStringLiteral("Sistema") : QStringLiteral("Balanza %1").arg(owner);
 }
 
+QString ScaleLabel(const ConfigModel& model, int number) {
+    for (const ScaleEntry& scale : model.Scales())
+        if (scale.number == number)
+            return QStringLiteral("Balanza %1 (Mostrador %2)").arg(number).arg(scale.mostrador);
+    return OwnerName(number);
+}
+
 QString ChangeLine(const ValueChange& c) {
     return QStringLiteral("%1 · %2 %3: %4 → %5")
         .arg(OwnerName(c.owner))
@@ -120,7 +127,8 @@ QTreeWidget* NewTable(QWidget* parent, const QString& name, const QStringList& h
     table->setRootIsDecorated(false);
     table->setUniformRowHeights(true);
     table->setHeaderLabels(headers);
-    table->header()->setStretchLastSection(false);
+    // Each column as wide as its texts; the last one takes what the window gives more.
+    table->header()->setStretchLastSection(true);
     table->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     return table;
 }

@@ -22,6 +22,8 @@ class QWidget;
 
 namespace cfg {
 
+class ConfigModel;
+
 class TrafficLog;
 
 // The program's title, shown on its message boxes.
@@ -47,6 +49,9 @@ class BoxMessages : public Operation {
 
 // "Sistema" or "Balanza 3".
 QString OwnerName(int owner);
+// A scale as the lists that choose scales show it: "Balanza 3 (Mostrador 2)", the counter a
+// technician knows it by.
+QString ScaleLabel(const ConfigModel& model, int number);
 // "Balanza 3 · 12 Precio: 100 → 120".
 QString ChangeLine(const ValueChange& change);
 // What the program's own windows share: the look (named `name`, the program's title, white texts
