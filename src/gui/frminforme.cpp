@@ -15,8 +15,9 @@
 
 namespace cfg {
 
-FrmInforme::FrmInforme(DesktopServices& services, std::vector<ReportRow> rows, QWidget* parent)
-    : QDialog(parent), services_(services), rows_(std::move(rows)) {
+FrmInforme::FrmInforme(DesktopServices& services, std::vector<ReportRow> rows, Retry retry,
+                       QWidget* parent)
+    : QDialog(parent), services_(services), rows_(std::move(rows)), retry_(std::move(retry)) {
     SetUpWindow(*this, QStringLiteral("FrmInforme"));
     resize(760, 420);
 
@@ -34,15 +35,25 @@ FrmInforme::FrmInforme(DesktopServices& services, std::vector<ReportRow> rows, Q
     CmdCopiar = NewButton(this, QStringLiteral("Copiar"), QStringLiteral("CmdCopiar"));
     CmdGuardar = NewButton(this, QStringLiteral("Guardar"), QStringLiteral("CmdGuardar"));
     CmdCerrar = NewButton(this, QStringLiteral("Cerrar"), QStringLiteral("CmdCerrar"));
+    CmdReintentar = NewButton(this, QStringLiteral("Reintentar"), QStringLiteral("CmdReintentar"));
 
     auto* layout = new QGridLayout(this);
     layout->addWidget(LblEstado, 0, 0);
     layout->addWidget(Lista, 1, 0);
-    layout->addLayout(ButtonRow({CmdCopiar, CmdGuardar, CmdCerrar}), 2, 0);
+    layout->addLayout(ButtonRow({CmdReintentar, CmdCopiar, CmdGuardar, CmdCerrar}), 2, 0);
 
     connect(CmdCopiar, &QPushButton::clicked, this, &FrmInforme::CmdCopiar_Click);
     connect(CmdGuardar, &QPushButton::clicked, this, &FrmInforme::CmdGuardar_Click);
     connect(CmdCerrar, &QPushButton::clicked, this, &QDialog::reject);
+    connect(CmdReintentar, &QPushButton::clicked, this, &FrmInforme::CmdReintentar_Click);
+}
+
+void FrmInforme::CmdReintentar_Click() {
+    std::vector<int> again;
+    for (const ReportRow& r : rows_) again.push_back(r.row);
+    // The send makes its own report; this one is over.
+    if (retry_) retry_(std::move(again));
+    accept();
 }
 
 void FrmInforme::CmdCopiar_Click() {

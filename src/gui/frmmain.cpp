@@ -576,15 +576,17 @@ void FrmMain::CloneSend(int from, std::vector<int> to, CloneChoice choice) {
 }
 
 void FrmMain::Send(std::function<void()> before, std::optional<SendScope> answered,
-                   std::optional<SendKind> kind) {
+                   std::optional<SendKind> kind, std::vector<int> again) {
     StartOperation(true);
     auto said = std::make_shared<QString>();
     worker_->Run(
-        [this, said, before = std::move(before), answered, kind](ScaleLink& link) {
+        [this, said, before = std::move(before), answered, kind,
+         again = std::move(again)](ScaleLink& link) {
             if (before) before();
             sendOperation_->Answer(answered);
-            lastSend_ = cfg::Command2_Click(link, model_, *sendOperation_,
-                                            answered.value_or(SendScope::All));
+            lastSend_ = again.empty() ? cfg::Command2_Click(link, model_, *sendOperation_,
+                                                            answered.value_or(SendScope::All))
+                                      : SendAgain(link, model_, *sendOperation_, again);
             sendOperation_->Answer(std::nullopt);
             if (!lastSend_.confirmed) return;
             const SendKind sent = kind ? *kind : restored_ ? SendKind::Restore : SentAs(lastSend_);
@@ -601,7 +603,10 @@ void FrmMain::Send(std::function<void()> before, std::optional<SendScope> answer
 void FrmMain::ShowReport() {
     if (!lastSend_.confirmed || lastSend_.Clean()) return;
     delete informe_;
-    informe_ = new FrmInforme(services_, SendReport(model_, lastSend_));
+    informe_ =
+        new FrmInforme(services_, SendReport(model_, lastSend_), [this](std::vector<int> rows) {
+            Send({}, SendScope::Changed, SendKind::Changes, std::move(rows));
+        });
     informe_->show();
 }
 

@@ -104,9 +104,10 @@ class FrmMain : public QWidget {
     class WindowOperation;
 
     // A send, after `before` (on the worker), its question already answered when `answered`;
-    // recorded as `kind`, else as a restore or by its scope.
+    // recorded as `kind`, else as a restore or by its scope. With `again`, only those rows of a
+    // report, without a question.
     void Send(std::function<void()> before, std::optional<SendScope> answered,
-              std::optional<SendKind> kind = {});
+              std::optional<SendKind> kind = {}, std::vector<int> again = {});
     // The panes disabled; `cancellable` work shows "Cancelar", which Esc presses too.
     void StartOperation(bool cancellable = false);
     void EndOperation();

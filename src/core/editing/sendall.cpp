@@ -1,6 +1,7 @@
 #include "core/editing/sendall.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "core/common/basic.h"
 #include "core/common/operation.h"
@@ -75,7 +76,8 @@ std::vector<ReportRow> SendReport(const ConfigModel& model, const SendSummary& s
         // An enumeration by its option's text, as the tree shows it.
         const QString value =
             item.type == kEnumeration ? ShownValue(item).value_or(item.value) : item.value;
-        rows.push_back({item.owner, item.id, item.text, value, what, OutcomeReason(item, outcome)});
+        rows.push_back({outcome.row, item.owner, item.id, item.text, value, what,
+                        OutcomeReason(item, outcome)});
     }
     return rows;
 }
@@ -89,29 +91,21 @@ QString ReportText(const std::vector<ReportRow>& rows) {
     return lines.join(u'\n') + u'\n';
 }
 
-SendSummary Command2_Click(ScaleLink& link, const ConfigModel& model, Operation& op,
-                           SendScope scope) {
-    SendSummary summary;
-    const std::optional<SendScope> answer =
-        op.AskSend(QStringLiteral("Se enviarán todas las configuraciones a balanzas.¿Está seguro?"),
-                   ChangedItems(model), scope);
-    // Nothing is being sent until the answer says so.
-    if (!answer) {
-        summary.confirmed = false;
-        return summary;
-    }
-    summary.scope = *answer;
-    op.Begin(QStringLiteral("Enviando..."));
+namespace {
 
+// The send of the rows `inScope` takes, in table order, once the question is answered.
+SendSummary SendItems(ScaleLink& link, const ConfigModel& model, Operation& op, SendScope scope,
+                      const std::function<bool(int row)>& inScope) {
+    SendSummary summary;
+    summary.scope = scope;
+    op.Begin(QStringLiteral("Enviando..."));
     const auto& rows = model.Items();
-    const auto inScope = [&](const ItemRow& item) {
-        return item.order < kFirstReadOnlyOrder && (*answer == SendScope::All || Changed(item));
-    };
-    const int total = static_cast<int>(std::count_if(rows.begin(), rows.end(), inScope));
+    int total = 0;
+    for (int row = 0; row < static_cast<int>(rows.size()); ++row) total += inScope(row) ? 1 : 0;
     int done = 0;
     for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
         const ItemRow& item = rows[row];
-        if (!inScope(item)) continue;
+        if (!inScope(row)) continue;
         op.Progress(done++, total, Counted::Items);
         const QString name = item.owner == 0
                                  ? QStringLiteral("sistema : %1").arg(item.id)
@@ -170,6 +164,40 @@ SendSummary Command2_Click(ScaleLink& link, const ConfigModel& model, Operation&
     }
     op.EndShowing(summary.FinalCaption());
     return summary;
+}
+
+bool Editable(const ItemRow& item) {
+    return item.order < kFirstReadOnlyOrder;
+}
+
+}  // namespace
+
+SendSummary Command2_Click(ScaleLink& link, const ConfigModel& model, Operation& op,
+                           SendScope scope) {
+    const std::optional<SendScope> answer =
+        op.AskSend(QStringLiteral("Se enviarán todas las configuraciones a balanzas.¿Está seguro?"),
+                   ChangedItems(model), scope);
+    // Nothing is being sent until the answer says so.
+    if (!answer) {
+        SendSummary summary;
+        summary.confirmed = false;
+        return summary;
+    }
+    return SendItems(link, model, op, *answer, [&](int row) {
+        const ItemRow& item = model.Items()[row];
+        return Editable(item) && (*answer == SendScope::All || Changed(item));
+    });
+}
+
+SendSummary SendAgain(ScaleLink& link, const ConfigModel& model, Operation& op,
+                      const std::vector<int>& rows) {
+    std::vector<bool> asked(model.Items().size(), false);
+    for (int row : rows)
+        if (row >= 0 && row < static_cast<int>(asked.size())) asked[row] = true;
+    return SendItems(link, model, op, SendScope::Changed, [&](int row) {
+        const ItemRow& item = model.Items()[row];
+        return asked[row] && Editable(item) && Changed(item);
+    });
 }
 
 }  // namespace cfg

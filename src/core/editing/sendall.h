@@ -57,6 +57,7 @@ void StoreSent(ConfigModel& model, const SendSummary& summary);
 
 // One item a send did not put in place, as the send report lists it.
 struct ReportRow {
+    int row = -1;  // in the item table
     int owner = 0;
     int id = 0;
     QString text;
@@ -79,5 +80,9 @@ QString ReportText(const std::vector<ReportRow>& rows);
 // logs.
 SendSummary Command2_Click(ScaleLink& link, const ConfigModel& model, Operation& op,
                            SendScope scope = SendScope::All);
+// The items of `rows` (a report's, to try again) that changed, as a changes-only send sends
+// them, without a question: the technician asked for exactly these.
+SendSummary SendAgain(ScaleLink& link, const ConfigModel& model, Operation& op,
+                      const std::vector<int>& rows);
 
 }  // namespace cfg
