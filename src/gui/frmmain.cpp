@@ -451,10 +451,13 @@ void FrmMain::RefreshPending() {
     mirror_->Flush();
     QSet<QString> now;
     int count = 0;
-    for (const ItemRow& row : model_.Items()) {
-        if (!Changed(row)) continue;
-        ++count;
-        if (!row.key.isEmpty()) now.insert(row.key);
+    // Right after a read every value is as the scales hold it: nothing to look for.
+    if (!std::exchange(justRead_, false)) {
+        for (const ItemRow& row : model_.Items()) {
+            if (!Changed(row)) continue;
+            ++count;
+            if (!row.key.isEmpty()) now.insert(row.key);
+        }
     }
     for (const QString& key : std::as_const(pendingKeys_))
         if (QTreeWidgetItem* item = mirror_->Find(key); item && !now.contains(key))
@@ -507,8 +510,9 @@ void FrmMain::Lee_Datos() {
     TxtFiltro->clear();
     filter_->Forget();
     StartOperation(true);
-    // The nodes are made anew: none is marked.
+    // The nodes are made anew: none is marked. The view takes them in one go at the end.
     pendingKeys_.clear();
+    mirror_->Hold();
     LblAviso->hide();
     auto read = std::make_shared<bool>(false);
     auto said = std::make_shared<QString>();
@@ -522,6 +526,8 @@ void FrmMain::Lee_Datos() {
                     HeldByNetwork(model_), said);
         },
         [this, read, said] {
+            mirror_->Release();
+            justRead_ = true;
             // Without the network or the system's structure there is nothing to work on: the
             // technician may try again over the same connection (a scale restarting, a cable
             // put back) rather than start the program anew.

@@ -164,6 +164,7 @@ class FrmMain : public QWidget {
     QString editorValue_;
     QSet<QString> pendingKeys_;  // item nodes marked as not held by the scales
     int pending_ = 0;
+    bool justRead_ = false;  // the model as the read left it: nothing differs from the scales
     bool permiteNegativo_ = false;
     int clickedScale_ = 0;  // the scale node last clicked, for "Copiar a otras balanzas…"
     bool busy_ = false;

@@ -15,21 +15,25 @@ TreeMirror::~TreeMirror() {
 }
 
 void TreeMirror::TreeCleared() {
+    if (held_) remake_ = true;
     Post({Note::Clear, {}, {}, {}, {}});
 }
 
 void TreeMirror::NodeAdded(int node) {
+    if (Remaking()) return;
     const TreeNode& n = model_.Node(node);
     const QString parent = n.parent >= 0 ? model_.Node(n.parent).key : QString();
     Post({Note::Add, n.key, parent, n.text, n.image});
 }
 
 void TreeMirror::NodeTextChanged(int node) {
+    if (Remaking()) return;
     const TreeNode& n = model_.Node(node);
     Post({Note::Text, n.key, {}, n.text, {}});
 }
 
 void TreeMirror::NodeExpanded(int node) {
+    if (Remaking()) return;
     Post({Note::Expand, model_.Node(node).key, {}, {}, {}});
 }
 
@@ -42,6 +46,46 @@ void TreeMirror::Post(Note note) {
     }
     // One flush for everything noted until it runs; later notes post the next one.
     if (first) QMetaObject::invokeMethod(this, &TreeMirror::Flush, Qt::QueuedConnection);
+}
+
+void TreeMirror::Hold() {
+    held_ = true;
+    remake_ = false;
+}
+
+void TreeMirror::Release() {
+    Flush();
+    if (remake_) Remake();
+    held_ = remake_ = false;
+}
+
+void TreeMirror::Remake() {
+    ++version_;
+    tree_.setUpdatesEnabled(false);
+    tree_.clear();
+    items_.clear();
+    // Put together away from the view, which then takes it at once: a node's parent comes
+    // before it in the model.
+    const std::vector<TreeNode>& nodes = model_.Nodes();
+    std::vector<QTreeWidgetItem*> made(nodes.size());
+    QList<QTreeWidgetItem*> roots;
+    items_.reserve(static_cast<qsizetype>(nodes.size()));
+    for (std::size_t n = 0; n < nodes.size(); ++n) {
+        const TreeNode& node = nodes[n];
+        auto* item = new QTreeWidgetItem(QStringList{node.text});
+        item->setIcon(0, images_.value(node.image));
+        item->setData(0, kKeyRole, node.key);
+        items_.insert(node.key, item);
+        made[n] = item;
+        if (node.parent < 0)
+            roots.append(item);
+        else
+            made[static_cast<std::size_t>(node.parent)]->addChild(item);
+    }
+    tree_.addTopLevelItems(roots);
+    for (std::size_t n = 0; n < nodes.size(); ++n)
+        if (nodes[n].expanded) made[n]->setExpanded(true);
+    tree_.setUpdatesEnabled(true);
 }
 
 void TreeMirror::Flush() {

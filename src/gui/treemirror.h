@@ -5,6 +5,7 @@
 #include <QMutex>
 #include <QObject>
 #include <QString>
+#include <atomic>
 #include <vector>
 
 #include "core/model/configmodel.h"
@@ -16,7 +17,8 @@ namespace cfg {
 
 // Mirrors the model's tree in a tree view. The model may be changed on the worker thread: each
 // change is noted with the data the view needs and the notes are applied on the window thread
-// in batches, so the view never reads the model and never searches or rebuilds the tree.
+// in batches, so the view never reads the model while it changes. A read, held, is not noted
+// node by node: the view is made from the model in one go once it is over.
 class TreeMirror : public QObject, public ModelObserver {
   public:
     // Role of the node key in the view's items.
@@ -32,6 +34,10 @@ class TreeMirror : public QObject, public ModelObserver {
 
     // Applies the pending notes now (window thread).
     void Flush();
+    // Held, a tree cleared and made again is not noted node by node; released (window thread,
+    // the model idle again), the view is made from the model at once.
+    void Hold();
+    void Release();
     QTreeWidgetItem* Find(const QString& key) const { return items_.value(key); }
     // Grows whenever notes are applied: the view's nodes or texts may differ since.
     quint64 Version() const { return version_; }
@@ -45,6 +51,9 @@ class TreeMirror : public QObject, public ModelObserver {
         QString image;
     };
     void Post(Note note);
+    // Notes are not kept: the tree is made anew while held.
+    bool Remaking() const { return held_ && remake_; }
+    void Remake();
 
     ConfigModel& model_;
     QTreeWidget& tree_;
@@ -53,6 +62,7 @@ class TreeMirror : public QObject, public ModelObserver {
     std::vector<Note> pending_;
     QHash<QString, QTreeWidgetItem*> items_;
     quint64 version_ = 0;
+    std::atomic<bool> held_ = false, remake_ = false;
 };
 
 }  // namespace cfg
