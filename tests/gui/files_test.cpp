@@ -11,13 +11,6 @@
 namespace cfgtest {
 namespace {
 
-template <typename T>
-T* Visible() {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* window = qobject_cast<T*>(w); window && window->isVisible()) return window;
-    return nullptr;
-}
-
 // A read in part is said by a notice that blocks nothing and stays until the next read; the save
 // window says what a file would lack, as the scales chosen change.
 TEST_F(GuiTest, SaveWindowWritesTheChosenScalesSaysWhatTheyLackAndAsksBeforeOverwriting) {

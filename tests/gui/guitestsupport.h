@@ -37,6 +37,16 @@ inline bool WaitUntil(const std::function<bool()>& done, int ms = 30000) {
     return true;
 }
 
+// The visible top-level window of type T (and of that object name, when one is given).
+template <typename T = QWidget>
+T* Visible(const char* name = nullptr) {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* window = qobject_cast<T*>(w);
+            window && window->isVisible() && (!name || w->objectName() == name))
+            return window;
+    return nullptr;
+}
+
 // The windows of one run against an in-process simulated network, in a program folder of their
 // own, with messages, file dialogs and the end of the program recorded.
 class GuiTest : public ::testing::Test, public cfg::ProgramControl, public cfg::FileChooser {
@@ -94,6 +104,13 @@ class GuiTest : public ::testing::Test, public cfg::ProgramControl, public cfg::
         T* child = parent->findChild<T*>(QString::fromLatin1(name));
         EXPECT_NE(child, nullptr) << name;
         return child;
+    }
+    // The texts of the first `columns` columns of every top-level row, row after row.
+    static QStringList Rows(QTreeWidget* tree, int columns = 4) {
+        QStringList texts;
+        for (int i = 0; i < tree->topLevelItemCount(); ++i)
+            for (int c = 0; c < columns; ++c) texts.append(tree->topLevelItem(i)->text(c));
+        return texts;
     }
 
     // The view holds the model's nodes, each under the same parent, with its text and an image.

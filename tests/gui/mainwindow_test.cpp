@@ -84,21 +84,19 @@ TEST_F(MainWindowTest, TheEditorFollowsTheCurrentNodeWhateverMovesIt) {
     cfg::FrmMain& main = Connected();
     auto* tree = Child<QTreeWidget>(&main, "Arbol");
     auto* filter = Child<QLineEdit>(&main, "TxtFiltro");
-    const auto key = [&](int id) {
-        return Row(main.model().Items()[main.model().FindItem(0, id)].key).key;
-    };
+    const auto key = [&](int id) { return main.model().Items()[main.model().FindItem(0, id)].key; };
     main.NodeItem(Row(key(30)).menuKey)->setExpanded(true);
     const auto named = [&](int id) {
         return "Sistema · " + QString::number(id) + " " + Row(key(id)).text;
     };
     const QStringList number{"CmbValor", "TxtNumero", "LblInfo"};
+    const auto down = [&] {
+        for (int i = 0; i < 3; ++i) QTest::keyClick(tree, Qt::Key_Down);
+    };
     // System items 30 to 35 stand in this order in one menu; 35 is read-only.
     const std::tuple<std::function<void()>, int, QStringList> steps[] = {
         {[&] { Click(key(30)); }, 30, number},
-        {[&] {
-             for (int i = 0; i < 3; ++i) QTest::keyClick(tree, Qt::Key_Down);
-         },
-         33, number},
+        {down, 33, number},
         {[&] { QTest::keyClicks(tree, "Total"); }, 35, {"LblInfo"}},
         {[&] { QTest::keyClick(tree, Qt::Key_Up); }, 34, {"CmbValor", "TxtString"}},
         {[&] { tree->setCurrentItem(main.NodeItem(key(33))); }, 33, number},
@@ -116,18 +114,14 @@ TEST_F(MainWindowTest, TheEditorFollowsTheCurrentNodeWhateverMovesIt) {
     EXPECT_EQ(Child<QLabel>(&main, "LblValor")->text(), Row(key(35)).value);
 
     tree->setCurrentItem(main.NodeItem(key(30)));
-    QTest::keyClick(tree, Qt::Key_Down);
-    QTest::keyClick(tree, Qt::Key_Down);
-    QTest::keyClick(tree, Qt::Key_Down);
+    down();
     Child<QLineEdit>(&main, "TxtNumero")->setText("777");
     Child<QPushButton>(&main, "CmbValor")->click();
     WaitIdle();
-    const auto held = [&](int id) {
-        for (const cfg::sim::Record& r : served->engine.network().system)
-            if (r.id == id) return r.value.number;
-        return -1;
-    };
-    EXPECT_EQ(held(33), 777);
+    const QList<cfg::sim::Record> system = served->engine.network().system;
+    EXPECT_EQ(std::find_if(system.begin(), system.end(), [](auto& r) { return r.id == 33; })
+                  ->value.number,
+              777);
     EXPECT_EQ(Row(key(30)).value, Row(key(30)).readValue);
     EXPECT_EQ(Writes(), 1);
 }
@@ -155,17 +149,12 @@ TEST_F(MainWindowTest, TheKeyboardReachesEveryAction) {
     EXPECT_EQ(Writes(), 2);
     EXPECT_EQ(Row(options).value, QString::number(list->currentIndex()));
 
-    const auto top = [](const char* name) {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (w->isVisible() && w->objectName() == name) return w;
-        return static_cast<QWidget*>(nullptr);
-    };
     const std::pair<QKeySequence, const char*> windows[] = {
         {QKeySequence(Qt::CTRL | Qt::Key_S), "FrmGuardar"},
         {QKeySequence(Qt::CTRL | Qt::Key_O), "FrmAbrir"}};
     for (const auto& [keys, name] : windows) {
         QTest::keySequence(&main, keys);
-        QWidget* window = top(name);
+        QWidget* window = Visible(name);
         ASSERT_TRUE(window) << name;
         window->close();
         EXPECT_TRUE(WaitUntil([&] { return main.isEnabled(); }));
@@ -279,9 +268,7 @@ TEST_F(MainWindowTest, HistorialListsComparesAndRestores) {
     tzset();
     const auto utc = qScopeGuard([] { qunsetenv("TZ"), tzset(); });
     Child<QPushButton>(&main, "CmdHistorial")->click();
-    cfg::FrmHistorial* window = nullptr;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* h = qobject_cast<cfg::FrmHistorial*>(w)) window = h;
+    auto* window = Visible<cfg::FrmHistorial>();
     ASSERT_TRUE(window && !main.isEnabled());
     const auto idle = [&] { EXPECT_TRUE(WaitUntil([&] { return window->isEnabled(); })); };
     idle();
@@ -291,12 +278,6 @@ TEST_F(MainWindowTest, HistorialListsComparesAndRestores) {
     EXPECT_EQ(list->topLevelItem(0)->text(1), "2026-07-01 17:30:00");
     EXPECT_EQ(list->topLevelItem(1)->text(2), "Modificar Valor");
     const QString line = QString("%1 %2").arg(Row(key).id).arg(Row(key).text);
-    const auto shown = [&] {
-        QStringList rows;
-        for (int i = 0; i < found->topLevelItemCount(); ++i)
-            for (int c = 0; c < 4; ++c) rows.append(found->topLevelItem(i)->text(c));
-        return rows;
-    };
     const std::pair<std::vector<int>, QStringList> comparisons[] = {
         {{1, 2}, {"Balanza 3", line, before, "42"}},  // the two snapshots
         {{2}, {"Balanza 3", line, before, "42"}},     // the read against the tree now
@@ -307,7 +288,7 @@ TEST_F(MainWindowTest, HistorialListsComparesAndRestores) {
         for (int r : rows) list->topLevelItem(r)->setSelected(true);
         Child<QPushButton>(window, "CmdComparar")->click();
         idle();
-        EXPECT_EQ(shown(), expected) << rows.size();
+        EXPECT_EQ(Rows(found), expected) << rows.size();
     }
     const std::size_t asked = messages.asked.size();
     for (const auto& [row, answer, restored] :
@@ -325,7 +306,7 @@ TEST_F(MainWindowTest, HistorialListsComparesAndRestores) {
     EXPECT_EQ(q.text,
               "La instantánea 3 es de otra red (33a0e4257e6b); la red conectada es "
               "4a7a8e83bc10. ¿Restaurarla en el árbol?");
-    EXPECT_EQ(shown(), (QStringList{"Balanza 3", line, "42", before}));
+    EXPECT_EQ(Rows(found), (QStringList{"Balanza 3", line, "42", before}));
     EXPECT_EQ(Writes(), 1);  // nothing sent until "Enviar Todo a Balanzas"
     Child<QPushButton>(window, "CmdCerrar")->click();
     EXPECT_TRUE(WaitUntil([&] { return main.isEnabled(); }));
@@ -409,14 +390,10 @@ TEST_F(MainWindowTest, EnviarTodoOffersTheChangesThenReportsWhatFailed) {
     EXPECT_EQ(messages.changesAsked, 2);
     EXPECT_EQ(Writes(), 2);
     EXPECT_EQ(Causes(dir.path()).last(), "send changes");
-    cfg::FrmInforme* report = nullptr;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* r = qobject_cast<cfg::FrmInforme*>(w)) report = r;
+    auto* report = Visible<cfg::FrmInforme>();
     ASSERT_TRUE(report);
     const ItemRow& refused = main.model().Items()[main.model().FindItem(3, numbers[1])];
-    QTreeWidgetItem* line = Child<QTreeWidget>(report, "Lista")->topLevelItem(0);
-    ASSERT_TRUE(line);
-    EXPECT_EQ((QStringList{line->text(0), line->text(1), line->text(2), line->text(3)}),
+    EXPECT_EQ(Rows(Child<QTreeWidget>(report, "Lista")),
               (QStringList{"Balanza 3", QString("%1 %2").arg(refused.id).arg(refused.text),
                            refused.value, "Rechazado"}));
     chosen = dir.filePath("informe.txt");
@@ -525,9 +502,7 @@ TEST_F(MainWindowTest, CopiarPreviewsThenSendsOnlyWhatChanges) {
     const auto preview = [&] {
         Click(cfg::keys::Scale(1));
         Child<QPushButton>(&main, "CmdCopiar")->click();
-        cfg::FrmCopiar* window = nullptr;
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* c = qobject_cast<cfg::FrmCopiar*>(w); c && c->isVisible()) window = c;
+        auto* window = Visible<cfg::FrmCopiar>();
         EXPECT_TRUE(window);
         auto* scales = Child<QListWidget>(window, "ListaBal");
         EXPECT_EQ(scales->count(), 3);  // the others
