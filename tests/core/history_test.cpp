@@ -243,17 +243,16 @@ TEST(SnapshotHeld, ASendHoldsWhatWasAcceptedAndForgetsWhatWentUnanswered) {
 // statement: moved aside beside the one before, and a new one started.
 TEST_F(HistoryTest, ADamagedDatabaseIsMovedAsideAndANewOneStarted) {
     const ConfigModel m = OddModel();
-    const auto smash =
-        [&] {  // the start of the snapshots' first page: a data page, as they are few
-            QFile file(path);
-            ASSERT_TRUE(file.open(QIODevice::ReadWrite) &&
-                        file.seek(cfgtest::Sql(path,
-                                               "SELECT (rootpage - 1) * page_size FROM "
-                                               "sqlite_master, pragma_page_size WHERE name = "
-                                               "'snapshot'")
-                                      .toLongLong()));
-            file.write(QByteArray(1024, 'x'));  // the smallest page there is
-        };
+    // The start of the snapshots' first page smashed: a data page, as they are few.
+    const auto smash = [&] {
+        const QString page =
+            "SELECT (rootpage - 1) * page_size FROM sqlite_master, "
+            "pragma_page_size WHERE name = 'snapshot'";
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite) &&
+                    file.seek(cfgtest::Sql(path, page).toLongLong()));
+        file.write(QByteArray(1024, 'x'));  // the smallest page there is
+    };
     for (const QString aside : {".damaged", ".damaged.2"}) {
         ASSERT_TRUE(store.Open(path, &error) && Record(m, HeldByNetwork(m)));
         if (aside == ".damaged") {
