@@ -4,7 +4,6 @@
 
 #include "core/files/configsave.h"
 #include "core/link/trafficlog.h"
-#include "core/model/configmodel.h"
 #include "support/testsupport.h"
 
 using cfgtest::Row;

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "core/model/configmodel.h"
 #include "support/testsupport.h"
 
 using cfgtest::Row;

@@ -6,12 +6,10 @@
 #include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 #include <QtEndian>
 
 #include "core/editing/sendall.h"
 #include "core/history/historystore.h"
-#include "core/model/configmodel.h"
 #include "support/testsupport.h"
 
 namespace cfg {

@@ -5,8 +5,6 @@
 #include <QMap>
 #include <QSet>
 
-#include "core/model/configmodel.h"
-#include "core/protocol/tools.h"
 #include "support/testsupport.h"
 
 using namespace cfgtest;

@@ -4,7 +4,6 @@
 
 #include "core/editing/itemwrite.h"
 #include "core/link/trafficlog.h"
-#include "core/model/configmodel.h"
 #include "support/testsupport.h"
 
 using namespace cfgtest;
