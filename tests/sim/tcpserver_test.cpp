@@ -55,15 +55,14 @@ TEST_P(SimFault, CountsPerConnectionAndRecordsEveryRequest) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sim, SimFault,
-    ::testing::Values(FaultCase{"none", {}, 4, false, 4},
-                      FaultCase{
-                          "silent after 2", {.silentAfter = 2, .refusedIds = {}}, 2, false, 3},
-                      FaultCase{"close after 1", {.closeAfter = 1, .refusedIds = {}}, 1, true, -1},
-                      FaultCase{"close after 0", {.closeAfter = 0, .refusedIds = {}}, 0, true, 1},
-                      FaultCase{"drop after 3", {.dropAfter = 3, .refusedIds = {}}, 3, true, 4}),
-    cfgtest::kByName);
+const FaultCase kFaults[] = {
+    {"none", {}, 4, false, 4},
+    {"silent after 2", {.silentAfter = 2, .refusedIds = {}}, 2, false, 3},
+    {"close after 1", {.closeAfter = 1, .refusedIds = {}}, 1, true, -1},
+    {"close after 0", {.closeAfter = 0, .refusedIds = {}}, 0, true, 1},
+    {"drop after 3", {.dropAfter = 3, .refusedIds = {}}, 3, true, 4},
+};
+INSTANTIATE_TEST_SUITE_P(Sim, SimFault, ::testing::ValuesIn(kFaults), cfgtest::kByName);
 
 }  // namespace
 }  // namespace cfg::sim
