@@ -74,23 +74,18 @@ TEST_F(GuiTest, SaveWindowWritesTheChosenScalesSaysWhatTheyLackAndAsksBeforeOver
     Child<QPushButton>(save, "Command1_1")->click();
     scales->item(0)->setSelected(false);
     EXPECT_TRUE(status->isHidden());
-    ASSERT_EQ(messages.asked.size(), 2u);
-    EXPECT_EQ(messages.asked[0].text,
-              "El fichero ya existe y la lectura fue incompleta: el fichero nuevo no tendrá datos "
-              "de: balanza 2 (valores). ¿Sobreescribir el fichero existente?");
-    EXPECT_EQ(messages.asked[1].text, "el fichero ya existe, ¿Sobreescribir?");
-    EXPECT_TRUE(messages.asked[0].preset == cfg::Default::No &&
-                messages.asked[1].preset == cfg::Default::Yes);
-    EXPECT_TRUE(messages.asked[0].icon == cfg::Icon::Exclamation &&
-                messages.asked[1].icon == cfg::Icon::Exclamation);
+    EXPECT_EQ(messages.TakeAsked(),
+              (QStringList{"exclamation, No: El fichero ya existe y la lectura fue incompleta: el "
+                           "fichero nuevo no tendrá datos de: balanza 2 (valores). ¿Sobreescribir "
+                           "el fichero existente?",
+                           "exclamation: el fichero ya existe, ¿Sobreescribir?"}));
     EXPECT_TRUE(save->isVisible());
     EXPECT_EQ(ReadAll(file), ReadAll(expected));
     Child<QPushButton>(save, "Command1_0")->click();
     ASSERT_TRUE(WaitUntil([&] { return main.isEnabled(); }));
     Serve();
     messages.answer = true;  // the two values set above are let go
-    Child<QPushButton>(&main, "Command3")->click();
-    WaitIdle();
+    Press("Command3");
     EXPECT_TRUE(notice->isHidden());
 }
 

@@ -96,6 +96,11 @@ class GuiTest : public ::testing::Test, public cfg::ProgramControl, public cfg::
     void WaitIdle() {
         EXPECT_TRUE(WaitUntil([&] { return !start->mainWindow()->Busy(); }));
     }
+    // A button of the main window pressed, and its work awaited.
+    void Press(const char* button) {
+        Child<QPushButton>(start->mainWindow(), button)->click();
+        WaitIdle();
+    }
     int Writes() const { return static_cast<int>(served->Writes().size()); }
     QString DataIni() const { return QString::fromLatin1(ReadAll(dir.filePath("data.ini"))); }
     template <typename T>

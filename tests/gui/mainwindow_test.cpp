@@ -116,8 +116,7 @@ TEST_F(MainWindowTest, TheEditorFollowsTheCurrentNodeWhateverMovesIt) {
     tree->setCurrentItem(main.NodeItem(key(30)));
     down();
     Child<QLineEdit>(&main, "TxtNumero")->setText("777");
-    Child<QPushButton>(&main, "CmbValor")->click();
-    WaitIdle();
+    Press("CmbValor");
     const QList<cfg::sim::Record> system = served->engine.network().system;
     EXPECT_EQ(std::find_if(system.begin(), system.end(), [](auto& r) { return r.id == 33; })
                   ->value.number,
@@ -222,11 +221,10 @@ TEST_F(MainWindowTest, EnviarTodoAsksFirstAndSaysHowItEndedThenSalirEnds) {
     auto* busy = Child<QLabel>(&main, "Label1_2");
     for (const bool answer : {false, true}) {
         messages.answer = answer;
-        Child<QPushButton>(&main, "Command2")->click();
-        WaitIdle();
-        EXPECT_EQ(messages.asked.back().text,
-                  "Se enviarán todas las configuraciones a balanzas.¿Está seguro?");
-        EXPECT_EQ(messages.asked.back().icon, cfg::Icon::Question);
+        Press("Command2");
+        EXPECT_EQ(messages.TakeAsked(),
+                  QStringList{"question: Se enviarán todas las configuraciones a balanzas.¿Está "
+                              "seguro?"});
         EXPECT_EQ(busy->isVisible(), answer);  // nothing said to be sent after a No
         EXPECT_TRUE(main.isEnabled());
         EXPECT_EQ(Writes() > 0, answer);
@@ -238,7 +236,7 @@ TEST_F(MainWindowTest, EnviarTodoAsksFirstAndSaysHowItEndedThenSalirEnds) {
     EXPECT_EQ(busy->text(), summary.FinalCaption());
     Child<QPushButton>(&main, "Command1_0")->click();  // "Salir" ends without asking
     EXPECT_EQ(ended, 1);
-    EXPECT_EQ(messages.asked.size(), 2u);
+    EXPECT_TRUE(messages.TakeAsked().isEmpty());
     EXPECT_EQ(Causes(dir.path()), (QStringList{"read", "send all"}));  // nothing for the No
 }
 
@@ -251,8 +249,7 @@ TEST_F(MainWindowTest, HistorialListsComparesAndRestores) {
     const QString before = Row(key).value;
     Click(key);
     Child<QLineEdit>(&main, "TxtNumero")->setText("42");
-    Child<QPushButton>(&main, "CmbValor")->click();
-    WaitIdle();
+    Press("CmbValor");
     {  // another shop behind the same connection, its value 7, read at noon UTC
         cfg::ConfigModel other = main.model();
         other.Scales().pop_back();
@@ -290,7 +287,7 @@ TEST_F(MainWindowTest, HistorialListsComparesAndRestores) {
         idle();
         EXPECT_EQ(Rows(found), expected) << rows.size();
     }
-    const std::size_t asked = messages.asked.size();
+    messages.TakeAsked();
     for (const auto& [row, answer, restored] :
          {std::tuple<int, bool, QString>{0, false, "42"}, {0, true, "7"}, {2, false, before}}) {
         messages.answer = answer;
@@ -300,20 +297,17 @@ TEST_F(MainWindowTest, HistorialListsComparesAndRestores) {
         idle();
         EXPECT_EQ(main.NodeItem(key)->text(0), Row(key).text + " = " + restored) << row << answer;
     }
-    ASSERT_EQ(messages.asked.size(), asked + 2);  // not for the connected network's own
-    const RecordingOperation::Shown& q = messages.asked[asked];
-    EXPECT_TRUE(q.icon == cfg::Icon::Exclamation && q.preset == cfg::Default::No);
-    EXPECT_EQ(q.text,
-              "La instantánea 3 es de otra red (33a0e4257e6b); la red conectada es "
-              "4a7a8e83bc10. ¿Restaurarla en el árbol?");
+    EXPECT_EQ(messages.TakeAsked(),  // not for the connected network's own
+              QStringList(2,
+                          "exclamation, No: La instantánea 3 es de otra red (33a0e4257e6b); la "
+                          "red conectada es 4a7a8e83bc10. ¿Restaurarla en el árbol?"));
     EXPECT_EQ(Rows(found), (QStringList{"Balanza 3", line, "42", before}));
     EXPECT_EQ(Writes(), 1);  // nothing sent until "Enviar Todo a Balanzas"
     Child<QPushButton>(window, "CmdCerrar")->click();
     EXPECT_TRUE(WaitUntil([&] { return main.isEnabled(); }));
     messages.answer = true;
     messages.scopeAnswer = cfg::SendScope::Changed;
-    Child<QPushButton>(&main, "Command2")->click();
-    WaitIdle();
+    Press("Command2");
     EXPECT_EQ(Causes(dir.path()).last(), "send restore");
 }
 
@@ -416,8 +410,7 @@ TEST_F(MainWindowTest, ValuesTheScalesDoNotHoldAreMarkedCountedAndKept) {
         row.value = QString::number(row.readValue.toInt() + 1);
     }
     messages.scopeAnswer = cfg::SendScope::Changed;
-    Child<QPushButton>(&main, "Command2")->click();
-    WaitIdle();
+    Press("Command2");
     const auto colour = [&](int id) {
         const QString key = main.model().Items()[main.model().FindItem(0, id)].key;
         const QVariant brush = main.NodeItem(key)->data(0, Qt::ForegroundRole);
@@ -436,12 +429,10 @@ TEST_F(MainWindowTest, ValuesTheScalesDoNotHoldAreMarkedCountedAndKept) {
         {"Command1_0", "Hay cambios sin enviar a las balanzas (1). ¿Salir de todos modos?"},
     };
     messages.answer = false;
+    messages.TakeAsked();  // the send's
     for (const auto& [button, question] : buttons) {
-        Child<QPushButton>(&main, button)->click();
-        WaitIdle();
-        EXPECT_EQ(messages.asked.back().text, question);
-        EXPECT_EQ(messages.asked.back().icon, cfg::Icon::Exclamation);
-        EXPECT_EQ(messages.asked.back().preset, cfg::Default::No);
+        Press(button);
+        EXPECT_EQ(messages.TakeAsked(), QStringList{"exclamation, No: " + question});
         EXPECT_EQ(colour(33), QColor(200, 90, 0)) << button;  // the tree was not read again
     }
     EXPECT_EQ(ended, 0);

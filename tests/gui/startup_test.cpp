@@ -112,8 +112,7 @@ TEST_F(GuiTest, FromStartDialogToFilledTreeAndReloaded) {
 
     // "Recargar Datos" rebuilds the same tree with new item keys.
     const QString firstKey = main->model().Items().back().key;
-    Child<QPushButton>(main, "Command3")->click();
-    WaitIdle();
+    Press("Command3");
     EXPECT_NE(main->model().Items().back().key, firstKey);
     EXPECT_EQ(main->NodeItem(firstKey), nullptr);
     ExpectMirrored(*main);
@@ -128,7 +127,7 @@ TEST_F(GuiTest, FailedNetworkReadIsOfferedAgain) {
     ConnectTcp();
     cfg::FrmMain* main = start->mainWindow();
     ASSERT_TRUE(WaitUntil([&] { return !messages.asked.empty() && !main->Busy(); }));
-    EXPECT_EQ(messages.asked[0].text, "¿Reintentar la lectura?");
+    EXPECT_EQ(messages.TakeAsked(), QStringList{"question: ¿Reintentar la lectura?"});
     EXPECT_EQ(main->model().Scales().size(), 4u);
     Serve(cfg::sim::DefaultNetwork(), {.shortReplies = true, .refusedIds = {}});
     messages.answer = false;
