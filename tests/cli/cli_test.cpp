@@ -418,17 +418,17 @@ TEST_F(CliTest, EveryJsonDocumentSaysWhatTheTextSays) {
         EXPECT_EQ(run.out.size(), 1) << args.join(' ').toStdString();
         return QJsonDocument::fromJson(run.out.value(0).toUtf8()).object();
     };
-    QStringList lines;
+    QStringList tree;
     std::map<QString, QJsonObject> items;  // by "owner id"
     std::function<void(const QJsonValue&, int)> walk = [&](const QJsonValue& node, int depth) {
-        lines.append(QString(depth * 2, ' ') + node["text"].toString());
+        tree.append(QString(depth * 2, ' ') + node["text"].toString());
         if (node["id"].isDouble())
             items[QString("%1 %2").arg(node["owner"].toInt()).arg(node["id"].toInt())] =
                 node.toObject();
         for (const QJsonValue child : node["children"].toArray()) walk(child, depth + 1);
     };
     for (const QJsonValue root : json({"read", conn}, kExitOk)["tree"].toArray()) walk(root, 0);
-    EXPECT_EQ(lines, Cli({"read", conn}).out);
+    EXPECT_EQ(tree, Cli({"read", conn}).out);
     EXPECT_EQ(items["3 10"], QJsonDocument::fromJson(R"({"owner":3,"id":10,"type":"enum",
         "value":"1","editable":true,"options":["Español","Inglés","Francés","Portugués"],
         "text":"Idioma = Inglés"})")
@@ -436,14 +436,19 @@ TEST_F(CliTest, EveryJsonDocumentSaysWhatTheTextSays) {
     EXPECT_EQ(items["2 103"]["type"], "number");
     EXPECT_EQ(items["3 122"]["editable"], false);
 
-    const auto rows = [](const QJsonValue& changes) {
+    // Each object's fields, named, as a line of the text: tab-separated, "-" for none.
+    const auto lines = [](const QJsonValue& array, const QStringList& names) {
         QStringList text;
-        for (const QJsonValue c : changes.toArray())
-            text.append(QStringList{QString::number(c["owner"].toInt()),
-                                    QString::number(c["id"].toInt()), c["text"].toString(),
-                                    c["before"].toString(), c["after"].toString()}
-                            .join('\t'));
+        for (const QJsonValue o : array.toArray()) {
+            QStringList fields;
+            for (const QString& n : names)
+                fields.append(o[n].isDouble() ? QString::number(o[n].toInt()) : o[n].toString("-"));
+            text.append(fields.join('\t'));
+        }
         return text;
+    };
+    const auto rows = [&](const QJsonValue& changes) {
+        return lines(changes, {"owner", "id", "text", "before", "after"});
     };
     const QJsonObject clone = json({"clone", conn, "1", "3", "--dry-run"}, kExitOk);
     EXPECT_EQ(rows(clone["changes"]), Cli({"clone", conn, "1", "3", "--dry-run"}).out);
@@ -455,8 +460,7 @@ TEST_F(CliTest, EveryJsonDocumentSaysWhatTheTextSays) {
                           .replace("<VALUE> Puesto 3 </VALUE>", "<VALUE> Puesto 9 </VALUE>")
                           .replace("Hermanos", "Primos"));
     const QStringList changed = {
-        "0\t20\tNombre comercio\tCarnicería Hermanos Peña\t"
-        "Carnicería Primos Peña",
+        "0\t20\tNombre comercio\tCarnicería Hermanos Peña\tCarnicería Primos Peña",
         "3\t153\tLínea 2\tPuesto 3\tPuesto 9"};
     EXPECT_EQ(rows(json({"diff", conn, File("changed.xml")}, kExitItems)["changes"]), changed);
     const CliRun diff = Cli({"diff", conn, File("changed.xml")});
@@ -478,17 +482,11 @@ TEST_F(CliTest, EveryJsonDocumentSaysWhatTheTextSays) {
     EXPECT_EQ(set["node"], "Despl vertical = -7");
     EXPECT_EQ(set["outcome"], "accepted");
     EXPECT_EQ(json({"set", conn, "0", "20", "x"}, kExitItems)["outcome"], "refused");
-    QStringList listed, sent;
-    for (const QJsonValue i : json({"history", "list"}, kExitOk)["snapshots"].toArray()) {
-        listed.append(QStringList{QString::number(i["id"].toInt()), i["time"].toString(),
-                                  i["cause"].toString(), i["connection"].toString(),
-                                  QString::number(i["scales"].toInt()),
-                                  QString::number(i["known"].toInt()), i["network"].toString()}
-                          .join('\t'));
-        sent.append(i["cause"].toString() + " " + i["send"].toString("-"));
-    }
-    EXPECT_EQ(listed, Cli({"history", "list"}).out);
-    EXPECT_EQ(sent, (QStringList{"read -", "send changes", "set -"}));
+    const QJsonValue snapshots = json({"history", "list"}, kExitOk)["snapshots"];
+    EXPECT_EQ(lines(snapshots, {"id", "time", "cause", "connection", "scales", "known", "network"}),
+              Cli({"history", "list"}).out);
+    EXPECT_EQ(lines(snapshots, {"cause", "send"}),
+              (QStringList{"read\t-", "send\tchanges", "set\t-"}));
     EXPECT_EQ(rows(json({"history", "diff", "1"}, kExitItems)["changes"]),
               Cli({"history", "diff", "1"}).out);
 }

@@ -22,12 +22,6 @@ QT_END_NAMESPACE
 
 namespace cfgtest {
 
-// A parameterised case's name in the test list: its words, each capitalised, letters and
-// digits only ("close after 1" is CloseAfter1).
-std::string CaseName(const QString& words);
-// The name generator of a suite whose cases have a `name`.
-inline constexpr auto kByName = [](const auto& test) { return CaseName(test.param.name); };
-
 // A byte string from a list of byte values.
 QByteArray Bytes(std::initializer_list<int> values);
 
