@@ -54,8 +54,10 @@ ConfigModel OddModel() {
     return m;
 }
 
+// Each test's store opened on its own database.
 class HistoryTest : public ::testing::Test {
   protected:
+    void SetUp() override { ASSERT_TRUE(store.Open(path, &error)) << error.toStdString(); }
     std::optional<qint64> Record(const ConfigModel& m, const std::vector<Held>& held,
                                  SnapshotCause cause = SnapshotCause::Read, QDateTime time = {}) {
         return store.Record(cause, "10.0.0.1:3001", m, held, &error, {}, time);
@@ -75,7 +77,6 @@ class HistoryTest : public ::testing::Test {
 };
 
 TEST_F(HistoryTest, ASnapshotGivesBackTheModelItWasTakenOf) {
-    ASSERT_TRUE(store.Open(path, &error)) << error.toStdString();
     const ConfigModel m = OddModel();
     const auto id = Record(m, HeldByNetwork(m));
     ASSERT_TRUE(id) << error.toStdString();
@@ -109,7 +110,6 @@ TEST_F(HistoryTest, ASnapshotGivesBackTheModelItWasTakenOf) {
 }
 
 TEST_F(HistoryTest, AnUnchangedSnapshotAddsNoPartAndOneValueOnlyItsOwn) {
-    ASSERT_TRUE(store.Open(path, &error));
     const ConfigModel m = OddModel();
     std::vector<Held> held = HeldByNetwork(m);
     ASSERT_TRUE(Record(m, held));
@@ -125,7 +125,6 @@ TEST_F(HistoryTest, AnUnchangedSnapshotAddsNoPartAndOneValueOnlyItsOwn) {
 // A read is kept when values, texts or failures differ from the latest snapshot of the same
 // connection and network, not otherwise; a set or a send always.
 TEST_F(HistoryTest, AReadIsRecordedOnlyWhenItDiffers) {
-    ASSERT_TRUE(store.Open(path, &error));
     using Change = std::function<void(ConfigModel&, std::vector<Held>&)>;
     const std::tuple<const char*, SnapshotCause, Change, qint64> cases[] = {
         {"the same", SnapshotCause::Read, [](auto&, auto&) {}, 0},
@@ -302,7 +301,6 @@ TEST_F(HistoryTest, PruneKeepsTheNewestOfEachNetworkOrThoseFromADay) {
 // A database of the schema before networks, built with its statements: each snapshot gets the
 // network of its scale list, one whose first part is gone none (not taken for damage).
 TEST_F(HistoryTest, ADatabaseOfThePreviousSchemaGetsItsNetworks) {
-    ASSERT_TRUE(store.Open(path, &error));
     ConfigModel b = OddModel();
     b.Scales().pop_back();
     for (const ConfigModel& m : {OddModel(), b}) Record(m, HeldByNetwork(m), SnapshotCause::Send);
@@ -341,7 +339,6 @@ TEST_F(HistoryTest, ADatabaseItCannotUseIsLeftAlone) {
 
 // Another instance holding the database: the write gives up, and what was there stays.
 TEST_F(HistoryTest, ALockedDatabaseFailsTheSnapshotAndKeepsTheOthers) {
-    ASSERT_TRUE(store.Open(path, &error));
     const ConfigModel m = OddModel();
     ASSERT_TRUE(Record(m, HeldByNetwork(m)));
     {
