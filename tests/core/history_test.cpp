@@ -30,23 +30,23 @@ ConfigModel OddModel() {
     m.ExpandNode(keys::kSystem);
     m.AppendMenu({0, 1, QString::fromUtf8("Men\u00FA \u20AC"), "ms0001"});
     m.AppendItem(Row(0, 9, kNumber, 4, 1, "5"));
-    const std::pair<ItemRow, QByteArray> rows[] = {
-        {Row(0, 10, kString, 8, 1, {}, "ms0001", {}, "s0001"), "ab\x01 "},
+    // Each row with the value and bytes a read left in it (null: none).
+    const std::tuple<ItemRow, const char*, QByteArray> rows[] = {
+        {Row(0, 10, kString, 8, 1, {}, "ms0001", {}, "s0001"), "ab? ", "ab\x01 "},
         // Options longer than what a part packs at a time, one of them UTF-16.
         {Row(0, 11, kEnumeration, 1, 1, {}, "ms0001",
              {"No", "S\u00ED", QString(9000, QChar(0x20AC)), QString(20000, 'x')}, "s0002"),
+         "7",
          {}},
-        {Row(0, 12, kNumber, 4, 120, {}, "ms0001", {}, "s0003"), {}},
-        {Row(0, 13, kDate, 6, 1, {}, "ms0001", {}, "s0004"), "311224"},
+        {Row(0, 12, kNumber, 4, 120, {}, "ms0001", {}, "s0003"), nullptr, {}},
+        {Row(0, 13, kDate, 6, 1, {}, "ms0001", {}, "s0004"), "311224", "311224"},
     };
-    for (const auto& [row, bytes] : rows) {
+    for (const auto& [row, read, bytes] : rows) {
         m.AddNode("ms0001", row.key, row.text, "valor", NodeKind::SystemItem);
         m.AppendItem(row);
+        if (read) StoreRead(m.Item(static_cast<int>(m.Items().size()) - 1), read, bytes);
     }
     for (int scale : {4, 5}) m.AppendItem(Row(scale, 9, kNumber, 4, 1, "5"));
-    StoreRead(m.Item(1), "ab? ", "ab\x01 ");
-    StoreRead(m.Item(2), "7", {});
-    StoreRead(m.Item(4), "311224", "311224");
     m.Item(3).known = false;
     for (int row : {1, 4}) m.SetItemNodeText(row);
     m.SetNodeText(m.FindNode("s0002"), {});
@@ -146,13 +146,9 @@ TEST_F(HistoryTest, AReadIsRecordedOnlyWhenItDiffers) {
     }
 }
 
-TEST(SnapshotParts, TheNetworkIsTheSha256OfTheScaleLines) {  // of "4,2,A1B2\n5,3,C3D4\n", ""
-    EXPECT_EQ(NetworkFingerprint({{4, 2, "A1B2"}, {5, 3, "C3D4"}}), "45f4babbe85c");
-    EXPECT_EQ(NetworkFingerprint({}), "e3b0c44298fc");
-}
-
 // Hashed as it is packed, a part has the SHA-1 of its bytes: the store keeps it under that hash.
-TEST(SnapshotParts, HashedAsPackedLikeTheirBytes) {
+// A network is named by the SHA-256 of its scale lines ("4,2,A1B2\n5,3,C3D4\n", or none).
+TEST(SnapshotParts, HashedAsPackedLikeTheirBytesAndNetworksByTheirScales) {
     const ConfigModel m = OddModel();
     const SnapshotParts hashed = HashSnapshot(m, HeldByNetwork(m));
     const SnapshotParts packed = EncodeSnapshot(m, HeldByNetwork(m));
@@ -162,6 +158,8 @@ TEST(SnapshotParts, HashedAsPackedLikeTheirBytes) {
         EXPECT_EQ(hashed.sizes[p], packed.parts[p].size()) << p;
     }
     EXPECT_EQ(PartHash("abc").toHex(), "a9993e364706816aba3e25717850c26c9cd0d89d");
+    EXPECT_EQ(NetworkFingerprint({{4, 2, "A1B2"}, {5, 3, "C3D4"}}), "45f4babbe85c");
+    EXPECT_EQ(NetworkFingerprint({}), "e3b0c44298fc");
 }
 
 // Cut anywhere, a snapshot's parts are refused, never read past.
