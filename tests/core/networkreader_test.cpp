@@ -51,7 +51,6 @@ class NetworkReaderTest : public ::testing::Test {
   protected:
     bool Read(const FakeNetwork& network) {
         fake = network;
-        link.SetResponder([this](const QByteArray& r) { return fake(r); });
         link.requests.clear();
         op.captions.clear();
         return reader.Lee_Datos(op);
@@ -70,7 +69,7 @@ class NetworkReaderTest : public ::testing::Test {
         return said.join(' ');
     }
     FakeNetwork fake;
-    ScriptedLink link;
+    ScriptedLink link{[this](const QByteArray& r) { return fake(r); }};
     ConfigModel model;
     NetworkReader reader{link, model};
     cfgtest::RecordingOperation op;
@@ -137,8 +136,6 @@ TEST_F(NetworkReaderTest, PagesAreReadUntilTheCursorIsZero) {
     for (const auto& [failingSend, cycleTo, ok, handled] : cases) {
         model.Clear();
         model.AddNode({}, keys::kSystem, "S", "sistema", NodeKind::SystemGroup);
-        fake = {};
-        link.SetResponder([this](const QByteArray& r) { return fake(r); });
         fake.structure[kSystem] = {PagedAnswer(1, 0, Menu(1, 201, "General")),
                                    PagedAnswer(1, 0, Record(1, 7, 1, 4, "Precio")),
                                    PagedAnswer(1, 0, Record(2, 7, 1, 4, "Tara"))};
