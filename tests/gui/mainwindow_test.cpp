@@ -173,9 +173,11 @@ QString Causes(const QString& folder) {
         .toString();
 }
 
-// Refused as not a number (nothing sent), then accepted (stored, shown and read back from the
-// scale); the window is disabled while it sends.
-TEST_F(MainWindowTest, ModificarValorStoresOnlyWhatTheScaleAccepted) {
+// "Modificar Valor": refused as not a number (nothing sent), then accepted (stored, shown and
+// read back from the scale), the window disabled while it sends. "Historial": the snapshots
+// newest first, in local time, compared, and one put back into the tree, ready to be sent; one of
+// another network behind the connection only when confirmed.
+TEST_F(MainWindowTest, ModificarValorStoresWhatTheScaleAcceptedAndHistorialPutsItBack) {
     cfg::FrmMain& main = Connected();
     auto* button = Child<QPushButton>(&main, "CmbValor");
     const QString key =
@@ -202,45 +204,6 @@ TEST_F(MainWindowTest, ModificarValorStoresOnlyWhatTheScaleAccepted) {
         EXPECT_EQ(button->text(), "Modificar Valor");
     }
     EXPECT_EQ(Causes(dir.path()), "read, set");
-}
-
-TEST_F(MainWindowTest, EnviarTodoAsksFirstAndSaysHowItEndedThenSalirEnds) {
-    cfg::sim::Network network = cfg::sim::DefaultNetwork();
-    network.scales = {network.scales.front()};  // few items: the grouped ones take 400 ms each
-    Serve(network);
-    cfg::FrmMain& main = Connected();
-    auto* busy = Child<QLabel>(&main, "Label1_2");
-    for (const bool answer : {false, true}) {
-        messages.answer = answer;
-        Press("Command2");
-        EXPECT_EQ(messages.TakeAsked(),
-                  QStringList{"question: Se enviarán todas las configuraciones a balanzas.¿Está "
-                              "seguro?"});
-        EXPECT_EQ(busy->isVisible(), answer);  // nothing said to be sent after a No
-        EXPECT_TRUE(main.isEnabled());
-        EXPECT_EQ(Writes() > 0, answer);
-    }
-    const cfg::SendSummary& summary = main.lastSend();
-    EXPECT_GT(summary.sent, 10);
-    EXPECT_EQ(Writes(), summary.sent + summary.refused + 6);  // the six grouped go twice
-    EXPECT_TRUE(busy->text().startsWith("Envio Finalizado!!!"));
-    EXPECT_EQ(busy->text(), summary.FinalCaption());
-    Child<QPushButton>(&main, "Command1_0")->click();  // "Salir" ends without asking
-    EXPECT_EQ(ended, 1);
-    EXPECT_TRUE(messages.TakeAsked().isEmpty());
-    EXPECT_EQ(Causes(dir.path()), "read, send all");  // nothing for the No
-}
-
-// "Historial": the snapshots newest first, in local time, compared, and one put back into the
-// tree, ready to be sent; one of another network behind the connection only when confirmed.
-TEST_F(MainWindowTest, HistorialListsComparesAndRestores) {
-    cfg::FrmMain& main = Connected();
-    const QString key =
-        Find(cfg::kNumber, true, [](const ItemRow& r) { return r.owner == 3 && r.length >= 2; });
-    const QString before = Row(key).value;
-    Click(key);
-    Child<QLineEdit>(&main, "TxtNumero")->setText("42");
-    Press("CmbValor");
     {  // another shop behind the same connection, its value 7, read at noon UTC
         cfg::ConfigModel other = main.model();
         other.Scales().pop_back();
@@ -300,6 +263,33 @@ TEST_F(MainWindowTest, HistorialListsComparesAndRestores) {
     messages.scopeAnswer = cfg::SendScope::Changed;
     Press("Command2");
     EXPECT_EQ(Causes(dir.path()), "read, set, read, send restore");
+}
+
+TEST_F(MainWindowTest, EnviarTodoAsksFirstAndSaysHowItEndedThenSalirEnds) {
+    cfg::sim::Network network = cfg::sim::DefaultNetwork();
+    network.scales = {network.scales.front()};  // few items: the grouped ones take 400 ms each
+    Serve(network);
+    cfg::FrmMain& main = Connected();
+    auto* busy = Child<QLabel>(&main, "Label1_2");
+    for (const bool answer : {false, true}) {
+        messages.answer = answer;
+        Press("Command2");
+        EXPECT_EQ(messages.TakeAsked(),
+                  QStringList{"question: Se enviarán todas las configuraciones a balanzas.¿Está "
+                              "seguro?"});
+        EXPECT_EQ(busy->isVisible(), answer);  // nothing said to be sent after a No
+        EXPECT_TRUE(main.isEnabled());
+        EXPECT_EQ(Writes() > 0, answer);
+    }
+    const cfg::SendSummary& summary = main.lastSend();
+    EXPECT_GT(summary.sent, 10);
+    EXPECT_EQ(Writes(), summary.sent + summary.refused + 6);  // the six grouped go twice
+    EXPECT_TRUE(busy->text().startsWith("Envio Finalizado!!!"));
+    EXPECT_EQ(busy->text(), summary.FinalCaption());
+    Child<QPushButton>(&main, "Command1_0")->click();  // "Salir" ends without asking
+    EXPECT_EQ(ended, 1);
+    EXPECT_TRUE(messages.TakeAsked().isEmpty());
+    EXPECT_EQ(Causes(dir.path()), "read, send all");  // nothing for the No
 }
 
 // The filter keeps the nodes holding every word typed, with their ancestors expanded, counts

@@ -138,12 +138,20 @@ TEST_F(GuiTest, FailedNetworkReadIsOfferedAgain) {
 }
 
 // The boxes make the connection text (COM1 is the first entry); a failed connection says so and
-// leaves the dialog as it was.
-TEST_F(GuiTest, SerialDialogStaysAfterAFailedConnection) {
+// leaves the dialog as it was. The devices present follow COM1 to COM9, looked up as the list
+// opens; the one connected to by its path is kept and chosen at the next start.
+TEST_F(GuiTest, SerialDialogStaysAfterAFailureAndKeepsTheDeviceUsed) {
     qputenv("CFGTARASCOPE_COM2", dir.filePath("no-such-port").toLocal8Bit());
     const auto unset = qScopeGuard([] { qunsetenv("CFGTARASCOPE_COM2"); });
+    cfg::sim::Engine engine(cfg::sim::DefaultNetwork());
+    cfg::sim::PtyServer pty(engine, {});
+    QString error;
+    ASSERT_TRUE(pty.Open({}, &error)) << error.toStdString();
+    std::vector<cfg::SerialPortEntry> present;
+    services.ports = [&] { return present; };
     Start(" QWZTR", 1);
     cfg::FrmConf232* serial = start->serialDialog();
+    auto* ports = Child<QComboBox>(serial, "CmbPuerto");
     const auto choose = [&](std::array<int, 4> indexes) {
         const char* boxes[] = {"CmbPuerto", "CmbSpeed", "CmbParidad", "CmbBits"};
         for (int i = 0; i < 4; ++i) Child<QComboBox>(serial, boxes[i])->setCurrentIndex(indexes[i]);
@@ -157,28 +165,15 @@ TEST_F(GuiTest, SerialDialogStaysAfterAFailedConnection) {
     EXPECT_EQ(messages.TakeShown(), QStringList{"critical: Error al conectar con la balanza\n" +
                                                 dir.filePath("no-such-port") + ": no existe"});
     EXPECT_TRUE(serial->isVisible() && serial->isEnabled() && !start->mainWindow()->isVisible());
-}
 
-// The devices present follow COM1 to COM9, looked up as the list opens; the one connected to by
-// its path is kept and chosen at the next start.
-TEST_F(GuiTest, SerialDialogOffersTheDevicesPresentAndKeepsTheOneUsed) {
-    cfg::sim::Engine engine(cfg::sim::DefaultNetwork());
-    cfg::sim::PtyServer pty(engine, {});
-    QString error;
-    ASSERT_TRUE(pty.Open({}, &error)) << error.toStdString();
-    std::vector<cfg::SerialPortEntry> present;
-    services.ports = [&] { return present; };
-    Start(" QWZTR", 1);
-    auto* ports = Child<QComboBox>(start->serialDialog(), "CmbPuerto");
     EXPECT_EQ(ports->count(), 9);
     present = {{pty.slavePath(), "Adaptador USB", true}};
     ports->showPopup();
     ports->hidePopup();
     ASSERT_EQ(ports->count(), 10);
     EXPECT_EQ(ports->itemText(9), pty.slavePath() + " (Adaptador USB)");
-    ports->setCurrentIndex(9);
-    EXPECT_EQ(start->serialDialog()->ConnectionText(), "19200,E,8," + pty.slavePath());
-    Child<QPushButton>(start->serialDialog(), "Command1_0")->click();
+    EXPECT_EQ(choose({9, 0, 0, 0}), "19200,E,8," + pty.slavePath());
+    Child<QPushButton>(serial, "Command1_0")->click();
     cfg::FrmMain* main = start->mainWindow();
     ASSERT_TRUE(WaitUntil([&] { return main->isVisible() && !main->Busy(); }));
     EXPECT_EQ(main->model().Scales().size(), 4u);  // read over the device
