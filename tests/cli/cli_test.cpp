@@ -299,15 +299,10 @@ TEST_F(CliTest, ReadSaveDiffLoadAndSendChangeNothing) {
     EXPECT_EQ(grouped, 4 * 6 * 2);
 }
 
-TEST_F(CliTest, SetProgramsOneItemAndPrintsItsNodeAfterTheReRead) {
-    Serve();
-    EXPECT_EQ(Cli({"set", conn, "3", "10", "1"}).out, QStringList{"Idioma = Inglés"});
-    EXPECT_EQ(Cli({"set", conn, "2", "103", "-7"}).out, QStringList{"Despl vertical = -7"});
-}
-
 // What the network held, run after run: listed, shown as `read` printed it, compared, exported
 // as `save` wrote it, and put back exactly, sending only what differs; another shop behind the
 // same address is another network, restored from only when forced; a damaged snapshot refused.
+// A history that cannot be opened never stops a command (see the status table).
 TEST_F(CliTest, HistoryListsShowsComparesExportsAndRestores) {
     Serve();
     const CliRun read = Cli({"read", conn});
@@ -369,6 +364,12 @@ TEST_F(CliTest, HistoryListsShowsComparesExportsAndRestores) {
     }
     EXPECT_TRUE(Cli({"history", "list"}).out.size() == 2 && !QFile::exists(db + ".damaged"));
     EXPECT_TRUE(Writes().size() == 7 && !QFile::exists(File("x.xml")));  // 2 restored, 5 cloned
+
+    // A file that is no database at all is moved aside too, and a new history started.
+    cfgtest::WriteAll(db, QByteArray(4096, 'x'));
+    EXPECT_TRUE(Cli({"read", conn}).err.contains("history.db.damaged"));
+    EXPECT_EQ(Cli({"history", "list"}).out.size(), 1);
+    EXPECT_EQ(ReadAll(db + ".damaged"), QByteArray(4096, 'x'));
 }
 
 // Scale 1's editable values onto scales 3 and 2: what changes, listed in the scale list's order,
@@ -476,6 +477,9 @@ TEST_F(CliTest, EveryJsonDocumentSaysWhatTheTextSays) {
                   .object());
     EXPECT_EQ(load["send"]["items"][1]["outcome"], "accepted");
 
+    // A set prints the item's node as read back: an option by its text, a negative number.
+    EXPECT_EQ(Cli({"set", conn, "3", "10", "1"}).out, QStringList{"Idioma = Inglés"});
+    EXPECT_EQ(Cli({"set", conn, "2", "103", "-7"}).out, QStringList{"Despl vertical = -7"});
     const QJsonObject set = json({"set", conn, "2", "103", "-7"}, kExitOk);
     EXPECT_EQ(set["node"], "Despl vertical = -7");
     EXPECT_EQ(set["outcome"], "accepted");
@@ -484,19 +488,9 @@ TEST_F(CliTest, EveryJsonDocumentSaysWhatTheTextSays) {
     EXPECT_EQ(lines(snapshots, {"id", "time", "cause", "connection", "scales", "known", "network"}),
               Cli({"history", "list"}).out);
     EXPECT_EQ(lines(snapshots, {"cause", "send"}),
-              (QStringList{"read\t-", "send\tchanges", "set\t-"}));
+              (QStringList{"read\t-", "send\tchanges"} + QStringList(3, "set\t-")));
     EXPECT_EQ(rows(json({"history", "diff", "1"}, kExitItems)["changes"]),
               Cli({"history", "diff", "1"}).out);
-}
-
-// A history that cannot be opened never stops a command (see the status table); a damaged one is
-// moved aside.
-TEST_F(CliTest, AHistoryThatCannotBeWrittenNeverStopsACommand) {
-    Serve();
-    cfgtest::WriteAll(File("history.db"), QByteArray(4096, 'x'));
-    EXPECT_TRUE(Cli({"read", conn}).err.contains("history.db.damaged"));
-    EXPECT_EQ(Cli({"history", "list"}).out.size(), 1);
-    EXPECT_EQ(ReadAll(File("history.db.damaged")), QByteArray(4096, 'x'));
 }
 
 // Each program tells its usage and its version, the project's, on stdout with status 0.

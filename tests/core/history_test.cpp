@@ -325,18 +325,9 @@ TEST_F(HistoryTest, ADatabaseOfThePreviousSchemaGetsItsNetworks) {
     EXPECT_EQ(Record(OddModel(), HeldByNetwork(OddModel()), SnapshotCause::Set), 3);
 }
 
-TEST_F(HistoryTest, ADatabaseItCannotUseIsLeftAlone) {
-    EXPECT_FALSE(store.Open(dir.filePath("missing/history.db"), &error));
-    EXPECT_FALSE(error.isEmpty());
-    cfgtest::Sql(path, "PRAGMA user_version=99");
-    const QByteArray before = cfgtest::ReadAll(path);
-    EXPECT_FALSE(store.Open(path, &error));
-    EXPECT_TRUE(error.contains("99"));
-    EXPECT_EQ(cfgtest::ReadAll(path), before);
-}
-
-// Another instance holding the database: the write gives up, and what was there stays.
-TEST_F(HistoryTest, ALockedDatabaseFailsTheSnapshotAndKeepsTheOthers) {
+// Another instance holding the database: the write gives up, and what was there stays. A
+// database that cannot be opened, or is of a later schema, is left alone.
+TEST_F(HistoryTest, ADatabaseItCannotUseFailsTheSnapshotAndIsLeftAlone) {
     const ConfigModel m = OddModel();
     ASSERT_TRUE(Record(m, HeldByNetwork(m)));
     {
@@ -352,6 +343,13 @@ TEST_F(HistoryTest, ALockedDatabaseFailsTheSnapshotAndKeepsTheOthers) {
     QSqlDatabase::removeDatabase("other");
     EXPECT_TRUE(Record(m, HeldByNetwork(m), SnapshotCause::Send));
     EXPECT_EQ(Ids().size(), 2u);
+    EXPECT_FALSE(store.Open(dir.filePath("missing/history.db"), &error));
+    EXPECT_FALSE(error.isEmpty());
+    cfgtest::Sql(path, "PRAGMA user_version=99");
+    const QByteArray before = cfgtest::ReadAll(path);
+    EXPECT_FALSE(store.Open(path, &error));
+    EXPECT_TRUE(error.contains("99"));
+    EXPECT_EQ(cfgtest::ReadAll(path), before);
 }
 
 }  // namespace
