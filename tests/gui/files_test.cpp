@@ -91,17 +91,14 @@ TEST_F(GuiTest, SaveWindowWritesTheChosenScalesSaysWhatTheyLackAndAsksBeforeOver
 
 TEST_F(GuiTest, OpenWindowLoadsAFileLogsItAndSendsNothing) {
     cfg::FrmMain& main = Connected();
-    const cfg::ItemRow* changed = nullptr;
-    for (const cfg::ItemRow& row : main.model().Items())
-        if (row.owner == 0 && row.type == cfg::kNumber && row.order < 100 && row.length >= 2 &&
-            row.value != "12")
-            changed = &row;
-    ASSERT_NE(changed, nullptr);
-    const QString key = changed->key, text = changed->text, file = dir.filePath("red.xml");
+    const QString key = Find(cfg::kNumber, false, [](const cfg::ItemRow& r) {
+        return r.length >= 2 && r.value != "12";
+    });
+    const QString text = Row(key).text, file = dir.filePath("red.xml");
     cfg::Guardar_Datos_Archivo(main.model(), file, true, {1, 2, 3, 7});
     QByteArray bytes = ReadAll(file);
     const qsizetype at = bytes.indexOf(
-        QString("<OPTION id=\"%1\" text=\"%2\">").arg(changed->id).arg(text).toLatin1());
+        QString("<OPTION id=\"%1\" text=\"%2\">").arg(Row(key).id).arg(text).toLatin1());
     const qsizetype valueAt = bytes.indexOf("<VALUE> ", at) + 8;
     WriteAll(file, bytes.replace(valueAt, bytes.indexOf(" </VALUE>", valueAt) - valueAt, "12"));
     const QString cut = dir.filePath("cut.xml");  // past the value changed

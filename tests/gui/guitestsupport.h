@@ -102,6 +102,20 @@ class GuiTest : public ::testing::Test, public cfg::ProgramControl, public cfg::
         WaitIdle();
     }
     int Writes() const { return static_cast<int>(served->Writes().size()); }
+    // The key of the first editable item of a type and owner kind that `more` takes.
+    QString Find(int type, bool onScale,
+                 const std::function<bool(const cfg::ItemRow&)>& more = {}) {
+        for (const cfg::ItemRow& row : start->mainWindow()->model().Items())
+            if (row.type == type && row.order < 100 && (row.owner > 0) == onScale &&
+                !cfg::protocol::IsGroupItem(row.id) && (!more || more(row)))
+                return row.key;
+        ADD_FAILURE() << "no item of type " << type;
+        return {};
+    }
+    const cfg::ItemRow& Row(const QString& key) {
+        cfg::ConfigModel& model = start->mainWindow()->model();
+        return model.Items()[model.FindItemByKey(key)];
+    }
     QString DataIni() const { return QString::fromLatin1(ReadAll(dir.filePath("data.ini"))); }
     template <typename T>
     static T* Child(QObject* parent, const char* name) {

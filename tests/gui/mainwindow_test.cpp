@@ -20,19 +20,6 @@ using cfg::ItemRow;
 
 class MainWindowTest : public GuiTest {
   protected:
-    // The key of the first editable item of a type and owner kind that `more` takes.
-    QString Find(int type, bool onScale, const std::function<bool(const ItemRow&)>& more = {}) {
-        for (const ItemRow& row : start->mainWindow()->model().Items())
-            if (row.type == type && row.order < 100 && (row.owner > 0) == onScale &&
-                !cfg::protocol::IsGroupItem(row.id) && (!more || more(row)))
-                return row.key;
-        ADD_FAILURE() << "no item of type " << type;
-        return {};
-    }
-    const ItemRow& Row(const QString& key) {
-        cfg::ConfigModel& model = start->mainWindow()->model();
-        return model.Items()[model.FindItemByKey(key)];
-    }
     // As the mouse does: the node becomes current, then the click.
     void Click(const QString& key) {
         auto* tree = Child<QTreeWidget>(start->mainWindow(), "Arbol");
