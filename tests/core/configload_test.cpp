@@ -151,8 +151,27 @@ TEST_F(ConfigLoadTest, AFileInUtf8IsReadAsUtf8) {
 }
 
 // A file cut short anywhere ends with an element open, and is refused whole; only a cut past the
-// root's end leaves a whole file, and one before the root no configuration.
-TEST_F(ConfigLoadTest, AFileCutShortLoadsNothing) {
+// root's end leaves a whole file, and one before the root no configuration. No file that cannot
+// be read changes anything.
+TEST_F(ConfigLoadTest, AFileCutShortOrUnreadableLoadsNothing) {
+    WriteAll(dir.filePath("bad.xml"), "<a>\r\n</b>\r\n");  // an unmatched end tag is said first
+    EXPECT_FALSE(Leer_Datos_Archivo(model, dir.filePath("bad.xml"), op));
+    EXPECT_EQ(op.TakeShown(), (QStringList{"none: ERR",
+                                           "critical: Error de acceso al fichero, o no "
+                                           "es un fichero con estructura válida"}));
+    EXPECT_TRUE(op.lines.isEmpty());
+    EXPECT_EQ(model.NodeText("k0_12"), QString("Opcion 12"));
+    WriteAll(dir.filePath("other.xml"), "<OTHER></OTHER>");
+    model.Item(model.FindItem(0, 15)).value.clear();  // an empty list value is its first option
+    ASSERT_TRUE(Leer_Datos_Archivo(model, dir.filePath("other.xml"), op));
+    EXPECT_EQ(op.lines.at(0), QString("****no se encontraron datos de configuración"));
+    EXPECT_EQ(model.NodeText("k0_15"), QString("Opcion 15 = NO"));
+    const std::pair<QString, OpenPath> paths[] = {
+        {"   ", OpenPath::Empty},
+        {dir.filePath("bad.xml"), OpenPath::Ok},
+        {dir.path(), OpenPath::Missing},
+        {QString("a") + QChar(0) + "b", OpenPath::Invalid}};
+    for (const auto& [path, answer] : paths) EXPECT_EQ(CheckOpenPath(path), answer);
     ASSERT_TRUE(Guardar_Datos_Archivo(model, dir.filePath("whole.xml"), true, {2}));
     const QByteArray whole = cfgtest::ReadAll(dir.filePath("whole.xml"));
     const qsizetype root = whole.indexOf("<TARASCOPE>"), end = whole.indexOf("</TARASCOPE>") + 12;
@@ -197,27 +216,6 @@ TEST_F(ConfigLoadTest, SectionsScalesAndMenusAreLogged) {
         EXPECT_EQ(op.lines,
                   lines + QStringList({"****Actualizando árbol", "****Proceso finalizado"}));
     }
-}
-
-TEST_F(ConfigLoadTest, UnreadableFilesChangeNothing) {
-    WriteAll(dir.filePath("bad.xml"), "<a>\r\n</b>\r\n");  // an unmatched end tag is said first
-    EXPECT_FALSE(Leer_Datos_Archivo(model, dir.filePath("bad.xml"), op));
-    EXPECT_EQ(op.TakeShown(), (QStringList{"none: ERR",
-                                           "critical: Error de acceso al fichero, o no "
-                                           "es un fichero con estructura válida"}));
-    EXPECT_TRUE(op.lines.isEmpty());
-    EXPECT_EQ(model.NodeText("k0_12"), QString("Opcion 12"));
-    WriteAll(dir.filePath("other.xml"), "<OTHER></OTHER>");
-    model.Item(model.FindItem(0, 15)).value.clear();  // an empty list value is its first option
-    ASSERT_TRUE(Leer_Datos_Archivo(model, dir.filePath("other.xml"), op));
-    EXPECT_EQ(op.lines.at(0), QString("****no se encontraron datos de configuración"));
-    EXPECT_EQ(model.NodeText("k0_15"), QString("Opcion 15 = NO"));
-    const std::pair<QString, OpenPath> paths[] = {
-        {"   ", OpenPath::Empty},
-        {dir.filePath("bad.xml"), OpenPath::Ok},
-        {dir.path(), OpenPath::Missing},
-        {QString("a") + QChar(0) + "b", OpenPath::Invalid}};
-    for (const auto& [path, answer] : paths) EXPECT_EQ(CheckOpenPath(path), answer);
 }
 
 }  // namespace
