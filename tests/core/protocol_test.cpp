@@ -58,8 +58,9 @@ TEST(Protocol, StructureRecordsAndTheirOptions) {
               std::make_tuple(3, 201, 0, 0, QStringLiteral("Mx")));
 }
 
-// Each type's layout and length; a type of unknown layout takes nothing.
-TEST(Protocol, ValueEntriesByTheirType) {
+// Each type's layout and length; a type of unknown layout takes nothing. A number is divided as
+// its divisor digit says, and only then.
+TEST(Protocol, ValueEntriesByTheirTypeNumbersByTheirDivisor) {
     const std::tuple<QByteArray, QString, int> cases[] = {
         {Bytes({1, 0, 5, 3}), "3", 4},
         {Bytes({2, 0, 7, 0xD2, 0x04, 0, 0, '2'}), "617", 8},
@@ -76,13 +77,10 @@ TEST(Protocol, ValueEntriesByTheirType) {
         EXPECT_EQ(e.length, length) << data.toHex().constData();
     }
     EXPECT_EQ(DecodeValueEntry(std::get<0>(cases[6]), 0).bytes, "311299");
-}
-
-TEST(Protocol, NumbersDividedByTheirDigitOnly) {
-    const std::tuple<double, int, QString> cases[] = {
+    const std::tuple<double, int, QString> numbers[] = {
         {1234, '2', "617"}, {1, '3', "0.3333333333333333"},        {7, '0', "7"}, {7, 0, "7"},
         {-10, '4', "-2.5"}, {2147483647, '9', "238609294.1111111"}};
-    for (const auto& [number, divisor, text] : cases)
+    for (const auto& [number, divisor, text] : numbers)
         EXPECT_EQ(NumberText(number, divisor), text) << number << " " << divisor;
 }
 

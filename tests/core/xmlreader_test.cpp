@@ -37,7 +37,7 @@ class XmlReaderTest : public ::testing::Test {
     ClsXMLReader r;
 };
 
-TEST_F(XmlReaderTest, DocumentsThatDoNotOpen) {
+TEST_F(XmlReaderTest, DocumentsThatDoNotOpenAndThoseLeftOpen) {
     // Refused unread: what lies past its first tags would be accepted.
     const QString huge = Write("<a></a>", "huge.xml");
     ASSERT_TRUE(QFile::resize(huge, ClsXMLReader::kMaxDocumentBytes + 1));
@@ -68,6 +68,13 @@ TEST_F(XmlReaderTest, DocumentsThatDoNotOpen) {
         EXPECT_FALSE(r.LabelID() != -1 || r.SearchString("a") || !Children().isEmpty());
         EXPECT_EQ(r.error().text(), QString("No document Opened"));
     }
+    // Elements left open at the end are accepted, and told; the text after the last tag is dropped.
+    ASSERT_TRUE(Open("<a></a>\r\n<b/>"));
+    EXPECT_FALSE(r.endsOpen());
+    ASSERT_TRUE(Open("<a><b> x"));
+    EXPECT_TRUE(r.endsOpen());
+    ASSERT_TRUE(r.SearchString("a") && r.SearchString("b"));
+    EXPECT_EQ(r.LabelData(), "");
 }
 
 // One tag alone in a document: its name and attributes, or refused.
@@ -126,16 +133,6 @@ TEST_F(XmlReaderTest, SearchesLookAmongTheCurrentElementsChildren) {
     r.Reset();
     EXPECT_EQ(r.LabelID(), -1);
     EXPECT_TRUE(r.SearchChildID(0));
-}
-
-// Elements left open at the end are accepted, and told; the text after the last tag is dropped.
-TEST_F(XmlReaderTest, LeftOpenElementsAreAcceptedAndTold) {
-    ASSERT_TRUE(Open("<a></a>\r\n<b/>"));
-    EXPECT_FALSE(r.endsOpen());
-    ASSERT_TRUE(Open("<a><b> x"));
-    EXPECT_TRUE(r.endsOpen());
-    ASSERT_TRUE(r.SearchString("a") && r.SearchString("b"));
-    EXPECT_EQ(r.LabelData(), "");
 }
 
 }  // namespace
