@@ -43,7 +43,7 @@ TEST(TrafficLog, LogHoldsTheLastFrameDumpByteExact) {
 }
 
 // Buffered until flushed or the log is closed; a later log appends.
-TEST(TrafficLog, NLogAppendsTimeStampedLatin1LinesCutAt1000) {
+TEST(TrafficLog, NLogAppendsTimeStampedLatin1LinesCutAt1000AndRotates) {
     QTemporaryDir dir;
     TrafficLog(dir.path()).Escribe_NLog(QString("Configuración"));
     TrafficLog later(dir.path());
@@ -56,24 +56,22 @@ TEST(TrafficLog, NLogAppendsTimeStampedLatin1LinesCutAt1000) {
     EXPECT_EQ(QString::fromLatin1(ReadAll(dir.filePath("nlog.txt"))).replace(stamp, "|"),
               QString::fromLatin1("|Configuraci\xF3n\r\n|" + QByteArray(1000, 'x') + "\r\n|" +
                                   QByteArray(1000, 'y') + "...\r\n"));
-}
-
-TEST(TrafficLog, NLogRotatesKeepingOnePreviousFileAndWholeLines) {
-    QTemporaryDir dir;
+    // Past its size the file is rotated, keeping one previous file and whole lines.
+    QTemporaryDir rotated;
     {
-        TrafficLog log(dir.path(), 200);
+        TrafficLog log(rotated.path(), 200);
         for (int i = 10; i < 50; ++i) {
             log.Escribe_NLog(QString("line %1").arg(i));
             if (i % 7 == 0) log.Flush();
         }
     }
-    const QByteArray current = ReadAll(dir.filePath("nlog.txt")),
-                     previous = ReadAll(dir.filePath("nlog.old.txt"));
+    const QByteArray current = ReadAll(rotated.filePath("nlog.txt")),
+                     previous = ReadAll(rotated.filePath("nlog.old.txt"));
     EXPECT_TRUE(current.size() <= 200 && previous.size() <= 200);
     EXPECT_TRUE(current.endsWith("-->line 49\r\n"));
     const int first = current.mid(current.indexOf("-->line ") + 8, 2).toInt();
     EXPECT_TRUE(previous.endsWith("-->line " + QByteArray::number(first - 1) + "\r\n"));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+    EXPECT_EQ(QDir(rotated.path()).entryList(QDir::Files).size(), 2);
 }
 
 TEST(TrafficLog, FileErrorsAreSwallowed) {
