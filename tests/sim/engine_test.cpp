@@ -12,9 +12,6 @@ using simtest::Bytes;
 using simtest::Request;
 using simtest::Undo;
 
-QByteArray Values(int d1, int d2, int cursor) {
-    return Request(d1, d2, 0x00) + Bytes({cursor & 0xFF, cursor >> 8, 0});
-}
 QByteArray Num(int id, int n) {
     return Entry(id, 7, cfg::Numero_A_Bytes(n, 4) + '\0');
 }
@@ -99,8 +96,8 @@ TEST(SimEngine, StandInIsAbsentFromTheReplyOrCr) {
         if (b != 'A' && b != 'B' && b != '\r') n.system[0].value.bytes.append(static_cast<char>(b));
     Engine engine(n, {100, {}, 3});
     QSet<char> standIns;
-    for (int i = 0; i < 48; ++i) {
-        const QByteArray wire = engine.HandleRequest(Values(0, 0, 0));
+    for (int i = 0; i < 48; ++i) {  // the system's values, their first page
+        const QByteArray wire = engine.HandleRequest(Request(0, 0, 0x00) + Bytes({0, 0, 0}));
         standIns.insert(wire[4]);
         EXPECT_EQ(Undo(wire).mid(14),
                   Bytes({1, 0, 8, 252}) + n.system[0].value.bytes + Bytes({2, 0, 8, 4}) + "\r\rxB");
