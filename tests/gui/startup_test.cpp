@@ -29,7 +29,7 @@ TEST(Spanish, QtsOwnTextsWhateverTheSystemSpeaks) {
 
 // Enter presses "Aceptar"; only the upper-cased text exactly passes. The connection type is
 // saved by "Aceptar" only, and the next start shows it.
-TEST_F(GuiTest, AccessCodeAndConnectionType) {
+TEST_F(GuiTest, AccessCodeConnectionTypeThenTheTcpDialog) {
     auto* pass = Child<QLineEdit>(&Start(), "TxtPass");
     EXPECT_EQ(start->startDialog()->focusWidget(), pass);
     EXPECT_TRUE(DataIni().contains("<commode> 0 </commode>"));  // data.ini written anew
@@ -48,11 +48,9 @@ TEST_F(GuiTest, AccessCodeAndConnectionType) {
     EXPECT_TRUE(start->serialDialog() && start->serialDialog()->isVisible() &&
                 !start->startDialog()->isVisible());
     EXPECT_EQ(Child<QComboBox>(&Start(), "Combo1")->currentIndex(), 1);
-}
 
-// A bad address or port is refused before connecting, nothing saved; a failed connection still
-// leads to the main window, empty, and saves what was typed.
-TEST_F(GuiTest, TcpDialogChecksThenConnects) {
+    // A bad address or port is refused before connecting, nothing saved; a failed connection
+    // still leads to the main window, empty, and saves what was typed.
     Serve();
     const QString closed = QString::number(served->server.port());
     served.reset();
