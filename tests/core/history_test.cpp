@@ -109,22 +109,20 @@ TEST_F(HistoryTest, ASnapshotGivesBackTheModelItWasTakenOf) {
     EXPECT_TRUE(error.isEmpty());
 }
 
-TEST_F(HistoryTest, AnUnchangedSnapshotAddsNoPartAndOneValueOnlyItsOwn) {
-    const ConfigModel m = OddModel();
-    std::vector<Held> held = HeldByNetwork(m);
-    ASSERT_TRUE(Record(m, held));
+// An unchanged snapshot adds no part; a changed value only its owner's.
+TEST_F(HistoryTest, ASnapshotAddsOnlyWhatDiffers) {
+    const ConfigModel odd = OddModel();
+    std::vector<Held> values = HeldByNetwork(odd);
+    ASSERT_TRUE(Record(odd, values));
     const int first = Parts();
-    ASSERT_TRUE(Record(m, held, SnapshotCause::Send));
+    ASSERT_TRUE(Record(odd, values, SnapshotCause::Send));
     EXPECT_EQ(Parts(), first);
-    held[4].value = "010125";
-    ASSERT_TRUE(Record(m, held, SnapshotCause::Send));
+    values[4].value = "010125";
+    ASSERT_TRUE(Record(odd, values, SnapshotCause::Send));
     EXPECT_EQ(Parts(), first + 2);  // the owner's values and the group naming them
     EXPECT_EQ(Ids(), (std::vector<qint64>{1, 2, 3}));
-}
-
-// A read is kept when values, texts or failures differ from the latest snapshot of the same
-// connection and network, not otherwise; a set or a send always.
-TEST_F(HistoryTest, AReadIsRecordedOnlyWhenItDiffers) {
+    // A read is kept when values, texts or failures differ from the latest snapshot of the same
+    // connection and network, not otherwise; a set or a send always.
     using Change = std::function<void(ConfigModel&, std::vector<Held>&)>;
     const std::tuple<const char*, SnapshotCause, Change, qint64> cases[] = {
         {"the same", SnapshotCause::Read, [](auto&, auto&) {}, 0},
