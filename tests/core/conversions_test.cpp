@@ -33,11 +33,6 @@ TEST(Numbers, WholeNumbersRoundHalfToEvenAndSaturate) {
     EXPECT_EQ(TrimSpaces("\t a b  "), QString("\t a b"));  // spaces only
 }
 
-TEST(Frames, StandInsBecomeCr) {
-    EXPECT_EQ(Desescapa_Respuesta("AbcdAfA"), QByteArray("\rbcd\rf\r"));
-    EXPECT_EQ(Desescapa_Respuesta(Bytes({1, 2, 3, 4, 13, 5})), Bytes({1, 2, 3, 4, 13, 5}));
-}
-
 TEST(Frames, NumbersAreLittleEndianTwosComplement) {
     // The number, the width, the bytes.
     const std::tuple<double, int, QByteArray> cases[] = {
@@ -56,9 +51,11 @@ TEST(Frames, NumbersAreLittleEndianTwosComplement) {
     EXPECT_EQ(Rellena_Ceros("FF", 4) + Rellena_Ceros("ABCDE", 4), QString("00FFABCDE"));
 }
 
-// Code page 850 both ways; what the scale's texts cannot hold arrives as a space and leaves as
-// "?", and a text never changes length.
-TEST(Frames, TextsTravelInCodePage850) {
+// A reply's stand-in byte becomes CR. Code page 850 both ways; what the scale's texts cannot hold
+// arrives as a space and leaves as "?", and a text never changes length.
+TEST(Frames, StandInsBecomeCrTextsTravelInCodePage850) {
+    EXPECT_EQ(Desescapa_Respuesta("AbcdAfA"), QByteArray("\rbcd\rf\r"));
+    EXPECT_EQ(Desescapa_Respuesta(Bytes({1, 2, 3, 4, 13, 5})), Bytes({1, 2, 3, 4, 13, 5}));
     EXPECT_EQ(
         Convierte_Texto(Bytes({'P', '-', '1', '.', 160, 164, 165, 0, 179, '/', ';', '<', 255})),
         QString("P 1 áñÑ |/;  "));

@@ -11,7 +11,7 @@ namespace {
 
 using cfgtest::Bytes;
 
-TEST(Protocol, NetworkScalesReadMissingBytesAsZero) {
+TEST(Protocol, NetworkScalesReadMissingBytesAsZeroPagesLittleEndian) {
     // Three announced, two and a half sent.
     const QByteArray reply =
         cfgtest::ReplyHeader() +
@@ -20,9 +20,7 @@ TEST(Protocol, NetworkScalesReadMissingBytesAsZero) {
     for (const ScaleEntry& e : NetworkScales(reply))
         scales.append(QString("%1 %2 %3").arg(e.number).arg(e.mostrador).arg(e.mac));
     EXPECT_EQ(scales, (QStringList{"7 2 0A1B2C3D4E", "200 0 FF12345", "9 1 000000"}));
-}
-
-TEST(Protocol, PagesTakeCountAndCursorLittleEndian) {
+    // A page: count and cursor little-endian, then its data.
     const Page page = PageOf(cfgtest::ReplyHeader() + Bytes({0x34, 0x12, 0x02, 0x01, 9, 8}));
     EXPECT_EQ(page.count, 0x1234);
     EXPECT_EQ(page.cursor, 0x0102);
