@@ -125,7 +125,7 @@ TEST_P(CliStatus, IsTheFirstThatApplies) {
 }
 
 // The network is answered, then nothing more whatever the connection: a retry cannot help.
-const sim::FaultOptions kDrop1{.shortAfter = 1, .refusedIds = {}};
+const sim::FaultOptions kDrop1{.shortAfter = 1, .refusedIds = {}}, kRefuse20{.refusedIds = {20}};
 const StatusCase kStatusCases[] = {
     {"read", kExitUsage, "Uso:"},
     {"bogus|CONN", kExitUsage},
@@ -136,10 +136,8 @@ const StatusCase kStatusCases[] = {
     {"save|CONN|red.xml|--scales|5", kExitUsage},
     {"save|CONN|no/such/dir/c.xml", kExitFile},
     {"load|CONN|bad.xml", kExitFile, "Error de acceso al fichero, o no es un fichero"},
-    {"load|CONN|red.xml",
-     kExitItems,
-     "Item sistema : 20 (Nombre comercio): rechazado: No se puede programar",
-     {.refusedIds = {20}}},
+    {"load|CONN|red.xml", kExitItems,
+     "Item sistema : 20 (Nombre comercio): rechazado: No se puede programar", kRefuse20},
     {"load|CONN|missing.xml", kExitNetwork, "", kDrop1},
     {"diff|CONN|other.xml", kExitFile, "no contiene datos de configuración"},
     {"diff|CONN|cut.xml", kExitFile, "no es un fichero con estructura válida"},

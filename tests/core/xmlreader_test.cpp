@@ -98,7 +98,7 @@ TEST_F(XmlReaderTest, TagSyntax) {
     }
 }
 
-TEST_F(XmlReaderTest, TextsAndLines) {
+TEST_F(XmlReaderTest, TextsLinesAndSearchesAmongTheCurrentElementsChildren) {
     ASSERT_TRUE(
         Open("<?xml version=\"1.0\" ?>\n   <r>   \r<a> hello \r\n  world </a>\n"
              "\t<b>\tx\ty\t</b>\r\n\r\n   \r\n<c v=\"1\n  2\"\n  w=\n\"3\"></c> after\r\n"
@@ -116,9 +116,7 @@ TEST_F(XmlReaderTest, TextsAndLines) {
     ASSERT_TRUE(r.SearchString("c"));
     // A line end between attributes stays in the next attribute's name.
     EXPECT_EQ(Attributes(), QString("2:v,\rw,=1\r2,3,"));
-}
-
-TEST_F(XmlReaderTest, SearchesLookAmongTheCurrentElementsChildren) {
+    // Searches look among the current element's children.
     ASSERT_TRUE(
         Open("<?xml?>\r\n<Root><Item>1</Item><b><item>2</item></b><item>3</item></Root>\r\n"));
     EXPECT_FALSE(r.SearchString("item"));  // not a child of the top level
