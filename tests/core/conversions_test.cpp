@@ -12,7 +12,7 @@ using cfgtest::Bytes;
 namespace cfg {
 namespace {
 
-TEST(Numbers, LeadingNumberAndWholeTextNumeric) {
+TEST(Numbers, LeadingNumberWholeTextNumericAndWholeNumbers) {
     // The text, its leading number, whether it is numeric as a whole.
     const std::tuple<QString, double, bool> cases[] = {
         {"6000", 6000, true}, {"60:00", 60, false}, {"", 0, false},      {" 12 ", 12, true},
@@ -24,12 +24,10 @@ TEST(Numbers, LeadingNumberAndWholeTextNumeric) {
         EXPECT_EQ(LeadingNumber(text), value) << text.toStdString();
         EXPECT_EQ(IsNumeric(text), numeric) << text.toStdString();
     }
-}
-
-TEST(Numbers, WholeNumbersRoundHalfToEvenAndSaturate) {
-    const std::pair<double, int> cases[] = {{2.5, 2},       {3.5, 4},        {-2.5, -2},
-                                            {6000.5, 6000}, {1e20, INT_MAX}, {-1e20, INT_MIN}};
-    for (const auto& [number, whole] : cases) EXPECT_EQ(ToWholeNumber(number), whole) << number;
+    // Whole numbers round half to even and saturate.
+    const std::pair<double, int> wholes[] = {{2.5, 2},       {3.5, 4},        {-2.5, -2},
+                                             {6000.5, 6000}, {1e20, INT_MAX}, {-1e20, INT_MIN}};
+    for (const auto& [number, whole] : wholes) EXPECT_EQ(ToWholeNumber(number), whole) << number;
     EXPECT_EQ(TrimSpaces("\t a b  "), QString("\t a b"));  // spaces only
 }
 

@@ -36,7 +36,7 @@ struct WriteCase {
 
 // Write replies, and error replies to any request, have the write reply's layout: too short for
 // any read.
-TEST(SimWrite, AcceptsWhatFitsAndNamesTheFirstRefusal) {
+TEST(SimWrite, AcceptsWhatFitsAGroupItemWrittenTwiceAndNamesTheFirstRefusal) {
     const QList<QByteArray> six = {Str(152, 8, "A"), Str(153, 8, "B"), Str(154, 8, "X"),
                                    Str(155, 8, "D"), Str(156, 8, "E"), Str(157, 8, "F")};
     const WriteCase cases[] = {
@@ -71,11 +71,8 @@ TEST(SimWrite, AcceptsWhatFitsAndNamesTheFirstRefusal) {
             << c.name;
         EXPECT_EQ(engine.network().scales[0].values.value(154).bytes, c.line154) << c.name;
     }
-}
-
-// How the tool sends the group items one by one: only the second of two equal writes in a row
-// takes, and a third starts a new pair.
-TEST(SimEngine, AGroupItemAloneTakesWhenWrittenTwiceInARow) {
+    // How the tool sends the group items one by one: only the second of two equal writes in a
+    // row takes, and a third starts a new pair.
     Engine engine = MakeEngine(100);
     const QByteArray write = WriteTo(2, 5, {Str(154, 8, "X")});
     const QByteArray other = WriteTo(2, 5, {Str(154, 8, "Y")});
