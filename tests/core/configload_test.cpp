@@ -129,6 +129,7 @@ TEST_F(ConfigLoadTest, AFileInUtf8IsReadAsUtf8) {
         // before the file, the menu's text, the value of item 18, the first line, the value held
         {{}, "m", "Pe\xC3\xB1", utf8, "Pe\u00F1"}, {"\xEF\xBB\xBF", "m", "Pe\xC3\xB1", utf8, "Pe\u00F1"},
         {"\xEF\xBB\xBF", "m", "Pena", latin1, "Pena"}, {{}, "m", "Pe\xF1", latin1, "Pe\u00F1"},
+        {{}, QByteArray(400, 'm'), "Pe\xC3\xB1", utf8, "Pe\u00F1"},  // told by the whole file
         {{}, "m\xED", "Pe\xC3\xB1", latin1, "Pe\u00C3\u00B1"},  // UTF-8 within ISO-8859-1
         {{}, "m\xED", "\xD1\xBA", latin1, "\u00D1\u00BA"},
         {{}, "m", "\xC0\xB1", latin1, "\u00C0\u00B1"},  // an overlong form is no UTF-8
