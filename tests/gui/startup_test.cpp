@@ -3,7 +3,6 @@
 #include <QScopeGuard>
 #include <QTranslator>
 
-#include "core/settings/clsconfig.h"
 #include "guitestsupport.h"
 #include "sim/ptyserver.h"
 
