@@ -102,15 +102,6 @@ TEST_F(ClsConfigTest, ValuesAreCheckedOneByOne) {
     }
 }
 
-// The settings keep the reader's rules: a file cut short is read as far as it goes, a character
-// per byte.
-TEST_F(ClsConfigTest, AFileCutShortIsReadAsFarAsItGoes) {
-    WriteAll(dir.filePath("data.ini"),
-             "<cfgtarascope>\r\n<TCP><tcphost> \xC3\xB1 </tcphost></TCP><lang>");
-    ClsConfig config(dir.path());
-    EXPECT_TRUE(config.ReadConfiguration(messages) && config.TcpHost == "\u00C3\u00B1");
-}
-
 // A folder that does not exist is the program's own.
 TEST_F(ClsConfigTest, FilePathIsAnExistingFolder) {
     QDir(dir.path()).mkdir("files");
@@ -123,7 +114,13 @@ TEST_F(ClsConfigTest, FilePathIsAnExistingFolder) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(ClsConfigTest, UnusableFilesAreRefused) {
+// The settings keep the reader's rules: a file cut short is read as far as it goes, a character
+// per byte; a file that is no settings file is refused, and said.
+TEST_F(ClsConfigTest, ACutFileIsReadAsFarAsItGoesAnUnusableOneRefused) {
+    WriteAll(dir.filePath("data.ini"),
+             "<cfgtarascope>\r\n<TCP><tcphost> \xC3\xB1 </tcphost></TCP><lang>");
+    ClsConfig config(dir.path());
+    EXPECT_TRUE(config.ReadConfiguration(messages) && config.TcpHost == "\u00C3\u00B1");
     for (const QByteArray& text : {QByteArray("<?xml?>\r\n<otherroot>\r\n</otherroot>\r\n"),
                                    QByteArray(), QByteArray("</cfgtarascope>")}) {
         WriteAll(dir.filePath("data.ini"), text);

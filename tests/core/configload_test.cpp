@@ -4,7 +4,6 @@
 
 #include "core/files/configsave.h"
 #include "core/link/trafficlog.h"
-#include "core/model/configmodel.h"
 #include "support/testsupport.h"
 
 using cfgtest::Row;
@@ -130,6 +129,7 @@ TEST_F(ConfigLoadTest, AFileInUtf8IsReadAsUtf8) {
         // before the file, the menu's text, the value of item 18, the first line, the value held
         {{}, "m", "Pe\xC3\xB1", utf8, "Pe\u00F1"}, {"\xEF\xBB\xBF", "m", "Pe\xC3\xB1", utf8, "Pe\u00F1"},
         {"\xEF\xBB\xBF", "m", "Pena", latin1, "Pena"}, {{}, "m", "Pe\xF1", latin1, "Pe\u00F1"},
+        {{}, QByteArray(400, 'm'), "Pe\xC3\xB1", utf8, "Pe\u00F1"},  // told by the whole file
         {{}, "m\xED", "Pe\xC3\xB1", latin1, "Pe\u00C3\u00B1"},  // UTF-8 within ISO-8859-1
         {{}, "m\xED", "\xD1\xBA", latin1, "\u00D1\u00BA"},
         {{}, "m", "\xC0\xB1", latin1, "\u00C0\u00B1"},  // an overlong form is no UTF-8
@@ -152,8 +152,27 @@ TEST_F(ConfigLoadTest, AFileInUtf8IsReadAsUtf8) {
 }
 
 // A file cut short anywhere ends with an element open, and is refused whole; only a cut past the
-// root's end leaves a whole file, and one before the root no configuration.
-TEST_F(ConfigLoadTest, AFileCutShortLoadsNothing) {
+// root's end leaves a whole file, and one before the root no configuration. No file that cannot
+// be read changes anything.
+TEST_F(ConfigLoadTest, AFileCutShortOrUnreadableLoadsNothing) {
+    WriteAll(dir.filePath("bad.xml"), "<a>\r\n</b>\r\n");  // an unmatched end tag is said first
+    EXPECT_FALSE(Leer_Datos_Archivo(model, dir.filePath("bad.xml"), op));
+    EXPECT_EQ(op.TakeShown(), (QStringList{"none: ERR",
+                                           "critical: Error de acceso al fichero, o no "
+                                           "es un fichero con estructura válida"}));
+    EXPECT_TRUE(op.lines.isEmpty());
+    EXPECT_EQ(model.NodeText("k0_12"), QString("Opcion 12"));
+    WriteAll(dir.filePath("other.xml"), "<OTHER></OTHER>");
+    model.Item(model.FindItem(0, 15)).value.clear();  // an empty list value is its first option
+    ASSERT_TRUE(Leer_Datos_Archivo(model, dir.filePath("other.xml"), op));
+    EXPECT_EQ(op.lines.at(0), QString("****no se encontraron datos de configuración"));
+    EXPECT_EQ(model.NodeText("k0_15"), QString("Opcion 15 = NO"));
+    const std::pair<QString, OpenPath> paths[] = {
+        {"   ", OpenPath::Empty},
+        {dir.filePath("bad.xml"), OpenPath::Ok},
+        {dir.path(), OpenPath::Missing},
+        {QString("a") + QChar(0) + "b", OpenPath::Invalid}};
+    for (const auto& [path, answer] : paths) EXPECT_EQ(CheckOpenPath(path), answer);
     ASSERT_TRUE(Guardar_Datos_Archivo(model, dir.filePath("whole.xml"), true, {2}));
     const QByteArray whole = cfgtest::ReadAll(dir.filePath("whole.xml"));
     const qsizetype root = whole.indexOf("<TARASCOPE>"), end = whole.indexOf("</TARASCOPE>") + 12;
@@ -198,27 +217,6 @@ TEST_F(ConfigLoadTest, SectionsScalesAndMenusAreLogged) {
         EXPECT_EQ(op.lines,
                   lines + QStringList({"****Actualizando árbol", "****Proceso finalizado"}));
     }
-}
-
-TEST_F(ConfigLoadTest, UnreadableFilesChangeNothing) {
-    WriteAll(dir.filePath("bad.xml"), "<a>\r\n</b>\r\n");  // an unmatched end tag is said first
-    EXPECT_FALSE(Leer_Datos_Archivo(model, dir.filePath("bad.xml"), op));
-    EXPECT_EQ(op.TakeShown(), (QStringList{"none: ERR",
-                                           "critical: Error de acceso al fichero, o no "
-                                           "es un fichero con estructura válida"}));
-    EXPECT_TRUE(op.lines.isEmpty());
-    EXPECT_EQ(model.NodeText("k0_12"), QString("Opcion 12"));
-    WriteAll(dir.filePath("other.xml"), "<OTHER></OTHER>");
-    model.Item(model.FindItem(0, 15)).value.clear();  // an empty list value is its first option
-    ASSERT_TRUE(Leer_Datos_Archivo(model, dir.filePath("other.xml"), op));
-    EXPECT_EQ(op.lines.at(0), QString("****no se encontraron datos de configuración"));
-    EXPECT_EQ(model.NodeText("k0_15"), QString("Opcion 15 = NO"));
-    const std::pair<QString, OpenPath> paths[] = {
-        {"   ", OpenPath::Empty},
-        {dir.filePath("bad.xml"), OpenPath::Ok},
-        {dir.path(), OpenPath::Missing},
-        {QString("a") + QChar(0) + "b", OpenPath::Invalid}};
-    for (const auto& [path, answer] : paths) EXPECT_EQ(CheckOpenPath(path), answer);
 }
 
 }  // namespace

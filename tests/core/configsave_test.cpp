@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "core/model/configmodel.h"
 #include "support/testsupport.h"
 
 using cfgtest::Row;
@@ -32,7 +31,7 @@ QByteArray Option(const QByteArray& attributes,
     return Block(20, "OPTION " + attributes, content);
 }
 
-TEST(ConfigSave, FileBytesLatin1CrLfIndented) {
+TEST(ConfigSave, FileBytesLatin1CrLfIndentedEndSpacesMarked) {
     ConfigModel model;
     model.AppendMenu({0, 3, QString("Menú <&>"), "ms0001"});
     model.AppendMenu({2, 7, "Menu 7", "mb0020001"});
@@ -69,9 +68,7 @@ TEST(ConfigSave, FileBytesLatin1CrLfIndented) {
     QString error;
     EXPECT_FALSE(Guardar_Datos_Archivo(model, dir.filePath("no/c.xml"), true, {}, &error));
     EXPECT_EQ(error, QString("Error opening document"));
-}
-
-TEST(ConfigSave, SpacesAtTheEndsAreMarked) {
+    // A string's spaces at either end are marked, one "~" for each end.
     const std::pair<QString, QString> marks[] = {
         {"  ", "~~"}, {"   ", "~ ~"}, {"  Y", "~ Y"}, {"a b", "a b"}, {"", ""}};
     for (const auto& [value, marked] : marks) EXPECT_EQ(MarkSpaces(value), marked);

@@ -2,17 +2,18 @@
 
 #include <gtest/gtest.h>
 
-#include "core/model/configmodel.h"
 #include "support/testsupport.h"
 
 namespace cfg {
 namespace {
 
-// Item 40 of scale 3 when the key is a scale item's, else the system's.
+// Item 40 of scale 3 when the key is a scale item's, else the system's; "Opcion 40" unless named.
 ItemRow Item(const QString& key, int type, int order, int length, const QString& value,
-             const QStringList& options = {}) {
-    return cfgtest::Row(key.startsWith(u'b') ? 3 : 0, 40, type, length, order, value, {}, options,
-                        key);
+             const QStringList& options = {}, const QString& text = {}) {
+    ItemRow row = cfgtest::Row(key.startsWith(u'b') ? 3 : 0, 40, type, length, order, value, {},
+                               options, key);
+    if (!text.isEmpty()) row.text = text;
+    return row;
 }
 
 TEST(Editor, OnlyEditableItemsAreEdited) {
@@ -33,7 +34,8 @@ TEST(Editor, OnlyEditableItemsAreEdited) {
     EXPECT_EQ(EditorFor(model, "s0002").row, 1);
 }
 
-// Read as the editor, the button enabled or not, the hint | selected option, text limit, text.
+// Read as the editor, the button enabled or not, the hint | selected option, text limit, text,
+// "-" when negative numbers are taken.
 TEST(Editor, EachTypeGetsItsEditorHintAndSelection) {
     const QStringList yesNo{"NO", "SI"};
     const std::pair<ItemRow, const char*> cases[] = {
@@ -48,6 +50,11 @@ TEST(Editor, EachTypeGetsItsEditorHintAndSelection) {
         {Item("b0030007", kString, 1, 20, "ABC"), "text on Max. 20 cars.| -1 20 ABC"},
         {Item("b0030007", kDate, 1, 8, "31/12/99"), "date on | -1 0 31/12/99"},
         {Item("b0030007", 4, 1, 8, "?"), "none off | -1 0 "},
+        // Only an item named "Despl vertical" takes negative numbers.
+        {Item("s0001", kNumber, 1, 3, "0", {}, "Despl vertical"), "number on Max. 999| -1 0 0 -"},
+        {Item("s0001", kNumber, 1, 3, "0", {}, "DESPL VERTICAL"), "number on Max. 999| -1 0 0 -"},
+        {Item("s0001", kNumber, 1, 3, "0", {}, "Despl vertical "), "number on Max. 999| -1 0 0"},
+        {Item("s0001", kNumber, 1, 3, "0", {}, "Despl horizontal"), "number on Max. 999| -1 0 0"},
         // clang-format on
     };
     const char* const editors[] = {"none", "enum", "number", "text", "date"};
@@ -55,27 +62,16 @@ TEST(Editor, EachTypeGetsItsEditorHintAndSelection) {
         ConfigModel model;
         model.AppendItem(row);
         const EditorState s = EditorFor(model, row.key);
-        EXPECT_EQ(QString::asprintf("%s %s %ls| %d %d %ls", editors[int(s.editor)],
-                                    s.buttonEnabled ? "on" : "off",
-                                    qUtf16Printable(s.hintShown ? s.hint : QString()),
-                                    s.selectedOption, s.maxLength, qUtf16Printable(s.text)),
-                  read);
+        EXPECT_EQ(
+            QString::asprintf("%s %s %ls| %d %d %ls%s", editors[int(s.editor)],
+                              s.buttonEnabled ? "on" : "off",
+                              qUtf16Printable(s.hintShown ? s.hint : QString()), s.selectedOption,
+                              s.maxLength, qUtf16Printable(s.text), s.permiteNegativo ? " -" : ""),
+            read);
         ASSERT_TRUE(s.buttonShown && s.selection.has_value()) << read;
         EXPECT_EQ(
             std::tie(s.selection->owner, s.selection->id, s.selection->type, s.selection->length),
             std::tie(row.owner, row.id, row.type, row.length));
-    }
-}
-
-TEST(Editor, OnlyDesplVerticalTakesNegativeNumbers) {
-    for (const auto& [text, allowed] : {std::pair{"Despl vertical", true},
-                                        {"DESPL VERTICAL", true},
-                                        {"Despl vertical ", false},
-                                        {"Despl horizontal", false}}) {
-        ConfigModel model;
-        model.AppendItem(Item("s0001", kNumber, 1, 3, "0"));
-        model.Item(0).text = text;
-        EXPECT_EQ(EditorFor(model, "s0001").permiteNegativo, allowed) << text;
     }
 }
 

@@ -6,12 +6,10 @@
 #include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 #include <QtEndian>
 
 #include "core/editing/sendall.h"
 #include "core/history/historystore.h"
-#include "core/model/configmodel.h"
 #include "support/testsupport.h"
 
 namespace cfg {
@@ -32,23 +30,23 @@ ConfigModel OddModel() {
     m.ExpandNode(keys::kSystem);
     m.AppendMenu({0, 1, QString::fromUtf8("Men\u00FA \u20AC"), "ms0001"});
     m.AppendItem(Row(0, 9, kNumber, 4, 1, "5"));
-    const std::pair<ItemRow, QByteArray> rows[] = {
-        {Row(0, 10, kString, 8, 1, {}, "ms0001", {}, "s0001"), "ab\x01 "},
+    // Each row with the value and bytes a read left in it (null: none).
+    const std::tuple<ItemRow, const char*, QByteArray> rows[] = {
+        {Row(0, 10, kString, 8, 1, {}, "ms0001", {}, "s0001"), "ab? ", "ab\x01 "},
         // Options longer than what a part packs at a time, one of them UTF-16.
         {Row(0, 11, kEnumeration, 1, 1, {}, "ms0001",
              {"No", "S\u00ED", QString(9000, QChar(0x20AC)), QString(20000, 'x')}, "s0002"),
+         "7",
          {}},
-        {Row(0, 12, kNumber, 4, 120, {}, "ms0001", {}, "s0003"), {}},
-        {Row(0, 13, kDate, 6, 1, {}, "ms0001", {}, "s0004"), "311224"},
+        {Row(0, 12, kNumber, 4, 120, {}, "ms0001", {}, "s0003"), nullptr, {}},
+        {Row(0, 13, kDate, 6, 1, {}, "ms0001", {}, "s0004"), "311224", "311224"},
     };
-    for (const auto& [row, bytes] : rows) {
+    for (const auto& [row, read, bytes] : rows) {
         m.AddNode("ms0001", row.key, row.text, "valor", NodeKind::SystemItem);
         m.AppendItem(row);
+        if (read) StoreRead(m.Item(static_cast<int>(m.Items().size()) - 1), read, bytes);
     }
     for (int scale : {4, 5}) m.AppendItem(Row(scale, 9, kNumber, 4, 1, "5"));
-    StoreRead(m.Item(1), "ab? ", "ab\x01 ");
-    StoreRead(m.Item(2), "7", {});
-    StoreRead(m.Item(4), "311224", "311224");
     m.Item(3).known = false;
     for (int row : {1, 4}) m.SetItemNodeText(row);
     m.SetNodeText(m.FindNode("s0002"), {});
@@ -56,8 +54,10 @@ ConfigModel OddModel() {
     return m;
 }
 
+// Each test's store opened on its own database.
 class HistoryTest : public ::testing::Test {
   protected:
+    void SetUp() override { ASSERT_TRUE(store.Open(path, &error)) << error.toStdString(); }
     std::optional<qint64> Record(const ConfigModel& m, const std::vector<Held>& held,
                                  SnapshotCause cause = SnapshotCause::Read, QDateTime time = {}) {
         return store.Record(cause, "10.0.0.1:3001", m, held, &error, {}, time);
@@ -77,7 +77,6 @@ class HistoryTest : public ::testing::Test {
 };
 
 TEST_F(HistoryTest, ASnapshotGivesBackTheModelItWasTakenOf) {
-    ASSERT_TRUE(store.Open(path, &error)) << error.toStdString();
     const ConfigModel m = OddModel();
     const auto id = Record(m, HeldByNetwork(m));
     ASSERT_TRUE(id) << error.toStdString();
@@ -110,24 +109,20 @@ TEST_F(HistoryTest, ASnapshotGivesBackTheModelItWasTakenOf) {
     EXPECT_TRUE(error.isEmpty());
 }
 
-TEST_F(HistoryTest, AnUnchangedSnapshotAddsNoPartAndOneValueOnlyItsOwn) {
-    ASSERT_TRUE(store.Open(path, &error));
-    const ConfigModel m = OddModel();
-    std::vector<Held> held = HeldByNetwork(m);
-    ASSERT_TRUE(Record(m, held));
+// An unchanged snapshot adds no part; a changed value only its owner's.
+TEST_F(HistoryTest, ASnapshotAddsOnlyWhatDiffers) {
+    const ConfigModel odd = OddModel();
+    std::vector<Held> values = HeldByNetwork(odd);
+    ASSERT_TRUE(Record(odd, values));
     const int first = Parts();
-    ASSERT_TRUE(Record(m, held, SnapshotCause::Send));
+    ASSERT_TRUE(Record(odd, values, SnapshotCause::Send));
     EXPECT_EQ(Parts(), first);
-    held[4].value = "010125";
-    ASSERT_TRUE(Record(m, held, SnapshotCause::Send));
+    values[4].value = "010125";
+    ASSERT_TRUE(Record(odd, values, SnapshotCause::Send));
     EXPECT_EQ(Parts(), first + 2);  // the owner's values and the group naming them
     EXPECT_EQ(Ids(), (std::vector<qint64>{1, 2, 3}));
-}
-
-// A read is kept when values, texts or failures differ from the latest snapshot of the same
-// connection and network, not otherwise; a set or a send always.
-TEST_F(HistoryTest, AReadIsRecordedOnlyWhenItDiffers) {
-    ASSERT_TRUE(store.Open(path, &error));
+    // A read is kept when values, texts or failures differ from the latest snapshot of the same
+    // connection and network, not otherwise; a set or a send always.
     using Change = std::function<void(ConfigModel&, std::vector<Held>&)>;
     const std::tuple<const char*, SnapshotCause, Change, qint64> cases[] = {
         {"the same", SnapshotCause::Read, [](auto&, auto&) {}, 0},
@@ -149,13 +144,9 @@ TEST_F(HistoryTest, AReadIsRecordedOnlyWhenItDiffers) {
     }
 }
 
-TEST(SnapshotParts, TheNetworkIsTheSha256OfTheScaleLines) {  // of "4,2,A1B2\n5,3,C3D4\n", ""
-    EXPECT_EQ(NetworkFingerprint({{4, 2, "A1B2"}, {5, 3, "C3D4"}}), "45f4babbe85c");
-    EXPECT_EQ(NetworkFingerprint({}), "e3b0c44298fc");
-}
-
 // Hashed as it is packed, a part has the SHA-1 of its bytes: the store keeps it under that hash.
-TEST(SnapshotParts, HashedAsPackedLikeTheirBytes) {
+// A network is named by the SHA-256 of its scale lines ("4,2,A1B2\n5,3,C3D4\n", or none).
+TEST(SnapshotParts, HashedAsPackedLikeTheirBytesAndNetworksByTheirScales) {
     const ConfigModel m = OddModel();
     const SnapshotParts hashed = HashSnapshot(m, HeldByNetwork(m));
     const SnapshotParts packed = EncodeSnapshot(m, HeldByNetwork(m));
@@ -165,6 +156,8 @@ TEST(SnapshotParts, HashedAsPackedLikeTheirBytes) {
         EXPECT_EQ(hashed.sizes[p], packed.parts[p].size()) << p;
     }
     EXPECT_EQ(PartHash("abc").toHex(), "a9993e364706816aba3e25717850c26c9cd0d89d");
+    EXPECT_EQ(NetworkFingerprint({{4, 2, "A1B2"}, {5, 3, "C3D4"}}), "45f4babbe85c");
+    EXPECT_EQ(NetworkFingerprint({}), "e3b0c44298fc");
 }
 
 // Cut anywhere, a snapshot's parts are refused, never read past.
@@ -243,17 +236,16 @@ TEST(SnapshotHeld, ASendHoldsWhatWasAcceptedAndForgetsWhatWentUnanswered) {
 // statement: moved aside beside the one before, and a new one started.
 TEST_F(HistoryTest, ADamagedDatabaseIsMovedAsideAndANewOneStarted) {
     const ConfigModel m = OddModel();
-    const auto smash =
-        [&] {  // the start of the snapshots' first page: a data page, as they are few
-            QFile file(path);
-            ASSERT_TRUE(file.open(QIODevice::ReadWrite) &&
-                        file.seek(cfgtest::Sql(path,
-                                               "SELECT (rootpage - 1) * page_size FROM "
-                                               "sqlite_master, pragma_page_size WHERE name = "
-                                               "'snapshot'")
-                                      .toLongLong()));
-            file.write(QByteArray(1024, 'x'));  // the smallest page there is
-        };
+    // The start of the snapshots' first page smashed: a data page, as they are few.
+    const auto smash = [&] {
+        const QString page =
+            "SELECT (rootpage - 1) * page_size FROM sqlite_master, "
+            "pragma_page_size WHERE name = 'snapshot'";
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite) &&
+                    file.seek(cfgtest::Sql(path, page).toLongLong()));
+        file.write(QByteArray(1024, 'x'));  // the smallest page there is
+    };
     for (const QString aside : {".damaged", ".damaged.2"}) {
         ASSERT_TRUE(store.Open(path, &error) && Record(m, HeldByNetwork(m)));
         if (aside == ".damaged") {
@@ -305,7 +297,6 @@ TEST_F(HistoryTest, PruneKeepsTheNewestOfEachNetworkOrThoseFromADay) {
 // A database of the schema before networks, built with its statements: each snapshot gets the
 // network of its scale list, one whose first part is gone none (not taken for damage).
 TEST_F(HistoryTest, ADatabaseOfThePreviousSchemaGetsItsNetworks) {
-    ASSERT_TRUE(store.Open(path, &error));
     ConfigModel b = OddModel();
     b.Scales().pop_back();
     for (const ConfigModel& m : {OddModel(), b}) Record(m, HeldByNetwork(m), SnapshotCause::Send);
@@ -332,19 +323,9 @@ TEST_F(HistoryTest, ADatabaseOfThePreviousSchemaGetsItsNetworks) {
     EXPECT_EQ(Record(OddModel(), HeldByNetwork(OddModel()), SnapshotCause::Set), 3);
 }
 
-TEST_F(HistoryTest, ADatabaseItCannotUseIsLeftAlone) {
-    EXPECT_FALSE(store.Open(dir.filePath("missing/history.db"), &error));
-    EXPECT_FALSE(error.isEmpty());
-    cfgtest::Sql(path, "PRAGMA user_version=99");
-    const QByteArray before = cfgtest::ReadAll(path);
-    EXPECT_FALSE(store.Open(path, &error));
-    EXPECT_TRUE(error.contains("99"));
-    EXPECT_EQ(cfgtest::ReadAll(path), before);
-}
-
-// Another instance holding the database: the write gives up, and what was there stays.
-TEST_F(HistoryTest, ALockedDatabaseFailsTheSnapshotAndKeepsTheOthers) {
-    ASSERT_TRUE(store.Open(path, &error));
+// Another instance holding the database: the write gives up, and what was there stays. A
+// database that cannot be opened, or is of a later schema, is left alone.
+TEST_F(HistoryTest, ADatabaseItCannotUseFailsTheSnapshotAndIsLeftAlone) {
     const ConfigModel m = OddModel();
     ASSERT_TRUE(Record(m, HeldByNetwork(m)));
     {
@@ -360,6 +341,13 @@ TEST_F(HistoryTest, ALockedDatabaseFailsTheSnapshotAndKeepsTheOthers) {
     QSqlDatabase::removeDatabase("other");
     EXPECT_TRUE(Record(m, HeldByNetwork(m), SnapshotCause::Send));
     EXPECT_EQ(Ids().size(), 2u);
+    EXPECT_FALSE(store.Open(dir.filePath("missing/history.db"), &error));
+    EXPECT_FALSE(error.isEmpty());
+    cfgtest::Sql(path, "PRAGMA user_version=99");
+    const QByteArray before = cfgtest::ReadAll(path);
+    EXPECT_FALSE(store.Open(path, &error));
+    EXPECT_TRUE(error.contains("99"));
+    EXPECT_EQ(cfgtest::ReadAll(path), before);
 }
 
 }  // namespace

@@ -5,8 +5,6 @@
 #include <QMap>
 #include <QSet>
 
-#include "core/model/configmodel.h"
-#include "core/protocol/tools.h"
 #include "support/testsupport.h"
 
 using namespace cfgtest;
@@ -53,7 +51,6 @@ class NetworkReaderTest : public ::testing::Test {
   protected:
     bool Read(const FakeNetwork& network) {
         fake = network;
-        link.SetResponder([this](const QByteArray& r) { return fake(r); });
         link.requests.clear();
         op.captions.clear();
         return reader.Lee_Datos(op);
@@ -64,23 +61,19 @@ class NetworkReaderTest : public ::testing::Test {
             tree.append(node.key + " " + node.image + " " + node.text);
         return tree.mid(from);
     }
+    // The parts not read, as owner:part.
+    QString Failures() const {
+        QStringList said;
+        for (const ReadFailure& f : model.ReadFailures())
+            said.append(QString("%1:%2").arg(f.owner).arg(int(f.part)));
+        return said.join(' ');
+    }
     FakeNetwork fake;
-    ScriptedLink link;
+    ScriptedLink link{[this](const QByteArray& r) { return fake(r); }};
     ConfigModel model;
     NetworkReader reader{link, model};
     cfgtest::RecordingOperation op;
 };
-
-TEST_F(NetworkReaderTest, NetworkReplyGivesTheScaleList) {
-    FakeNetwork net;
-    net.network = ReplyHeader() + Bytes({3, 7, 2, 0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E, 1, 0, 5, 5, 5,
-                                         5, 5, 0x05, 9, 1});  // the last entry cut short
-    Read(net);
-    QStringList scales;
-    for (const ScaleEntry& e : model.Scales())
-        scales.append(QString("%1 %2 %3").arg(e.number).arg(e.mostrador).arg(e.mac));
-    EXPECT_EQ(scales, (QStringList{"7 2 0A1B2C3D4E", "1 0 555555", "9 1 000000"}));
-}
 
 // The system keeps the system's menus (201) and leaves the rest; a record reading "Paq  igur"
 // ends the reply, and an item before any menu has a row but no node.
@@ -143,8 +136,6 @@ TEST_F(NetworkReaderTest, PagesAreReadUntilTheCursorIsZero) {
     for (const auto& [failingSend, cycleTo, ok, handled] : cases) {
         model.Clear();
         model.AddNode({}, keys::kSystem, "S", "sistema", NodeKind::SystemGroup);
-        fake = {};
-        link.SetResponder([this](const QByteArray& r) { return fake(r); });
         fake.structure[kSystem] = {PagedAnswer(1, 0, Menu(1, 201, "General")),
                                    PagedAnswer(1, 0, Record(1, 7, 1, 4, "Precio")),
                                    PagedAnswer(1, 0, Record(2, 7, 1, 4, "Tara"))};
@@ -203,10 +194,7 @@ TEST_F(NetworkReaderTest, ACancelledReadStopsAfterTheExchangeUnderWay) {
         EXPECT_EQ(Read(TwoScales()), read) << exchanges;
         EXPECT_EQ(link.requests.size(), exchanges);
         EXPECT_TRUE(op.TakeShown().isEmpty());
-        QStringList said;
-        for (const ReadFailure& f : model.ReadFailures())
-            said.append(QString("%1:%2").arg(f.owner).arg(int(f.part)));
-        EXPECT_EQ(said.join(' '), read ? failures : "") << exchanges;
+        EXPECT_EQ(Failures(), failures) << exchanges;
     }
 }
 
@@ -249,14 +237,10 @@ TEST_F(NetworkReaderTest, FailuresEndTheProgramOrKeepWhatWasRead) {
                   c.ends ? QStringList{"critical: Error de comunicaciones"} : QStringList());
         EXPECT_EQ(op.captions.mid(1), c.captions);
         EXPECT_EQ(model.Node(model.FindNode("Balanza")).children.size(), c.scales);
-        QStringList values, failures;
+        QStringList values;
         for (const ItemRow& item : model.Items()) values.append(item.known ? item.value : "?");
         EXPECT_EQ(values, c.values);
-        for (const ReadFailure& f : model.ReadFailures())
-            failures.append(QString("%1:%2").arg(f.owner).arg(int(f.part)));
-        if (!c.ends) {
-            EXPECT_EQ(failures.join(' '), c.failures);
-        }
+        EXPECT_EQ(Failures(), c.failures);
         // A failing read goes twice, never a third time; the structure every scale shares is
         // asked for by each of the two.
         for (const QByteArray& failing : net.failing)

@@ -4,7 +4,6 @@
 
 #include "core/editing/itemwrite.h"
 #include "core/link/trafficlog.h"
-#include "core/model/configmodel.h"
 #include "support/testsupport.h"
 
 using namespace cfgtest;
@@ -25,17 +24,14 @@ class ProgrammingTest : public ::testing::Test {
   protected:
     void SetUp() override {
         op.log = &log;
+        const QMap<int, int> types{{12, kNumber}, {15, kEnumeration}, {30, kDate}};  // or strings
         for (int owner : {0, 3}) {
             const QString menu = owner ? keys::ScaleMenu(3, 1) : keys::SystemMenu(1);
             model.AppendMenu({owner, 9, "Menu", menu});
-            for (int id : {12, 15, 20, 30, 152, 153, 154, 155, 156, 157}) {
-                const int type = id == 12   ? kNumber
-                                 : id == 15 ? kEnumeration
-                                 : id == 30 ? kDate
-                                            : kString;
-                cfgtest::AddItem(model, cfgtest::Row(owner, id, type, id == 20 ? 10 : 8, 1, "0",
-                                                     menu, {"NO", "SI"}));
-            }
+            for (int id : {12, 15, 20, 30, 152, 153, 154, 155, 156, 157})
+                cfgtest::AddItem(
+                    model, cfgtest::Row(owner, id, types.value(id, kString), id == 20 ? 10 : 8, 1,
+                                        "0", menu, {"NO", "SI"}));
         }
         Answer(WriteAnswer(1, 0), PagedAnswer(0, 0, {}));
     }

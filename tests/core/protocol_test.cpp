@@ -11,24 +11,19 @@ namespace {
 
 using cfgtest::Bytes;
 
-TEST(Protocol, NetworkScalesReadMissingBytesAsZero) {
+TEST(Protocol, NetworkScalesReadMissingBytesAsZeroPagesLittleEndian) {
     // Three announced, two and a half sent.
     const QByteArray reply =
         cfgtest::ReplyHeader() +
         Bytes({3, 7, 2, 0x00, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E, 200, 0, 0xFF, 1, 2, 3, 4, 5, 9, 1});
-    const std::vector<ScaleEntry> scales = NetworkScales(reply);
-    ASSERT_EQ(scales.size(), 3u);
-    const std::tuple<int, int, QString> expected[] = {
-        {7, 2, "0A1B2C3D4E"}, {200, 0, "FF12345"}, {9, 1, "000000"}};
-    for (std::size_t i = 0; i < scales.size(); ++i)
-        EXPECT_EQ(
-            std::tie(scales[i].number, scales[i].mostrador, scales[i].mac),
-            std::tie(std::get<0>(expected[i]), std::get<1>(expected[i]), std::get<2>(expected[i])))
-            << i;
-}
-
-TEST(Protocol, PagesTakeCountAndCursorLittleEndian) {
-    const Page page = PageOf(cfgtest::ReplyHeader() + Bytes({0x34, 0x12, 0x02, 0x01, 9, 8}));
+    QStringList scales;
+    for (const ScaleEntry& e : NetworkScales(reply))
+        scales.append(QString("%1 %2 %3").arg(e.number).arg(e.mostrador).arg(e.mac));
+    EXPECT_EQ(scales, (QStringList{"7 2 0A1B2C3D4E", "200 0 FF12345", "9 1 000000"}));
+    // A page: count and cursor little-endian, then its data.
+    // The page views the reply, which must outlive it.
+    const QByteArray pageReply = cfgtest::ReplyHeader() + Bytes({0x34, 0x12, 0x02, 0x01, 9, 8});
+    const Page page = PageOf(pageReply);
     EXPECT_EQ(page.count, 0x1234);
     EXPECT_EQ(page.cursor, 0x0102);
     EXPECT_EQ(page.data.toByteArray(), Bytes({9, 8}));
@@ -63,8 +58,9 @@ TEST(Protocol, StructureRecordsAndTheirOptions) {
               std::make_tuple(3, 201, 0, 0, QStringLiteral("Mx")));
 }
 
-// Each type's layout and length; a type of unknown layout takes nothing.
-TEST(Protocol, ValueEntriesByTheirType) {
+// Each type's layout and length; a type of unknown layout takes nothing. A number is divided as
+// its divisor digit says, and only then.
+TEST(Protocol, ValueEntriesByTheirTypeNumbersByTheirDivisor) {
     const std::tuple<QByteArray, QString, int> cases[] = {
         {Bytes({1, 0, 5, 3}), "3", 4},
         {Bytes({2, 0, 7, 0xD2, 0x04, 0, 0, '2'}), "617", 8},
@@ -81,13 +77,10 @@ TEST(Protocol, ValueEntriesByTheirType) {
         EXPECT_EQ(e.length, length) << data.toHex().constData();
     }
     EXPECT_EQ(DecodeValueEntry(std::get<0>(cases[6]), 0).bytes, "311299");
-}
-
-TEST(Protocol, NumbersDividedByTheirDigitOnly) {
-    const std::tuple<double, int, QString> cases[] = {
-        {1234, '2', "617"}, {1, '3', "0.3333333333333333"},         {7, '0', "7"}, {7, 0, "7"},
+    const std::tuple<double, int, QString> numbers[] = {
+        {1234, '2', "617"}, {1, '3', "0.3333333333333333"},        {7, '0', "7"}, {7, 0, "7"},
         {-10, '4', "-2.5"}, {2147483647, '9', "238609294.1111111"}};
-    for (const auto& [number, divisor, text] : cases)
+    for (const auto& [number, divisor, text] : numbers)
         EXPECT_EQ(NumberText(number, divisor), text) << number << " " << divisor;
 }
 

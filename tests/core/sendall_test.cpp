@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "core/link/trafficlog.h"
-#include "core/model/configmodel.h"
-#include "core/protocol/tools.h"
 #include "support/testsupport.h"
 
 using namespace cfgtest;

@@ -30,7 +30,7 @@ TEST(ProgramFolder, TheExecutablesFolderOrThePerUserOne) {
     EXPECT_TRUE(QDir(user).exists());
 }
 
-TEST(TrafficLog, LogHoldsTheLastFrameDumpByteExact) {
+TEST(TrafficLog, LogHoldsTheLastFrameDumpByteExactFileErrorsSwallowed) {
     QTemporaryDir dir;
     TrafficLog log(dir.path());
     log.Escribe_Log(QByteArray("first frame"));
@@ -40,10 +40,17 @@ TEST(TrafficLog, LogHoldsTheLastFrameDumpByteExact) {
                          " dec : 000 hexa : \\x0 ") +
                   QByteArray(1, '\0') + "\r\n dec : 255 hexa : \\xFF \xFF\r\n\r\n");
     EXPECT_EQ(TrafficLog::FrameDump(QByteArray()), QByteArray("0 --> \r\n"));
+    // A folder that cannot be written to, or none, writes nothing and says nothing.
+    for (const QString& folder : {dir.filePath("no/such/folder"), QString()}) {
+        TrafficLog(folder).Escribe_Log("A");
+        TrafficLog(folder).Escribe_NLog("A");
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{"log.txt"});
 }
 
 // Buffered until flushed or the log is closed; a later log appends.
-TEST(TrafficLog, NLogAppendsTimeStampedLatin1LinesCutAt1000) {
+TEST(TrafficLog, NLogAppendsTimeStampedLatin1LinesCutAt1000AndRotates) {
     QTemporaryDir dir;
     TrafficLog(dir.path()).Escribe_NLog(QString("Configuración"));
     TrafficLog later(dir.path());
@@ -56,33 +63,22 @@ TEST(TrafficLog, NLogAppendsTimeStampedLatin1LinesCutAt1000) {
     EXPECT_EQ(QString::fromLatin1(ReadAll(dir.filePath("nlog.txt"))).replace(stamp, "|"),
               QString::fromLatin1("|Configuraci\xF3n\r\n|" + QByteArray(1000, 'x') + "\r\n|" +
                                   QByteArray(1000, 'y') + "...\r\n"));
-}
-
-TEST(TrafficLog, NLogRotatesKeepingOnePreviousFileAndWholeLines) {
-    QTemporaryDir dir;
+    // Past its size the file is rotated, keeping one previous file and whole lines.
+    QTemporaryDir rotated;
     {
-        TrafficLog log(dir.path(), 200);
+        TrafficLog log(rotated.path(), 200);
         for (int i = 10; i < 50; ++i) {
             log.Escribe_NLog(QString("line %1").arg(i));
             if (i % 7 == 0) log.Flush();
         }
     }
-    const QByteArray current = ReadAll(dir.filePath("nlog.txt")),
-                     previous = ReadAll(dir.filePath("nlog.old.txt"));
+    const QByteArray current = ReadAll(rotated.filePath("nlog.txt")),
+                     previous = ReadAll(rotated.filePath("nlog.old.txt"));
     EXPECT_TRUE(current.size() <= 200 && previous.size() <= 200);
     EXPECT_TRUE(current.endsWith("-->line 49\r\n"));
     const int first = current.mid(current.indexOf("-->line ") + 8, 2).toInt();
     EXPECT_TRUE(previous.endsWith("-->line " + QByteArray::number(first - 1) + "\r\n"));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);
-}
-
-TEST(TrafficLog, FileErrorsAreSwallowed) {
-    QTemporaryDir dir;
-    for (const QString& folder : {dir.filePath("no/such/folder"), QString()}) {
-        TrafficLog(folder).Escribe_Log("A");
-        TrafficLog(folder).Escribe_NLog("A");
-    }
-    EXPECT_TRUE(QDir(dir.path()).isEmpty());
+    EXPECT_EQ(QDir(rotated.path()).entryList(QDir::Files).size(), 2);
 }
 
 }  // namespace

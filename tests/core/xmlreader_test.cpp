@@ -37,7 +37,7 @@ class XmlReaderTest : public ::testing::Test {
     ClsXMLReader r;
 };
 
-TEST_F(XmlReaderTest, DocumentsThatDoNotOpen) {
+TEST_F(XmlReaderTest, DocumentsThatDoNotOpenAndThoseLeftOpen) {
     // Refused unread: what lies past its first tags would be accepted.
     const QString huge = Write("<a></a>", "huge.xml");
     ASSERT_TRUE(QFile::resize(huge, ClsXMLReader::kMaxDocumentBytes + 1));
@@ -68,6 +68,13 @@ TEST_F(XmlReaderTest, DocumentsThatDoNotOpen) {
         EXPECT_FALSE(r.LabelID() != -1 || r.SearchString("a") || !Children().isEmpty());
         EXPECT_EQ(r.error().text(), QString("No document Opened"));
     }
+    // Elements left open at the end are accepted, and told; the text after the last tag is dropped.
+    ASSERT_TRUE(Open("<a></a>\r\n<b/>"));
+    EXPECT_FALSE(r.endsOpen());
+    ASSERT_TRUE(Open("<a><b> x"));
+    EXPECT_TRUE(r.endsOpen());
+    ASSERT_TRUE(r.SearchString("a") && r.SearchString("b"));
+    EXPECT_EQ(r.LabelData(), "");
 }
 
 // One tag alone in a document: its name and attributes, or refused.
@@ -91,7 +98,7 @@ TEST_F(XmlReaderTest, TagSyntax) {
     }
 }
 
-TEST_F(XmlReaderTest, TextsAndLines) {
+TEST_F(XmlReaderTest, TextsLinesAndSearchesAmongTheCurrentElementsChildren) {
     ASSERT_TRUE(
         Open("<?xml version=\"1.0\" ?>\n   <r>   \r<a> hello \r\n  world </a>\n"
              "\t<b>\tx\ty\t</b>\r\n\r\n   \r\n<c v=\"1\n  2\"\n  w=\n\"3\"></c> after\r\n"
@@ -109,9 +116,7 @@ TEST_F(XmlReaderTest, TextsAndLines) {
     ASSERT_TRUE(r.SearchString("c"));
     // A line end between attributes stays in the next attribute's name.
     EXPECT_EQ(Attributes(), QString("2:v,\rw,=1\r2,3,"));
-}
-
-TEST_F(XmlReaderTest, SearchesLookAmongTheCurrentElementsChildren) {
+    // Searches look among the current element's children.
     ASSERT_TRUE(
         Open("<?xml?>\r\n<Root><Item>1</Item><b><item>2</item></b><item>3</item></Root>\r\n"));
     EXPECT_FALSE(r.SearchString("item"));  // not a child of the top level
@@ -126,16 +131,6 @@ TEST_F(XmlReaderTest, SearchesLookAmongTheCurrentElementsChildren) {
     r.Reset();
     EXPECT_EQ(r.LabelID(), -1);
     EXPECT_TRUE(r.SearchChildID(0));
-}
-
-// Elements left open at the end are accepted, and told; the text after the last tag is dropped.
-TEST_F(XmlReaderTest, LeftOpenElementsAreAcceptedAndTold) {
-    ASSERT_TRUE(Open("<a></a>\r\n<b/>"));
-    EXPECT_FALSE(r.endsOpen());
-    ASSERT_TRUE(Open("<a><b> x"));
-    EXPECT_TRUE(r.endsOpen());
-    ASSERT_TRUE(r.SearchString("a") && r.SearchString("b"));
-    EXPECT_EQ(r.LabelData(), "");
 }
 
 }  // namespace

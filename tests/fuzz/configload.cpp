@@ -19,8 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const cfg::ConfigModel read = cfgfuzz::SimulatedModel();
     cfg::ConfigModel model = read;
     cfgtest::RecordingOperation op;
-    cfg::LoadConfigurationFile(model, cfgfuzz::InputFile("input.xml", data, size) + "/input.xml",
-                               op);
+    static const QTemporaryDir folder;  // the input as a file of its own
+    cfgtest::WriteAll(folder.filePath("input.xml"), cfgfuzz::Input(data, size));
+    cfg::LoadConfigurationFile(model, folder.filePath("input.xml"), op);
     cfgfuzz::CheckModel(model);
     Require(model.Nodes().size() == read.Nodes().size() &&
                 model.Menus().size() == read.Menus().size() &&

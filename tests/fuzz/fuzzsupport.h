@@ -25,13 +25,6 @@ inline QByteArray Input(const std::uint8_t* data, std::size_t size) {
     return QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
 }
 
-// The input written as `name` in a folder of its own; returns the folder.
-inline QString InputFile(const QString& name, const std::uint8_t* data, std::size_t size) {
-    static const QTemporaryDir folder;
-    cfgtest::WriteAll(folder.filePath(name), Input(data, size));
-    return folder.path();
-}
-
 // Replies cut from the input, each a 2-byte little-endian length and that many bytes (a length
 // that runs past the input takes what is left); requests past the last reply fail.
 inline cfgtest::ScriptedLink::Responder Script(const QByteArray& input) {

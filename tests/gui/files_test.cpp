@@ -11,13 +11,6 @@
 namespace cfgtest {
 namespace {
 
-template <typename T>
-T* Visible() {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* window = qobject_cast<T*>(w); window && window->isVisible()) return window;
-    return nullptr;
-}
-
 // A read in part is said by a notice that blocks nothing and stays until the next read; the save
 // window says what a file would lack, as the scales chosen change.
 TEST_F(GuiTest, SaveWindowWritesTheChosenScalesSaysWhatTheyLackAndAsksBeforeOverwriting) {
@@ -81,39 +74,31 @@ TEST_F(GuiTest, SaveWindowWritesTheChosenScalesSaysWhatTheyLackAndAsksBeforeOver
     Child<QPushButton>(save, "Command1_1")->click();
     scales->item(0)->setSelected(false);
     EXPECT_TRUE(status->isHidden());
-    ASSERT_EQ(messages.asked.size(), 2u);
-    EXPECT_EQ(messages.asked[0].text,
-              "El fichero ya existe y la lectura fue incompleta: el fichero nuevo no tendrá datos "
-              "de: balanza 2 (valores). ¿Sobreescribir el fichero existente?");
-    EXPECT_EQ(messages.asked[1].text, "el fichero ya existe, ¿Sobreescribir?");
-    EXPECT_TRUE(messages.asked[0].preset == cfg::Default::No &&
-                messages.asked[1].preset == cfg::Default::Yes);
-    EXPECT_TRUE(messages.asked[0].icon == cfg::Icon::Exclamation &&
-                messages.asked[1].icon == cfg::Icon::Exclamation);
+    EXPECT_EQ(messages.TakeAsked(),
+              (QStringList{"exclamation, No: El fichero ya existe y la lectura fue incompleta: el "
+                           "fichero nuevo no tendrá datos de: balanza 2 (valores). ¿Sobreescribir "
+                           "el fichero existente?",
+                           "exclamation: el fichero ya existe, ¿Sobreescribir?"}));
     EXPECT_TRUE(save->isVisible());
     EXPECT_EQ(ReadAll(file), ReadAll(expected));
     Child<QPushButton>(save, "Command1_0")->click();
     ASSERT_TRUE(WaitUntil([&] { return main.isEnabled(); }));
     Serve();
     messages.answer = true;  // the two values set above are let go
-    Child<QPushButton>(&main, "Command3")->click();
-    WaitIdle();
+    Press("Command3");
     EXPECT_TRUE(notice->isHidden());
 }
 
 TEST_F(GuiTest, OpenWindowLoadsAFileLogsItAndSendsNothing) {
     cfg::FrmMain& main = Connected();
-    const cfg::ItemRow* changed = nullptr;
-    for (const cfg::ItemRow& row : main.model().Items())
-        if (row.owner == 0 && row.type == cfg::kNumber && row.order < 100 && row.length >= 2 &&
-            row.value != "12")
-            changed = &row;
-    ASSERT_NE(changed, nullptr);
-    const QString key = changed->key, text = changed->text, file = dir.filePath("red.xml");
+    const QString key = Find(cfg::kNumber, false, [](const cfg::ItemRow& r) {
+        return r.length >= 2 && r.value != "12";
+    });
+    const QString text = Row(key).text, file = dir.filePath("red.xml");
     cfg::Guardar_Datos_Archivo(main.model(), file, true, {1, 2, 3, 7});
     QByteArray bytes = ReadAll(file);
     const qsizetype at = bytes.indexOf(
-        QString("<OPTION id=\"%1\" text=\"%2\">").arg(changed->id).arg(text).toLatin1());
+        QString("<OPTION id=\"%1\" text=\"%2\">").arg(Row(key).id).arg(text).toLatin1());
     const qsizetype valueAt = bytes.indexOf("<VALUE> ", at) + 8;
     WriteAll(file, bytes.replace(valueAt, bytes.indexOf(" </VALUE>", valueAt) - valueAt, "12"));
     const QString cut = dir.filePath("cut.xml");  // past the value changed

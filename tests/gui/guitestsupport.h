@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QTreeWidget>
@@ -35,6 +34,16 @@ inline bool WaitUntil(const std::function<bool()>& done, int ms = 30000) {
     }
     QCoreApplication::processEvents();
     return true;
+}
+
+// The visible top-level window of type T (and of that object name, when one is given).
+template <typename T = QWidget>
+T* Visible(const char* name = nullptr) {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* window = qobject_cast<T*>(w);
+            window && window->isVisible() && (!name || w->objectName() == name))
+            return window;
+    return nullptr;
 }
 
 // The windows of one run against an in-process simulated network, in a program folder of their
@@ -87,13 +96,39 @@ class GuiTest : public ::testing::Test, public cfg::ProgramControl, public cfg::
     void WaitIdle() {
         EXPECT_TRUE(WaitUntil([&] { return !start->mainWindow()->Busy(); }));
     }
+    // A button of the main window pressed, and its work awaited.
+    void Press(const char* button) {
+        Child<QPushButton>(start->mainWindow(), button)->click();
+        WaitIdle();
+    }
     int Writes() const { return static_cast<int>(served->Writes().size()); }
+    // The key of the first editable item of a type and owner kind that `more` takes.
+    QString Find(int type, bool onScale,
+                 const std::function<bool(const cfg::ItemRow&)>& more = {}) {
+        for (const cfg::ItemRow& row : start->mainWindow()->model().Items())
+            if (row.type == type && row.order < 100 && (row.owner > 0) == onScale &&
+                !cfg::protocol::IsGroupItem(row.id) && (!more || more(row)))
+                return row.key;
+        ADD_FAILURE() << "no item of type " << type;
+        return {};
+    }
+    const cfg::ItemRow& Row(const QString& key) {
+        cfg::ConfigModel& model = start->mainWindow()->model();
+        return model.Items()[model.FindItemByKey(key)];
+    }
     QString DataIni() const { return QString::fromLatin1(ReadAll(dir.filePath("data.ini"))); }
     template <typename T>
     static T* Child(QObject* parent, const char* name) {
         T* child = parent->findChild<T*>(QString::fromLatin1(name));
         EXPECT_NE(child, nullptr) << name;
         return child;
+    }
+    // The texts of the first `columns` columns of every top-level row, row after row.
+    static QStringList Rows(QTreeWidget* tree, int columns = 4) {
+        QStringList texts;
+        for (int i = 0; i < tree->topLevelItemCount(); ++i)
+            for (int c = 0; c < columns; ++c) texts.append(tree->topLevelItem(i)->text(c));
+        return texts;
     }
 
     // The view holds the model's nodes, each under the same parent, with its text and an image.

@@ -3,7 +3,6 @@
 #include <QScopeGuard>
 #include <QTranslator>
 
-#include "core/settings/clsconfig.h"
 #include "guitestsupport.h"
 #include "sim/ptyserver.h"
 
@@ -29,7 +28,7 @@ TEST(Spanish, QtsOwnTextsWhateverTheSystemSpeaks) {
 
 // Enter presses "Aceptar"; only the upper-cased text exactly passes. The connection type is
 // saved by "Aceptar" only, and the next start shows it.
-TEST_F(GuiTest, AccessCodeAndConnectionType) {
+TEST_F(GuiTest, AccessCodeConnectionTypeThenTheTcpDialog) {
     auto* pass = Child<QLineEdit>(&Start(), "TxtPass");
     EXPECT_EQ(start->startDialog()->focusWidget(), pass);
     EXPECT_TRUE(DataIni().contains("<commode> 0 </commode>"));  // data.ini written anew
@@ -48,11 +47,9 @@ TEST_F(GuiTest, AccessCodeAndConnectionType) {
     EXPECT_TRUE(start->serialDialog() && start->serialDialog()->isVisible() &&
                 !start->startDialog()->isVisible());
     EXPECT_EQ(Child<QComboBox>(&Start(), "Combo1")->currentIndex(), 1);
-}
 
-// A bad address or port is refused before connecting, nothing saved; a failed connection still
-// leads to the main window, empty, and saves what was typed.
-TEST_F(GuiTest, TcpDialogChecksThenConnects) {
+    // A bad address or port is refused before connecting, nothing saved; a failed connection
+    // still leads to the main window, empty, and saves what was typed.
     Serve();
     const QString closed = QString::number(served->server.port());
     served.reset();
@@ -112,8 +109,7 @@ TEST_F(GuiTest, FromStartDialogToFilledTreeAndReloaded) {
 
     // "Recargar Datos" rebuilds the same tree with new item keys.
     const QString firstKey = main->model().Items().back().key;
-    Child<QPushButton>(main, "Command3")->click();
-    WaitIdle();
+    Press("Command3");
     EXPECT_NE(main->model().Items().back().key, firstKey);
     EXPECT_EQ(main->NodeItem(firstKey), nullptr);
     ExpectMirrored(*main);
@@ -128,7 +124,7 @@ TEST_F(GuiTest, FailedNetworkReadIsOfferedAgain) {
     ConnectTcp();
     cfg::FrmMain* main = start->mainWindow();
     ASSERT_TRUE(WaitUntil([&] { return !messages.asked.empty() && !main->Busy(); }));
-    EXPECT_EQ(messages.asked[0].text, "¿Reintentar la lectura?");
+    EXPECT_EQ(messages.TakeAsked(), QStringList{"question: ¿Reintentar la lectura?"});
     EXPECT_EQ(main->model().Scales().size(), 4u);
     Serve(cfg::sim::DefaultNetwork(), {.shortReplies = true, .refusedIds = {}});
     messages.answer = false;
@@ -139,12 +135,20 @@ TEST_F(GuiTest, FailedNetworkReadIsOfferedAgain) {
 }
 
 // The boxes make the connection text (COM1 is the first entry); a failed connection says so and
-// leaves the dialog as it was.
-TEST_F(GuiTest, SerialDialogStaysAfterAFailedConnection) {
+// leaves the dialog as it was. The devices present follow COM1 to COM9, looked up as the list
+// opens; the one connected to by its path is kept and chosen at the next start.
+TEST_F(GuiTest, SerialDialogStaysAfterAFailureAndKeepsTheDeviceUsed) {
     qputenv("CFGTARASCOPE_COM2", dir.filePath("no-such-port").toLocal8Bit());
     const auto unset = qScopeGuard([] { qunsetenv("CFGTARASCOPE_COM2"); });
+    cfg::sim::Engine engine(cfg::sim::DefaultNetwork());
+    cfg::sim::PtyServer pty(engine, {});
+    QString error;
+    ASSERT_TRUE(pty.Open({}, &error)) << error.toStdString();
+    std::vector<cfg::SerialPortEntry> present;
+    services.ports = [&] { return present; };
     Start(" QWZTR", 1);
     cfg::FrmConf232* serial = start->serialDialog();
+    auto* ports = Child<QComboBox>(serial, "CmbPuerto");
     const auto choose = [&](std::array<int, 4> indexes) {
         const char* boxes[] = {"CmbPuerto", "CmbSpeed", "CmbParidad", "CmbBits"};
         for (int i = 0; i < 4; ++i) Child<QComboBox>(serial, boxes[i])->setCurrentIndex(indexes[i]);
@@ -158,28 +162,15 @@ TEST_F(GuiTest, SerialDialogStaysAfterAFailedConnection) {
     EXPECT_EQ(messages.TakeShown(), QStringList{"critical: Error al conectar con la balanza\n" +
                                                 dir.filePath("no-such-port") + ": no existe"});
     EXPECT_TRUE(serial->isVisible() && serial->isEnabled() && !start->mainWindow()->isVisible());
-}
 
-// The devices present follow COM1 to COM9, looked up as the list opens; the one connected to by
-// its path is kept and chosen at the next start.
-TEST_F(GuiTest, SerialDialogOffersTheDevicesPresentAndKeepsTheOneUsed) {
-    cfg::sim::Engine engine(cfg::sim::DefaultNetwork());
-    cfg::sim::PtyServer pty(engine, {});
-    QString error;
-    ASSERT_TRUE(pty.Open({}, &error)) << error.toStdString();
-    std::vector<cfg::SerialPortEntry> present;
-    services.ports = [&] { return present; };
-    Start(" QWZTR", 1);
-    auto* ports = Child<QComboBox>(start->serialDialog(), "CmbPuerto");
     EXPECT_EQ(ports->count(), 9);
     present = {{pty.slavePath(), "Adaptador USB", true}};
     ports->showPopup();
     ports->hidePopup();
     ASSERT_EQ(ports->count(), 10);
     EXPECT_EQ(ports->itemText(9), pty.slavePath() + " (Adaptador USB)");
-    ports->setCurrentIndex(9);
-    EXPECT_EQ(start->serialDialog()->ConnectionText(), "19200,E,8," + pty.slavePath());
-    Child<QPushButton>(start->serialDialog(), "Command1_0")->click();
+    EXPECT_EQ(choose({9, 0, 0, 0}), "19200,E,8," + pty.slavePath());
+    Child<QPushButton>(serial, "Command1_0")->click();
     cfg::FrmMain* main = start->mainWindow();
     ASSERT_TRUE(WaitUntil([&] { return main->isVisible() && !main->Busy(); }));
     EXPECT_EQ(main->model().Scales().size(), 4u);  // read over the device

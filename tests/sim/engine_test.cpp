@@ -12,9 +12,6 @@ using simtest::Bytes;
 using simtest::Request;
 using simtest::Undo;
 
-QByteArray Values(int d1, int d2, int cursor) {
-    return Request(d1, d2, 0x00) + Bytes({cursor & 0xFF, cursor >> 8, 0});
-}
 QByteArray Num(int id, int n) {
     return Entry(id, 7, cfg::Numero_A_Bytes(n, 4) + '\0');
 }
@@ -36,54 +33,46 @@ struct WriteCase {
     QSet<int> refused = {};
     QByteArray line154 = {};  // what scale 5 then holds for item 154 ("" unchanged)
 };
-class SimWrite : public ::testing::TestWithParam<WriteCase> {};
 
 // Write replies, and error replies to any request, have the write reply's layout: too short for
 // any read.
-TEST_P(SimWrite, AcceptsWhatFitsAndNamesTheFirstRefusal) {
-    const WriteCase& c = GetParam();
-    Engine engine = MakeEngine(8, c.refused);
-    EXPECT_EQ(Undo(engine.HandleRequest(c.request)),
-              cfgtest::ReplyHeader(0x0D, uchar(c.request[2]) << 8 | uchar(c.request[3])) +
-                  Bytes({c.accepted, 0, c.code, 0}))
-        << c.name;
-    EXPECT_EQ(engine.network().scales[0].values.value(154).bytes, c.line154) << c.name;
-}
-
-const QList<QByteArray> kSix = {Str(152, 8, "A"), Str(153, 8, "B"), Str(154, 8, "X"),
-                                Str(155, 8, "D"), Str(156, 8, "E"), Str(157, 8, "F")};
-INSTANTIATE_TEST_SUITE_P(
-    Sim, SimWrite,
-    ::testing::Values(
-        WriteCase{"last option", WriteTo(0, 0, {Entry(13, 5, Bytes({1}))}), 1, 0},
-        WriteCase{"option count", WriteTo(0, 0, {Entry(13, 5, Bytes({2}))}), 0, 103},
-        WriteCase{"length digits", WriteTo(0, 0, {Num(2, 999)}), 1, 0},
-        WriteCase{"a digit more", WriteTo(0, 0, {Num(2, 1000)}), 0, 103},
-        WriteCase{"negative refused", WriteTo(0, 0, {Num(2, -5)}), 0, 103},
-        WriteCase{"negative allowed", WriteTo(2, 5, {Num(20, -99)}), 1, 0},
-        WriteCase{"string of its length", WriteTo(0, 0, {Str(3, 8, "abcd")}), 1, 0},
-        WriteCase{"string too long", WriteTo(0, 0, {Str(3, 8, "abcde")}), 0, 103},
-        WriteCase{"date", WriteTo(0, 0, {Str(4, 9, "310299")}), 1, 0},
-        WriteCase{"unknown ID", WriteTo(0, 0, {Num(999, 1)}), 0, 103},
-        WriteCase{"other type", WriteTo(0, 0, {Str(2, 8, "1")}), 0, 103},
-        WriteCase{"read-only", WriteTo(0, 0, {Num(5, 1)}), 0, 98},
-        WriteCase{"first refusal", WriteTo(0, 0, {Num(2, 1), Num(5, 1), Num(999, 1), Num(2, 2)}), 2,
-                  98},
-        WriteCase{"no such scale", WriteTo(2, 6, {Num(20, 1)}), 0, 100},
-        WriteCase{"refused ID", WriteTo(0, 0, {Str(3, 8, "ok")}), 0, 98, {3}},
-        WriteCase{"one of the group", WriteTo(2, 5, {kSix[2]}), 0, 98},
-        WriteCase{"the whole group", WriteTo(2, 5, kSix), 6, 0, {}, "X"},
-        WriteCase{"group and more", WriteTo(2, 5, kSix + QList{Num(20, 3)}), 7, 0, {}, "X"},
-        WriteCase{"part of the group and more", WriteTo(2, 5, kSix.mid(1) + QList{Num(20, 3)}), 1,
-                  98},
-        WriteCase{"unknown function", Request(0, 0, 0x44) + Bytes({0}), 0, 102},
-        WriteCase{"the network is the system's", Request(2, 5, 3) + Bytes({0}), 0, 100},
-        WriteCase{"parameters cut short", Request(0, 0, 0) + Bytes({0}), 0, 103}),
-    cfgtest::kByName);
-
-// How the tool sends the group items one by one: only the second of two equal writes in a row
-// takes, and a third starts a new pair.
-TEST(SimEngine, AGroupItemAloneTakesWhenWrittenTwiceInARow) {
+TEST(SimWrite, AcceptsWhatFitsAGroupItemWrittenTwiceAndNamesTheFirstRefusal) {
+    const QList<QByteArray> six = {Str(152, 8, "A"), Str(153, 8, "B"), Str(154, 8, "X"),
+                                   Str(155, 8, "D"), Str(156, 8, "E"), Str(157, 8, "F")};
+    const WriteCase cases[] = {
+        {"last option", WriteTo(0, 0, {Entry(13, 5, Bytes({1}))}), 1, 0},
+        {"option count", WriteTo(0, 0, {Entry(13, 5, Bytes({2}))}), 0, 103},
+        {"length digits", WriteTo(0, 0, {Num(2, 999)}), 1, 0},
+        {"a digit more", WriteTo(0, 0, {Num(2, 1000)}), 0, 103},
+        {"negative refused", WriteTo(0, 0, {Num(2, -5)}), 0, 103},
+        {"negative allowed", WriteTo(2, 5, {Num(20, -99)}), 1, 0},
+        {"string of its length", WriteTo(0, 0, {Str(3, 8, "abcd")}), 1, 0},
+        {"string too long", WriteTo(0, 0, {Str(3, 8, "abcde")}), 0, 103},
+        {"date", WriteTo(0, 0, {Str(4, 9, "310299")}), 1, 0},
+        {"unknown ID", WriteTo(0, 0, {Num(999, 1)}), 0, 103},
+        {"other type", WriteTo(0, 0, {Str(2, 8, "1")}), 0, 103},
+        {"read-only", WriteTo(0, 0, {Num(5, 1)}), 0, 98},
+        {"first refusal", WriteTo(0, 0, {Num(2, 1), Num(5, 1), Num(999, 1), Num(2, 2)}), 2, 98},
+        {"no such scale", WriteTo(2, 6, {Num(20, 1)}), 0, 100},
+        {"refused ID", WriteTo(0, 0, {Str(3, 8, "ok")}), 0, 98, {3}},
+        {"one of the group", WriteTo(2, 5, {six[2]}), 0, 98},
+        {"the whole group", WriteTo(2, 5, six), 6, 0, {}, "X"},
+        {"group and more", WriteTo(2, 5, six + QList{Num(20, 3)}), 7, 0, {}, "X"},
+        {"part of the group and more", WriteTo(2, 5, six.mid(1) + QList{Num(20, 3)}), 1, 98},
+        {"unknown function", Request(0, 0, 0x44) + Bytes({0}), 0, 102},
+        {"the network is the system's", Request(2, 5, 3) + Bytes({0}), 0, 100},
+        {"parameters cut short", Request(0, 0, 0) + Bytes({0}), 0, 103},
+    };
+    for (const WriteCase& c : cases) {
+        Engine engine = MakeEngine(8, c.refused);
+        EXPECT_EQ(Undo(engine.HandleRequest(c.request)),
+                  cfgtest::ReplyHeader(0x0D, uchar(c.request[2]) << 8 | uchar(c.request[3])) +
+                      Bytes({c.accepted, 0, c.code, 0}))
+            << c.name;
+        EXPECT_EQ(engine.network().scales[0].values.value(154).bytes, c.line154) << c.name;
+    }
+    // How the tool sends the group items one by one: only the second of two equal writes in a
+    // row takes, and a third starts a new pair.
     Engine engine = MakeEngine(100);
     const QByteArray write = WriteTo(2, 5, {Str(154, 8, "X")});
     const QByteArray other = WriteTo(2, 5, {Str(154, 8, "Y")});
@@ -104,8 +93,8 @@ TEST(SimEngine, StandInIsAbsentFromTheReplyOrCr) {
         if (b != 'A' && b != 'B' && b != '\r') n.system[0].value.bytes.append(static_cast<char>(b));
     Engine engine(n, {100, {}, 3});
     QSet<char> standIns;
-    for (int i = 0; i < 48; ++i) {
-        const QByteArray wire = engine.HandleRequest(Values(0, 0, 0));
+    for (int i = 0; i < 48; ++i) {  // the system's values, their first page
+        const QByteArray wire = engine.HandleRequest(Request(0, 0, 0x00) + Bytes({0, 0, 0}));
         standIns.insert(wire[4]);
         EXPECT_EQ(Undo(wire).mid(14),
                   Bytes({1, 0, 8, 252}) + n.system[0].value.bytes + Bytes({2, 0, 8, 4}) + "\r\rxB");

@@ -8,7 +8,7 @@
 namespace cfg::sim {
 namespace {
 
-TEST(SimNetworkFile, NetworksSurviveTheRoundTripByteForByte) {
+TEST(SimNetworkFile, NetworksSurviveTheRoundTripBadFilesAreRefusedSayingWhy) {
     QTemporaryDir dir;
     const QString path = dir.filePath("red.xml");
     for (const Network& original : {DefaultNetwork(), GenerateNetwork(3, 40)}) {
@@ -23,11 +23,8 @@ TEST(SimNetworkFile, NetworksSurviveTheRoundTripByteForByte) {
     const QByteArray bytes = WriteNetworkXml(DefaultNetwork());
     EXPECT_TRUE(bytes.startsWith("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"));
     EXPECT_TRUE(bytes.contains("text=\"Versi\xF3n programa\""));
-}
-
-// A file a network cannot come from is refused saying why; a body that starts with an OPTION
-// is the system's.
-TEST(SimNetworkFile, BadFilesAreRefusedSayingWhy) {
+    // A file a network cannot come from is refused saying why; a body that starts with an OPTION
+    // is the system's.
     const QByteArray scale3 = "<SCALE number=\"3\" mac=\"000000000000\"/>";
     const std::pair<QByteArray, const char*> cases[] = {
         {"<SYSTEM><MENU id=\"1\" code=\"7\"/></SYSTEM>", "menu code"},

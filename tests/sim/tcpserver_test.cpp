@@ -31,39 +31,32 @@ struct Client {
     QTcpSocket socket;
 };
 
-struct FaultCase {
-    const char* name;
-    FaultOptions faults;
-    int answered;  // of four requests, on each of two connections in turn
-    bool closed;
-    int recorded;  // per connection; -1 when a request may race the close
-};
-class SimFault : public ::testing::TestWithParam<FaultCase> {};
-
-TEST_P(SimFault, CountsPerConnectionAndRecordsEveryRequest) {
-    simtest::Served s(simtest::SmallNetwork(), GetParam().faults);
-    for (int connection = 0; connection < 2; ++connection) {
-        Client client;
-        ASSERT_TRUE(client.Connect(s.server.port()));
-        int answered = 0;
-        while (answered < 4 && client.Transact(kReadNetwork, 400)) ++answered;
-        EXPECT_EQ(answered, GetParam().answered);
-        EXPECT_EQ(client.WaitClosed(GetParam().closed ? 5000 : 300), GetParam().closed);
-    }
-    if (GetParam().recorded >= 0) {
-        EXPECT_EQ(s.engine.Requests().size(), 2 * GetParam().recorded);
+TEST(SimFault, CountsPerConnectionAndRecordsEveryRequest) {
+    // Of four requests on each of two connections in turn, how many are answered, whether the
+    // connection is closed, and how many are recorded per connection (-1: a request may race the
+    // close).
+    const std::tuple<const char*, FaultOptions, int, bool, int> cases[] = {
+        {"none", {}, 4, false, 4},
+        {"silent after 2", {.silentAfter = 2, .refusedIds = {}}, 2, false, 3},
+        {"close after 1", {.closeAfter = 1, .refusedIds = {}}, 1, true, -1},
+        {"close after 0", {.closeAfter = 0, .refusedIds = {}}, 0, true, 1},
+        {"drop after 3", {.dropAfter = 3, .refusedIds = {}}, 3, true, 4}};
+    for (const auto& [name, faults, answers, closes, recorded] : cases) {
+        SCOPED_TRACE(name);
+        simtest::Served s(simtest::SmallNetwork(), faults);
+        for (int connection = 0; connection < 2; ++connection) {
+            Client client;
+            ASSERT_TRUE(client.Connect(s.server.port()));
+            int answered = 0;
+            while (answered < 4 && client.Transact(kReadNetwork, 400)) ++answered;
+            EXPECT_EQ(answered, answers);
+            EXPECT_EQ(client.WaitClosed(closes ? 5000 : 300), closes);
+        }
+        if (recorded >= 0) {
+            EXPECT_EQ(s.engine.Requests().size(), 2 * recorded);
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Sim, SimFault,
-    ::testing::Values(FaultCase{"none", {}, 4, false, 4},
-                      FaultCase{
-                          "silent after 2", {.silentAfter = 2, .refusedIds = {}}, 2, false, 3},
-                      FaultCase{"close after 1", {.closeAfter = 1, .refusedIds = {}}, 1, true, -1},
-                      FaultCase{"close after 0", {.closeAfter = 0, .refusedIds = {}}, 0, true, 1},
-                      FaultCase{"drop after 3", {.dropAfter = 3, .refusedIds = {}}, 3, true, 4}),
-    cfgtest::kByName);
 
 }  // namespace
 }  // namespace cfg::sim

@@ -19,20 +19,6 @@ QT_END_NAMESPACE
 
 namespace cfgtest {
 
-std::string CaseName(const QString& words) {
-    std::string name;
-    bool capital = true;
-    for (QChar c : words) {
-        if (c.isLetterOrNumber() && c.unicode() < 128) {
-            name += static_cast<char>(capital ? c.toUpper().unicode() : c.unicode());
-            capital = false;
-        } else {
-            capital = true;
-        }
-    }
-    return name;
-}
-
 QByteArray Bytes(std::initializer_list<int> values) {
     QByteArray out;
     for (int v : values) out.append(static_cast<char>(v));

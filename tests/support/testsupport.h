@@ -22,12 +22,6 @@ QT_END_NAMESPACE
 
 namespace cfgtest {
 
-// A parameterised case's name in the test list: its words, each capitalised, letters and
-// digits only ("close after 1" is CloseAfter1).
-std::string CaseName(const QString& words);
-// The name generator of a suite whose cases have a `name`.
-inline constexpr auto kByName = [](const auto& test) { return CaseName(test.param.name); };
-
 // A byte string from a list of byte values.
 QByteArray Bytes(std::initializer_list<int> values);
 
@@ -70,13 +64,17 @@ class RecordingOperation : public cfg::Operation {
     void Pause(int milliseconds) override { pauses.push_back(milliseconds); }
     bool Cancelled() override { return cancel && cancel(); }
 
-    // What was shown since the last call, each as "icon: text", and forgets it.
-    QStringList TakeShown() {
+    // What was shown (or asked) since the last call, each as "icon: text" ("icon, No: text" for
+    // a question whose preset answer is No), and forgets it.
+    QStringList TakeShown() { return Take(shown); }
+    QStringList TakeAsked() { return Take(asked); }
+    static QStringList Take(std::vector<Shown>& said) {
         static const char* const icons[] = {"none", "critical", "exclamation", "question",
                                             "information"};
         QStringList texts;
-        for (const Shown& s : shown) texts.append(icons[int(s.icon)] + QString(": ") + s.text);
-        shown.clear();
+        for (const Shown& s : std::exchange(said, {}))
+            texts.append(icons[int(s.icon)] +
+                         QString(s.preset == cfg::Default::No ? ", No: " : ": ") + s.text);
         return texts;
     }
 

@@ -2,6 +2,8 @@
 // split exchanges, threads; a serial peer that vanishes. Only 127.0.0.1 is ever contacted.
 #include <gtest/gtest.h>
 
+#include <QScopeGuard>
+
 #include "transports/linkcomponent.h"
 #include "transports/testpeers.h"
 
@@ -10,52 +12,43 @@ namespace {
 
 using cfg::LinkComponent;
 
-struct ConnectCase {
-    int linkType;
-    QString text;  // "tcp" and "pty" stand for the peers' texts, "closed" for a port unused
-    int code;
-};
-class LinkConnect : public ::testing::TestWithParam<ConnectCase> {};
-
 // A failed Connect is tried again by the next Transact, and fails the same way.
-TEST_P(LinkConnect, GivesItsCodeAndTheNextTransactAgrees) {
+TEST(LinkConnect, GivesItsCodeAndTheNextTransactAgrees) {
     Peer tcp(Peer::Tcp, Echo), pty(Peer::Pty, Echo);
     qputenv("CFGTARASCOPE_COM8", pty.path.toLocal8Bit());
     qputenv("CFGTARASCOPE_COM9", "/nonexistent/tty9");
-    const QString closed = QStringLiteral("127.0.0.1:%1").arg(UnusedPort());
-    QString text = GetParam().text;
-    text.replace("tcp", tcp.path).replace("pty", pty.path);
-    text.replace("closed", closed).replace("PORT", QString::number(tcp.port));
-    LinkComponent link;
-    EXPECT_EQ(link.Connect(0, GetParam().linkType, text), GetParam().code)
-        << link.LastError().toStdString();
-    EXPECT_EQ(link.LastError().isEmpty(), GetParam().code == LinkComponent::kOk);
-    const bool ok = GetParam().code == LinkComponent::kOk;
-    QByteArray reply;
-    EXPECT_EQ(link.Transact("ping", reply), ok ? LinkComponent::kOk : LinkComponent::kNoLink);
-    EXPECT_EQ(reply, ok ? "ping" : "");
-    qunsetenv("CFGTARASCOPE_COM8");
-    qunsetenv("CFGTARASCOPE_COM9");
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Texts, LinkConnect,
-    ::testing::Values(
-        ConnectCase{0, "tcp", LinkComponent::kOk},
-        ConnectCase{0, "localhost:PORT", LinkComponent::kOk},
-        ConnectCase{0, "", LinkComponent::kBadText},
-        ConnectCase{0, "closed", LinkComponent::kRefused},
-        ConnectCase{2, "tcp", LinkComponent::kBadText},
-        ConnectCase{1, "19200,E,8,8", LinkComponent::kOk},
-        ConnectCase{1, "1200,N,7,8", LinkComponent::kOk},  // a pty refuses 7 bits: ignored
-        ConnectCase{1, "2400,o,7,pty", LinkComponent::kOk},
-        ConnectCase{1, "tcp", LinkComponent::kBadText},
-        ConnectCase{1, "19200,E,8,9", LinkComponent::kPortNotOpened},
-        ConnectCase{1, "19200,E,8,/nonexistent/ttyUSB0", LinkComponent::kPortNotOpened}),
-    [](const auto& test) {
-        return CaseName((test.param.linkType == 1 ? "serial " : "tcp ") + test.param.text) +
-               std::to_string(test.index);
+    const auto unset = qScopeGuard([] {
+        qunsetenv("CFGTARASCOPE_COM8");
+        qunsetenv("CFGTARASCOPE_COM9");
     });
+    const QString closed = QStringLiteral("127.0.0.1:%1").arg(UnusedPort());
+    // The link type and text ("tcp" and "pty" stand for the peers' texts, "closed" for a port
+    // unused), the code.
+    const std::tuple<int, QString, int> cases[] = {
+        {0, "tcp", LinkComponent::kOk},
+        {0, "localhost:PORT", LinkComponent::kOk},
+        {0, "", LinkComponent::kBadText},
+        {0, "closed", LinkComponent::kRefused},
+        {2, "tcp", LinkComponent::kBadText},
+        {1, "19200,E,8,8", LinkComponent::kOk},
+        {1, "1200,N,7,8", LinkComponent::kOk},  // a pty refuses 7 bits: ignored
+        {1, "2400,o,7,pty", LinkComponent::kOk},
+        {1, "tcp", LinkComponent::kBadText},
+        {1, "19200,E,8,9", LinkComponent::kPortNotOpened},
+        {1, "19200,E,8,/nonexistent/ttyUSB0", LinkComponent::kPortNotOpened}};
+    for (auto [type, text, code] : cases) {
+        SCOPED_TRACE(QString("%1 %2").arg(type).arg(text).toStdString());
+        text.replace("tcp", tcp.path).replace("pty", pty.path);
+        text.replace("closed", closed).replace("PORT", QString::number(tcp.port));
+        LinkComponent link;
+        EXPECT_EQ(link.Connect(0, type, text), code) << link.LastError().toStdString();
+        const bool ok = code == LinkComponent::kOk;
+        EXPECT_EQ(link.LastError().isEmpty(), ok);
+        QByteArray reply;
+        EXPECT_EQ(link.Transact("ping", reply), ok ? LinkComponent::kOk : LinkComponent::kNoLink);
+        EXPECT_EQ(reply, ok ? "ping" : "");
+    }
+}
 
 // A reply still owed when the next request goes must not answer it: that one takes a new
 // connection.
