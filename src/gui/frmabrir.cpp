@@ -10,13 +10,13 @@
 #include <QThread>
 
 #include "core/settings/clsconfig.h"
+#include "core/workbench/workbench.h"
 #include "gui/filewindow.h"
 
 namespace cfg {
 
-FrmAbrir::FrmAbrir(DesktopServices& services, ClsConfig& config, ConfigModel& model, Runner run,
-                   QWidget* parent)
-    : QDialog(parent), services_(services), config_(config), model_(model), run_(std::move(run)) {
+FrmAbrir::FrmAbrir(DesktopServices& services, ClsConfig& config, Runner run, QWidget* parent)
+    : QDialog(parent), services_(services), config_(config), run_(std::move(run)) {
     const FileWindowParts parts =
         BuildFileWindow(*this, QStringLiteral("FrmAbrir"), QStringLiteral("Abrir"));
     TxtRuta = parts.TxtRuta;
@@ -41,10 +41,6 @@ void FrmAbrir::CmdSelect_Click() {
 }
 
 void FrmAbrir::Abrir_Click() {
-    if (const OpenPath answer = CheckOpenPath(TxtRuta->text()); answer != OpenPath::Ok) {
-        services_.messages.Show(OpenPathMessage(answer), Icon::Critical);
-        return;
-    }
     Leer_Datos_Archivo();
 }
 
@@ -56,8 +52,9 @@ void FrmAbrir::Leer_Datos_Archivo() {
     Lista->clear();
     auto read = std::make_shared<bool>(false);
     QPointer<FrmAbrir> self(this);
+    // The path's checks are the load's own: a refusal is this window's message as ever.
     run_([this, path = TxtRuta->text(),
-          read] { *read = cfg::Leer_Datos_Archivo(model_, path, *this); },
+          read](Workbench& bench) { *read = bench.LoadFile(path, *this); },
          [self, read] {
              if (!self) return;
              self->AddPending();

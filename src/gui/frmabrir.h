@@ -15,7 +15,7 @@ class QPushButton;
 namespace cfg {
 
 class ClsConfig;
-class ConfigModel;
+class Workbench;
 
 // The open window: loads a configuration file into the model read from the network, one log
 // line per decision. Nothing is sent. Shown without blocking; deletes itself when it closes.
@@ -25,11 +25,11 @@ class FrmAbrir : public QDialog, public Operation {
     Q_OBJECT
   public:
     static constexpr int kMaxLines = 9000;
-    // Runs a job on the worker that may write the model, then `done` on this thread.
-    using Runner = std::function<void(std::function<void()> job, std::function<void()> done)>;
+    // Runs a job on the worker's workbench, then `done` on this thread.
+    using Runner =
+        std::function<void(std::function<void(Workbench&)> job, std::function<void()> done)>;
 
-    FrmAbrir(DesktopServices& services, ClsConfig& config, ConfigModel& model, Runner run,
-             QWidget* parent = nullptr);
+    FrmAbrir(DesktopServices& services, ClsConfig& config, Runner run, QWidget* parent = nullptr);
 
     void CmdSelect_Click();
     void Abrir_Click();
@@ -50,7 +50,6 @@ class FrmAbrir : public QDialog, public Operation {
     void AddPending();
     DesktopServices& services_;
     ClsConfig& config_;
-    ConfigModel& model_;
     QLineEdit* TxtRuta;
     QPushButton* CmdSelect;
     QListWidget* Lista;

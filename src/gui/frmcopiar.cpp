@@ -9,13 +9,14 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
-#include "gui/frmmain.h"
 #include "gui/guiservices.h"
+#include "gui/linkworker.h"
 
 namespace cfg {
 
-FrmCopiar::FrmCopiar(FrmMain& main, int from, const std::vector<int>& scales, QWidget* parent)
-    : QDialog(parent), main_(main), from_(from) {
+FrmCopiar::FrmCopiar(LinkWorker& worker, Sender send, int from, const std::vector<int>& scales,
+                     QWidget* parent)
+    : QDialog(parent), worker_(worker), send_(std::move(send)), from_(from) {
     SetUpWindow(*this, QStringLiteral("FrmCopiar"));
     resize(860, 700);
 
@@ -24,7 +25,7 @@ FrmCopiar::FrmCopiar(FrmMain& main, int from, const std::vector<int>& scales, QW
     Menus->setObjectName(QStringLiteral("Menus"));
     Menus->setHeaderHidden(true);
     Menus->setUniformRowHeights(true);
-    const ConfigModel& model = main.model();
+    const ConfigModel& model = worker_.Shown();
     for (const MenuRow& menu : model.Menus()) {
         if (menu.owner != from) continue;
         auto* node = new QTreeWidgetItem(Menus, {menu.text});
@@ -50,7 +51,7 @@ FrmCopiar::FrmCopiar(FrmMain& main, int from, const std::vector<int>& scales, QW
     ListaBal->setUniformItemSizes(true);
     for (int number : scales) {
         if (number == from) continue;
-        auto* item = new QListWidgetItem(ScaleLabel(main.model(), number), ListaBal);
+        auto* item = new QListWidgetItem(ScaleLabel(model, number), ListaBal);
         item->setData(Qt::UserRole, number);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Unchecked);
@@ -121,18 +122,24 @@ void FrmCopiar::CmdVista_Click() {
     }
     setEnabled(false);
     QPointer<FrmCopiar> self(this);
-    main_.ClonePreview(from_, targets, std::move(choice), [self](FrmMain::Changes changes) {
-        if (!self) return;
-        ShowChanges(self->Cambios, changes, QStringLiteral("Leído"), QStringLiteral("A enviar"));
-        self->LblEstado->setText(QStringLiteral("Items que se enviarán: %1").arg(changes.size()));
-        self->setEnabled(true);
-        self->CmdEnviar->setEnabled(!changes.empty());
-        emit self->idle();
-    });
+    worker_.Call(
+        [from = from_, targets, choice = std::move(choice)](Workbench& bench, ScaleLink&) {
+            return bench.ClonePreview(from, targets, choice);
+        },
+        [self](Changes changes) {
+            if (!self) return;
+            ShowChanges(self->Cambios, changes, QStringLiteral("Leído"),
+                        QStringLiteral("A enviar"));
+            self->LblEstado->setText(
+                QStringLiteral("Items que se enviarán: %1").arg(changes.size()));
+            self->setEnabled(true);
+            self->CmdEnviar->setEnabled(!changes.empty());
+            emit self->idle();
+        });
 }
 
 void FrmCopiar::CmdEnviar_Click() {
-    main_.CloneSend(from_, Targets(), Choice());
+    send_(from_, Targets(), Choice());
     accept();
 }
 

@@ -12,7 +12,7 @@ class QTreeWidget;
 
 namespace cfg {
 
-class FrmMain;
+class LinkWorker;
 
 // "Copiar a otras balanzas": the known values of one scale's items ticked (by menu or one by
 // one) onto the scales picked, the items that a send would then change listed first, and sent as
@@ -21,7 +21,10 @@ class FrmMain;
 class FrmCopiar : public QDialog {
     Q_OBJECT
   public:
-    FrmCopiar(FrmMain& main, int from, const std::vector<int>& scales, QWidget* parent = nullptr);
+    // `send` makes the clone and sends it.
+    using Sender = std::function<void(int from, std::vector<int> to, CloneChoice choice)>;
+    FrmCopiar(LinkWorker& worker, Sender send, int from, const std::vector<int>& scales,
+              QWidget* parent = nullptr);
 
     void CmdVista_Click();
     void CmdEnviar_Click();
@@ -36,7 +39,8 @@ class FrmCopiar : public QDialog {
     std::vector<int> Targets() const;
     CloneChoice Choice() const;
 
-    FrmMain& main_;
+    LinkWorker& worker_;
+    Sender send_;
     const int from_;
     QTreeWidget* Menus;     // the source's menus, each with its editable items, to be ticked
     QListWidget* ListaBal;  // the other scales, to be ticked

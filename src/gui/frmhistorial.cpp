@@ -10,8 +10,8 @@
 #include <algorithm>
 
 #include "core/model/configmodel.h"
-#include "gui/frmmain.h"
 #include "gui/guiservices.h"
+#include "gui/linkworker.h"
 
 namespace cfg {
 
@@ -44,8 +44,8 @@ constexpr int kNetworkRole = Qt::UserRole + 1;
 
 }  // namespace
 
-FrmHistorial::FrmHistorial(FrmMain& main, Operation& messages, QWidget* parent)
-    : QDialog(parent), main_(main), messages_(messages) {
+FrmHistorial::FrmHistorial(LinkWorker& worker, Operation& messages, QWidget* parent)
+    : QDialog(parent), worker_(worker), messages_(messages) {
     SetUpWindow(*this, QStringLiteral("FrmHistorial"));
     resize(720, 560);
 
@@ -77,24 +77,30 @@ FrmHistorial::FrmHistorial(FrmMain& main, Operation& messages, QWidget* parent)
 
     Busy(true);
     QPointer<FrmHistorial> self(this);
-    main_.HistoryList([self](std::vector<SnapshotInfo> infos, QString network, QString said) {
-        if (!self) return;
-        self->network_ = network;
-        // The newest first, in the technician's own time: what a technician looks for.
-        for (auto i = infos.rbegin(); i != infos.rend(); ++i) {
-            auto* row = new QTreeWidgetItem(self->Lista);
-            row->setText(0, QString::number(i->id));
-            row->setText(1, i->time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
-            row->setText(2, CauseText(*i));
-            row->setText(3, QStringLiteral("%1 de %2").arg(i->known).arg(i->items));
-            row->setText(4, i->network == network ? QStringLiteral("%1 (esta)").arg(i->network)
-                                                  : i->network);
-            row->setData(0, Qt::UserRole, i->id);
-            row->setData(0, kNetworkRole, i->network);
-        }
-        if (!said.isEmpty()) self->LblEstado->setText(said);
-        self->Busy(false);
-    });
+    worker_.Call(
+        [](Workbench& bench, ScaleLink&) { return bench.History(); },
+        [self](Workbench::HistoryList list) {
+            if (!self) return;
+            const std::vector<SnapshotInfo>& infos = list.snapshots;
+            const QString& network = list.network;
+            const QString& said = list.notice;
+            self->network_ = network;
+            // The newest first, in the technician's own time: what a technician looks for.
+            for (auto i = infos.rbegin(); i != infos.rend(); ++i) {
+                auto* row = new QTreeWidgetItem(self->Lista);
+                row->setText(0, QString::number(i->id));
+                row->setText(1,
+                             i->time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+                row->setText(2, CauseText(*i));
+                row->setText(3, QStringLiteral("%1 de %2").arg(i->known).arg(i->items));
+                row->setText(4, i->network == network ? QStringLiteral("%1 (esta)").arg(i->network)
+                                                      : i->network);
+                row->setData(0, Qt::UserRole, i->id);
+                row->setData(0, kNetworkRole, i->network);
+            }
+            if (!said.isEmpty()) self->LblEstado->setText(said);
+            self->Busy(false);
+        });
 }
 
 std::vector<qint64> FrmHistorial::Selected() const {
@@ -117,19 +123,22 @@ void FrmHistorial::Load(std::vector<qint64> ids,
     QPointer<FrmHistorial> self(this);
     for (std::size_t i = 0; i < ids.size(); ++i) {
         const bool last = i + 1 == ids.size();
-        main_.HistoryLoad(ids[i], [self, loaded, last, then](FrmMain::Snapshot model,
-                                                             QString said) {
-            if (!self) return;
-            if (!model)
-                self->LblEstado->setText(QStringLiteral("No se pudo leer la instantánea: ") + said);
-            loaded->push_back(std::move(model));
-            if (!last) return;
-            if (std::all_of(loaded->begin(), loaded->end(), [](const auto& m) { return m; })) {
-                then(*loaded);
-            } else {
-                self->Busy(false);
-            }
-        });
+        worker_.Call(
+            [id = ids[i]](Workbench& bench, ScaleLink&) { return bench.LoadSnapshot(id); },
+            [self, loaded, last, then](std::pair<Snapshot, QString> read) {
+                if (!self) return;
+                auto& [model, said] = read;
+                if (!model)
+                    self->LblEstado->setText(QStringLiteral("No se pudo leer la instantánea: ") +
+                                             said);
+                loaded->push_back(std::move(model));
+                if (!last) return;
+                if (std::all_of(loaded->begin(), loaded->end(), [](const auto& m) { return m; })) {
+                    then(*loaded);
+                } else {
+                    self->Busy(false);
+                }
+            });
     }
 }
 
@@ -147,9 +156,13 @@ void FrmHistorial::CmdComparar_Click() {
                        QStringLiteral("Instantánea %1").arg(ids.back()), {});
             return;
         }
-        self->main_.HistoryCompareNow(models.front(), [self, first](FrmMain::Changes changes) {
-            if (self) self->Show(changes, first, QStringLiteral("Árbol actual"), {});
-        });
+        self->worker_.Call(
+            [snapshot = models.front()](Workbench& bench, ScaleLink&) {
+                return bench.CompareNow(*snapshot);
+            },
+            [self, first](Changes changes) {
+                if (self) self->Show(changes, first, QStringLiteral("Árbol actual"), {});
+            });
     });
 }
 
@@ -169,13 +182,17 @@ void FrmHistorial::CmdRestaurar_Click() {
         return;
     QPointer<FrmHistorial> self(this);
     Load(ids, [self](std::vector<std::shared_ptr<const ConfigModel>> models) {
-        self->main_.HistoryRestore(models.front(), [self](FrmMain::Changes changes) {
-            if (!self) return;
-            self->Show(changes, QStringLiteral("Leído"), QStringLiteral("Restaurado"),
-                       QStringLiteral("%1 items restaurados en el árbol; envíelos con \"Enviar "
-                                      "Todo a Balanzas\"")
-                           .arg(changes.size()));
-        });
+        self->worker_.Call(
+            [snapshot = models.front()](Workbench& bench, ScaleLink&) {
+                return bench.Restore(*snapshot);
+            },
+            [self](Changes changes) {
+                if (!self) return;
+                self->Show(changes, QStringLiteral("Leído"), QStringLiteral("Restaurado"),
+                           QStringLiteral("%1 items restaurados en el árbol; envíelos con \"Enviar "
+                                          "Todo a Balanzas\"")
+                               .arg(changes.size()));
+            });
     });
 }
 

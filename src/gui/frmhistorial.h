@@ -13,7 +13,7 @@ class QTreeWidget;
 namespace cfg {
 
 class ConfigModel;
-class FrmMain;
+class LinkWorker;
 class Operation;
 
 // The history of the connection: its snapshots (of whichever network answered there), what differs
@@ -23,7 +23,7 @@ class Operation;
 class FrmHistorial : public QDialog {
     Q_OBJECT
   public:
-    FrmHistorial(FrmMain& main, Operation& messages, QWidget* parent = nullptr);
+    FrmHistorial(LinkWorker& worker, Operation& messages, QWidget* parent = nullptr);
 
     void CmdComparar_Click();
     void CmdRestaurar_Click();
@@ -43,7 +43,7 @@ class FrmHistorial : public QDialog {
               const QString& status);
     void Busy(bool on);
 
-    FrmMain& main_;
+    LinkWorker& worker_;
     Operation& messages_;
     QString network_;          // of the tree now
     QTreeWidget* Lista;        // the snapshots

@@ -92,7 +92,7 @@ class FrmMain::WindowOperation : public Operation {
                                      SendScope scope) override {
         if (answered_) return answered_;
         std::optional<SendScope> answer;
-        const std::vector<ValueChange> shown = WithOptionTexts(window_.model_, changes);
+        const std::vector<ValueChange> shown = WithOptionTexts(window_.worker_->Working(), changes);
         OnWindow([&] { answer = window_.services_.messages.AskSend(text, shown, scope); });
         return answer;
     }
@@ -167,8 +167,6 @@ class FrmMain::WindowOperation : public Operation {
 
 FrmMain::FrmMain(DesktopServices& services, ClsConfig& config, QWidget* parent)
     : QWidget(parent), services_(services), config_(config) {
-    if (!services_.programFolder.isEmpty())
-        history_ = std::make_shared<HistoryRecorder>(HistoryFileIn(services_.programFolder));
     setWindowTitle(QStringLiteral("Configuración Sistemas Tarascope 3.3.6"));
     setObjectName(QStringLiteral("FrmMain"));
     QPalette palette = this->palette();
@@ -319,12 +317,16 @@ FrmMain::FrmMain(DesktopServices& services, ClsConfig& config, QWidget* parent)
         w->hide();
     resize(760, 560);
 
-    mirror_ = std::make_unique<TreeMirror>(model_, *Arbol, LoadTreeImages());
+    worker_ = std::make_unique<LinkWorker>(this, services_.programFolder.isEmpty()
+                                                     ? QString()
+                                                     : HistoryFileIn(services_.programFolder));
+    mirror_ = std::make_unique<TreeMirror>(worker_->Shown(), *Arbol, LoadTreeImages());
+    worker_->Run([mirror = mirror_.get()](Workbench& bench, ScaleLink&) {
+        bench.model().AddObserver(mirror);
+    });
     filter_ = std::make_unique<TreeFilter>(*Arbol);
     readOperation_ = std::make_unique<WindowOperation>(*this, true);
     sendOperation_ = std::make_unique<WindowOperation>(*this, false);
-    worker_ = std::make_unique<LinkWorker>(this);
-    programmer_ = std::make_unique<ItemProgrammer>(worker_->link(), model_);
 
     connect(TmrEspera, &QTimer::timeout, this, &FrmMain::TmrEspera_Timer);
     connect(TxtFiltro, &QLineEdit::textChanged, this, &FrmMain::TxtFiltro_Change);
@@ -389,17 +391,16 @@ FrmMain::~FrmMain() {
     delete historial_;
     delete copiar_;
     delete informe_;
-    // The history's database belongs to the worker thread: it is closed there.
-    if (history_)
-        worker_->Run([history = std::move(history_)](ScaleLink&) mutable { history.reset(); });
-    // The worker goes first: it may still be writing the model.
-    programmer_.reset();
+    // The worker goes first, once the jobs queued are over: they may still be writing the
+    // model the mirror watches.
+    worker_->Run([mirror = mirror_.get()](Workbench& bench, ScaleLink&) {
+        bench.model().RemoveObserver(mirror);
+    });
     worker_.reset();
 }
 
-void FrmMain::RecordOnWorker(SnapshotCause cause, const std::vector<Held>& held,
-                             std::shared_ptr<QString> said, std::optional<SendKind> send) {
-    if (history_) *said = history_->Record(cause, model_, held, send);
+const ConfigModel& FrmMain::model() const {
+    return worker_->Shown();
 }
 
 void FrmMain::HideProgress() {
@@ -439,10 +440,10 @@ void FrmMain::EndOperation() {
 void FrmMain::Refresh() {
     mirror_->Flush();
     QTreeWidgetItem* current = Arbol->currentItem();
-    const int row = model_.FindItemByKey(editorKey_);
+    const int row = model().FindItemByKey(editorKey_);
     const bool asShown = !editorKey_.isEmpty() && KeyOf(current) == editorKey_ &&
                          ShownInTree(current) && row >= 0 &&
-                         model_.Items()[row].value == editorValue_;
+                         model().Items()[row].value == editorValue_;
     if (!asShown) NodeClick(current);
     RefreshPending();
 }
@@ -453,7 +454,7 @@ void FrmMain::RefreshPending() {
     int count = 0;
     // Right after a read every value is as the scales hold it: nothing to look for.
     if (!std::exchange(justRead_, false)) {
-        for (const ItemRow& row : model_.Items()) {
+        for (const ItemRow& row : model().Items()) {
             if (!Changed(row)) continue;
             ++count;
             if (!row.key.isEmpty()) now.insert(row.key);
@@ -480,23 +481,21 @@ bool FrmMain::LetPendingGo(const QString& question) {
 
 void FrmMain::Connect(int linkType, const QString& connectionText, std::function<void(int)> done) {
     StartOperation();
-    auto result = std::make_shared<int>(-1);
-    auto why = std::make_shared<QString>();
-    worker_->Run(
-        [=, this](ScaleLink& link) {
-            *result = link.Connect(0, linkType, connectionText);
-            *why = link.LastError();
-            if (history_) history_->SetConnection(NormalConnection(linkType, connectionText));
+    worker_->Call(
+        [=](Workbench& bench, ScaleLink& link) {
+            bench.SetConnection(NormalConnection(linkType, connectionText));
+            const int result = link.Connect(0, linkType, connectionText);
+            return std::pair(result, link.LastError());
         },
-        [this, result, why, done = std::move(done)] {
-            connectError_ = *why;
+        [this, done = std::move(done)](std::pair<int, QString> connected) {
+            connectError_ = connected.second;
             EndOperation();
-            if (done) done(*result);
+            if (done) done(connected.first);
         });
 }
 
 void FrmMain::Configure(int value) {
-    worker_->Run([value](ScaleLink& link) { link.Configure(value); });
+    worker_->Run([value](Workbench&, ScaleLink& link) { link.Configure(value); });
 }
 
 void FrmMain::TxtFiltro_Change(const QString& text) {
@@ -514,24 +513,15 @@ void FrmMain::Lee_Datos() {
     pendingKeys_.clear();
     mirror_->Hold();
     LblAviso->hide();
-    auto read = std::make_shared<bool>(false);
-    auto said = std::make_shared<QString>();
-    worker_->Run(
-        [this, read, said](ScaleLink& link) {
-            restored_ = false;
-            *read = NetworkReader(link, model_).Lee_Datos(*readOperation_);
-            if (*read)
-                RecordOnWorker(
-                    model_.ReadFailures().empty() ? SnapshotCause::Read : SnapshotCause::Partial,
-                    HeldByNetwork(model_), said);
-        },
-        [this, read, said] {
+    worker_->Call(
+        [this](Workbench& bench, ScaleLink& link) { return bench.Read(link, *readOperation_); },
+        [this](Workbench::ReadResult read) {
             mirror_->Release();
             justRead_ = true;
             // Without the network or the system's structure there is nothing to work on: the
             // technician may try again over the same connection (a scale restarting, a cable
             // put back) rather than start the program anew.
-            if (!*read) {
+            if (!read.read) {
                 EndOperation();
                 if (services_.messages.Ask(QStringLiteral("¿Reintentar la lectura?"),
                                            Icon::Question, Default::Yes))
@@ -542,7 +532,7 @@ void FrmMain::Lee_Datos() {
             }
             // A read that left owners unread is said without stopping the technician, who
             // can go on with what was read.
-            const std::vector<ReadFailure>& failures = model_.ReadFailures();
+            const std::vector<ReadFailure>& failures = model().ReadFailures();
             if (!failures.empty()) {
                 const QString text =
                     QStringLiteral("Lectura incompleta, sin leer: ") + ReadFailureList(failures);
@@ -553,54 +543,37 @@ void FrmMain::Lee_Datos() {
                     services_.log->Flush();
                 }
             }
-            Notice(*said);
+            Notice(read.notice);
             EndOperation();
         });
 }
 
 void FrmMain::Command2_Click() {
-    Send({}, std::nullopt);
-}
-
-void FrmMain::ClonePreview(int from, std::vector<int> to, CloneChoice choice,
-                           std::function<void(Changes)> done) {
-    auto changes = std::make_shared<Changes>();
-    worker_->Run(
-        [this, from, to = std::move(to), choice = std::move(choice), changes](ScaleLink&) {
-            ConfigModel copy = model_;
-            CloneScale(copy, from, to, choice);
-            *changes = WithOptionTexts(copy, ChangedItems(copy));
-        },
-        [changes, done = std::move(done)] { done(std::move(*changes)); });
+    Send([](Workbench& bench, ScaleLink& link, Operation& op) {
+        return bench.Send(link, op, SendScope::All);
+    });
 }
 
 void FrmMain::CloneSend(int from, std::vector<int> to, CloneChoice choice) {
     // The preview was the question: only what changed goes.
-    Send([this, from, to = std::move(to),
-          choice = std::move(choice)] { CloneScale(model_, from, to, choice); },
-         SendScope::Changed, SendKind::Clone);
+    Send([from, to = std::move(to), choice = std::move(choice)](
+             Workbench& bench, ScaleLink& link,
+             Operation& op) { return bench.CloneAndSend(link, op, from, to, choice); },
+         SendScope::Changed);
 }
 
-void FrmMain::Send(std::function<void()> before, std::optional<SendScope> answered,
-                   std::optional<SendKind> kind, std::vector<int> again) {
+void FrmMain::Send(SendJob job, std::optional<SendScope> answered) {
     StartOperation(true);
-    auto said = std::make_shared<QString>();
-    worker_->Run(
-        [this, said, before = std::move(before), answered, kind,
-         again = std::move(again)](ScaleLink& link) {
-            if (before) before();
+    worker_->Call(
+        [this, job = std::move(job), answered](Workbench& bench, ScaleLink& link) {
             sendOperation_->Answer(answered);
-            lastSend_ = again.empty() ? cfg::Command2_Click(link, model_, *sendOperation_,
-                                                            answered.value_or(SendScope::All))
-                                      : SendAgain(link, model_, *sendOperation_, again);
+            Workbench::SendResult sent = job(bench, link, *sendOperation_);
             sendOperation_->Answer(std::nullopt);
-            if (!lastSend_.confirmed) return;
-            const SendKind sent = kind ? *kind : restored_ ? SendKind::Restore : SentAs(lastSend_);
-            restored_ = false;
-            RecordOnWorker(SnapshotCause::Send, HeldAfterSend(model_, lastSend_), said, sent);
+            return sent;
         },
-        [this, said] {
-            Notice(*said);
+        [this](Workbench::SendResult sent) {
+            lastSend_ = std::move(sent.summary);
+            Notice(sent.notice);
             EndOperation();
             ShowReport();
         });
@@ -610,8 +583,12 @@ void FrmMain::ShowReport() {
     if (!lastSend_.confirmed || lastSend_.Clean()) return;
     delete informe_;
     informe_ =
-        new FrmInforme(services_, SendReport(model_, lastSend_), [this](std::vector<int> rows) {
-            Send({}, SendScope::Changed, SendKind::Changes, std::move(rows));
+        new FrmInforme(services_, SendReport(model(), lastSend_), [this](std::vector<int> rows) {
+            Send(
+                [rows = std::move(rows)](Workbench& bench, ScaleLink& link, Operation& op) {
+                    return bench.SendAgain(link, op, rows);
+                },
+                SendScope::Changed);
         });
     informe_->show();
 }
@@ -624,24 +601,21 @@ void FrmMain::CmbValor_Click() {
     input->numberShown = !TxtNumero->isHidden();
     input->text = TxtString->text();
     const Selection selection = *selection_;
-    auto said = std::make_shared<QString>();
     StartOperation();
-    worker_->Run(
-        [this, input, selection, said](ScaleLink&) {
-            if (programmer_->Modificar_Valor(selection, *input, *sendOperation_).outcome ==
-                ItemProgrammer::Outcome::Accepted)
-                RecordOnWorker(SnapshotCause::Set, HeldByNetwork(model_), said);
+    worker_->Call(
+        [this, input, selection](Workbench& bench, ScaleLink& link) {
+            return bench.Program(link, *sendOperation_, selection, *input).notice;
         },
-        [this, input, selection, said] {
+        [this, input, selection](QString notice) {
             if (selection.type == kDate) TxtString->setText(input->text);
-            Notice(*said);
+            Notice(notice);
             EndOperation();
         });
 }
 
 int FrmMain::ScaleOf(const QTreeWidgetItem* item) const {
-    const int node = item ? model_.FindNode(KeyOf(item)) : -1;
-    return node >= 0 && model_.Node(node).kind == NodeKind::Scale ? model_.Node(node).owner : 0;
+    const int node = item ? model().FindNode(KeyOf(item)) : -1;
+    return node >= 0 && model().Node(node).kind == NodeKind::Scale ? model().Node(node).owner : 0;
 }
 
 void FrmMain::NodeClick(QTreeWidgetItem* item) {
@@ -663,9 +637,9 @@ void FrmMain::NodeClick(QTreeWidgetItem* item) {
     if (!item || !ShownInTree(item)) return;
 
     const QString key = KeyOf(item);
-    const EditorState state = EditorFor(model_, key);
+    const EditorState state = EditorFor(model(), key);
     if (state.row < 0) return;
-    const ItemRow& row = model_.Items()[state.row];
+    const ItemRow& row = model().Items()[state.row];
     editorKey_ = key;
     editorValue_ = row.value;
     LblItem->setText(
@@ -716,7 +690,7 @@ void FrmMain::TmrEspera_Timer() {
 
 void FrmMain::Muestra_Guardar() {
     setEnabled(false);
-    guardar_ = new FrmGuardar(services_, config_, model_);
+    guardar_ = new FrmGuardar(services_, config_, model());
     connect(guardar_, &QObject::destroyed, this, [this] { setEnabled(true); });
     guardar_->show();
 }
@@ -724,20 +698,17 @@ void FrmMain::Muestra_Guardar() {
 void FrmMain::Muestra_Abrir() {
     setEnabled(false);
     // The load writes the model on the worker; meanwhile the program is not closed.
-    abrir_ = new FrmAbrir(services_, config_, model_,
-                          [this](std::function<void()> job, std::function<void()> done) {
-                              busy_ = true;
-                              worker_->Run(
-                                  [this, job = std::move(job)](ScaleLink&) {
-                                      restored_ = false;  // the file's values over them
-                                      job();
-                                  },
-                                  [this, done = std::move(done)] {
-                                      busy_ = false;
-                                      Refresh();
-                                      done();
-                                  });
-                          });
+    abrir_ = new FrmAbrir(
+        services_, config_,
+        [this](std::function<void(Workbench&)> job, std::function<void()> done) {
+            busy_ = true;
+            worker_->Run([job = std::move(job)](Workbench& bench, ScaleLink&) { job(bench); },
+                         [this, done = std::move(done)] {
+                             busy_ = false;
+                             Refresh();
+                             done();
+                         });
+        });
     connect(abrir_, &QObject::destroyed, this, [this] { setEnabled(true); });
     abrir_->show();
 }
@@ -745,7 +716,12 @@ void FrmMain::Muestra_Abrir() {
 void FrmMain::Muestra_Copiar(int from) {
     if (from <= 0) return;
     setEnabled(false);
-    copiar_ = new FrmCopiar(*this, from, ScalesInTree(model_));
+    copiar_ = new FrmCopiar(
+        *worker_,
+        [this](int source, std::vector<int> to, CloneChoice choice) {
+            CloneSend(source, std::move(to), std::move(choice));
+        },
+        from, ScalesInTree(model()));
     connect(copiar_, &QObject::destroyed, this, [this] {
         setEnabled(true);
         Refresh();
@@ -755,61 +731,12 @@ void FrmMain::Muestra_Copiar(int from) {
 
 void FrmMain::Muestra_Historial() {
     setEnabled(false);
-    historial_ = new FrmHistorial(*this, services_.messages);
+    historial_ = new FrmHistorial(*worker_, services_.messages);
     connect(historial_, &QObject::destroyed, this, [this] {
         setEnabled(true);
         Refresh();
     });
     historial_->show();
-}
-
-void FrmMain::HistoryList(std::function<void(std::vector<SnapshotInfo>, QString, QString)> done) {
-    auto infos = std::make_shared<std::vector<SnapshotInfo>>();
-    auto said = std::make_shared<QString>();
-    auto network = std::make_shared<QString>();
-    worker_->Run(
-        [this, infos, said, network](ScaleLink&) {
-            *network = NetworkFingerprint(model_.Scales());
-            HistoryStore* store = history_ ? history_->Store(said.get()) : nullptr;
-            if (!store) return;
-            if (auto list = store->List(history_->Connection(), said.get())) *infos = *list;
-            if (const QString notice = store->TakeNotice(); !notice.isEmpty()) *said = notice;
-        },
-        [infos, said, network, done = std::move(done)] {
-            done(std::move(*infos), *network, *said);
-        });
-}
-
-void FrmMain::HistoryLoad(qint64 id, std::function<void(Snapshot, QString)> done) {
-    auto model = std::make_shared<ConfigModel>();
-    auto said = std::make_shared<QString>();
-    auto found = std::make_shared<bool>(false);
-    worker_->Run(
-        [this, id, model, said, found](ScaleLink&) {
-            HistoryStore* store = history_ ? history_->Store(said.get()) : nullptr;
-            *found = store && store->Load(id, *model, said.get());
-            if (store && said->isEmpty()) *said = store->TakeNotice();
-        },
-        [model, said, found, done = std::move(done)] { done(*found ? model : nullptr, *said); });
-}
-
-void FrmMain::HistoryCompareNow(Snapshot snapshot, std::function<void(Changes)> done) {
-    auto changes = std::make_shared<Changes>();
-    worker_->Run(
-        [this, snapshot, changes](ScaleLink&) {
-            *changes = WithOptionTexts(model_, CompareValues(*snapshot, model_));
-        },
-        [changes, done = std::move(done)] { done(std::move(*changes)); });
-}
-
-void FrmMain::HistoryRestore(Snapshot snapshot, std::function<void(Changes)> done) {
-    auto changes = std::make_shared<Changes>();
-    worker_->Run(
-        [this, snapshot, changes](ScaleLink&) {
-            restored_ = true;
-            *changes = WithOptionTexts(model_, RestoreValues(model_, *snapshot));
-        },
-        [changes, done = std::move(done)] { done(std::move(*changes)); });
 }
 
 bool FrmMain::eventFilter(QObject* watched, QEvent* event) {

@@ -8,11 +8,7 @@
 #include <functional>
 #include <memory>
 
-#include "core/editing/clone.h"
-#include "core/editing/programming.h"
-#include "core/editing/sendall.h"
-#include "core/history/historystore.h"
-#include "core/model/configmodel.h"
+#include "core/workbench/workbench.h"
 #include "gui/guiservices.h"
 
 class QComboBox;
@@ -40,9 +36,9 @@ class TreeMirror;
 
 // The main window: the configuration tree, the item editor and the buttons that read, program,
 // send, save and open. Exchanges with the scales run on the link's worker thread; while one
-// runs the window is disabled (it keeps painting, and the busy label blinks while reading).
-// The model is written by the worker only while an operation runs, and read here only when
-// none does.
+// runs its panes are disabled (it keeps painting, and the busy label blinks while reading).
+// The workbench and its model live on the worker: the window changes them only through jobs,
+// and reads the model only when none runs.
 class FrmMain : public QWidget {
     Q_OBJECT
   public:
@@ -63,23 +59,12 @@ class FrmMain : public QWidget {
 
     bool Busy() const { return busy_; }
     // Only while no operation runs.
-    ConfigModel& model() { return model_; }
+    const ConfigModel& model() const;
+    // Where the history and clone windows run their work.
+    LinkWorker& worker() { return *worker_; }
 
-    // The history of the connected network, each on the worker, `done` on the window thread:
-    // its snapshots; one snapshot's model; what differs from a snapshot in the tree now; a
-    // snapshot's values put into the tree, and what that changed against the read.
-    using Snapshot = std::shared_ptr<const ConfigModel>;
-    using Changes = std::vector<ValueChange>;
-    // The list comes with the network of the tree now (its NetworkFingerprint).
-    void HistoryList(std::function<void(std::vector<SnapshotInfo>, QString, QString)> done);
-    void HistoryLoad(qint64 id, std::function<void(Snapshot, QString)> done);
-    void HistoryCompareNow(Snapshot snapshot, std::function<void(Changes)> done);
-    void HistoryRestore(Snapshot snapshot, std::function<void(Changes)> done);
-    // A clone of what `choice` names of scale `from` onto `to`, on the worker: what a send would
-    // then change, the model untouched; or made and sent as a changes-only send, with progress
-    // and report.
-    void ClonePreview(int from, std::vector<int> to, CloneChoice choice,
-                      std::function<void(Changes)> done);
+    // A clone of what `choice` names of scale `from` onto `to`, sent as a changes-only send,
+    // with progress and report.
     void CloneSend(int from, std::vector<int> to, CloneChoice choice);
     const SendSummary& lastSend() const { return lastSend_; }
     QTreeWidgetItem* NodeItem(const QString& key) const;
@@ -93,9 +78,6 @@ class FrmMain : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    // On the worker: records what the network now holds; what is to be said goes into `said`.
-    void RecordOnWorker(SnapshotCause cause, const std::vector<Held>& held,
-                        std::shared_ptr<QString> said, std::optional<SendKind> send = {});
     // A notice under the tree, beside what the last read could not read.
     void Notice(const QString& text);
     void HideProgress();
@@ -103,11 +85,9 @@ class FrmMain : public QWidget {
     void ShowReport();
     class WindowOperation;
 
-    // A send, after `before` (on the worker), its question already answered when `answered`;
-    // recorded as `kind`, else as a restore or by its scope. With `again`, only those rows of a
-    // report, without a question.
-    void Send(std::function<void()> before, std::optional<SendScope> answered,
-              std::optional<SendKind> kind = {}, std::vector<int> again = {});
+    // A send on the worker, its question already answered when `answered`.
+    using SendJob = std::function<Workbench::SendResult(Workbench&, ScaleLink&, Operation&)>;
+    void Send(SendJob job, std::optional<SendScope> answered = std::nullopt);
     // The panes disabled; `cancellable` work shows "Cancelar", which Esc presses too.
     void StartOperation(bool cancellable = false);
     void EndOperation();
@@ -131,7 +111,6 @@ class FrmMain : public QWidget {
 
     DesktopServices& services_;
     ClsConfig& config_;
-    ConfigModel model_;
 
     QTreeWidget* Arbol;
     QLineEdit* TxtFiltro;
@@ -171,15 +150,11 @@ class FrmMain : public QWidget {
     QString savedButtonCaption_;
     QString connectError_;
     SendSummary lastSend_;
-    bool restored_ = false;  // on the worker: the tree holds a snapshot's values not sent yet
-
+    std::unique_ptr<LinkWorker> worker_;
     std::unique_ptr<TreeMirror> mirror_;
     std::unique_ptr<TreeFilter> filter_;
     std::unique_ptr<WindowOperation> readOperation_;
     std::unique_ptr<WindowOperation> sendOperation_;
-    std::unique_ptr<LinkWorker> worker_;
-    std::unique_ptr<ItemProgrammer> programmer_;
-    std::shared_ptr<HistoryRecorder> history_;  // used on the worker thread only
     QPointer<FrmGuardar> guardar_;
     QPointer<FrmAbrir> abrir_;
     QPointer<FrmHistorial> historial_;

@@ -5,14 +5,10 @@
 
 namespace cfg {
 
-TreeMirror::TreeMirror(ConfigModel& model, QTreeWidget& tree, QHash<QString, QIcon> images)
-    : model_(model), tree_(tree), images_(std::move(images)) {
-    model_.AddObserver(this);
-}
+TreeMirror::TreeMirror(const ConfigModel& model, QTreeWidget& tree, QHash<QString, QIcon> images)
+    : model_(model), tree_(tree), images_(std::move(images)) {}
 
-TreeMirror::~TreeMirror() {
-    model_.RemoveObserver(this);
-}
+TreeMirror::~TreeMirror() = default;
 
 void TreeMirror::TreeCleared() {
     if (held_) remake_ = true;

@@ -18,13 +18,14 @@ namespace cfg {
 // Mirrors the model's tree in a tree view. The model may be changed on the worker thread: each
 // change is noted with the data the view needs and the notes are applied on the window thread
 // in batches, so the view never reads the model while it changes. A read, held, is not noted
-// node by node: the view is made from the model in one go once it is over.
+// node by node: the view is made from the model in one go once it is over. The owner of the
+// model adds the mirror as its observer, and removes it, where the model is changed.
 class TreeMirror : public QObject, public ModelObserver {
   public:
     // Role of the node key in the view's items.
     static constexpr int kKeyRole = Qt::UserRole;
 
-    TreeMirror(ConfigModel& model, QTreeWidget& tree, QHash<QString, QIcon> images);
+    TreeMirror(const ConfigModel& model, QTreeWidget& tree, QHash<QString, QIcon> images);
     ~TreeMirror() override;
 
     void TreeCleared() override;
@@ -55,7 +56,7 @@ class TreeMirror : public QObject, public ModelObserver {
     bool Remaking() const { return held_ && remake_; }
     void Remake();
 
-    ConfigModel& model_;
+    const ConfigModel& model_;
     QTreeWidget& tree_;
     const QHash<QString, QIcon> images_;
     QMutex mutex_;

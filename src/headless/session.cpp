@@ -3,8 +3,6 @@
 #include <QCoreApplication>
 
 #include "core/common/programfolder.h"
-#include "core/editing/sendall.h"
-#include "core/files/configload.h"
 #include "core/network/networkreader.h"
 #include "transports/connectiontext.h"
 
@@ -34,16 +32,12 @@ Session::Session(std::FILE* err, const QString& programFolder, HistoryOption his
       log_(folder_),
       op_(err, &log_),
       err_(err),
-      history_(history.record ? std::make_unique<HistoryRecorder>(HistoryPath(folder_, history))
-                              : nullptr) {}
+      bench_(history.record ? HistoryPath(folder_, history) : QString()) {}
 
 Session::~Session() = default;
 
-void Session::Record(SnapshotCause cause, const std::vector<Held>& held,
-                     std::optional<SendKind> send) {
-    if (!history_) return;
-    if (const QString said = history_->Record(cause, model_, held, send); !said.isEmpty())
-        WriteLine(err_, said);
+void Session::Say(const QString& notice) {
+    if (!notice.isEmpty()) WriteLine(err_, notice);
 }
 
 int Session::Open(int linkType, const QString& text, bool quietConnect) {
@@ -54,32 +48,31 @@ int Session::Open(int linkType, const QString& text, bool quietConnect) {
         }
         return kExitNetwork;
     }
-    const bool read = NetworkReader(link_, model_).Lee_Datos(op_);
+    bench_.SetConnection(NormalConnection(linkType, text));
+    const Workbench::ReadResult read = bench_.Read(link_, op_);
     if (op_.Cancelled()) WriteLine(err_, QStringLiteral("Lectura cancelada"));
-    if (!read) return kExitNetwork;
-    if (history_) history_->SetConnection(NormalConnection(linkType, text));
+    if (!read.read) return kExitNetwork;
     // What was not read is said now, and the command goes on with the rest.
-    for (const ReadFailure& failure : model_.ReadFailures()) {
+    for (const ReadFailure& failure : model().ReadFailures()) {
         const QString line =
             QStringLiteral("Lectura incompleta, sin leer: ") + ReadFailureName(failure);
         WriteLine(err_, line);
         log_.Escribe_NLog(line);
     }
     log_.Flush();
-    Record(model_.ReadFailures().empty() ? SnapshotCause::Read : SnapshotCause::Partial,
-           HeldByNetwork(model_));
+    Say(read.notice);
     // Cancelled: nothing more is done, no send and no file.
     return op_.Cancelled() ? kExitPartial : kExitOk;
 }
 
 void Session::Programmed() {
-    Record(SnapshotCause::Set, HeldByNetwork(model_));
+    Say(bench_.Programmed());
 }
 
 int Session::Load(const QString& path, const LineSink& lines) {
     op_.SetLines(lines);
     bool configuration = false;
-    const bool loaded = LoadConfigurationFile(model_, path, op_, &configuration);
+    const bool loaded = bench_.LoadFile(path, op_, &configuration);
     op_.SetLines({});  // the sink may not outlive the load
     if (!loaded) return kExitFile;
     // Nobody reads the lines of an unattended run: a file that is no configuration must not
@@ -90,15 +83,16 @@ int Session::Load(const QString& path, const LineSink& lines) {
 }
 
 int Session::SendAll(SendScope scope, SendSummary* kept, std::optional<SendKind> kind) {
-    const SendSummary summary = Command2_Click(link_, model_, op_, scope);
-    for (const QString& line : summary.details) WriteLine(err_, line);
-    Record(SnapshotCause::Send, HeldAfterSend(model_, summary), kind.value_or(SentAs(summary)));
-    if (kept) *kept = summary;
-    return summary.Clean() ? kExitOk : kExitItems;
+    Workbench::SendResult sent = bench_.Send(link_, op_, scope, kind);
+    for (const QString& line : sent.summary.details) WriteLine(err_, line);
+    Say(sent.notice);
+    const int status = sent.summary.Clean() ? kExitOk : kExitItems;
+    if (kept) *kept = std::move(sent.summary);
+    return status;
 }
 
 int Session::Finish(int status) const {
-    return WorstStatus(status, model_.ReadFailures().empty() ? kExitOk : kExitPartial);
+    return WorstStatus(status, bench_.model().ReadFailures().empty() ? kExitOk : kExitPartial);
 }
 
 bool IsBatchRequest(const QString& arguments) {

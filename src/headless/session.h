@@ -4,10 +4,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "core/editing/sendall.h"
-#include "core/history/historystore.h"
 #include "core/link/trafficlog.h"
-#include "core/model/configmodel.h"
+#include "core/workbench/workbench.h"
 #include "headless/console.h"
 #include "transports/linkcomponent.h"
 
@@ -67,21 +65,20 @@ class Session {
     // A command's status once the read has had its say: a partial read is never success.
     int Finish(int status) const;
 
-    ConfigModel& model() { return model_; }
+    ConfigModel& model() { return bench_.model(); }
     Operation& op() { return op_; }
     ScaleLink& link() { return link_; }
 
   private:
-    void Record(SnapshotCause cause, const std::vector<Held>& held,
-                std::optional<SendKind> send = {});
+    // What the history had to say, said once.
+    void Say(const QString& notice);
 
     QString folder_;
     LinkComponent link_;
-    ConfigModel model_;
     TrafficLog log_;
     ConsoleOperation op_;
     std::FILE* err_;
-    std::unique_ptr<HistoryRecorder> history_;  // none when nothing is recorded
+    Workbench bench_;
 };
 
 // The desktop program's unattended run: connects over TCP/IP with `connection`, reads the

@@ -56,8 +56,10 @@ TEST_F(GuiTest, SaveWindowWritesTheChosenScalesSaysWhatTheyLackAndAsksBeforeOver
     // Values the scales do not hold are counted over the parts chosen. Over an existing file,
     // one that would lack what was not read is asked about with No preset; else as ever. No
     // leaves the file and the window as they were; "Cancelar" closes it.
-    for (const auto& [owner, id] : {std::pair{0, 12}, {1, 102}})
-        main.model().Item(main.model().FindItem(owner, id)).value = "9";
+    Edit([](cfg::ConfigModel& model) {
+        for (const auto& [owner, id] : {std::pair{0, 12}, {1, 102}})
+            model.Item(model.FindItem(owner, id)).value = "9";
+    });
     Child<QPushButton>(&main, "Command1_1")->click();
     save = Visible<cfg::FrmGuardar>();
     status = Child<QLabel>(save, "LblEstado");

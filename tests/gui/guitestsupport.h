@@ -19,6 +19,7 @@
 #include "gui/frmmain.h"
 #include "gui/frmselectcom.h"
 #include "gui/guiservices.h"
+#include "gui/linkworker.h"
 #include "sim/simtestsupport.h"
 #include "support/testsupport.h"
 
@@ -113,8 +114,16 @@ class GuiTest : public ::testing::Test, public cfg::ProgramControl, public cfg::
         return {};
     }
     const cfg::ItemRow& Row(const QString& key) {
-        cfg::ConfigModel& model = start->mainWindow()->model();
+        const cfg::ConfigModel& model = start->mainWindow()->model();
         return model.Items()[model.FindItemByKey(key)];
+    }
+    // Changes the main window's model where it lives, as its jobs do.
+    void Edit(const std::function<void(cfg::ConfigModel&)>& change) {
+        bool done = false;
+        start->mainWindow()->worker().Run(
+            [&](cfg::Workbench& bench, cfg::ScaleLink&) { change(bench.model()); },
+            [&] { done = true; });
+        EXPECT_TRUE(WaitUntil([&] { return done; }));
     }
     QString DataIni() const { return QString::fromLatin1(ReadAll(dir.filePath("data.ini"))); }
     template <typename T>

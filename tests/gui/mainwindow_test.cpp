@@ -339,10 +339,12 @@ TEST_F(MainWindowTest, EnviarTodoOffersTheChangesThenReportsAndKeepsWhatFailed) 
     ASSERT_GE(numbers.size(), 2);
     Serve(cfg::sim::DefaultNetwork(), {.latencyMs = 30, .refusedIds = {numbers[1]}});
     cfg::FrmMain& main = Connected();
-    for (int id : {numbers[0], numbers[1]}) {
-        ItemRow& row = main.model().Item(main.model().FindItem(3, id));
-        row.value = row.readValue == "1" ? "2" : "1";
-    }
+    Edit([&](cfg::ConfigModel& model) {
+        for (int id : {numbers[0], numbers[1]}) {
+            ItemRow& row = model.Item(model.FindItem(3, id));
+            row.value = row.readValue == "1" ? "2" : "1";
+        }
+    });
     messages.scopeAnswer = cfg::SendScope::Changed;
     Child<QPushButton>(&main, "Command2")->click();
     auto* progress = Child<QLabel>(&main, "LblProgreso");
@@ -501,7 +503,7 @@ TEST_F(MainWindowTest, CopiarPreviewsThenSendsOnlyWhatChanges) {
     // Every scale but the source, sixty seen at once, all or none at a click.
     std::vector<int> sixty(60);
     std::iota(sixty.begin(), sixty.end(), 1);
-    auto* big = new cfg::FrmCopiar(main, 1, sixty);
+    auto* big = new cfg::FrmCopiar(main.worker(), {}, 1, sixty);
     big->show();
     auto* scales = Child<QListWidget>(big, "ListaBal");
     ASSERT_EQ(scales->count(), 59);
