@@ -97,8 +97,9 @@ int main(int argc, char** argv) {
                               main.NodeItem(main.model().Nodes().back().key);
                               main.repaint();
                           }));
-        headless = std::min(headless, benchsupport::BestMs(
-                                          1, [&] { NetworkReader(link, model).Lee_Datos(quiet); }));
+        headless = std::min(headless, benchsupport::BestMs(1, [&] {
+                                static_cast<void>(NetworkReader(link, model).Lee_Datos(quiet));
+                            }));
     }
     for (QTreeWidgetItemIterator it(main.findChild<QTreeWidget*>("Arbol")); *it; ++it) ++shown;
     if (end.ended || shown != int(main.model().Nodes().size()) ||

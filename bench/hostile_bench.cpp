@@ -85,7 +85,7 @@ void Run(const char* name, HostileLink::Pages structure, HostileLink::Pages valu
     benchsupport::Quiet quiet;
     QElapsedTimer timer;
     timer.start();
-    NetworkReader(link, model).Lee_Datos(quiet);
+    static_cast<void>(NetworkReader(link, model).Lee_Datos(quiet));
     const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
     const double mb = static_cast<double>(link.bytes) / 1e6;
     std::printf("%-34s %8.2f MB  %9.1f ms  %7.1f ms/MB  %7zu nodes  %s\n", name, mb, ms, ms / mb,

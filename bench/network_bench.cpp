@@ -161,7 +161,7 @@ int main(int argc, char** argv) {
             recording.requests.clear();
             recording.replies.clear();
             recording.linkNs = 0;
-            NetworkReader(recording, model).Lee_Datos(quiet);
+            static_cast<void>(NetworkReader(recording, model).Lee_Datos(quiet));
         });
         if (tool < read) {
             read = tool;
@@ -180,7 +180,7 @@ int main(int argc, char** argv) {
         auto scratch = std::make_unique<ConfigModel>();
         readWork = std::min(readWork, BestMs(1, [&] {
                                 ReplayLink replay(readReplies);
-                                NetworkReader(replay, *scratch).Lee_Datos(quiet);
+                                static_cast<void>(NetworkReader(replay, *scratch).Lee_Datos(quiet));
                             }));
         modelFree = std::min(modelFree, BestMs(1, [&] { scratch.reset(); }));
     }
@@ -239,11 +239,13 @@ int main(int argc, char** argv) {
     }
 
     const QString file = dir.filePath("red.xml");
-    const double save =
-        BestMs(rounds, [&] { Guardar_Datos_Archivo(model, file, true, ScalesInTree(model)); });
+    const double save = BestMs(rounds, [&] {
+        static_cast<void>(Guardar_Datos_Archivo(model, file, true, ScalesInTree(model)));
+    });
     TrafficLog nlog(dir.path());
     quiet.log = &nlog;
-    const double load = BestMs(rounds, [&] { Leer_Datos_Archivo(model, file, quiet); });
+    const double load =
+        BestMs(rounds, [&] { static_cast<void>(Leer_Datos_Archivo(model, file, quiet)); });
     quiet.log = nullptr;
 
     // The pauses around the grouped items are the scales' pacing, not the tool's work: left out

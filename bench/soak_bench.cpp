@@ -65,7 +65,7 @@ bool Read(LinkComponent& link, const QString& address, int timeout, ConfigModel&
     benchsupport::Quiet quiet;
     if (link.Connect(0, ScaleLink::Tcp, address) != 0) return false;
     link.Configure(timeout);
-    return NetworkReader(link, model).Lee_Datos(quiet) && model.ReadFailures().empty();
+    return NetworkReader(link, model).Lee_Datos(quiet).ok() && model.ReadFailures().empty();
 }
 
 }  // namespace

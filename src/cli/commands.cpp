@@ -225,8 +225,8 @@ int Save(const QStringList& args, const Context& c) {
                            .arg(path));
         return session.Finish(kExitOk);
     }
-    if (QString error; !Guardar_Datos_Archivo(session.model(), path, common, scales, &error)) {
-        WriteLine(err, error);
+    if (const Status saved = Guardar_Datos_Archivo(session.model(), path, common, scales); !saved) {
+        WriteLine(err, saved.error().text);
         return session.Finish(kExitFile);
     }
     session.op().Show(QStringLiteral("Datos Guardados"), Icon::Information);
@@ -473,8 +473,9 @@ class HistoryCommand {
         }
         ConfigModel model;
         if (const int status = Load(id, model); status != kExitOk) return status;
-        if (QString error; !Guardar_Datos_Archivo(model, path, true, ScalesInTree(model), &error)) {
-            WriteLine(c_.err, error);
+        if (const Status saved = Guardar_Datos_Archivo(model, path, true, ScalesInTree(model));
+            !saved) {
+            WriteLine(c_.err, saved.error().text);
             return kExitFile;
         }
         return kExitOk;

@@ -53,16 +53,20 @@ void FrmAbrir::Leer_Datos_Archivo() {
     auto read = std::make_shared<bool>(false);
     QPointer<FrmAbrir> self(this);
     // The path's checks are the load's own: a refusal is this window's message as ever.
-    run_([this, path = TxtRuta->text(),
-          read](Workbench& bench) { *read = bench.LoadFile(path, *this); },
-         [self, read] {
-             if (!self) return;
-             self->AddPending();
-             if (*read) self->services_.messages.Show(kLoadedNotSent, Icon::Information);
-             self->Command1_1->setEnabled(true);
-             self->CmdSelect->setEnabled(true);
-             self->loading_ = false;
-         });
+    run_(
+        [this, path = TxtRuta->text(), read](Workbench& bench) {
+            const Result<bool> loaded = bench.LoadFile(path, *this);
+            *read = loaded.ok();
+            if (!loaded) ShowError(*this, loaded.error());
+        },
+        [self, read] {
+            if (!self) return;
+            self->AddPending();
+            if (*read) self->services_.messages.Show(kLoadedNotSent, Icon::Information);
+            self->Command1_1->setEnabled(true);
+            self->CmdSelect->setEnabled(true);
+            self->loading_ = false;
+        });
 }
 
 void FrmAbrir::Show(const QString& text, Icon icon) {

@@ -98,9 +98,9 @@ void FrmGuardar::Guardar_Click() {
                       Icon::Exclamation, Default::No);
         if (!yes) return;
     }
-    if (QString error;
-        !Guardar_Datos_Archivo(model_, path, ChkGeneral->isChecked(), scales, &error)) {
-        services_.messages.Show(error, Icon::Critical);
+    if (const Status saved = Guardar_Datos_Archivo(model_, path, ChkGeneral->isChecked(), scales);
+        !saved) {
+        ShowError(services_.messages, saved.error());
         return;
     }
     services_.messages.Show(QStringLiteral("Datos Guardados"), Icon::Information);

@@ -523,6 +523,7 @@ void FrmMain::Lee_Datos() {
             // put back) rather than start the program anew.
             if (!read.read) {
                 EndOperation();
+                ShowError(services_.messages, read.read.error());
                 if (services_.messages.Ask(QStringLiteral("¿Reintentar la lectura?"),
                                            Icon::Question, Default::Yes))
                     Lee_Datos();

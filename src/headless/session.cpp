@@ -50,6 +50,7 @@ int Session::Open(int linkType, const QString& text, bool quietConnect) {
     }
     bench_.SetConnection(NormalConnection(linkType, text));
     const Workbench::ReadResult read = bench_.Read(link_, op_);
+    if (!read.read) ShowError(op_, read.read.error());
     if (op_.Cancelled()) WriteLine(err_, QStringLiteral("Lectura cancelada"));
     if (!read.read) return kExitNetwork;
     // What was not read is said now, and the command goes on with the rest.
@@ -71,13 +72,15 @@ void Session::Programmed() {
 
 int Session::Load(const QString& path, const LineSink& lines) {
     op_.SetLines(lines);
-    bool configuration = false;
-    const bool loaded = bench_.LoadFile(path, op_, &configuration);
+    const Result<bool> loaded = bench_.LoadFile(path, op_);
     op_.SetLines({});  // the sink may not outlive the load
-    if (!loaded) return kExitFile;
+    if (!loaded) {
+        ShowError(op_, loaded.error());
+        return kExitFile;
+    }
     // Nobody reads the lines of an unattended run: a file that is no configuration must not
     // pass for one that matches the network.
-    if (configuration) return kExitOk;
+    if (*loaded) return kExitOk;
     WriteLine(err_, QStringLiteral("El fichero no contiene datos de configuración: ") + path);
     return kExitFile;
 }

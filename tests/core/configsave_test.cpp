@@ -57,17 +57,17 @@ TEST(ConfigSave, FileBytesLatin1CrLfIndentedEndSpacesMarked) {
         Option("id=\"61\" text=\"Opcion 61\"", {{"LENGTH", "4"}, {"ORDER", "1"}, {"TYPE", "number"}}));
     // clang-format on
     QTemporaryDir dir;
-    Guardar_Datos_Archivo(model, dir.filePath("a.xml"), true, {2, 4, 9});
+    ASSERT_TRUE(Guardar_Datos_Archivo(model, dir.filePath("a.xml"), true, {2, 4, 9}));
     EXPECT_EQ(cfgtest::ReadAll(dir.filePath("a.xml")),
               head + Block(4, "COMMON", common) + Block(4, "SCALE number=\"2\"", scale2) +
                   Block(4, "SCALE number=\"4\"", Block(12, "MENU id=\"2\" text=\"Vacio\"", {})) +
                   Block(4, "SCALE number=\"9\"", {}) + "</TARASCOPE>\r\n\r\n");
     EXPECT_EQ(model.Items()[3].value, QString(" ABC "));  // only the file is marked
-    Guardar_Datos_Archivo(model, dir.filePath("b.xml"), false, {});
+    ASSERT_TRUE(Guardar_Datos_Archivo(model, dir.filePath("b.xml"), false, {}));
     EXPECT_EQ(cfgtest::ReadAll(dir.filePath("b.xml")), head + "</TARASCOPE>\r\n\r\n");
-    QString error;
-    EXPECT_FALSE(Guardar_Datos_Archivo(model, dir.filePath("no/c.xml"), true, {}, &error));
-    EXPECT_EQ(error, QString("Error opening document"));
+    const Status failed = Guardar_Datos_Archivo(model, dir.filePath("no/c.xml"), true, {});
+    ASSERT_FALSE(failed);
+    EXPECT_EQ(failed.error().text, QString("Error opening document"));
     // A string's spaces at either end are marked, one "~" for each end.
     const std::pair<QString, QString> marks[] = {
         {"  ", "~~"}, {"   ", "~ ~"}, {"  Y", "~ Y"}, {"a b", "a b"}, {"", ""}};

@@ -49,11 +49,14 @@ struct FakeNetwork {
 
 class NetworkReaderTest : public ::testing::Test {
   protected:
-    bool Read(const FakeNetwork& network) {
+    // "" when read, else the Error's text (its code when it has none).
+    QString Read(const FakeNetwork& network) {
         fake = network;
         link.requests.clear();
         op.captions.clear();
-        return reader.Lee_Datos(op);
+        const Status read = reader.Lee_Datos(op);
+        if (read) return {};
+        return read.error().text.isEmpty() ? QString::number(read.error().code) : read.error().text;
     }
     QStringList Tree(int from = 0) const {
         QStringList tree;
@@ -87,7 +90,7 @@ TEST_F(NetworkReaderTest, SystemStructureSkipsScaleMenusAndStopsAtTheMarker) {
         PagedAnswer(5, 0, Record(17, 8, 1, 10, "Oculto") + Menu(5, 201, "Menu 5") +
             Record(18, 9, 100, 6, "Fecha") + Record(1, 8, 1, 1, "Paq  igur") + Record(19, 8, 1, 1, "Tras"))};
     // clang-format on
-    ASSERT_TRUE(Read(net));
+    ASSERT_EQ(Read(net), "");
     EXPECT_EQ(link.requests.mid(1, 2),
               (QList<QByteArray>{Request(kSystem, Bytes({2, 0, 0, 0, 0})),
                                  Request(kSystem, Bytes({2, 1, 0, 0, 0}))}));
@@ -117,7 +120,7 @@ TEST_F(NetworkReaderTest, ValuesAreDecodedStoredAndShown) {
         PagedAnswer(6, 0, Entry(7, 5, Bytes({1})) + Entry(8, 5, Bytes({0})) + Entry(7, 5, Bytes({0})) +
             Entry(9, 5, Bytes({1})) + Entry(1, 6, Text("X")) + Entry(2, 8, Text("X")))};
     // clang-format on
-    ASSERT_TRUE(Read(net));
+    ASSERT_EQ(Read(net), "");
     EXPECT_EQ(link.requests.last(), Request(kSystem, Bytes({0, 1, 0, 0})));
     EXPECT_EQ(Tree(4), (QStringList{"s0001 valor Precio = 617", "s0002 valor Tara = -617.5",
                                     "s0003 valor Despl = 0.3333333333333333",
@@ -165,7 +168,7 @@ FakeNetwork TwoScales() {
 }
 
 TEST_F(NetworkReaderTest, ReadsTheWholeNetworkIntoTheTree) {
-    ASSERT_TRUE(Read(TwoScales()));
+    ASSERT_EQ(Read(TwoScales()), "");
     EXPECT_EQ(link.requests.at(0), Request(kSystem, Bytes({0x03, 0x00})));
     // clang-format off
     EXPECT_EQ(Tree(), (QStringList{"Red mundo Red", "Balanza balanza Operativa Balanzas",
@@ -191,7 +194,7 @@ TEST_F(NetworkReaderTest, ACancelledReadStopsAfterTheExchangeUnderWay) {
         {1, false, ""}, {2, true, "0:0 1:3 2:3"}, {4, true, "1:2 2:3"}, {6, true, "2:2"}};
     for (const auto& [exchanges, read, failures] : cases) {
         op.cancel = [&, n = exchanges] { return link.requests.size() >= n; };
-        EXPECT_EQ(Read(TwoScales()), read) << exchanges;
+        EXPECT_EQ(Read(TwoScales()), read ? "" : QString::number(Error::Cancelled)) << exchanges;
         EXPECT_EQ(link.requests.size(), exchanges);
         EXPECT_TRUE(op.TakeShown().isEmpty());
         EXPECT_EQ(Failures(), failures) << exchanges;
@@ -232,9 +235,8 @@ TEST_F(NetworkReaderTest, FailuresEndTheProgramOrKeepWhatWasRead) {
         SCOPED_TRACE(&c - cases);
         FakeNetwork net = TwoScales();
         c.change(net);
-        EXPECT_EQ(Read(net), !c.ends);
-        EXPECT_EQ(op.TakeShown(),
-                  c.ends ? QStringList{"critical: Error de comunicaciones"} : QStringList());
+        EXPECT_EQ(Read(net), c.ends ? "Error de comunicaciones" : "");
+        EXPECT_TRUE(op.TakeShown().isEmpty());  // the front end says it
         EXPECT_EQ(op.captions.mid(1), c.captions);
         EXPECT_EQ(model.Node(model.FindNode("Balanza")).children.size(), c.scales);
         QStringList values;

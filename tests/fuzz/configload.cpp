@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     cfgtest::RecordingOperation op;
     static const QTemporaryDir folder;  // the input as a file of its own
     cfgtest::WriteAll(folder.filePath("input.xml"), cfgfuzz::Input(data, size));
-    cfg::LoadConfigurationFile(model, folder.filePath("input.xml"), op);
+    static_cast<void>(cfg::LoadConfigurationFile(model, folder.filePath("input.xml"), op));
     cfgfuzz::CheckModel(model);
     Require(model.Nodes().size() == read.Nodes().size() &&
                 model.Menus().size() == read.Menus().size() &&

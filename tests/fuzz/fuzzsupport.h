@@ -45,7 +45,7 @@ inline cfg::ConfigModel SimulatedModel() {
     });
     cfg::ConfigModel model;
     cfg::Operation quiet;
-    Require(cfg::NetworkReader(link, model).Lee_Datos(quiet), "the simulated network is read");
+    Require(cfg::NetworkReader(link, model).Lee_Datos(quiet).ok(), "the simulated network is read");
     return model;
 }
 

@@ -50,7 +50,7 @@ TEST_F(GuiTest, SaveWindowWritesTheChosenScalesSaysWhatTheyLackAndAsksBeforeOver
               (QStringList{"critical: Elija nombre del fichero", "information: Datos Guardados"}));
     ASSERT_TRUE(WaitUntil([&] { return main.isEnabled(); }));
     const QString expected = dir.filePath("expected.xml");
-    cfg::Guardar_Datos_Archivo(main.model(), expected, true, {2, 7});
+    ASSERT_TRUE(cfg::Guardar_Datos_Archivo(main.model(), expected, true, {2, 7}));
     EXPECT_EQ(ReadAll(file), ReadAll(expected));
 
     // Values the scales do not hold are counted over the parts chosen. Over an existing file,
@@ -97,7 +97,7 @@ TEST_F(GuiTest, OpenWindowLoadsAFileLogsItAndSendsNothing) {
         return r.length >= 2 && r.value != "12";
     });
     const QString text = Row(key).text, file = dir.filePath("red.xml");
-    cfg::Guardar_Datos_Archivo(main.model(), file, true, {1, 2, 3, 7});
+    ASSERT_TRUE(cfg::Guardar_Datos_Archivo(main.model(), file, true, {1, 2, 3, 7}));
     QByteArray bytes = ReadAll(file);
     const qsizetype at = bytes.indexOf(
         QString("<OPTION id=\"%1\" text=\"%2\">").arg(Row(key).id).arg(text).toLatin1());

@@ -45,4 +45,10 @@ void Operation::Pause(int milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
+void ShowError(Operation& op, const Error& error) {
+    if (error.code == Error::Cancelled) return;
+    if (!error.before.isEmpty()) op.Show(error.before, Icon::None);
+    op.Show(error.text, Icon::Critical);
+}
+
 }  // namespace cfg

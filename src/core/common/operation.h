@@ -3,7 +3,9 @@
 #include <QElapsedTimer>
 #include <QString>
 #include <optional>
+
 #include <vector>
+#include "core/common/result.h"
 
 namespace cfg {
 
@@ -103,5 +105,9 @@ class Operation {
     // The waits around the writes of the grouped items.
     virtual void Pause(int milliseconds);
 };
+
+// How a front end that speaks through an operation shows an Error: its text, after its
+// `before` in a plain box; nothing for a cancelled work.
+void ShowError(Operation& op, const Error& error);
 
 }  // namespace cfg

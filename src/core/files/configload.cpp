@@ -301,39 +301,32 @@ QString OpenPathMessage(OpenPath answer) {
     return {};
 }
 
-bool LoadConfigurationFile(ConfigModel& model, const QString& path, Operation& op,
-                           bool* configuration) {
-    if (const OpenPath answer = CheckOpenPath(path); answer != OpenPath::Ok) {
-        op.Show(OpenPathMessage(answer), Icon::Critical);
-        return false;
-    }
-    return Leer_Datos_Archivo(model, path, op, configuration);
+Result<bool> LoadConfigurationFile(ConfigModel& model, const QString& path, Operation& op) {
+    if (const OpenPath answer = CheckOpenPath(path); answer != OpenPath::Ok)
+        return Error{Error::File, OpenPathMessage(answer)};
+    return Leer_Datos_Archivo(model, path, op);
 }
 
-bool Leer_Datos_Archivo(ConfigModel& model, const QString& path, Operation& op,
-                        bool* configuration) {
+Result<bool> Leer_Datos_Archivo(ConfigModel& model, const QString& path, Operation& op) {
     ClsXMLReader reader;
     reader.setDocument(path);
     reader.setEncoding(ClsXMLReader::Encoding::Utf8WhenValid);
     // The reader takes a document cut short for a whole one; its values would pass for the
     // network's when they are only what the cut left.
-    if (!reader.OpenDoc() || reader.endsOpen()) {
-        if (reader.error().unmatchedEndTag) op.Show(QStringLiteral("ERR"), Icon::None);
-        op.Show(
+    if (!reader.OpenDoc() || reader.endsOpen())
+        return Error{
+            Error::File,
             QStringLiteral("Error de acceso al fichero, o no es un fichero con estructura válida"),
-            Icon::Critical);
-        return false;
-    }
+            reader.error().unmatchedEndTag ? QStringLiteral("ERR") : QString()};
     if (reader.readAsUtf8()) op.Line(QStringLiteral("****Fichero leído como UTF-8"));
     const bool held = Loader(model, reader, op).Run();
-    if (configuration) *configuration = held;
     // What the file held reaches nlog.txt when the reading is over.
     if (TrafficLog* nlog = op.Log()) nlog->Flush();
     op.Line(QStringLiteral("****Actualizando árbol"));
     Actualizar_Arbol(model);
     op.Line(QStringLiteral("****Proceso finalizado"));
     op.LinesDone();
-    return true;
+    return held;
 }
 
 void Actualizar_Arbol(ConfigModel& model) {

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "core/common/result.h"
+
 namespace cfg {
 
 class ConfigModel;
@@ -22,17 +24,13 @@ QString OpenPathMessage(OpenPath answer);
 // the file is matched against the tables, and a value is copied only into an existing item of
 // the same owner, type, length and order that it fits. Nothing is sent. Every decision is one
 // line of the operation, every value read a line of its nlog.txt. A file that cannot be
-// opened or parsed, or that ends with an element open, shows its message and changes nothing:
-// then false. A file in UTF-8 is read as such (said in the first line), and its values that the
-// scales' code page cannot hold are turned away.
-// `configuration` (when given) tells whether the file held a configuration at all.
-bool Leer_Datos_Archivo(ConfigModel& model, const QString& path, Operation& op,
-                        bool* configuration = nullptr);
+// opened or parsed, or that ends with an element open, changes nothing: an Error. A file in
+// UTF-8 is read as such (said in the first line), and its values that the scales' code page
+// cannot hold are turned away. The result tells whether the file held a configuration at all.
+Result<bool> Leer_Datos_Archivo(ConfigModel& model, const QString& path, Operation& op);
 
-// "Abrir": the path checks, each refusal shown with its message, then Leer_Datos_Archivo.
-// False when the path was refused or the file could not be read.
-bool LoadConfigurationFile(ConfigModel& model, const QString& path, Operation& op,
-                           bool* configuration = nullptr);
+// "Abrir": the path checks, a refusal as an Error with its message, then Leer_Datos_Archivo.
+Result<bool> LoadConfigurationFile(ConfigModel& model, const QString& path, Operation& op);
 
 // What the open window says once a file is loaded.
 inline const QString kLoadedNotSent = QStringLiteral(

@@ -104,8 +104,8 @@ int ValuesNotHeld(const ConfigModel& model, bool common, const std::vector<int>&
     return count;
 }
 
-bool Guardar_Datos_Archivo(const ConfigModel& model, const QString& path, bool common,
-                           const std::vector<int>& scales, QString* error) {
+Status Guardar_Datos_Archivo(const ConfigModel& model, const QString& path, bool common,
+                             const std::vector<int>& scales) {
     // The menus of each owner in table order, gathered in one pass.
     std::vector<int> systemMenus;
     std::map<int, std::vector<int>> scaleMenus;
@@ -120,10 +120,8 @@ bool Guardar_Datos_Archivo(const ConfigModel& model, const QString& path, bool c
 
     ClsXMLWriter writer;
     writer.setDocument(path);
-    if (!writer.OpenDoc(QStringLiteral("TARASCOPE"))) {
-        if (error) *error = writer.errorString();
-        return false;
-    }
+    if (!writer.OpenDoc(QStringLiteral("TARASCOPE")))
+        return Error{Error::File, writer.errorString()};
     if (common) {
         writer.SetSimpleBlock(QStringLiteral("COMMON"));
         for (int m : systemMenus) WriteMenu(writer, model, model.Menus()[m], false);
@@ -135,9 +133,8 @@ bool Guardar_Datos_Archivo(const ConfigModel& model, const QString& path, bool c
         for (int m : scaleMenus[scale]) WriteMenu(writer, model, model.Menus()[m], true);
         writer.EndDataBlock();
     }
-    if (writer.CloseDoc()) return true;
-    if (error) *error = writer.errorString();
-    return false;
+    if (writer.CloseDoc()) return {};
+    return Error{Error::File, writer.errorString()};
 }
 
 }  // namespace cfg

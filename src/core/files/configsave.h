@@ -3,6 +3,8 @@
 #include <QString>
 #include <vector>
 
+#include "core/common/result.h"
+
 namespace cfg {
 
 class ConfigModel;
@@ -33,10 +35,10 @@ std::vector<ReadFailure> MissingFromFile(const ConfigModel& model, bool common,
 int ValuesNotHeld(const ConfigModel& model, bool common, const std::vector<int>& scales);
 
 // Writes the configuration file: the system's menus when `common`, then every scale of
-// `scales` in that order. The file is replaced only once it is complete: false, with the
-// failure in `error`, when it cannot be opened or written whole.
-bool Guardar_Datos_Archivo(const ConfigModel& model, const QString& path, bool common,
-                           const std::vector<int>& scales, QString* error = nullptr);
+// `scales` in that order. The file is replaced only once it is complete; an Error when it
+// cannot be opened or written whole.
+Status Guardar_Datos_Archivo(const ConfigModel& model, const QString& path, bool common,
+                             const std::vector<int>& scales);
 
 // The value as a scale section writes it for the grouped items: one trailing and then one
 // leading space each become "~", so the reader can tell them from the separators.

@@ -43,7 +43,7 @@ QString ReadFailureList(const std::vector<ReadFailure>& failures) {
 
 NetworkReader::NetworkReader(ScaleLink& link, ConfigModel& model) : link_(link), model_(model) {}
 
-bool NetworkReader::Lee_Datos(Operation& op) {
+Status NetworkReader::Lee_Datos(Operation& op) {
     op_ = &op;
     const auto done = qScopeGuard([this] { op_ = nullptr; });
     model_.Clear();
@@ -55,10 +55,9 @@ bool NetworkReader::Lee_Datos(Operation& op) {
                    QStringLiteral("sistema"), NodeKind::SystemGroup);
     for (const QString& key : {keys::kRoot, keys::kScales, keys::kSystem}) model_.ExpandNode(key);
 
-    const auto fail = [&] {
+    const auto fail = [&]() -> Status {
         op.End();
-        if (!Cancelled()) op.Show(kCommError, Icon::Critical);
-        return false;
+        return Cancelled() ? Error(Error::Cancelled, {}) : Error(Error::Communication, kCommError);
     };
     if (!Lee_Red() || Cancelled()) return fail();
 
@@ -114,7 +113,7 @@ bool NetworkReader::Lee_Datos(Operation& op) {
     }
     model_.SetReadFailures(std::move(failures));
     op.End();
-    return true;
+    return {};
 }
 
 bool NetworkReader::Lee_Red() {

@@ -26,12 +26,11 @@ class NetworkReader {
     NetworkReader(ScaleLink& link, ConfigModel& model);
 
     // Rebuilds the model from the network. A failed read of the network or of the system's
-    // structure shows "Error de comunicaciones": then false, and the front end ends the
-    // program. Failures later on keep what was read and return true; the model's
-    // ReadFailures() name them, with every scale left unread. A read the operation cancels
-    // stops after the exchange in progress: before the system's structure as a failure but
-    // without the message, after it as a read in part.
-    bool Lee_Datos(Operation& op);
+    // structure is an Error, "Error de comunicaciones": nothing to work on. Failures later on
+    // keep what was read and succeed; the model's ReadFailures() name them, with every scale
+    // left unread. A read the operation cancels stops after the exchange in progress: before
+    // the system's structure as an Error::Cancelled, after it as a read in part.
+    Status Lee_Datos(Operation& op);
 
     // The steps of Lee_Datos; each returns false when an exchange failed.
     bool Lee_Red();

@@ -22,8 +22,7 @@ QString Workbench::Record(SnapshotCause cause, const std::vector<Held>& held,
 Workbench::ReadResult Workbench::Read(ScaleLink& link, Operation& op) {
     // The tree is made anew: values restored into the old one are gone with it.
     restored_ = false;
-    ReadResult result;
-    result.read = NetworkReader(link, model_).Lee_Datos(op);
+    ReadResult result{NetworkReader(link, model_).Lee_Datos(op), {}};
     if (result.read)
         result.notice =
             Record(model_.ReadFailures().empty() ? SnapshotCause::Read : SnapshotCause::Partial,
@@ -79,8 +78,8 @@ QString Workbench::Programmed() {
     return Record(SnapshotCause::Set, HeldByNetwork(model_));
 }
 
-bool Workbench::LoadFile(const QString& path, Operation& op, bool* configuration) {
-    const bool loaded = LoadConfigurationFile(model_, path, op, configuration);
+Result<bool> Workbench::LoadFile(const QString& path, Operation& op) {
+    Result<bool> loaded = LoadConfigurationFile(model_, path, op);
     // The file's values lie over any restored ones.
     if (loaded) restored_ = false;
     return loaded;

@@ -35,7 +35,7 @@ class Workbench {
     // Every result carries what the history had to say (a store that cannot be written, a
     // damaged one moved aside); empty when nothing.
     struct ReadResult {
-        bool read = false;  // false: the network or the system's structure was not read
+        Status read;  // an Error: the network or the system's structure was not read
         QString notice;
     };
     // Reads the whole network and records what it holds (a partial read as such).
@@ -67,9 +67,9 @@ class Workbench {
     // An item programmed by other means was accepted: the network now holds it.
     QString Programmed();
 
-    // Loads a configuration file into the model, its lines told through `op`; `configuration`
-    // says whether it held any configuration data.
-    bool LoadFile(const QString& path, Operation& op, bool* configuration = nullptr);
+    // Loads a configuration file into the model, its lines told through `op`; whether it held
+    // any configuration data.
+    Result<bool> LoadFile(const QString& path, Operation& op);
 
     struct HistoryList {
         std::vector<SnapshotInfo> snapshots;  // of this connection, oldest first
