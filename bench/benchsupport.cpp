@@ -65,6 +65,20 @@ bool RawReplay(const QString& host, quint16 port, const QList<QByteArray>& reque
     return true;
 }
 
+void Goals::Print(const char* format, const char* what, double value, double goal) {
+    const bool met = value <= goal;
+    missed_ += met ? 0 : 1;
+    std::printf(format, what, value, goal, met ? "" : ", MISSED");
+}
+
+void Goals::Ratio(const char* what, double value, double goal) {
+    Print("ratio %-38s %5.2f  (goal %.2f%s)\n", what, value, goal);
+}
+
+void Goals::Ms(const char* what, double value, double goal) {
+    Print("%-44s %5.1f  (goal %.0f ms%s)\n", what, value, goal);
+}
+
 double BestMs(int rounds, const std::function<void()>& run) {
     double best = 1e300;
     for (int r = 0; r < rounds; ++r) {

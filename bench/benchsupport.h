@@ -48,6 +48,25 @@ QString ProgramPath(const QString& name);
 // The least a client can do: frame each request, read each reply frame whole.
 bool RawReplay(const QString& host, quint16 port, const QList<QByteArray>& requests);
 
+// The goals a benchmark holds its figures against, each printed with its figure. With
+// `--strict` among the arguments (taken out of them), a missed goal makes the benchmark end with
+// 1, so that a script can hold a change to them; timings on a shared machine vary, so compare
+// figures of one run.
+class Goals {
+  public:
+    explicit Goals(QStringList& args) : strict_(args.removeAll(QStringLiteral("--strict")) > 0) {}
+    // "ratio WHAT  VALUE  (goal GOAL)", MISSED when above it.
+    void Ratio(const char* what, double value, double goal);
+    // The same for a figure in milliseconds.
+    void Ms(const char* what, double value, double goal);
+    int Status() const { return strict_ && missed_ > 0 ? 1 : 0; }
+
+  private:
+    void Print(const char* format, const char* what, double value, double goal);
+    bool strict_;
+    int missed_ = 0;
+};
+
 // The best time of `rounds` runs, in milliseconds.
 double BestMs(int rounds, const std::function<void()>& run);
 

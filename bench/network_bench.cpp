@@ -117,11 +117,6 @@ long PugiWalk(const pugi::xml_document& doc) {
     return checksum;
 }
 
-void Ratio(const char* what, double ratio, double goal) {
-    std::printf("ratio %-38s %5.2f  (goal %.2f%s)\n", what, ratio, goal,
-                ratio <= goal ? "" : ", MISSED");
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -131,7 +126,8 @@ int main(int argc, char** argv) {
     const std::vector<int> cores = benchsupport::AllowedCores();
     if (!cores.empty()) benchsupport::PinTo({cores.front()});
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
+    QStringList args = app.arguments();
+    benchsupport::Goals goals(args);
     const int scales = args.size() > 2 ? args[1].toInt() : 60;
     const int items = args.size() > 2 ? args[2].toInt() : 400;
     const int rounds = args.size() > 3 ? args[3].toInt() : 3;
@@ -335,14 +331,14 @@ int main(int argc, char** argv) {
     const double rows = static_cast<double>(model.Items().size());
     std::printf("work per item %.2f us  (read work / items; %.2f us with the model freed)\n",
                 readWork * 1e3 / rows, (readWork + modelFree) * 1e3 / rows);
-    Ratio("read / raw replay", read / readRaw, 1.3);
-    Ratio("read and snapshot / read", (read + snapshot) / read, 1.1);
-    Ratio("cli read / raw replay", cliRead.ms / cliRaw, 1.3);
-    Ratio("reader / pugixml parse and walk", readerWalk / pugiParse, 2.0);
-    Ratio("load / pugixml parse and walk", load / pugiParse, 5.0);
-    Ratio("load peak / (read peak + 2 x file)", cliLoad.peakBytes / (cliRead.peakBytes + file2),
-          1.0);
-    Ratio("save / pugixml save", save / pugiSave, 2.0);
-    Ratio("send / raw replay", send / sendRaw, 1.1);
-    return 0;
+    goals.Ratio("read / raw replay", read / readRaw, 1.3);
+    goals.Ratio("read and snapshot / read", (read + snapshot) / read, 1.1);
+    goals.Ratio("cli read / raw replay", cliRead.ms / cliRaw, 1.3);
+    goals.Ratio("reader / pugixml parse and walk", readerWalk / pugiParse, 2.0);
+    goals.Ratio("load / pugixml parse and walk", load / pugiParse, 5.0);
+    goals.Ratio("load peak / (read peak + 2 x file)",
+                cliLoad.peakBytes / (cliRead.peakBytes + file2), 1.0);
+    goals.Ratio("save / pugixml save", save / pugiSave, 2.0);
+    goals.Ratio("send / raw replay", send / sendRaw, 1.1);
+    return goals.Status();
 }
