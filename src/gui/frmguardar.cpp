@@ -98,7 +98,7 @@ void FrmGuardar::Guardar_Click() {
                       Icon::Exclamation, Default::No);
         if (!yes) return;
     }
-    if (const Status saved = Guardar_Datos_Archivo(model_, path, ChkGeneral->isChecked(), scales);
+    if (const auto saved = Guardar_Datos_Archivo(model_, path, ChkGeneral->isChecked(), scales);
         !saved) {
         ShowError(services_.messages, saved.error());
         return;

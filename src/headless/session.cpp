@@ -27,10 +27,10 @@ QString HistoryPath(const QString& programFolder, const HistoryOption& option) {
     return HistoryFileIn(programFolder.isEmpty() ? ProgramFolder() : programFolder);
 }
 
-Session::Session(std::FILE* err, const QString& programFolder, HistoryOption history)
+Session::Session(std::FILE* err, const QString& programFolder, HistoryOption history, bool quiet)
     : folder_(programFolder.isEmpty() ? ProgramFolder() : programFolder),
       log_(folder_),
-      op_(err, &log_),
+      op_(err, &log_, quiet),
       err_(err),
       bench_(history.record ? HistoryPath(folder_, history) : QString()) {}
 
@@ -42,15 +42,21 @@ void Session::Say(const QString& notice) {
 
 int Session::Open(int linkType, const QString& text, bool quietConnect) {
     if (link_.Connect(0, linkType, text) != 0) {
-        if (!quietConnect) {
-            op_.Show(QStringLiteral("Error al conectar con la balanza"), Icon::Critical);
-            WriteLine(err_, link_.LastError());
-        }
+        if (!quietConnect)
+            op_.Show(QStringLiteral("Error al conectar con la balanza: ") + link_.LastError(),
+                     Icon::Critical);
         return kExitNetwork;
     }
-    bench_.SetConnection(NormalConnection(linkType, text));
+    const QString address = NormalConnection(linkType, text);
+    bench_.SetConnection(address);
     const Workbench::ReadResult read = bench_.Read(link_, op_);
-    if (!read.read) ShowError(op_, read.read.error());
+    if (!read.read) {
+        Error error = read.read.error();
+        // A script's reader learns where and why the read failed.
+        if (error.code == Error::Communication)
+            error.text += QStringLiteral(" con %1: %2").arg(address, link_.LastError());
+        ShowError(op_, error);
+    }
     if (op_.Cancelled()) WriteLine(err_, QStringLiteral("Lectura cancelada"));
     if (!read.read) return kExitNetwork;
     // What was not read is said now, and the command goes on with the rest.

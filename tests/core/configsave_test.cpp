@@ -65,7 +65,7 @@ TEST(ConfigSave, FileBytesLatin1CrLfIndentedEndSpacesMarked) {
     EXPECT_EQ(model.Items()[3].value, QString(" ABC "));  // only the file is marked
     ASSERT_TRUE(Guardar_Datos_Archivo(model, dir.filePath("b.xml"), false, {}));
     EXPECT_EQ(cfgtest::ReadAll(dir.filePath("b.xml")), head + "</TARASCOPE>\r\n\r\n");
-    const Status failed = Guardar_Datos_Archivo(model, dir.filePath("no/c.xml"), true, {});
+    const auto failed = Guardar_Datos_Archivo(model, dir.filePath("no/c.xml"), true, {});
     ASSERT_FALSE(failed);
     EXPECT_EQ(failed.error().text, QString("Error opening document"));
     // A string's spaces at either end are marked, one "~" for each end.
