@@ -88,7 +88,7 @@ def main():
     rc, document, lines = cli.run(module, 'load', [p['src']], options, accept=(0, 1))
     changes = document.get('changes') or []
     send = document.get('send')
-    result = dict(rc=rc, changes=changes, send=send)
+    result = dict(changes=changes, send=send)
     if module._diff:
         result['diff'] = dict(before='', after=cli.diff_lines(changes))
     sent = (send or {}).get('items') or []
@@ -101,7 +101,7 @@ def main():
         differed = set((row['owner'], row['id']) for row in changes)
         result['changed'] = any(item.get('outcome') == 'accepted' and
                                 (item.get('owner'), item.get('id')) in differed for item in sent)
-    module.exit_json(**result)
+    module.exit_json(rc=rc, **result)
 
 
 if __name__ == '__main__':

@@ -106,7 +106,7 @@ def main():
     rc, document, lines = cli.run(module, 'set', [p['owner'], p['id'], value], options,
                                   accept=(0, 1))
     outcome = document.get('outcome')
-    result = dict(rc=rc, outcome=outcome, before=document.get('before'),
+    result = dict(outcome=outcome, before=document.get('before'),
                   after=document.get('value'))
     if 'reason' in document:
         result['reason'] = document['reason']
@@ -117,7 +117,7 @@ def main():
         result['diff'] = dict(before='', after=cli.diff_lines([row]))
     if rc != 0 or outcome not in CHANGED + ('unchanged',):
         cli.fail(module, rc or 1, lines, **result)
-    module.exit_json(changed=changed, **result)
+    module.exit_json(changed=changed, rc=rc, **result)
 
 
 if __name__ == '__main__':
