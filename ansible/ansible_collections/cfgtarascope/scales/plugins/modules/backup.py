@@ -73,16 +73,22 @@ def main():
     module = AnsibleModule(argument_spec=cli.argument_spec(dest=dict(type='path', required=True)),
                            supports_check_mode=True)
     dest = module.params['dest']
-    # As the tool says of its own FILE, before reading the network.
-    if os.path.isdir(dest):
-        cli.fail(module, 4, ['%s: es una carpeta' % dest])
-    if not os.path.isdir(os.path.dirname(os.path.abspath(dest))):
-        cli.fail(module, 4, ['%s: la carpeta no existe' % dest])
+    # Checked before the network is read, in the tool's words for its own FILE; in check mode
+    # too, as the real run would fail.
+    folder = os.path.dirname(os.path.abspath(dest))
+    for wrong, why in ((os.path.isdir(dest), 'es una carpeta'),
+                       (not os.path.isdir(folder), 'la carpeta no existe'),
+                       (not os.access(folder, os.W_OK), 'no se puede escribir en la carpeta')):
+        if wrong:
+            cli.fail(module, 4, ['%s: %s' % (dest, why)])
     # A folder of the module's own, removed when the module ends: the tool writes a new file
     # there, so a read in part never meets an existing file and dest is never touched.
     saved = os.path.join(module.tmpdir, 'save.xml')
     rc, document, _ = cli.run(module, 'save', [saved])
-    changed = not os.path.exists(dest) or not filecmp.cmp(saved, dest, shallow=False)
+    try:
+        changed = not os.path.exists(dest) or not filecmp.cmp(saved, dest, shallow=False)
+    except OSError:
+        cli.fail(module, 4, ['%s: no se puede leer' % dest])
     if changed and not module.check_mode:
         module.atomic_move(saved, dest)
     module.exit_json(changed=changed, rc=rc, dest=dest, scales=document.get('scales'),
