@@ -62,7 +62,8 @@ QList<QCommandLineOption> Options() {
             {QStringLiteral("keep"), {}, QStringLiteral("N")},
             {QStringLiteral("before"), {}, QStringLiteral("YYYY-MM-DD")},
             {QStringLiteral("history"), {}, QStringLiteral("FILE")},
-            {QStringLiteral("no-history"), {}}};
+            {QStringLiteral("no-history"), {}},
+            {{QStringLiteral("q"), QStringLiteral("quiet")}, {}}};
 }
 
 // What every command is given.
@@ -76,6 +77,7 @@ struct Context {
     bool Given(const char* option) const { return line.IsSet(QLatin1String(option)); }
     // One JSON document on `out` instead of the text.
     bool Json() const { return Given("json"); }
+    bool Quiet() const { return Given("quiet"); }
 };
 
 int Usage(std::FILE* err, const QString& why = {}) {
@@ -183,7 +185,7 @@ void PrintTree(const ConfigModel& model, const Context& c) {
 int Read(const QStringList& args, const Context& c) {
     if (!Takes(c, {"json"})) return kExitUsage;
     if (args.size() != 2) return Usage(c.err);
-    Session session(c.err, c.folder, c.history);
+    Session session(c.err, c.folder, c.history, c.Quiet());
     if (const int status = Open(session, args[1], c.err); status != kExitOk) return status;
     PrintTree(session.model(), c);
     return session.Finish(kExitOk);
@@ -191,7 +193,7 @@ int Read(const QStringList& args, const Context& c) {
 
 int Save(const QStringList& args, const Context& c) {
     std::FILE* const err = c.err;
-    if (!Takes(c, {"scales", "no-common", "allow-partial"})) return kExitUsage;
+    if (!Takes(c, {"scales", "no-common", "allow-partial", "json"})) return kExitUsage;
     if (args.size() != 3) return Usage(err);
     const bool common = !c.Given("no-common");
     std::optional<std::set<int>> wanted;
@@ -207,7 +209,7 @@ int Save(const QStringList& args, const Context& c) {
         return answer == SavePath::Empty ? kExitUsage : kExitFile;
     }
 
-    Session session(err, c.folder, c.history);
+    Session session(err, c.folder, c.history, c.Quiet());
     if (const int status = Open(session, args[1], err); status != kExitOk) return status;
 
     // As the save window offers them: the scales of the tree, in its order.
@@ -225,10 +227,15 @@ int Save(const QStringList& args, const Context& c) {
                            .arg(path));
         return session.Finish(kExitOk);
     }
-    if (QString error; !Guardar_Datos_Archivo(session.model(), path, common, scales, &error)) {
+    SavedCounts counts;
+    if (QString error;
+        !Guardar_Datos_Archivo(session.model(), path, common, scales, &error, &counts)) {
         WriteLine(err, error);
         return session.Finish(kExitFile);
     }
+    if (c.Json())
+        WriteJson(c.out, {{QStringLiteral("scales"), counts.scales},
+                          {QStringLiteral("items"), counts.items}});
     session.op().Show(QStringLiteral("Datos Guardados"), Icon::Information);
     if (const auto missing = MissingFromFile(session.model(), common, scales); !missing.empty())
         WriteLine(err,
@@ -239,16 +246,19 @@ int Save(const QStringList& args, const Context& c) {
 int Load(const QStringList& args, const Context& c) {
     if (!Takes(c, {"dry-run", "changes-only", "json"})) return kExitUsage;
     if (args.size() != 3) return Usage(c.err);
-    Session session(c.err, c.folder, c.history);
+    Session session(c.err, c.folder, c.history, c.Quiet());
     if (const int status = Open(session, args[1], c.err); status != kExitOk) return status;
     QStringList log;
     const auto line = [&](const QString& text) {
         c.Json() ? log.append(text) : WriteLine(c.out, text);
     };
     auto [status, sent] = std::pair(session.Load(args[2], line), QJsonValue());
+    // What the file changed, before the send makes it what the scales hold.
+    const std::vector<ValueChange> changes = ChangedItems(session.model());
     if (status == kExitOk) std::tie(status, sent) = SendUnlessDry(session, c, ScopeGiven(c));
     if (c.Json())
         WriteJson(c.out, {{QStringLiteral("log"), QJsonArray::fromStringList(log)},
+                          {QStringLiteral("changes"), ChangesJson(changes)},
                           {QStringLiteral("send"), sent}});
     return session.Finish(status);
 }
@@ -257,7 +267,7 @@ int Diff(const QStringList& args, const Context& c) {
     std::FILE* const err = c.err;
     if (!Takes(c, {"json"})) return kExitUsage;
     if (args.size() != 3) return Usage(err);
-    Session session(err, c.folder, c.history);
+    Session session(err, c.folder, c.history, c.Quiet());
     if (const int status = Open(session, args[1], err); status != kExitOk) return status;
     if (const int status = session.Load(args[2], {}); status != kExitOk)
         return session.Finish(status);
@@ -283,7 +293,7 @@ int Clone(const QStringList& args, const Context& c) {
         return Usage(c.err, QStringLiteral("Número de balanza no válido: ") + args[2]);
     const std::optional<std::vector<int>> to = ScaleNumbers(args[3], c.err);
     if (!to) return kExitUsage;
-    Session session(c.err, c.folder, c.history);
+    Session session(c.err, c.folder, c.history, c.Quiet());
     if (const int status = Open(session, args[1], c.err); status != kExitOk) return status;
 
     std::vector<int> scales;
@@ -302,13 +312,13 @@ int Clone(const QStringList& args, const Context& c) {
 
 int Set(const QStringList& args, const Context& c) {
     std::FILE* const err = c.err;
-    if (!Takes(c, {"json"})) return kExitUsage;
+    if (!Takes(c, {"json", "changes-only", "dry-run"})) return kExitUsage;
     if (args.size() != 5) return Usage(err);
     bool ownerOk = false, idOk = false;
     const int owner = args[2].toInt(&ownerOk);
     const int id = args[3].toInt(&idOk);
     if (!ownerOk || !idOk) return Usage(err, QStringLiteral("OWNER e ID son números"));
-    Session session(err, c.folder, c.history);
+    Session session(err, c.folder, c.history, c.Quiet());
     if (const int status = Open(session, args[1], err); status != kExitOk) return status;
 
     const int row = session.model().FindItem(owner, id);
@@ -326,26 +336,52 @@ int Set(const QStringList& args, const Context& c) {
     EditorInput input;
     const QString value = args[4];
     if (item.type == kEnumeration) {
-        bool ok = false;
-        const int index = value.toInt(&ok);
-        input.enumIndex = ok && index >= 0 && index < item.optionCount() ? index : -1;
+        input.enumIndex = OptionNamed(item.options, value);
     } else if (item.type == kNumber) {
         input.number = value;
         input.numberShown = true;
     } else {
         input.text = value;
     }
+    const QJsonValue before = item.known ? QJsonValue(item.value) : QJsonValue();
+    const auto said = [&](const ItemRow& now, const ItemProgrammer::Result& result,
+                          SetCheck check) {
+        if (result.outcome == ItemProgrammer::Outcome::Invalid && item.type == kEnumeration) {
+            QStringList options;
+            for (int i = 0; i < item.options.size(); ++i)
+                options.append(QStringLiteral("%1 %2").arg(i).arg(item.options[i]));
+            WriteLine(err, QStringLiteral("Opciones: ") + options.join(QStringLiteral(", ")));
+        }
+        if (c.Json())
+            WriteJson(c.out, ProgrammedJson(session.model(), now, before, result, check));
+        else if (check != SetCheck::Sent || result.outcome == ItemProgrammer::Outcome::Accepted)
+            WriteLine(c.out, session.model().NodeText(now.key));
+    };
+    const Selection selection{item.owner, item.id, item.type, item.length};
+    if (c.Given("changes-only") || c.Given("dry-run")) {
+        const std::optional<QString> wanted = ValueToProgram(selection, input, session.op());
+        if (!wanted) {
+            said(item, {}, SetCheck::Sent);
+            return session.Finish(kExitItems);
+        }
+        // As a send would find it: the value the scale holds against the one to program.
+        ItemRow next = item;
+        next.readValue = item.value;
+        next.readKnown = item.known;
+        next.value = *wanted;
+        next.known = true;
+        const bool changes = Changed(next);
+        if (!changes || c.Given("dry-run")) {
+            said(changes ? next : item, {}, changes ? SetCheck::WouldChange : SetCheck::Unchanged);
+            return session.Finish(kExitOk);
+        }
+    }
     ItemProgrammer programmer(session.link(), session.model());
-    const ItemProgrammer::Result result = programmer.Modificar_Valor(
-        {item.owner, item.id, item.type, item.length}, input, session.op());
+    const ItemProgrammer::Result result =
+        programmer.Modificar_Valor(selection, input, session.op());
     const bool accepted = result.outcome == ItemProgrammer::Outcome::Accepted;
     if (accepted) session.Programmed();
-    const ItemRow& now = session.model().Items()[accepted ? result.row : row];
-    if (c.Json()) {
-        WriteJson(c.out, ProgrammedJson(session.model(), now, result));
-    } else if (accepted) {
-        WriteLine(c.out, session.model().NodeText(now.key));
-    }
+    said(session.model().Items()[accepted ? result.row : row], result, SetCheck::Sent);
     return session.Finish(accepted ? kExitOk : kExitItems);
 }
 
@@ -490,7 +526,7 @@ class HistoryCommand {
         SnapshotInfo info;
         if (const int status = Load(args[1], snapshot, &info); status != kExitOk) return status;
 
-        Session session(c_.err, c_.folder, c_.history);
+        Session session(c_.err, c_.folder, c_.history, c_.Quiet());
         if (const int status = cfg::Open(session, args[0], c_.err); status != kExitOk)
             return status;
         // Another shop's values behind the same address would be sent as if they were this one's.

@@ -1,11 +1,13 @@
 #include "cli/json.h"
 
 #include <QJsonDocument>
+#include <map>
 
 #include "core/editing/sendall.h"
 #include "core/history/historystore.h"
 #include "core/history/snapshot.h"
 #include "core/model/configmodel.h"
+#include "core/protocol/protocol.h"
 
 namespace cfg {
 
@@ -73,6 +75,8 @@ QJsonArray TreeJson(const ConfigModel& model) {
     for (int row = 0; row < static_cast<int>(model.Items().size()); ++row)
         if (const QString& key = model.Items()[row].key; !key.isEmpty())
             if (const int n = model.FindNode(key); n >= 0 && rowOfNode[n] < 0) rowOfNode[n] = row;
+    std::map<int, const ScaleEntry*> scales;  // the first of a number the network lists twice
+    for (const ScaleEntry& scale : model.Scales()) scales.emplace(scale.number, &scale);
     const auto node = [&](int index, const auto& self) -> QJsonObject {
         const TreeNode& n = model.Node(index);
         QJsonObject json;
@@ -80,6 +84,10 @@ QJsonArray TreeJson(const ConfigModel& model) {
             json = ItemJson(model.Items()[rowOfNode[index]]);
         } else if (n.kind == NodeKind::Scale) {
             json.insert(QStringLiteral("scale"), n.owner);
+            if (const auto scale = scales.find(n.owner); scale != scales.end()) {
+                json.insert(QStringLiteral("mostrador"), scale->second->mostrador);
+                json.insert(QStringLiteral("mac"), scale->second->mac);
+            }
         }
         json.insert(QStringLiteral("text"), n.text);
         if (!n.children.empty()) {
@@ -132,16 +140,20 @@ QJsonObject SendJson(const ConfigModel& model, const SendSummary& summary) {
     return json;
 }
 
-QJsonObject ProgrammedJson(const ConfigModel& model, const ItemRow& item,
-                           const ItemProgrammer::Result& result) {
-    QJsonObject json{{QStringLiteral("owner"), item.owner},
-                     {QStringLiteral("id"), item.id},
-                     {QStringLiteral("text"), item.text},
-                     {QStringLiteral("value"), item.value},
-                     {QStringLiteral("node"), model.NodeText(item.key)},
-                     {QStringLiteral("outcome"), OutcomeName(result.outcome)}};
-    if (result.outcome == ItemProgrammer::Outcome::Refused)
+QJsonObject ProgrammedJson(const ConfigModel& model, const ItemRow& item, const QJsonValue& before,
+                           const ItemProgrammer::Result& result, SetCheck check) {
+    const QString outcome = check == SetCheck::Unchanged     ? QStringLiteral("unchanged")
+                            : check == SetCheck::WouldChange ? QStringLiteral("would-change")
+                                                             : OutcomeName(result.outcome);
+    QJsonObject json{
+        {QStringLiteral("owner"), item.owner}, {QStringLiteral("id"), item.id},
+        {QStringLiteral("text"), item.text},   {QStringLiteral("before"), before},
+        {QStringLiteral("value"), item.value}, {QStringLiteral("node"), model.NodeText(item.key)},
+        {QStringLiteral("outcome"), outcome}};
+    if (check == SetCheck::Sent && result.outcome == ItemProgrammer::Outcome::Refused) {
         json.insert(QStringLiteral("code"), result.errorCode);
+        json.insert(QStringLiteral("reason"), protocol::RefusalReason(result.errorCode));
+    }
     return json;
 }
 

@@ -20,15 +20,19 @@ struct ValueChange;
 void WriteJson(std::FILE* out, const QJsonObject& document);
 
 // The roots of the tree, each node with its text and children; an item's node also with its
-// owner, ID, type, value (null when unknown), options and whether it can be edited.
+// owner, ID, type, value (null when unknown), options and whether it can be edited; a scale's
+// with its number, Mostrador number and MAC.
 QJsonArray TreeJson(const ConfigModel& model);
 // Owner, ID, text, before and after, as the text lines give them.
 QJsonArray ChangesJson(const std::vector<ValueChange>& changes);
 // The counts of a send and every item it took, with its outcome.
 QJsonObject SendJson(const ConfigModel& model, const SendSummary& summary);
-// An item as a programming left it (after the menu's re-read when accepted), with the outcome.
-QJsonObject ProgrammedJson(const ConfigModel& model, const ItemRow& item,
-                           const ItemProgrammer::Result& result);
+// What a set found before sending, when it did not send.
+enum class SetCheck { Sent, Unchanged, WouldChange };
+// An item as a set left it (after the menu's re-read when accepted), with the value `before` it,
+// the outcome and, for a refusal, the scale's code and reason.
+QJsonObject ProgrammedJson(const ConfigModel& model, const ItemRow& item, const QJsonValue& before,
+                           const ItemProgrammer::Result& result, SetCheck check = SetCheck::Sent);
 QJsonArray SnapshotsJson(const std::vector<SnapshotInfo>& snapshots);
 
 }  // namespace cfg

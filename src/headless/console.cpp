@@ -6,15 +6,17 @@
 
 namespace cfg {
 
-ConsoleOperation::ConsoleOperation(std::FILE* messages, TrafficLog* log)
-    : messages_(messages), log_(log), terminal_(isatty(fileno(messages)) == 1) {}
+ConsoleOperation::ConsoleOperation(std::FILE* messages, TrafficLog* log, bool quiet)
+    : messages_(messages), log_(log), terminal_(isatty(fileno(messages)) == 1), quiet_(quiet) {}
 
-void ConsoleOperation::Show(const QString& text, Icon) {
+void ConsoleOperation::Show(const QString& text, Icon icon) {
+    if (quiet_ && icon == Icon::Information) return;
     ClearStatus();
     WriteLine(messages_, text);
 }
 
 void ConsoleOperation::Caption(const QString& caption) {
+    if (quiet_) return;
     if (!terminal_) return WriteLine(messages_, caption);
     caption_ = caption;
     if (pace_.Due()) Status();
@@ -28,11 +30,11 @@ void ConsoleOperation::End() {
 
 void ConsoleOperation::EndShowing(const QString& caption) {
     End();
-    WriteLine(messages_, caption);
+    if (!quiet_) WriteLine(messages_, caption);
 }
 
 void ConsoleOperation::Progress(int done, int total, Counted counted) {
-    if (!terminal_) return;
+    if (!terminal_ || quiet_) return;
     if (std::optional<QString> text = pace_.Next(done, total, counted)) {
         progress_ = std::move(*text);
         Status();

@@ -15,10 +15,11 @@ using LineSink = std::function<void(const QString&)>;
 // The operations of the headless front ends: messages and captions one line each on a stream
 // (stderr), UTF-8; the lines of a load on another stream, or nowhere. On a terminal the
 // captions and the progress share one line, written over as the work goes on. Nobody is there
-// to answer, so every question is answered Yes without a word.
+// to answer, so every question is answered Yes without a word. A quiet one says no captions,
+// progress nor information: failures, refusals and warnings only.
 class ConsoleOperation : public Operation {
   public:
-    ConsoleOperation(std::FILE* messages, TrafficLog* log);
+    ConsoleOperation(std::FILE* messages, TrafficLog* log, bool quiet = false);
     void SetLines(LineSink lines) { lines_ = std::move(lines); }
 
     void Show(const QString& text, Icon) override;
@@ -40,6 +41,7 @@ class ConsoleOperation : public Operation {
     TrafficLog* log_;
     LineSink lines_;
     const bool terminal_;
+    const bool quiet_;
     QString caption_, progress_;
     bool statusShown_ = false;
     ProgressPace pace_;

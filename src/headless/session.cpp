@@ -29,10 +29,10 @@ QString HistoryPath(const QString& programFolder, const HistoryOption& option) {
     return HistoryFileIn(programFolder.isEmpty() ? ProgramFolder() : programFolder);
 }
 
-Session::Session(std::FILE* err, const QString& programFolder, HistoryOption history)
+Session::Session(std::FILE* err, const QString& programFolder, HistoryOption history, bool quiet)
     : folder_(programFolder.isEmpty() ? ProgramFolder() : programFolder),
       log_(folder_),
-      op_(err, &log_),
+      op_(err, &log_, quiet),
       err_(err),
       history_(history.record ? std::make_unique<HistoryRecorder>(HistoryPath(folder_, history))
                               : nullptr) {}

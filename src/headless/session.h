@@ -37,12 +37,14 @@ struct HistoryOption {
 // The database a run uses.
 QString HistoryPath(const QString& programFolder, const HistoryOption& option);
 
-// Messages and progress go to `err`; logs to `programFolder`, the program's own when empty.
+// Messages and progress go to `err` (only failures, refusals and warnings when `quiet`); logs to
+// `programFolder`, the program's own when empty.
 // What the network holds is recorded in the history after the read, an accepted item and a
 // send; a history that cannot be written is said on `err` once, and the session goes on.
 class Session {
   public:
-    explicit Session(std::FILE* err, const QString& programFolder = {}, HistoryOption history = {});
+    explicit Session(std::FILE* err, const QString& programFolder = {}, HistoryOption history = {},
+                     bool quiet = false);
     ~Session();
 
     // Connects and reads; an exit status other than kExitOk when that failed or was cancelled

@@ -92,7 +92,8 @@ TEST(ExitStatus, TheFirstOf3425And1) {
 }
 
 // What each command ends with: its words (CONN the network, NAME.xml a file saved from it),
-// status, a line of its stderr ("^": the first), and the faults of the network served for it.
+// status, a line of its stderr ("^": the first, "=": all of it), and the faults of the network
+// served for it.
 struct StatusCase {
     const char* args;
     int status;
@@ -119,8 +120,10 @@ TEST_P(CliStatus, IsTheFirstThatApplies) {
     const CliRun run = Cli(args);
     EXPECT_EQ(run.status, GetParam().status) << run.err.toStdString();
     const QString err = QString::fromUtf8(GetParam().err);
-    EXPECT_TRUE(err.startsWith('^') ? run.err.startsWith(err.mid(1)) : run.err.contains(err))
-        << run.err.toStdString();
+    const bool said = err.startsWith('^')   ? run.err.startsWith(err.mid(1))
+                      : err.startsWith('=') ? run.err == err.mid(1)
+                                            : run.err.contains(err);
+    EXPECT_TRUE(said) << run.err.toStdString();
     // A usage error is said, never half done.
     EXPECT_TRUE(run.status != kExitUsage || (run.out.isEmpty() && Writes().isEmpty()));
 }
@@ -165,7 +168,12 @@ const StatusCase kStatusCases[] = {
     {"read|CONN|--history|/nonexistent/h.db", kExitOk, "Historial no disponible"},
     {"history|list|--history|/nonexistent/h.db", kExitFile},
     // Options go with the commands that take them.
-    {"save|h:1|f.xml|--json", kExitUsage, "^Opción no válida para esta orden: --json"},
+    {"save|h:1|f.xml|--dry-run", kExitUsage, "^Opción no válida para esta orden: --dry-run"},
+    // Quiet: failures, refusals and what was not done only.
+    {"read|CONN|-q", kExitOk, "="},
+    {"save|CONN|new.xml|--quiet", kExitOk, "="},
+    {"load|CONN|red.xml|-q", kExitItems,
+     "=Item sistema : 20 (Nombre comercio): rechazado: No se puede programar\n", kRefuse20},
     {"read|h:1|--dry-run", kExitUsage, "^Opción no válida para esta orden: --dry-run"},
     {"history|export|1|f.xml|--json", kExitUsage, "^Opción no válida para esta orden"},
     {"read|h:1|--bogus", kExitUsage, "^Opción desconocida: --bogus"},
@@ -409,7 +417,9 @@ TEST_F(CliTest, CloneCopiesAScaleAndSendsOnlyWhatChanges) {
 // owner, ID, type and value; the changes (a diff's one per line); the load's lines and what
 // became of each item sent.
 TEST_F(CliTest, EveryJsonDocumentSaysWhatTheTextSays) {
-    Serve(sim::DefaultNetwork(), {.refusedIds = {20}});
+    sim::Network network = sim::DefaultNetwork();
+    for (int i = 0; i < network.scales.size(); ++i) network.scales[i].mostrador = 40 + i;
+    Serve(network, {.refusedIds = {20}});
     const auto json = [&](QStringList args, int status) {
         const CliRun run = Cli(args << "--json");
         EXPECT_EQ(run.status, status) << args.join(' ').toStdString() << run.err.toStdString();
@@ -420,6 +430,13 @@ TEST_F(CliTest, EveryJsonDocumentSaysWhatTheTextSays) {
     std::map<QString, QJsonObject> items;  // by "owner id"
     std::function<void(const QJsonValue&, int)> walk = [&](const QJsonValue& node, int depth) {
         tree.append(QString(depth * 2, ' ') + node["text"].toString());
+        if (node["scale"].isDouble()) {  // a scale's fields as its text gives them
+            EXPECT_EQ(QString("Balanza %1.Mostrador : %2.MAC : %3")
+                          .arg(node["scale"].toInt())
+                          .arg(node["mostrador"].toInt())
+                          .arg(node["mac"].toString()),
+                      node["text"].toString());
+        }
         if (node["id"].isDouble())
             items[QString("%1 %2").arg(node["owner"].toInt()).arg(node["id"].toInt())] =
                 node.toObject();
@@ -450,7 +467,10 @@ TEST_F(CliTest, EveryJsonDocumentSaysWhatTheTextSays) {
     EXPECT_EQ(lines(clone["changes"], change), Cli({"clone", conn, "1", "3", "--dry-run"}).out);
     EXPECT_TRUE(clone["send"].isNull());
 
-    ASSERT_EQ(Cli({"save", conn, File("red.xml")}).status, kExitOk);
+    EXPECT_EQ(json({"save", conn, File("red.xml")}, kExitOk),
+              QJsonObject({{"scales", 4}, {"items", 108}}));
+    EXPECT_EQ(json({"save", conn, File("a.xml"), "--scales", "7", "--no-common"}, kExitOk),
+              QJsonObject({{"scales", 1}, {"items", 22}}));
     cfgtest::WriteAll(File("changed.xml"),
                       ReadAll(File("red.xml"))
                           .replace("<VALUE> Puesto 3 </VALUE>", "<VALUE> Puesto 9 </VALUE>")
@@ -466,6 +486,7 @@ TEST_F(CliTest, EveryJsonDocumentSaysWhatTheTextSays) {
     const QJsonObject load =
         json({"load", conn, File("changed.xml"), "--changes-only"}, kExitItems);
     EXPECT_EQ(load["log"].toArray().last(), "****Proceso finalizado");
+    EXPECT_EQ(lines(load["changes"], change), changed);
     EXPECT_EQ(load["send"]["refused"], 1);
     EXPECT_EQ(load["send"]["accepted"], 1);
     EXPECT_EQ(load["send"]["items"][0].toObject(),
@@ -481,7 +502,12 @@ TEST_F(CliTest, EveryJsonDocumentSaysWhatTheTextSays) {
     const QJsonObject set = json({"set", conn, "2", "103", "-7"}, kExitOk);
     EXPECT_EQ(set["node"], "Despl vertical = -7");
     EXPECT_EQ(set["outcome"], "accepted");
-    EXPECT_EQ(json({"set", conn, "0", "20", "x"}, kExitItems)["outcome"], "refused");
+    EXPECT_EQ(json({"set", conn, "0", "20", "x"}, kExitItems),
+              QJsonDocument::fromJson(R"({"owner":0,"id":20,"text":"Nombre comercio",
+        "before":"Carnicería Hermanos Peña","value":"Carnicería Hermanos Peña",
+        "outcome":"refused","node":"Nombre comercio = Carnicería Hermanos Peña","code":98,
+        "reason":"No se puede programar"})")
+                  .object());
     const QJsonValue snapshots = json({"history", "list"}, kExitOk)["snapshots"];
     EXPECT_EQ(lines(snapshots, {"id", "time", "cause", "connection", "scales", "known", "network"}),
               Cli({"history", "list"}).out);
@@ -489,6 +515,42 @@ TEST_F(CliTest, EveryJsonDocumentSaysWhatTheTextSays) {
               (QStringList{"read\t-", "send\tchanges"} + QStringList(3, "set\t-")));
     EXPECT_EQ(lines(json({"history", "diff", "1"}, kExitItems)["changes"], change),
               Cli({"history", "diff", "1"}).out);
+}
+
+// A set names an option by its index or its text; --changes-only sends nothing the scale holds
+// (numbers as numbers), --dry-run nothing at all; a value no option has lists the options.
+TEST_F(CliTest, SetTakesOptionTextsAndSendsOnlyWhatChanges) {
+    Serve();
+    const struct {
+        QStringList args;
+        int status;
+        const char* outcome;
+        const char* value;
+        qsizetype writes;
+    } cases[] = {
+        {{"3", "10", " INGLES ", "--changes-only"}, kExitOk, "unchanged", "1", 0},
+        {{"3", "10", "01", "--dry-run"}, kExitOk, "unchanged", "1", 0},
+        {{"3", "10", "francés", "--dry-run"}, kExitOk, "would-change", "2", 0},
+        {{"3", "10", "4"}, kExitItems, "invalid", "1", 0},
+        {{"3", "10", "-1"}, kExitItems, "invalid", "1", 0},
+        {{"2", "103", "-05", "--changes-only"}, kExitOk, "unchanged", "-5", 0},
+        {{"2", "103", "-6", "--changes-only"}, kExitOk, "accepted", "-6", 1},
+        {{"3", "10", "portugues", "--changes-only"}, kExitOk, "accepted", "3", 1},
+    };
+    for (const auto& c : cases) {
+        const qsizetype before = Writes().size();
+        const CliRun run = Cli(QStringList{"set", conn} + c.args + QStringList{"--json"});
+        const QJsonObject set = QJsonDocument::fromJson(run.out.value(0).toUtf8()).object();
+        const std::string name = c.args.join(' ').toStdString();
+        EXPECT_EQ(run.status, c.status) << name << run.err.toStdString();
+        EXPECT_EQ(set["outcome"], c.outcome) << name;
+        EXPECT_EQ(set["value"], c.value) << name;
+        EXPECT_EQ(Writes().size() - before, c.writes) << name;
+        EXPECT_EQ(run.err.contains("Valor no válido\nOpciones: 0 Español, 1 Inglés, 2 Francés, "
+                                   "3 Portugués\n"),
+                  c.outcome == std::string("invalid"))
+            << name;
+    }
 }
 
 // Each program tells its usage and its version, the project's, on stdout with status 0.

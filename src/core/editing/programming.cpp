@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QList>
+#include <algorithm>
 #include <limits>
 
 #include "core/common/basic.h"
@@ -42,9 +43,10 @@ bool IsDate(const QString& text) {
     return day >= 0 && month >= 0 && year >= 0 && QDate(2000 + year, month, day).isValid();
 }
 
-// The value to program, in the form the model stores it; empty with a message when the editor
-// holds nothing that can be sent.
-std::optional<QString> StoredValue(const Selection& selection, EditorInput& input, Operation& op) {
+}  // namespace
+
+std::optional<QString> ValueToProgram(const Selection& selection, EditorInput& input,
+                                      Operation& op) {
     if (input.numberShown &&
         (!IsNumeric(input.number) || !FitsInt32(LeadingNumber(input.number)))) {
         op.Show(kInvalid, Icon::Critical);
@@ -79,14 +81,27 @@ std::optional<QString> StoredValue(const Selection& selection, EditorInput& inpu
     }
 }
 
-}  // namespace
+int OptionNamed(const QStringList& options, const QString& typed) {
+    const bool digits = !typed.isEmpty() && std::all_of(typed.begin(), typed.end(), [](QChar c) {
+        return c >= u'0' && c <= u'9';
+    });
+    if (digits) {
+        bool ok = false;
+        const int index = typed.toInt(&ok);
+        if (ok && index < options.size()) return index;
+    }
+    const QString wanted = FoldedForSearch(typed.trimmed());
+    for (int i = 0; i < options.size(); ++i)
+        if (FoldedForSearch(options[i].trimmed()) == wanted) return i;
+    return -1;
+}
 
 ItemProgrammer::ItemProgrammer(ScaleLink& link, ConfigModel& model) : link_(link), model_(model) {}
 
 ItemProgrammer::Result ItemProgrammer::Modificar_Valor(const Selection& selection,
                                                        EditorInput& input, Operation& op) {
     Result result;
-    const std::optional<QString> value = StoredValue(selection, input, op);
+    const std::optional<QString> value = ValueToProgram(selection, input, op);
     if (!value) return result;
 
     QByteArray request;

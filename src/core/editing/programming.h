@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <array>
+#include <optional>
 
 #include "core/editing/itemwrite.h"
 
@@ -26,6 +28,15 @@ struct EditorInput {
     bool numberShown = false;  // the number editor is the one shown
     QString text;              // the text and date editor's text (dates come back trimmed)
 };
+
+// The value "Modificar Valor" would program, in the form the model stores it; nothing, with the
+// editor's message shown, when the editor holds nothing that can be sent.
+std::optional<QString> ValueToProgram(const Selection& selection, EditorInput& input,
+                                      Operation& op);
+
+// The option a typed value names: digits that are an option's index are that index; any other
+// text is the first option equal to it, trimmed, case and accents ignored. -1 when none.
+int OptionNamed(const QStringList& options, const QString& typed);
 
 // One decoded entry of a menu read back from a scale. A string keeps the bytes it came in, to
 // go back as those while its value is unchanged.

@@ -14,7 +14,8 @@ namespace cfg {
 
 namespace {
 
-void WriteMenu(ClsXMLWriter& writer, const ConfigModel& model, const MenuRow& menu, bool marking) {
+// Returns the number of items written.
+int WriteMenu(ClsXMLWriter& writer, const ConfigModel& model, const MenuRow& menu, bool marking) {
     const QStringList idText = {QStringLiteral("id"), QStringLiteral("text")};
     writer.SetDataBlock(QStringLiteral("MENU"), 2, idText, {QString::number(menu.id), menu.text});
     for (int row : model.ItemsOfMenu(menu.key)) {
@@ -39,6 +40,7 @@ void WriteMenu(ClsXMLWriter& writer, const ConfigModel& model, const MenuRow& me
         writer.EndDataBlock();
     }
     writer.EndDataBlock();
+    return static_cast<int>(model.ItemsOfMenu(menu.key).size());
 }
 
 }  // namespace
@@ -105,7 +107,7 @@ int ValuesNotHeld(const ConfigModel& model, bool common, const std::vector<int>&
 }
 
 bool Guardar_Datos_Archivo(const ConfigModel& model, const QString& path, bool common,
-                           const std::vector<int>& scales, QString* error) {
+                           const std::vector<int>& scales, QString* error, SavedCounts* counts) {
     // The menus of each owner in table order, gathered in one pass.
     std::vector<int> systemMenus;
     std::map<int, std::vector<int>> scaleMenus;
@@ -118,6 +120,7 @@ bool Guardar_Datos_Archivo(const ConfigModel& model, const QString& path, bool c
         }
     }
 
+    SavedCounts written;
     ClsXMLWriter writer;
     writer.setDocument(path);
     if (!writer.OpenDoc(QStringLiteral("TARASCOPE"))) {
@@ -126,16 +129,22 @@ bool Guardar_Datos_Archivo(const ConfigModel& model, const QString& path, bool c
     }
     if (common) {
         writer.SetSimpleBlock(QStringLiteral("COMMON"));
-        for (int m : systemMenus) WriteMenu(writer, model, model.Menus()[m], false);
+        for (int m : systemMenus)
+            written.items += WriteMenu(writer, model, model.Menus()[m], false);
         writer.EndDataBlock();
     }
     for (int scale : scales) {
         writer.SetDataBlock(QStringLiteral("SCALE"), 1, {QStringLiteral("number")},
                             {QString::number(scale)});
-        for (int m : scaleMenus[scale]) WriteMenu(writer, model, model.Menus()[m], true);
+        for (int m : scaleMenus[scale])
+            written.items += WriteMenu(writer, model, model.Menus()[m], true);
         writer.EndDataBlock();
+        ++written.scales;
     }
-    if (writer.CloseDoc()) return true;
+    if (writer.CloseDoc()) {
+        if (counts) *counts = written;
+        return true;
+    }
     if (error) *error = writer.errorString();
     return false;
 }

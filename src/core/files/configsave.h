@@ -32,11 +32,18 @@ std::vector<ReadFailure> MissingFromFile(const ConfigModel& model, bool common,
 // differ from what the scales hold (Changed).
 int ValuesNotHeld(const ConfigModel& model, bool common, const std::vector<int>& scales);
 
+// What a written configuration file holds: its SCALE and its OPTION elements.
+struct SavedCounts {
+    int scales = 0;
+    int items = 0;
+};
+
 // Writes the configuration file: the system's menus when `common`, then every scale of
 // `scales` in that order. The file is replaced only once it is complete: false, with the
-// failure in `error`, when it cannot be opened or written whole.
+// failure in `error`, when it cannot be opened or written whole. What it holds goes to `counts`.
 bool Guardar_Datos_Archivo(const ConfigModel& model, const QString& path, bool common,
-                           const std::vector<int>& scales, QString* error = nullptr);
+                           const std::vector<int>& scales, QString* error = nullptr,
+                           SavedCounts* counts = nullptr);
 
 // The value as a scale section writes it for the grouped items: one trailing and then one
 // leading space each become "~", so the reader can tell them from the separators.
