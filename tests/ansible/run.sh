@@ -14,5 +14,5 @@ for shop in good:"" refusing:"--refuse 13" partial:"--unreadable 2"; do
     for _ in $(seq 50); do grep -q '^listening on ' "$tmp/${shop%%:*}.out" && break; sleep 0.1; done
     vars+=" ${shop%%:*}=$(sed -n 's/^listening on //p' "$tmp/${shop%%:*}.out")"
 done
-ANSIBLE_COLLECTIONS_PATH=$here/../../ansible ANSIBLE_LOCAL_TEMP=$tmp/a ANSIBLE_REMOTE_TMP=$tmp/a ANSIBLE_NOCOLOR=1 \
+ANSIBLE_COLLECTIONS_PATH=$here/../../ansible ANSIBLE_LOCAL_TEMP=$tmp/a ANSIBLE_REMOTE_TMP=$tmp/a ANSIBLE_PIPELINING=1 \
     ansible-playbook -i localhost, -c local -e "$vars" "$here/playbook.yml"
