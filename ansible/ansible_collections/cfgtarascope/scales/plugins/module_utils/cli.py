@@ -42,7 +42,8 @@ def run(module, command, args, options=(), accept=(0,)):
         except ValueError:
             module.fail_json(msg='cfgtarascope-cli wrote no JSON document: %s' % out[:200],
                              rc=rc, stderr_lines=lines, cmd=argv)
-    if rc not in accept:
+    # A refusal the tool ends before its document (a read-only item) still says why on stderr.
+    if rc not in accept or (document is None and rc != 0):
         fail(module, rc, lines, cmd=argv)
     if document is None:
         module.fail_json(msg='cfgtarascope-cli wrote no JSON document', rc=rc,
