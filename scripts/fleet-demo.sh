@@ -65,11 +65,14 @@ bad=0
 # run TITLE STATUS ARGS...: one ansible-playbook run, its output shown without blank lines, the
 # banners' stars and the headers of plays the tags skip; it must end with STATUS.
 run() {
-    local title=$1 expected=$2 status=0
+    local title=$1 expected=$2 status=0 shown="" arg
     shift 2
+    for arg in "$@"; do
+        if [[ "$arg" =~ [^[:alnum:]_./=-] ]]; then shown+=" '$arg'"; else shown+=" $arg"; fi
+    done
     echo
     echo "=== $title"
-    echo "\$ ansible-playbook -i inventory.yml docs/fleet/playbook.yml $*"
+    echo "\$ ansible-playbook -i inventory.yml docs/fleet/playbook.yml$shown"
     ansible-playbook -i "$work/inventory.yml" docs/fleet/playbook.yml "$@" >"$work/run.log" 2>&1 ||
         status=$?
     awk 'NF { sub(/ \*+$/, ""); if (prev != "" && !(prev ~ /^PLAY \[/ && /^PLAY/)) print prev

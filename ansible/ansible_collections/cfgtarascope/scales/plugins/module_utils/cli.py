@@ -44,7 +44,7 @@ def run(module, command, args, options=(), accept=(0,)):
                              rc=rc, stderr_lines=lines, cmd=argv)
     # A refusal the tool ends before its document (a read-only item) still says why on stderr.
     if rc not in accept or (document is None and rc != 0):
-        fail(module, rc, lines, cmd=argv)
+        fail(module, rc, lines)
     if document is None:
         module.fail_json(msg='cfgtarascope-cli wrote no JSON document', rc=rc,
                          stderr_lines=lines, cmd=argv)

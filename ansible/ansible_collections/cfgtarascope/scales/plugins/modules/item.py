@@ -65,7 +65,8 @@ before:
   type: str
   sample: "13"
 after:
-  description: The value after the re-read, as C(set --json) gives it.
+  description: The value after the re-read (in check mode, the value it would take), as
+    C(set --json) gives it.
   returned: success, and when the item was refused
   type: str
   sample: "20"
