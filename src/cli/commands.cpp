@@ -1,6 +1,8 @@
 #include "cli/commands.h"
 
+#include <QFileInfo>
 #include <QJsonArray>
+#include <algorithm>
 #include <functional>
 #include <set>
 #include <string_view>
@@ -18,53 +20,11 @@
 #include "core/network/networkreader.h"
 #include "headless/session.h"
 #include "transports/connectiontext.h"
+#include "transports/serialports.h"
 
 namespace cfg {
 
-namespace {
-
-const char* const kUsage =
-    "Uso:\n"
-    "  cfgtarascope-cli read CONN\n"
-    "  cfgtarascope-cli save CONN FILE [--scales N,N,...] [--no-common] [--allow-partial]\n"
-    "  cfgtarascope-cli load CONN FILE [--dry-run] [--changes-only]\n"
-    "  cfgtarascope-cli diff CONN FILE\n"
-    "  cfgtarascope-cli clone CONN FROM TO[,TO...] [--dry-run] [--menus ID,...] [--items ID,...]\n"
-    "  cfgtarascope-cli set  CONN OWNER ID VALUE\n"
-    "  cfgtarascope-cli history list [CONN]\n"
-    "  cfgtarascope-cli history show ID\n"
-    "  cfgtarascope-cli history diff ID [ID2]\n"
-    "  cfgtarascope-cli history export ID FILE\n"
-    "  cfgtarascope-cli history restore CONN ID [--dry-run] [--changes-only] [--force]\n"
-    "  cfgtarascope-cli history prune (--keep N | --before YYYY-MM-DD)\n"
-    "  cfgtarascope-cli --help | --version\n"
-    "Opciones de toda orden: --history FILE (otro historial), --no-history (no guardar nada)\n"
-    "--json: un documento JSON en stdout en vez del texto (read, diff, load, set, clone,\n"
-    "  history list, show, diff y restore)\n"
-    "Un VALUE como -7 es un valor; otro que empiece por un guion va tras --\n"
-    "CONN: HOST:PORT o serial:DEVICE:SPEED,PARITY,BITS";
-
-// The options that only some commands take; each command names those it takes.
-const char* const kCommandOptions[] = {"json",   "dry-run",       "changes-only", "no-common",
-                                       "scales", "allow-partial", "menus",        "items",
-                                       "force",  "keep",          "before"};
-
-QList<QCommandLineOption> Options() {
-    return {{QStringLiteral("json"), {}},
-            {QStringLiteral("dry-run"), {}},
-            {QStringLiteral("changes-only"), {}},
-            {QStringLiteral("no-common"), {}},
-            {QStringLiteral("scales"), {}, QStringLiteral("N,N,...")},
-            {QStringLiteral("allow-partial"), {}},
-            {QStringLiteral("menus"), {}, QStringLiteral("ID,...")},
-            {QStringLiteral("items"), {}, QStringLiteral("ID,...")},
-            {QStringLiteral("force"), {}},
-            {QStringLiteral("keep"), {}, QStringLiteral("N")},
-            {QStringLiteral("before"), {}, QStringLiteral("YYYY-MM-DD")},
-            {QStringLiteral("history"), {}, QStringLiteral("FILE")},
-            {QStringLiteral("no-history"), {}},
-            {{QStringLiteral("q"), QStringLiteral("quiet")}, {}}};
-}
+namespace cli {
 
 // What every command is given.
 struct Context {
@@ -80,21 +40,14 @@ struct Context {
     bool Quiet() const { return Given("quiet"); }
 };
 
-int Usage(std::FILE* err, const QString& why = {}) {
-    return AnswerRequest(Request::Wrong, "cfgtarascope-cli", QString::fromUtf8(kUsage), why,
-                         nullptr, err);
-}
+}  // namespace cli
 
-// Whether the command takes every option given; when not, the usage has been said.
-bool Takes(const Context& c, std::initializer_list<std::string_view> takes) {
-    for (const char* option : kCommandOptions) {
-        if (!c.Given(option) || std::find(takes.begin(), takes.end(), option) != takes.end())
-            continue;
-        Usage(c.err,
-              QStringLiteral("Opción no válida para esta orden: --") + QLatin1String(option));
-        return false;
-    }
-    return true;
+namespace {
+
+using cli::Context;
+
+int Usage(std::FILE* err, const QString& why = {}) {
+    return AnswerRequest(Request::Wrong, "cfgtarascope-cli", cli::UsageText(), why, nullptr, err);
 }
 
 // Opens the session on a command line's connection: a text it cannot take is a usage error.
@@ -183,18 +136,14 @@ void PrintTree(const ConfigModel& model, const Context& c) {
 }
 
 int Read(const QStringList& args, const Context& c) {
-    if (!Takes(c, {"json"})) return kExitUsage;
-    if (args.size() != 2) return Usage(c.err);
     Session session(c.err, c.folder, c.history, c.Quiet());
-    if (const int status = Open(session, args[1], c.err); status != kExitOk) return status;
+    if (const int status = Open(session, args[0], c.err); status != kExitOk) return status;
     PrintTree(session.model(), c);
     return session.Finish(kExitOk);
 }
 
 int Save(const QStringList& args, const Context& c) {
     std::FILE* const err = c.err;
-    if (!Takes(c, {"scales", "no-common", "allow-partial", "json"})) return kExitUsage;
-    if (args.size() != 3) return Usage(err);
     const bool common = !c.Given("no-common");
     std::optional<std::set<int>> wanted;
     if (c.Given("scales")) {
@@ -202,7 +151,7 @@ int Save(const QStringList& args, const Context& c) {
         if (!numbers) return kExitUsage;
         wanted.emplace(numbers->begin(), numbers->end());
     }
-    const QString path = args[2];
+    const QString path = args[1];
     // An existing file is overwritten: nobody is there to be asked.
     if (const SavePath answer = CheckSavePath(path); !SavePathMessage(answer).isEmpty()) {
         WriteLine(err, SavePathMessage(answer));
@@ -210,7 +159,7 @@ int Save(const QStringList& args, const Context& c) {
     }
 
     Session session(err, c.folder, c.history, c.Quiet());
-    if (const int status = Open(session, args[1], err); status != kExitOk) return status;
+    if (const int status = Open(session, args[0], err); status != kExitOk) return status;
 
     // As the save window offers them: the scales of the tree, in its order.
     std::vector<int> scales = ScalesInTree(session.model());
@@ -244,15 +193,13 @@ int Save(const QStringList& args, const Context& c) {
 }
 
 int Load(const QStringList& args, const Context& c) {
-    if (!Takes(c, {"dry-run", "changes-only", "json"})) return kExitUsage;
-    if (args.size() != 3) return Usage(c.err);
     Session session(c.err, c.folder, c.history, c.Quiet());
-    if (const int status = Open(session, args[1], c.err); status != kExitOk) return status;
+    if (const int status = Open(session, args[0], c.err); status != kExitOk) return status;
     QStringList log;
     const auto line = [&](const QString& text) {
         c.Json() ? log.append(text) : WriteLine(c.out, text);
     };
-    auto [status, sent] = std::pair(session.Load(args[2], line), QJsonValue());
+    auto [status, sent] = std::pair(session.Load(args[1], line), QJsonValue());
     // What the file changed, before the send makes it what the scales hold.
     const std::vector<ValueChange> changes = ChangedItems(session.model());
     if (status == kExitOk) std::tie(status, sent) = SendUnlessDry(session, c, ScopeGiven(c));
@@ -265,18 +212,14 @@ int Load(const QStringList& args, const Context& c) {
 
 int Diff(const QStringList& args, const Context& c) {
     std::FILE* const err = c.err;
-    if (!Takes(c, {"json"})) return kExitUsage;
-    if (args.size() != 3) return Usage(err);
     Session session(err, c.folder, c.history, c.Quiet());
-    if (const int status = Open(session, args[1], err); status != kExitOk) return status;
-    if (const int status = session.Load(args[2], {}); status != kExitOk)
+    if (const int status = Open(session, args[0], err); status != kExitOk) return status;
+    if (const int status = session.Load(args[1], {}); status != kExitOk)
         return session.Finish(status);
     return session.Finish(PrintChanges(ChangedItems(session.model()), c));
 }
 
 int Clone(const QStringList& args, const Context& c) {
-    if (!Takes(c, {"dry-run", "json", "menus", "items"})) return kExitUsage;
-    if (args.size() != 4) return Usage(c.err);
     CloneChoice choice;
     for (auto [option, ids] : {std::pair{"menus", &choice.menus}, {"items", &choice.items}}) {
         if (!c.Given(option)) continue;
@@ -287,14 +230,14 @@ int Clone(const QStringList& args, const Context& c) {
         ids->insert(numbers->begin(), numbers->end());
         choice.everything = false;
     }
-    const std::optional<std::vector<int>> from = ScaleNumbers(args[2], c.err);
+    const std::optional<std::vector<int>> from = ScaleNumbers(args[1], c.err);
     if (!from) return kExitUsage;
     if (from->size() != 1)
-        return Usage(c.err, QStringLiteral("Número de balanza no válido: ") + args[2]);
-    const std::optional<std::vector<int>> to = ScaleNumbers(args[3], c.err);
+        return Usage(c.err, QStringLiteral("Número de balanza no válido: ") + args[1]);
+    const std::optional<std::vector<int>> to = ScaleNumbers(args[2], c.err);
     if (!to) return kExitUsage;
     Session session(c.err, c.folder, c.history, c.Quiet());
-    if (const int status = Open(session, args[1], c.err); status != kExitOk) return status;
+    if (const int status = Open(session, args[0], c.err); status != kExitOk) return status;
 
     std::vector<int> scales;
     for (const ScaleEntry& scale : session.model().Scales()) scales.push_back(scale.number);
@@ -312,14 +255,12 @@ int Clone(const QStringList& args, const Context& c) {
 
 int Set(const QStringList& args, const Context& c) {
     std::FILE* const err = c.err;
-    if (!Takes(c, {"json", "changes-only", "dry-run"})) return kExitUsage;
-    if (args.size() != 5) return Usage(err);
     bool ownerOk = false, idOk = false;
-    const int owner = args[2].toInt(&ownerOk);
-    const int id = args[3].toInt(&idOk);
+    const int owner = args[1].toInt(&ownerOk);
+    const int id = args[2].toInt(&idOk);
     if (!ownerOk || !idOk) return Usage(err, QStringLiteral("OWNER e ID son números"));
     Session session(err, c.folder, c.history, c.Quiet());
-    if (const int status = Open(session, args[1], err); status != kExitOk) return status;
+    if (const int status = Open(session, args[0], err); status != kExitOk) return status;
 
     const int row = session.model().FindItem(owner, id);
     if (row < 0) {
@@ -334,7 +275,7 @@ int Set(const QStringList& args, const Context& c) {
         return session.Finish(kExitItems);
     }
     EditorInput input;
-    const QString value = args[4];
+    const QString value = args[3];
     if (item.type == kEnumeration) {
         input.enumIndex = OptionNamed(item.options, value);
     } else if (item.type == kNumber) {
@@ -398,20 +339,12 @@ class HistoryCommand {
   public:
     explicit HistoryCommand(const Context& c) : c_(c) {}
 
-    int Run(QStringList args) {
-        if (args.size() < 2) return Usage(c_.err);
-        const QString command = args[1];
-        args.remove(0, 2);
-        if (command == u"restore") return Restore(args);
-        if (command == u"prune") return Prune(args);
-        // An export writes the file save would: it has nothing to say on stdout.
-        if (!(command == u"export" ? Takes(c_, {}) : Takes(c_, {"json"}))) return kExitUsage;
-        if (!Open()) return kExitFile;
-        if (command == u"list" && args.size() <= 1) return List(args);
-        if (command == u"show" && args.size() == 1) return Show(args[0]);
-        if (command == u"diff" && (args.size() == 1 || args.size() == 2)) return Diff(args);
-        if (command == u"export" && args.size() == 2) return Export(args[0], args[1]);
-        return Usage(c_.err);
+    // Each subcommand, given the arguments after its name; the store is opened first.
+    int List(const QStringList& args) { return Open() ? ListSnapshots(args) : kExitFile; }
+    int Show(const QStringList& args) { return Open() ? ShowSnapshot(args[0]) : kExitFile; }
+    int Diff(const QStringList& args) { return Open() ? DiffSnapshots(args) : kExitFile; }
+    int Export(const QStringList& args) {
+        return Open() ? ExportSnapshot(args[0], args[1]) : kExitFile;
     }
 
   private:
@@ -452,11 +385,10 @@ class HistoryCommand {
         return kExitUsage;
     }
 
-    int List(const QStringList& args) {
+    int ListSnapshots(const QStringList& args) {
         QString connection;
         if (!args.isEmpty()) {
             const std::optional<LinkTarget> target = CommandLineLink(args[0]);
-            if (!target) return Usage(c_.err, QStringLiteral("Conexión no válida: ") + args[0]);
             connection = NormalConnection(target->linkType, target->connectionText);
         }
         QString error;
@@ -477,14 +409,14 @@ class HistoryCommand {
         return kExitOk;
     }
 
-    int Show(const QString& id) {
+    int ShowSnapshot(const QString& id) {
         ConfigModel model;
         if (const int status = Load(id, model); status != kExitOk) return status;
         PrintTree(model, c_);
         return kExitOk;
     }
 
-    int Diff(const QStringList& args) {
+    int DiffSnapshots(const QStringList& args) {
         ConfigModel a, b;
         SnapshotInfo info;
         if (const int status = Load(args[0], a, &info); status != kExitOk) return status;
@@ -502,7 +434,7 @@ class HistoryCommand {
         return PrintChanges(CompareValues(a, b), c_);
     }
 
-    int Export(const QString& id, const QString& path) {
+    int ExportSnapshot(const QString& id, const QString& path) {
         if (const SavePath answer = CheckSavePath(path); !SavePathMessage(answer).isEmpty()) {
             WriteLine(c_.err, SavePathMessage(answer));
             return answer == SavePath::Empty ? kExitUsage : kExitFile;
@@ -516,11 +448,8 @@ class HistoryCommand {
         return kExitOk;
     }
 
+  public:
     int Restore(const QStringList& args) {
-        if (!Takes(c_, {"dry-run", "changes-only", "json", "force"})) return kExitUsage;
-        if (args.size() != 2) return Usage(c_.err);
-        if (!CommandLineLink(args[0]))
-            return Usage(c_.err, QStringLiteral("Conexión no válida: ") + args[0]);
         if (!Open()) return kExitFile;
         ConfigModel snapshot;
         SnapshotInfo info;
@@ -541,10 +470,7 @@ class HistoryCommand {
                            SendKind::Restore);
     }
 
-    int Prune(const QStringList& args) {
-        if (!Takes(c_, {"keep", "before"})) return kExitUsage;
-        if (!args.isEmpty() || c_.Given("keep") == c_.Given("before"))
-            return Usage(c_.err, QStringLiteral("prune: --keep N o --before YYYY-MM-DD"));
+    int Prune(const QStringList&) {
         bool ok = false;
         const int keep = c_.Given("keep") ? c_.line.Value("keep").toInt(&ok) : 0;
         const QDate day = QDate::fromString(c_.line.Value("before"), QStringLiteral("yyyy-MM-dd"));
@@ -562,6 +488,7 @@ class HistoryCommand {
         return kExitOk;
     }
 
+  private:
     const Context& c_;
     HistoryStore store_;
 };
@@ -583,35 +510,315 @@ QString TreeText(const ConfigModel& model) {
     return text;
 }
 
+namespace cli {
+
+namespace {
+
+// History's subcommands, each on a store of its own.
+template <int (HistoryCommand::*run)(const QStringList&)>
+int OnHistory(const QStringList& args, const Context& c) {
+    HistoryCommand history(c);
+    return (history.*run)(args);
+}
+
+int Ports(const QStringList&, const Context& c) {
+    QStringList lines;
+    for (const SerialPortEntry& port : SerialPortsPresent()) {
+        const int com = ComNumberOf(port.path);
+        lines.append(QStringList{port.path, port.description,
+                                 com > 0 ? QStringLiteral("COM%1").arg(com) : QString()}
+                         .join(u'\t'));
+    }
+    if (!lines.isEmpty()) WriteLine(c.out, lines.join(u'\n'));
+    return kExitOk;
+}
+
+constexpr Argument kConn{"CONN", ArgKind::Conn}, kId{"ID"};
+
+}  // namespace
+
+const std::vector<Option>& Options() {
+    static const std::vector<Option> options = {
+        {"json", nullptr, "un documento JSON en stdout en vez del texto"},
+        {"dry-run", nullptr, "no envía nada"},
+        {"changes-only", nullptr, "envía solo lo que cambia lo que la balanza tiene"},
+        {"no-common", nullptr, "sin los datos comunes"},
+        {"scales", "N,N,...", "solo esas balanzas"},
+        {"allow-partial", nullptr, "sobrescribe FILE aunque la lectura fuera incompleta"},
+        {"menus", "ID,...", "solo los items de esos menús"},
+        {"items", "ID,...", "solo esos items"},
+        {"force", nullptr, "restaura aunque la red leída sea otra"},
+        {"keep", "N", "conserva las N instantáneas más nuevas de cada red"},
+        {"before", "YYYY-MM-DD", "borra las instantáneas anteriores a ese día (UTC)"},
+        {"quiet", nullptr, "sin progreso ni avisos: solo fallos y lo que no se hizo", true, 'q'},
+        {"history", "FILE", "otro historial", true},
+        {"no-history", nullptr, "no guarda nada en el historial", true},
+    };
+    return options;
+}
+
+const std::vector<Command>& Commands() {
+    static const std::vector<Command> commands = {
+        {"read", {kConn}, {}, true, "lee la red e imprime el árbol de la configuración", Read},
+        {"save",
+         {kConn, {"FILE", ArgKind::FileToWrite}},
+         {"scales", "no-common", "allow-partial"},
+         true,
+         "guarda en FILE la configuración leída",
+         Save},
+        {"load",
+         {kConn, {"FILE", ArgKind::FileToRead}},
+         {"dry-run", "changes-only"},
+         true,
+         "carga FILE en lo leído y envía la configuración",
+         Load},
+        {"diff",
+         {kConn, {"FILE", ArgKind::FileToRead}},
+         {},
+         true,
+         "lista los items que FILE cambiaría",
+         Diff},
+        {"set",
+         {kConn, {"OWNER"}, kId, {"VALUE"}},
+         {"changes-only", "dry-run"},
+         true,
+         "programa un item (OWNER 0: el sistema)",
+         Set},
+        {"clone",
+         {kConn, {"FROM"}, {"TO[,TO...]"}},
+         {"dry-run", "menus", "items"},
+         true,
+         "copia los valores de la balanza FROM en las balanzas TO",
+         Clone},
+        {"ports", {}, {}, false, "lista los puertos serie presentes", Ports},
+        {"history list",
+         {{"CONN", ArgKind::Conn, true}},
+         {},
+         true,
+         "las instantáneas guardadas, la más antigua primero",
+         OnHistory<&HistoryCommand::List>},
+        {"history show",
+         {kId},
+         {},
+         true,
+         "el árbol de una instantánea",
+         OnHistory<&HistoryCommand::Show>},
+        {"history diff",
+         {kId, {"ID2", ArgKind::Word, true}},
+         {},
+         true,
+         "lo que difiere entre dos instantáneas",
+         OnHistory<&HistoryCommand::Diff>},
+        {"history export",
+         {kId, {"FILE", ArgKind::FileToWrite}},
+         {},
+         false,
+         "escribe en FILE lo que save habría escrito entonces",
+         OnHistory<&HistoryCommand::Export>},
+        {"history restore",
+         {kConn, kId},
+         {"dry-run", "changes-only", "force"},
+         true,
+         "devuelve a la red los valores de una instantánea",
+         OnHistory<&HistoryCommand::Restore>},
+        {"history prune",
+         {},
+         {"keep", "before"},
+         false,
+         "borra instantáneas antiguas",
+         OnHistory<&HistoryCommand::Prune>,
+         true},
+    };
+    return commands;
+}
+
+namespace {
+
+const Option& OptionNamed(std::string_view name) {
+    const std::vector<Option>& options = Options();
+    return *std::find_if(options.begin(), options.end(),
+                         [&](const Option& o) { return name == o.name; });
+}
+
+QString OptionText(const Option& option) {
+    QString text = QStringLiteral("--") + QLatin1String(option.name);
+    if (option.value) text += u' ' + QLatin1String(option.value);
+    return text;
+}
+
+// The command the words name; nothing, with what is wrong in `fault`, when none.
+const Command* Find(const QStringList& words, QString* fault) {
+    bool group = false;
+    for (const Command& command : Commands()) {
+        const QStringList name = QString::fromLatin1(command.name).split(u' ');
+        group = group || (name.size() > 1 && name[0] == words[0]);
+        if (words.mid(0, name.size()) == name) return &command;
+    }
+    if (!group)
+        *fault = QStringLiteral("Orden desconocida: ") + words[0];
+    else if (words.size() < 2)
+        *fault = QStringLiteral("Falta la suborden de ") + words[0];
+    else
+        *fault = QStringLiteral("Suborden desconocida de %1: %2").arg(words[0], words[1]);
+    return nullptr;
+}
+
+// What is wrong with the options given to `command`, empty when nothing.
+QString OptionFault(const Command& command, const Context& c) {
+    int given = 0;
+    for (const Option& option : Options()) {
+        if (!c.Given(option.name) || option.everyCommand) continue;
+        const bool takes =
+            (command.json && option.name == std::string_view("json")) ||
+            std::find_if(command.options.begin(), command.options.end(), [&](const char* o) {
+                return o == std::string_view(option.name);
+            }) != command.options.end();
+        if (!takes)
+            return QStringLiteral("Opción no válida para esta orden: --") +
+                   QLatin1String(option.name);
+        given += option.name == std::string_view("json") ? 0 : 1;
+    }
+    if (command.oneOption && given != 1) {
+        QStringList options;
+        for (const char* name : command.options) options.append(OptionText(OptionNamed(name)));
+        return QStringLiteral("%1: una y solo una de %2")
+            .arg(QLatin1String(command.name), options.join(QStringLiteral(" o ")));
+    }
+    return {};
+}
+
+// What is wrong with a file argument, found without the network; empty when nothing.
+QString FileFault(const QString& path, ArgKind kind) {
+    const QFileInfo file(path);
+    if (kind == ArgKind::FileToRead) {
+        if (!file.exists()) return QStringLiteral("el fichero no existe");
+        if (file.isDir()) return QStringLiteral("es una carpeta");
+        if (!file.isReadable()) return QStringLiteral("no se puede leer");
+        return {};
+    }
+    if (path.trimmed().isEmpty()) return {};  // the save's own message says it
+    if (file.isDir()) return QStringLiteral("es una carpeta");
+    const QFileInfo folder(file.absolutePath());
+    if (!folder.isDir()) return QStringLiteral("la carpeta no existe");
+    // The file is written beside its name, then renamed over it.
+    if (!folder.isWritable()) return QStringLiteral("no se puede escribir en la carpeta");
+    return {};
+}
+
+// The checks made before the link: each fault said in its line, files first; the status.
+int CheckedArguments(const Command& command, const QStringList& args, std::FILE* err) {
+    QStringList files, conns;
+    for (int i = 0; i < args.size(); ++i) {
+        const ArgKind kind = command.args[i].kind;
+        if (kind == ArgKind::Conn) {
+            if (const auto fault = CommandLineLinkFault(args[i]))
+                conns.append(
+                    QStringLiteral("CONN no válido (%1): %2").arg(fault->part, fault->reason));
+        } else if (kind != ArgKind::Word) {
+            if (const QString fault = FileFault(args[i], kind); !fault.isEmpty())
+                files.append(args[i] + QStringLiteral(": ") + fault);
+        }
+    }
+    for (const QString& line : files + conns) WriteLine(err, line);
+    return !files.isEmpty() ? kExitFile : !conns.isEmpty() ? kExitUsage : kExitOk;
+}
+
+}  // namespace
+
+QString Synopsis(const Command& command) {
+    QStringList words{QLatin1String(command.name)};
+    for (const Argument& arg : command.args)
+        words.append(arg.optional ? u'[' + QLatin1String(arg.name) + u']'
+                                  : QLatin1String(arg.name));
+    QStringList options;
+    for (const char* name : command.options) options.append(OptionText(OptionNamed(name)));
+    if (command.oneOption) {
+        words.append(u'(' + options.join(QStringLiteral(" | ")) + u')');
+    } else {
+        for (const QString& option : options) words.append(u'[' + option + u']');
+    }
+    if (command.json) words.append(QStringLiteral("[--json]"));
+    return words.join(u' ');
+}
+
+QString UsageText() {
+    QStringList lines{QStringLiteral("Uso:")};
+    for (const Command& command : Commands()) {
+        lines.append(QStringLiteral("  cfgtarascope-cli ") + Synopsis(command));
+        lines.append(QStringLiteral("      ") + QString::fromUtf8(command.description));
+    }
+    lines.append(QStringLiteral("  cfgtarascope-cli --help | --version"));
+    lines.append(QStringLiteral("Opciones:"));
+    for (const Option& option : Options()) {
+        const QString name =
+            (option.shortName ? QStringLiteral("-%1, ").arg(option.shortName) : QString()) +
+            OptionText(option);
+        lines.append(QStringLiteral("  %1 %2%3")
+                         .arg(name.leftJustified(22), QString::fromUtf8(option.description),
+                              option.everyCommand ? QStringLiteral(" (toda orden)") : QString()));
+    }
+    lines.append(
+        QStringLiteral("Un VALUE como -7 es un valor; otro que empiece por un guion va "
+                       "tras --"));
+    lines.append(QStringLiteral("CONN: HOST:PORT o serial:DEVICE:SPEED,PARITY,BITS"));
+    return lines.join(u'\n');
+}
+
+}  // namespace cli
+
+namespace {
+
+QList<QCommandLineOption> ParserOptions() {
+    QList<QCommandLineOption> options;
+    for (const cli::Option& option : cli::Options()) {
+        QStringList names{QLatin1String(option.name)};
+        if (option.shortName) names.prepend(QString(QLatin1Char(option.shortName)));
+        options.append({names, {}, option.value ? QLatin1String(option.value) : QString()});
+    }
+    return options;
+}
+
+}  // namespace
+
 int RunCommandLine(const QStringList& args, std::FILE* out, std::FILE* err, const QString& folder) {
-    CommandLine line(Options());
+    CommandLine line(ParserOptions());
     if (const Request request = line.Parse(args); request != Request::Run) {
         QString fault;
-        if (!line.Unknown().isEmpty())
-            fault = QStringLiteral("Opción desconocida: ") + line.Unknown().front();
-        else if (request == Request::Wrong)
-            fault = QStringLiteral("Opción no válida: ") + line.Fault();
-        return AnswerRequest(request, "cfgtarascope-cli", QString::fromUtf8(kUsage), fault, out,
-                             err);
+        if (request == Request::Wrong) {
+            const auto [wrong, typed] = line.WrongArgument();
+            fault = wrong == CommandLine::Wrong::Unknown ? QStringLiteral("Opción desconocida: ")
+                    : wrong == CommandLine::Wrong::MissingValue
+                        ? QStringLiteral("Falta el valor de ")
+                        : QStringLiteral("Opción sin valor: ");
+            fault += typed;
+        }
+        return AnswerRequest(request, "cfgtarascope-cli", cli::UsageText(), fault, out, err);
     }
     Context c{out, err, folder, {}, line};
     // Taken by every command.
     c.history.record = !c.Given("no-history");
     if (c.Given("history")) {
         c.history.path = line.Value(QStringLiteral("history"));
-        if (c.history.path.isEmpty()) return Usage(err);
+        if (c.history.path.isEmpty())
+            return Usage(err, QStringLiteral("Falta el valor de --history"));
     }
     const QStringList positional = line.Positional();
-    if (positional.isEmpty()) return Usage(err);
-    const QString& command = positional[0];
-    if (command == u"read") return Read(positional, c);
-    if (command == u"save") return Save(positional, c);
-    if (command == u"load") return Load(positional, c);
-    if (command == u"diff") return Diff(positional, c);
-    if (command == u"clone") return Clone(positional, c);
-    if (command == u"set") return Set(positional, c);
-    if (command == u"history") return HistoryCommand(c).Run(positional);
-    return Usage(err, QStringLiteral("Orden desconocida: ") + command);
+    if (positional.isEmpty()) return Usage(err, QStringLiteral("Falta la orden"));
+    QString fault;
+    const cli::Command* command = cli::Find(positional, &fault);
+    if (!command) return Usage(err, fault);
+    if (fault = cli::OptionFault(*command, c); !fault.isEmpty()) return Usage(err, fault);
+    const QStringList given = positional.mid(QString::fromLatin1(command->name).count(u' ') + 1);
+    const auto required = std::count_if(command->args.begin(), command->args.end(),
+                                        [](const cli::Argument& a) { return !a.optional; });
+    if (given.size() < required)
+        return Usage(err, QStringLiteral("Falta el argumento ") +
+                              QLatin1String(command->args[given.size()].name));
+    if (given.size() > static_cast<qsizetype>(command->args.size()))
+        return Usage(err, QStringLiteral("Sobra el argumento: ") + given[command->args.size()]);
+    if (const int status = cli::CheckedArguments(*command, given, err); status != kExitOk)
+        return status;
+    return command->run(given, c);
 }
 
 }  // namespace cfg

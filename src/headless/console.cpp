@@ -12,7 +12,7 @@ ConsoleOperation::ConsoleOperation(std::FILE* messages, TrafficLog* log, bool qu
 void ConsoleOperation::Show(const QString& text, Icon icon) {
     if (quiet_ && icon == Icon::Information) return;
     ClearStatus();
-    WriteLine(messages_, text);
+    WriteLine(messages_, icon == Icon::Critical && detail_ ? text + u' ' + detail_() : text);
 }
 
 void ConsoleOperation::Caption(const QString& caption) {

@@ -21,6 +21,9 @@ class ConsoleOperation : public Operation {
   public:
     ConsoleOperation(std::FILE* messages, TrafficLog* log, bool quiet = false);
     void SetLines(LineSink lines) { lines_ = std::move(lines); }
+    // While set, a critical message is followed on its line by what this says (where and why
+    // the link failed).
+    void SetCriticalDetail(std::function<QString()> detail) { detail_ = std::move(detail); }
 
     void Show(const QString& text, Icon) override;
     void Begin(const QString& caption) override { Caption(caption); }
@@ -40,6 +43,7 @@ class ConsoleOperation : public Operation {
     std::FILE* messages_;
     TrafficLog* log_;
     LineSink lines_;
+    std::function<QString()> detail_;
     const bool terminal_;
     const bool quiet_;
     QString caption_, progress_;

@@ -48,13 +48,17 @@ void Session::Record(SnapshotCause cause, const std::vector<Held>& held,
 
 int Session::Open(int linkType, const QString& text, bool quietConnect) {
     if (link_.Connect(0, linkType, text) != 0) {
-        if (!quietConnect) {
-            op_.Show(QStringLiteral("Error al conectar con la balanza"), Icon::Critical);
-            WriteLine(err_, link_.LastError());
-        }
+        if (!quietConnect)
+            op_.Show(QStringLiteral("Error al conectar con la balanza: ") + link_.LastError(),
+                     Icon::Critical);
         return kExitNetwork;
     }
+    // A script's reader learns where and why the read failed.
+    op_.SetCriticalDetail([this, address = NormalConnection(linkType, text)] {
+        return QStringLiteral("con %1: %2").arg(address, link_.LastError());
+    });
     const bool read = NetworkReader(link_, model_).Lee_Datos(op_);
+    op_.SetCriticalDetail({});
     if (op_.Cancelled()) WriteLine(err_, QStringLiteral("Lectura cancelada"));
     if (!read) return kExitNetwork;
     if (history_) history_->SetConnection(NormalConnection(linkType, text));

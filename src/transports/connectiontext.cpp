@@ -162,6 +162,69 @@ std::optional<LinkTarget> CommandLineLink(const QString& conn) {
     return LinkTarget{1, settings + u',' + rest.left(colon)};
 }
 
+namespace {
+
+std::optional<ConnectionFault> TcpFault(const QString& text) {
+    const auto fault = [](const char* part, const char* reason) {
+        return ConnectionFault{QString::fromUtf8(part), QString::fromUtf8(reason)};
+    };
+    const QString trimmed = text.trimmed();
+    const qsizetype colon = trimmed.indexOf(u':');
+    if (colon < 0) return fault("puerto", "falta «:PUERTO» tras la dirección");
+    const QStringView host = QStringView(trimmed).left(colon).trimmed();
+    if (host.isEmpty()) return fault("dirección", "falta la dirección antes de «:»");
+    if (std::all_of(host.begin(), host.end(), [](QChar c) { return IsDigit(c) || c == u'.'; })) {
+        if (!DottedDecimal(host))
+            return fault("dirección", "no es una dirección IPv4 (cuatro grupos de 0 a 255)");
+    } else if (!ValidHostName(host)) {
+        return fault("dirección", "no es un nombre de host válido");
+    }
+    qsizetype end = colon + 1;
+    while (end < trimmed.size() && IsDigit(trimmed[end])) ++end;
+    if (end == colon + 1) return fault("puerto", "falta el número de puerto tras «:»");
+    const auto port = DecimalValue(QStringView(trimmed).sliced(colon + 1, end - colon - 1), 65535);
+    if (!port || *port == 0) return fault("puerto", "ha de ser de 1 a 65535");
+    return std::nullopt;
+}
+
+std::optional<ConnectionFault> SerialFault(const QString& rest) {
+    const auto fault = [](const char* part, const char* reason) {
+        return ConnectionFault{QString::fromUtf8(part), QString::fromUtf8(reason)};
+    };
+    const qsizetype colon = rest.lastIndexOf(u':');
+    if (colon < 0)
+        return rest.isEmpty()
+                   ? fault("dispositivo", "falta el dispositivo")
+                   : fault("velocidad", "falta «:SPEED,PARITY,BITS» tras el dispositivo");
+    if (colon == 0) return fault("dispositivo", "falta el dispositivo");
+    const QStringList fields = rest.mid(colon + 1).split(u',');
+    const auto speed = DecimalValue(QStringView(fields[0]).trimmed(), 0x7fffffff);
+    if (!speed || *speed == 0) return fault("velocidad", "ha de ser un número entero positivo");
+    const QString parity = fields.value(1).trimmed().toUpper();
+    if (parity != u"N" && parity != u"E" && parity != u"O")
+        return fault("paridad", "ha de ser N, E u O");
+    const QString bits = fields.value(2).trimmed();
+    if ((bits != u"7" && bits != u"8") || fields.size() > 3)
+        return fault("bits", "ha de ser 7 u 8, y nada tras ellos");
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<ConnectionFault> CommandLineLinkFault(const QString& conn) {
+    static constexpr QLatin1String kSerial("serial:");
+    std::optional<ConnectionFault> fault =
+        conn.startsWith(kSerial) ? SerialFault(conn.mid(kSerial.size())) : TcpFault(conn);
+    // Whatever the link itself would refuse is refused here too.
+    const std::optional<LinkTarget> target = CommandLineLink(conn);
+    const bool linkTakes =
+        target && (target->linkType == 1 ? ParseSerialText(target->connectionText).has_value()
+                                         : ParseTcpText(target->connectionText).has_value());
+    if (!fault && !linkTakes)
+        fault = ConnectionFault{QStringLiteral("dirección"), QStringLiteral("no válida")};
+    return fault;
+}
+
 QString NormalConnection(int linkType, const QString& connectionText) {
     if (linkType == 1) {
         const std::optional<SerialSettings> serial = ParseSerialText(connectionText);

@@ -51,6 +51,15 @@ struct LinkTarget {
 };
 std::optional<LinkTarget> CommandLineLink(const QString& conn);
 
+// What is wrong with a command line's connection text: the part (`dirección`, `puerto`,
+// `dispositivo`, `velocidad`, `paridad`, `bits`) and why, in Spanish; nothing when it is a
+// connection text. Stricter than the link: serial BITS are 7 or 8, the scales' only ones.
+struct ConnectionFault {
+    QString part;
+    QString reason;
+};
+std::optional<ConnectionFault> CommandLineLinkFault(const QString& conn);
+
 // The one text of a link that names it however it was typed, as the history keeps it: TCP as
 // the dotted address without leading zeros (a host name in lower case), ':' and the port;
 // RS-232 as `serial:DEVICE:SPEED,PARITY,BITS`, the device a COM number maps to. A text that

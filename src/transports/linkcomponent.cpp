@@ -2,6 +2,7 @@
 
 #include <QDeadlineTimer>
 #include <QIODevice>
+#include <QLocale>
 #include <QThread>
 #include <algorithm>
 
@@ -37,7 +38,7 @@ void LinkComponent::Configure(int value) {
 
 int LinkComponent::Open() {
     if (linkType_ < 0 || linkType_ >= static_cast<int>(std::size(kBackends)))
-        return Fail(kBadText, QStringLiteral("unknown link type %1").arg(linkType_));
+        return Fail(kBadText, QStringLiteral("tipo de enlace desconocido: %1").arg(linkType_));
     if (!backend_) backend_ = kBackends[linkType_]();
     QString why;
     const int code = backend_->Open(connectionText_, QDeadlineTimer(kConnectTimeoutMs), why);
@@ -53,8 +54,8 @@ int LinkComponent::Fail(int code, const QString& why) {
 
 int LinkComponent::Send(const QByteArray& request) {
     if (request.isEmpty() || request.size() > kMaxFrameSize)
-        return Fail(kBadRequest, QStringLiteral("request of %1 bytes").arg(request.size()));
-    if (linkType_ < 0) return Fail(kNoLink, QStringLiteral("not connected"));
+        return Fail(kBadRequest, QStringLiteral("petición de %1 bytes").arg(request.size()));
+    if (linkType_ < 0) return Fail(kNoLink, QStringLiteral("sin conexión"));
 
     QIODevice* device = backend_ ? backend_->Device() : nullptr;
     // A reply still owed may arrive at any moment and must not answer this request. A device
@@ -72,7 +73,7 @@ int LinkComponent::Send(const QByteArray& request) {
     }
 
     const FrameResult result = WriteFrame(*device, request, replyTimeoutMs_, PeerGone());
-    if (result != FrameResult::Ok) return Failed(result, *device);
+    if (result != FrameResult::Ok) return Failed(result);
     awaiting_ = true;
     return kOk;
 }
@@ -80,34 +81,35 @@ int LinkComponent::Send(const QByteArray& request) {
 int LinkComponent::Receive(QByteArray& reply) {
     reply.clear();
     QIODevice* device = backend_ ? backend_->Device() : nullptr;
-    if (!awaiting_ || !device) return Fail(kNoLink, QStringLiteral("no request awaits a reply"));
+    if (!awaiting_ || !device)
+        return Fail(kNoLink, QStringLiteral("ninguna petición espera respuesta"));
     awaiting_ = false;
     const FrameResult result = ReadFrame(*device, reply, replyTimeoutMs_, PeerGone());
-    return result == FrameResult::Ok ? kOk : Failed(result, *device);
+    return result == FrameResult::Ok ? kOk : Failed(result);
 }
 
 PeerGoneCheck LinkComponent::PeerGone() const {
     return [this] { return backend_->PeerGone(); };
 }
 
-int LinkComponent::Failed(FrameResult result, QIODevice& device) {
-    const QString detail = device.errorString();
+int LinkComponent::Failed(FrameResult result) {
     backend_->Close();
     switch (result) {
         case FrameResult::PeerGone:
-            return Fail(kPeerClosed, QStringLiteral("connection lost: ") + detail);
+            return Fail(kPeerClosed, QStringLiteral("conexión cerrada por el otro extremo"));
         case FrameResult::Timeout:
             return Fail(kReplyTimeout,
-                        QStringLiteral("no reply byte for %1 ms").arg(replyTimeoutMs_));
+                        QStringLiteral("sin respuesta en %1 s")
+                            .arg(QLocale(QLocale::Spanish).toString(replyTimeoutMs_ / 1000.0)));
         case FrameResult::TooSlow:
-            return Fail(kReplyTooSlow, QStringLiteral("reply too slow to arrive whole"));
+            return Fail(kReplyTooSlow, QStringLiteral("la respuesta no llegó entera a tiempo"));
         case FrameResult::Malformed:
-            return Fail(kMalformedFrame, QStringLiteral("reply frame of length 0"));
+            return Fail(kMalformedFrame, QStringLiteral("respuesta de longitud 0"));
         case FrameResult::WriteFailed:
         case FrameResult::Ok:
             break;
     }
-    return Fail(kWriteFailed, QStringLiteral("request not sent: ") + detail);
+    return Fail(kWriteFailed, QStringLiteral("petición no enviada"));
 }
 
 }  // namespace cfg

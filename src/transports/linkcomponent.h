@@ -63,7 +63,7 @@ class LinkComponent final : public ScaleLink {
     int Open();
     int Fail(int code, const QString& why);
     // Closes the link after a failed frame and returns the code for `result`.
-    int Failed(FrameResult result, QIODevice& device);
+    int Failed(FrameResult result);
     PeerGoneCheck PeerGone() const;
 
     int linkType_ = -1;

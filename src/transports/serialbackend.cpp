@@ -49,7 +49,7 @@ class SerialBackend final : public LinkBackend {
         Close();
         const auto settings = ParseSerialText(text);
         if (!settings) {
-            error = QStringLiteral("bad serial connection text \"%1\"").arg(text);
+            error = QStringLiteral("texto de conexión serie no válido: «%1»").arg(text);
             return LinkComponent::kBadText;
         }
         const QString device = SerialDevice(*settings);
@@ -67,8 +67,7 @@ class SerialBackend final : public LinkBackend {
                     error = device + QStringLiteral(": no existe");
                     break;
                 default:
-                    error = device + QStringLiteral(": no se puede abrir (") + port->errorString() +
-                            u')';
+                    error = device + QStringLiteral(": no se puede abrir (ocupado o sin acceso)");
                     break;
             }
             return LinkComponent::kPortNotOpened;
@@ -81,17 +80,17 @@ class SerialBackend final : public LinkBackend {
         };
         // Each is applied on its own so a refusal names the setting.
         const Setting applied[] = {
-            {"speed", port->setBaudRate(settings->speed)},
-            {"data bits",
+            {"la velocidad", port->setBaudRate(settings->speed)},
+            {"los bits de datos",
              port->setDataBits(static_cast<QSerialPort::DataBits>(settings->dataBits))},
-            {"parity", port->setParity(ToParity(settings->parity))},
-            {"stop bits", port->setStopBits(QSerialPort::OneStop)},
-            {"flow control", port->setFlowControl(QSerialPort::NoFlowControl)},
+            {"la paridad", port->setParity(ToParity(settings->parity))},
+            {"los bits de parada", port->setStopBits(QSerialPort::OneStop)},
+            {"el control de flujo", port->setFlowControl(QSerialPort::NoFlowControl)},
         };
         for (const Setting& s : applied) {
             if (s.applied || pty) continue;
-            error = QStringLiteral("%1: %2 refused: %3")
-                        .arg(device, QLatin1String(s.name), port->errorString());
+            error =
+                QStringLiteral("%1: el puerto no admite %2").arg(device, QString::fromUtf8(s.name));
             port->close();
             return LinkComponent::kSettingRefused;
         }

@@ -44,12 +44,14 @@ int Lookup(const QString& host, QDeadlineTimer deadline, QList<QHostAddress>& ad
     while (!shared->finished)
         if (!shared->done.wait(&shared->mutex, deadline)) break;
     if (!shared->finished) {
-        error = QStringLiteral("%1: lookup timed out").arg(host);
+        error = QStringLiteral("%1: el nombre no se resolvió en %2 s")
+                    .arg(host)
+                    .arg(LinkComponent::kConnectTimeoutMs / 1000);
         return LinkComponent::kConnectTimedOut;
     }
     addresses = shared->info.addresses();
     if (shared->info.error() != QHostInfo::NoError || addresses.isEmpty()) {
-        error = QStringLiteral("%1: %2").arg(host, shared->info.errorString());
+        error = QStringLiteral("%1: nombre de host desconocido").arg(host);
         return LinkComponent::kHostNotFound;
     }
     // The texts are IPv4 first and foremost; try those addresses before any other.
@@ -67,7 +69,7 @@ class TcpBackend final : public LinkBackend {
         Close();
         const auto endpoint = ParseTcpText(text);
         if (!endpoint) {
-            error = QStringLiteral("bad TCP connection text \"%1\"").arg(text);
+            error = QStringLiteral("texto de conexión TCP no válido: «%1»").arg(text);
             return LinkComponent::kBadText;
         }
         QList<QHostAddress> addresses{QHostAddress(endpoint->ipv4)};
@@ -85,12 +87,16 @@ class TcpBackend final : public LinkBackend {
                 socket_ = std::move(socket);
                 return LinkComponent::kOk;
             }
-            error = QStringLiteral("%1 port %2: %3")
-                        .arg(address.toString())
-                        .arg(endpoint->port)
-                        .arg(socket->errorString());
             const bool timedOut =
                 socket->error() == QAbstractSocket::SocketTimeoutError || deadline.hasExpired();
+            error = QStringLiteral("%1:%2: %3")
+                        .arg(address.toString())
+                        .arg(endpoint->port)
+                        .arg(timedOut ? QStringLiteral("sin respuesta en %1 s")
+                                            .arg(LinkComponent::kConnectTimeoutMs / 1000)
+                             : socket->error() == QAbstractSocket::ConnectionRefusedError
+                                 ? QStringLiteral("conexión rechazada")
+                                 : QStringLiteral("inalcanzable"));
             code = timedOut ? LinkComponent::kConnectTimedOut : LinkComponent::kRefused;
             socket->abort();
             if (deadline.hasExpired()) break;

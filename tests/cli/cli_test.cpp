@@ -92,7 +92,8 @@ TEST(ExitStatus, TheFirstOf3425And1) {
 }
 
 // What each command ends with: its words (CONN the network, NAME.xml a file saved from it),
-// status, a line of its stderr ("^": the first, "=": all of it), and the faults of the network
+// status, a line of its stderr ("^": the first, "=": all of it; ADDR the network's address, DIR
+// the run's folder), and the faults of the network
 // served for it.
 struct StatusCase {
     const char* args;
@@ -116,10 +117,12 @@ TEST_P(CliStatus, IsTheFirstThatApplies) {
     Serve(network, GetParam().faults);
     QStringList args = QString::fromUtf8(GetParam().args).split('|');
     args.replaceInStrings("CONN", conn)
-        .replaceInStrings(QRegularExpression("^(\\w+\\.xml)$"), File("\\1"));
+        .replaceInStrings(QRegularExpression("^(\\w+\\.xml)$"), File("\\1"))
+        .replaceInStrings(QRegularExpression("^DIR"), dir.path());
     const CliRun run = Cli(args);
     EXPECT_EQ(run.status, GetParam().status) << run.err.toStdString();
-    const QString err = QString::fromUtf8(GetParam().err);
+    const QString err =
+        QString::fromUtf8(GetParam().err).replace("ADDR", conn).replace("DIR", dir.path());
     const bool said = err.startsWith('^')   ? run.err.startsWith(err.mid(1))
                       : err.startsWith('=') ? run.err == err.mid(1)
                                             : run.err.contains(err);
@@ -131,18 +134,54 @@ TEST_P(CliStatus, IsTheFirstThatApplies) {
 // The network is answered, then nothing more whatever the connection: a retry cannot help.
 const sim::FaultOptions kDrop1{.shortAfter = 1, .refusedIds = {}}, kRefuse20{.refusedIds = {20}};
 const StatusCase kStatusCases[] = {
-    {"read", kExitUsage, "Uso:"},
-    {"bogus|CONN", kExitUsage},
-    {"read|serial:/dev/null", kExitUsage, "^Conexión no válida"},
-    {"read|127.0.0.1:1", kExitNetwork, "Error al conectar con la balanza"},
+    // What is wrong, said first: commands, arguments, options.
+    {"read", kExitUsage, "^Falta el argumento CONN\nUso:"},
+    {"load|CONN", kExitUsage, "^Falta el argumento FILE\n"},
+    {"read|CONN|extra", kExitUsage, "^Sobra el argumento: extra\n"},
+    {"bogus|CONN", kExitUsage, "^Orden desconocida: bogus\n"},
+    {"history", kExitUsage, "^Falta la suborden de history\n"},
+    {"history|lst", kExitUsage, "^Suborden desconocida de history: lst\n"},
+    {"read|CONN|-foo", kExitUsage, "^Opción desconocida: -foo\n"},
+    {"save|h:1|f.xml|--scales", kExitUsage, "^Falta el valor de --scales\n"},
+    {"read|CONN|--json=1", kExitUsage, "^Opción sin valor: --json=1\n"},
+    // A CONN that is no connection text: one line, before any file or link.
+    {"read|127.0.0.1", kExitUsage, "=CONN no válido (puerto): falta «:PUERTO» tras la dirección\n"},
+    {"read|127.0.0.1:65536", kExitUsage, "=CONN no válido (puerto): ha de ser de 1 a 65535\n"},
+    {"read|1.2.3.4:0", kExitUsage, "^CONN no válido (puerto)"},
+    {"read|1.2.3.256:5", kExitUsage, "^CONN no válido (dirección): no es una dirección IPv4"},
+    {"read|:5", kExitUsage, "^CONN no válido (dirección)"},
+    {"read|0x7f.1:5", kExitUsage, "^CONN no válido (dirección): no es un nombre de host"},
+    {"history|list|h", kExitUsage, "^CONN no válido (puerto)"},
+    {"read|serial:/dev/null", kExitUsage, "^CONN no válido (velocidad)"},
+    {"read|serial::9600,N,8", kExitUsage, "^CONN no válido (dispositivo)"},
+    {"read|serial:/dev/x:0,N,8", kExitUsage, "^CONN no válido (velocidad)"},
+    {"read|serial:/dev/x:9600,X,8", kExitUsage, "^CONN no válido (paridad)"},
+    {"read|serial:/dev/x:9600,e,6", kExitUsage, "^CONN no válido (bits)"},
+    {"read|serial:/dev/x:9600,e,8,1", kExitUsage, "^CONN no válido (bits)"},
+    // Files before the link, each named: 4 before 2.
+    {"diff|CONN|missing.xml", kExitFile, "=DIR/missing.xml: el fichero no existe\n"},
+    {"load|CONN|DIR", kExitFile, "=DIR: es una carpeta\n"},
+    {"save|CONN|DIR", kExitFile, "=DIR: es una carpeta\n"},
+    {"save|CONN|DIR/no/c.xml", kExitFile, "=DIR/no/c.xml: la carpeta no existe\n"},
+    {"history|export|1|DIR/no/c.xml", kExitFile, "^DIR/no/c.xml: la carpeta no"},
+    {"load|:1|missing.xml", kExitFile,
+     "=DIR/missing.xml: el fichero no existe\nCONN no válido (dirección): falta la dirección "
+     "antes de «:»\n"},
+    // A well-formed CONN not reached: where, and what happened.
+    {"read|127.0.0.1:1:00", kExitNetwork,
+     "^Error al conectar con la balanza: 127.0.0.1:1: conexión rechazada\n"},
+    {"read|serial:/dev/nonexistent:9600,e,8", kExitNetwork,
+     "^Error al conectar con la balanza: /dev/nonexistent: no existe\n"},
+    {"read|CONN|-q",
+     kExitNetwork,
+     "=Error de comunicaciones con ADDR: sin respuesta en 3 s\n",
+     {.silentAfter = 0, .refusedIds = {}}},
     // The network is read, then the line drops: the system's structure cannot be read.
-    {"read|CONN", kExitNetwork, "Error de comunicaciones", kDrop1},
+    {"read|CONN", kExitNetwork, "Error de comunicaciones con ADDR: ", kDrop1},
     {"save|CONN|red.xml|--scales|5", kExitUsage},
-    {"save|CONN|no/such/dir/c.xml", kExitFile},
     {"load|CONN|bad.xml", kExitFile, "Error de acceso al fichero, o no es un fichero"},
     {"load|CONN|red.xml", kExitItems,
      "Item sistema : 20 (Nombre comercio): rechazado: No se puede programar", kRefuse20},
-    {"load|CONN|missing.xml", kExitNetwork, "", kDrop1},
     {"diff|CONN|other.xml", kExitFile, "no contiene datos de configuración"},
     {"diff|CONN|cut.xml", kExitFile, "no es un fichero con estructura válida"},
     {"load|CONN|cut.xml|--dry-run", kExitFile, "no es un fichero con estructura"},
@@ -169,22 +208,35 @@ const StatusCase kStatusCases[] = {
     {"history|list|--history|/nonexistent/h.db", kExitFile},
     // Options go with the commands that take them.
     {"save|h:1|f.xml|--dry-run", kExitUsage, "^Opción no válida para esta orden: --dry-run"},
+    {"read|h:1|--dry-run", kExitUsage, "^Opción no válida para esta orden: --dry-run"},
+    {"history|export|1|f.xml|--json", kExitUsage, "^Opción no válida para esta orden"},
+    {"ports|--json", kExitUsage, "^Opción no válida para esta orden: --json"},
+    {"read|h:1|--bogus", kExitUsage, "^Opción desconocida: --bogus"},
+    {"set|h:1|0|20|-x", kExitUsage, "^Opción desconocida: -x"},
+    {"history|prune", kExitUsage, "^history prune: una y solo una de --keep N o --before YYYY"},
+    {"history|prune|--keep|1|--before|2026-01-01", kExitUsage, "^history prune: una y solo"},
+    {"history|prune|--keep|0", kExitUsage, "^--keep: un número de 1 en adelante"},
+    {"history|prune|--before|2026-02-30", kExitUsage, "^--before: una fecha YYYY-MM-DD"},
     // Quiet: failures, refusals and what was not done only.
     {"read|CONN|-q", kExitOk, "="},
     {"save|CONN|new.xml|--quiet", kExitOk, "="},
     {"load|CONN|red.xml|-q", kExitItems,
      "=Item sistema : 20 (Nombre comercio): rechazado: No se puede programar\n", kRefuse20},
-    {"read|h:1|--dry-run", kExitUsage, "^Opción no válida para esta orden: --dry-run"},
-    {"history|export|1|f.xml|--json", kExitUsage, "^Opción no válida para esta orden"},
-    {"read|h:1|--bogus", kExitUsage, "^Opción desconocida: --bogus"},
-    {"save|h:1|f.xml|--scales", kExitUsage, "^Opción no válida: "},
-    {"set|h:1|0|20|-x", kExitUsage, "^Opción desconocida: -x"},
-    {"history|prune", kExitUsage, "^prune: --keep N o --before YYYY-MM-DD"},
-    {"history|prune|--keep|1|--before|2026-01-01", kExitUsage, "^prune: --keep N o"},
-    {"history|prune|--keep|0", kExitUsage, "^--keep: un número de 1 en adelante"},
-    {"history|prune|--before|2026-02-30", kExitUsage, "^--before: una fecha YYYY-MM-DD"},
 };
 INSTANTIATE_TEST_SUITE_P(Commands, CliStatus, ::testing::ValuesIn(kStatusCases));
+
+// The man page's synopsis is the command table's: every command, its arguments and options.
+TEST(CommandTable, IsTheManPagesSynopsis) {
+    const QString man = QString::fromUtf8(ReadAll(CFG_CLI_MAN_PAGE));
+    QStringList synopsis, table;
+    for (QString line : man.section(".SH SYNOPSIS\n.nf\n", 1).section("\n.fi", 0, 0).split('\n'))
+        if (line.contains("[\\fIOPTIONS\\fR] "))
+            synopsis.append(line.remove(QRegularExpression("\\\\f[BIR]"))
+                                .replace("\\-", "-")
+                                .section("[OPTIONS] ", 1));
+    for (const cli::Command& command : cli::Commands()) table.append(cli::Synopsis(command));
+    EXPECT_EQ(synopsis, table);
+}
 
 // A read that leaves owners unread ends every command with 5, each owner named on stderr,
 // whatever the command did with the rest; save still writes its file and says what it lacks.

@@ -21,6 +21,12 @@ QString Unmarked(const QString& arg) {
     return arg.startsWith(kValueMark) ? arg.mid(1) : arg;
 }
 
+// The option an argument names, without its dashes and value; empty for a value.
+QString OptionName(const QString& arg) {
+    if (arg.size() < 2 || arg[0] != u'-' || LooksLikeNumber(arg)) return {};
+    return arg.mid(arg.startsWith(u"--") ? 2 : 1).section(u'=', 0, 0);
+}
+
 }  // namespace
 
 void WriteLine(std::FILE* stream, const QString& text) {
@@ -30,12 +36,16 @@ void WriteLine(std::FILE* stream, const QString& text) {
 }
 
 CommandLine::CommandLine(const QList<QCommandLineOption>& options) {
+    parser_.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser_.addOptions(options);
+    for (const QCommandLineOption& option : options)
+        if (!option.valueName().isEmpty()) valued_.append(option.names());
     parser_.addOption({{QStringLiteral("h"), QStringLiteral("help")}, {}});
     parser_.addOption({QStringLiteral("version"), {}});
 }
 
 Request CommandLine::Parse(const QStringList& args) {
+    typed_ = args.mid(0, args.indexOf(QStringLiteral("--")));
     QStringList marked{QString()};  // the parser skips the program's name
     for (const QString& arg : args)
         marked.append(LooksLikeNumber(arg) || arg.startsWith(kValueMark) ? kValueMark + arg : arg);
@@ -45,9 +55,22 @@ Request CommandLine::Parse(const QStringList& args) {
     return Request::Run;
 }
 
+std::pair<CommandLine::Wrong, QString> CommandLine::WrongArgument() const {
+    const QStringList unknown = parser_.unknownOptionNames();
+    for (const QString& arg : typed_) {
+        const QString name = OptionName(arg);
+        if (!unknown.isEmpty() && name == unknown.front()) return {Wrong::Unknown, arg};
+        if (unknown.isEmpty() && arg.contains(u'=') && !name.isEmpty() && !valued_.contains(name))
+            return {Wrong::UnexpectedValue, arg};
+    }
+    // The parser takes whatever follows an option as its value: only the last can lack one.
+    return {Wrong::MissingValue, typed_.value(typed_.size() - 1)};
+}
+
 QStringList CommandLine::Unknown() const {
-    QStringList names = parser_.unknownOptionNames();
-    for (QString& name : names) name.prepend(name.size() == 1 ? u"-" : u"--");
+    QStringList names;
+    for (const QString& arg : typed_)
+        if (parser_.unknownOptionNames().contains(OptionName(arg))) names.append(arg);
     return names;
 }
 

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdio>
+#include <utility>
 
 // Every program's command line parsed the same way.
 namespace cfg {
@@ -18,15 +19,19 @@ enum class Request {
 
 // A command line parsed with the program's own options, to which --help (-h) and --version are
 // added. Options may stand anywhere, and "--" ends them. An argument that starts with a dash and
-// a digit, such as -7 or -0,5, is a value, not an option: a setting may well be negative.
+// a digit, such as -7 or -0,5, is a value, not an option: a setting may well be negative. One
+// dash or two start the same option: -foo is the option foo, never -f -o -o.
 class CommandLine {
   public:
     explicit CommandLine(const QList<QCommandLineOption>& options);
 
     // `args` without the program's name.
     Request Parse(const QStringList& args);
-    // Why the command line was not understood.
+    // Why the command line was not understood, in the parser's words.
     QString Fault() const { return parser_.errorText(); }
+    // Which argument was not understood, as typed, and why.
+    enum class Wrong { Unknown, MissingValue, UnexpectedValue };
+    std::pair<Wrong, QString> WrongArgument() const;
     // The options given that are not the program's, with their dashes.
     QStringList Unknown() const;
 
@@ -36,6 +41,8 @@ class CommandLine {
 
   private:
     QCommandLineParser parser_;
+    QStringList typed_;
+    QStringList valued_;  // the options that take a value
 };
 
 // Writes one line, UTF-8, at once.
