@@ -63,6 +63,6 @@ def diff_lines(rows):
 
 
 def argument_spec(**own):
-    spec = dict(COMMON_ARGS)
-    spec.update(own)
-    return spec
+    options = dict(COMMON_ARGS)
+    options.update(own)
+    return options
