@@ -13,7 +13,9 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
        "\n"
        "The package holds the desktop program (which also runs a batch send without\n"
        "a display), cfgtarascope-cli, the same work from a command line for scripts,\n"
-       "and cfgtarascope-sim, a simulated scale network for training and tests.")
+       "cfgtarascope-sim, a simulated scale network for training and tests, and the\n"
+       "Ansible collection cfgtarascope.scales, which drives cfgtarascope-cli from\n"
+       "playbooks.")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "CfgTarascope developers <developers@cfgtarascope.org>")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
@@ -22,6 +24,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # of the scan's sight (the database driver, the platform plugins, its Spanish dialog texts).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, qt6-qpa-plugins, qt6-translations-l10n")
+# The collection is of use only where Ansible runs.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "ansible-core")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # Whatever the umask of the machine that builds the package.

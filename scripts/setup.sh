@@ -13,7 +13,8 @@ packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-serialport-dev qt6-s
           libpugixml-dev  # pugixml: only the benchmarks, as the yardstick of the XML code
           dpkg-dev file  # the package's dependencies (dpkg-shlibdeps) and CPack's look at the binaries
           lintian  # the package's check (it brings man-db for the man pages)
-          desktop-file-utils appstream)  # the desktop entry's and the AppStream metadata's checks
+          desktop-file-utils appstream  # the desktop entry's and the AppStream metadata's checks
+          ansible-core)  # the Ansible collection's build and its playbook test
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
