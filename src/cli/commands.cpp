@@ -715,8 +715,16 @@ int CheckedArguments(const Command& command, const QStringList& args, std::FILE*
                 conns.append(
                     QStringLiteral("CONN no válido (%1): %2").arg(fault->part, fault->reason));
         } else if (kind != ArgKind::Word) {
-            if (const QString fault = FileFault(args[i], kind); !fault.isEmpty())
+            if (const QString fault = FileFault(args[i], kind); !fault.isEmpty()) {
                 files.append(args[i] + QStringLiteral(": ") + fault);
+            } else if (kind == ArgKind::FileToRead) {
+                // A file the load would refuse is refused before a read of the network that
+                // takes a minute on a large one.
+                if (const Status valid = CheckConfigurationFile(args[i]); !valid) {
+                    if (!valid.error().before.isEmpty()) files.append(valid.error().before);
+                    files.append(valid.error().text);
+                }
+            }
         }
     }
     for (const QString& line : files + conns) WriteLine(err, line);

@@ -183,7 +183,9 @@ const StatusCase kStatusCases[] = {
     {"load|CONN|red.xml", kExitItems,
      "Item sistema : 20 (Nombre comercio): rechazado: No se puede programar", kRefuse20},
     {"diff|CONN|other.xml", kExitFile, "no contiene datos de configuración"},
-    {"diff|CONN|cut.xml", kExitFile, "no es un fichero con estructura válida"},
+    // A file the load would refuse, refused before the link (the address answers nothing).
+    {"diff|127.0.0.1:1|cut.xml", kExitFile,
+     "=Error de acceso al fichero, o no es un fichero con estructura válida\n"},
     {"load|CONN|cut.xml|--dry-run", kExitFile, "no es un fichero con estructura"},
     {"diff|CONN|red.xml", kExitOk},
     {"set|CONN|0|12|99999", kExitItems,

@@ -307,17 +307,30 @@ Result<bool> LoadConfigurationFile(ConfigModel& model, const QString& path, Oper
     return Leer_Datos_Archivo(model, path, op);
 }
 
-Result<bool> Leer_Datos_Archivo(ConfigModel& model, const QString& path, Operation& op) {
-    ClsXMLReader reader;
+namespace {
+// Opens a configuration document in `reader`.
+Status OpenConfiguration(ClsXMLReader& reader, const QString& path) {
     reader.setDocument(path);
     reader.setEncoding(ClsXMLReader::Encoding::Utf8WhenValid);
     // The reader takes a document cut short for a whole one; its values would pass for the
     // network's when they are only what the cut left.
     if (!reader.OpenDoc() || reader.endsOpen())
-        return Error{
+        return Error(
             Error::File,
             QStringLiteral("Error de acceso al fichero, o no es un fichero con estructura válida"),
-            reader.error().unmatchedEndTag ? QStringLiteral("ERR") : QString()};
+            reader.error().unmatchedEndTag ? QStringLiteral("ERR") : QString());
+    return {};
+}
+}  // namespace
+
+Status CheckConfigurationFile(const QString& path) {
+    ClsXMLReader reader;
+    return OpenConfiguration(reader, path);
+}
+
+Result<bool> Leer_Datos_Archivo(ConfigModel& model, const QString& path, Operation& op) {
+    ClsXMLReader reader;
+    if (Status opened = OpenConfiguration(reader, path); !opened) return opened.error();
     if (reader.readAsUtf8()) op.Line(QStringLiteral("****Fichero leído como UTF-8"));
     const bool held = Loader(model, reader, op).Run();
     // What the file held reaches nlog.txt when the reading is over.
