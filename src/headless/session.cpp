@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 
 #include "core/common/programfolder.h"
+#include "core/files/configload.h"
 #include "core/network/networkreader.h"
 #include "transports/connectiontext.h"
 
@@ -110,6 +111,11 @@ bool IsBatchRequest(const QString& arguments) {
 
 int RunBatch(const QString& connection, const QString& file, std::FILE* err) {
     Session session(err);
+    // A file the load would refuse is said before a long read of the network.
+    if (const Status valid = CheckConfigurationFile(file); !valid) {
+        ShowError(session.op(), valid.error());
+        return kExitFile;
+    }
     // The network is read before the file is loaded: loading matches the file against it,
     // and an empty model would send nothing.
     if (const int status = session.Open(ScaleLink::Tcp, connection, true); status != kExitOk)

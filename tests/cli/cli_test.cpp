@@ -631,6 +631,7 @@ TEST_F(CliTest, BatchModeConnectsLoadsAndSends) {
     // whole file sent.
     for (const auto& [connection, file, status] :
          {std::tuple{conn, "cut.xml", kExitFile},
+          {QString("127.0.0.1:1"), "cut.xml", kExitFile},  // known before the link
           {QString("127.0.0.1:1"), "red.xml", kExitNetwork},
           {conn, "red.xml", kExitOk}}) {
         EXPECT_EQ(Start(CFG_DESKTOP_PROGRAM, {connection.leftJustified(20, ' ') + File(file)}),

@@ -324,6 +324,8 @@ Status OpenConfiguration(ClsXMLReader& reader, const QString& path) {
 }  // namespace
 
 Status CheckConfigurationFile(const QString& path) {
+    if (const OpenPath answer = CheckOpenPath(path); answer != OpenPath::Ok)
+        return Error(Error::File, OpenPathMessage(answer));
     ClsXMLReader reader;
     return OpenConfiguration(reader, path);
 }

@@ -30,7 +30,7 @@ QString OpenPathMessage(OpenPath answer);
 Result<bool> Leer_Datos_Archivo(ConfigModel& model, const QString& path, Operation& op);
 
 // Whether `path` is a document the load would take, before anything is read from the network:
-// the Error Leer_Datos_Archivo would give for it.
+// the Error LoadConfigurationFile would give for it.
 Status CheckConfigurationFile(const QString& path);
 
 // "Abrir": the path checks, a refusal as an Error with its message, then Leer_Datos_Archivo.
