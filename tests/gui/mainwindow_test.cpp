@@ -369,6 +369,15 @@ TEST_F(MainWindowTest, EnviarTodoOffersTheChangesThenReportsAndKeepsWhatFailed) 
                                    .arg(refused.id)
                                    .arg(refused.text, refused.value)));
     EXPECT_EQ(QGuiApplication::clipboard()->text(), saved);
+    // Reintentar sends what the report lists once more, without a question, and reports anew.
+    Child<QPushButton>(report, "CmdReintentar")->click();
+    WaitIdle();
+    EXPECT_EQ(Writes(), 3);
+    EXPECT_EQ(messages.changesAsked, 2);
+    EXPECT_EQ(Causes(dir.path()), "read, send changes, send changes");
+    report = Visible<cfg::FrmInforme>();
+    ASSERT_TRUE(report);
+    EXPECT_EQ(Child<QTreeWidget>(report, "Lista")->topLevelItemCount(), 1);
     report->close();
 
     const auto colour = [&](int id) {
