@@ -6,12 +6,15 @@
 //
 // The window's read is timed from "Recargar Datos" until its tree shows every node and the
 // window is idle again; the headless read is NetworkReader's Lee_Datos on a LinkComponent.
+// A read cancelled a third of the way is timed from "Cancelar" until the window is usable.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 #include <algorithm>
@@ -108,6 +111,23 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the window's read did not complete\n");
         return 1;
     }
+    // A read cancelled midway: the time from "Cancelar" until the window is usable again, its
+    // tree showing what was read.
+    double cancel = 0;
+    RunOperation(main, [&] {
+        main.Lee_Datos();
+        QTimer::singleShot(static_cast<int>(window / 3), &main, [&] {
+            main.findChild<QPushButton*>("CmdCancelar")->click();
+            QElapsedTimer timer;
+            timer.start();
+            QObject::connect(&main, &FrmMain::operationFinished, &main, [&, timer] {
+                if (cancel == 0) cancel = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+            });
+        });
+    });
+    const std::size_t partial = main.model().ReadFailures().size();
+    RunOperation(main, [&] { main.Lee_Datos(); });
+
     // The filter, typed a character at a time, erased the same way and cleared: the slowest
     // keystroke, each applied and painted.
     auto* filter = main.findChild<QLineEdit*>("TxtFiltro");
@@ -139,7 +159,12 @@ int main(int argc, char** argv) {
                 slowest, qPrintable(typed), qPrintable(found));
     std::printf("filter focus  %9.1f ms  (the box taking the focus, every text made ready)\n",
                 focus);
+    std::printf(
+        "cancel        %9.1f ms  (from Cancelar a third into a read until the window is "
+        "usable; %zu owners left unread)\n",
+        cancel, partial);
     goals.Ratio("window read / headless read", window / headless, 1.5);
+    goals.Ms("cancel to usable ms", cancel, 250);
     goals.Ms("filter keystroke ms", slowest, 50);
     return goals.Status();
 }
