@@ -5,6 +5,7 @@
 #include <QMap>
 #include <QSet>
 
+#include "core/history/historystore.h"
 #include "support/testsupport.h"
 
 using namespace cfgtest;
@@ -181,6 +182,16 @@ TEST_F(NetworkReaderTest, ReadsTheWholeNetworkIntoTheTree) {
               (QStringList{"begin Leyendo Estructura de Red", "Leyendo Datos Generales",
                            "Leyendo Datos Equipo 1", "Leyendo Datos Equipo 2", "end"}));
     EXPECT_EQ(op.progress, (std::vector<std::pair<int, int>>{{0, 2}, {1, 2}, {2, 2}}));
+    // Read again into the same model (new item keys): the history keeps the one snapshot.
+    QTemporaryDir dir;
+    HistoryStore store;
+    ASSERT_TRUE(store.Open(dir.filePath("h.db"), nullptr));
+    const auto record = [&] {
+        return store.Record(SnapshotCause::Read, "c", model, HeldByNetwork(model), nullptr);
+    };
+    const std::optional<qint64> first = record();
+    ASSERT_TRUE(first && Read(TwoScales()));
+    EXPECT_EQ(record(), first);
 }
 
 // Stopped after the exchange under way: before the system's structure there is nothing to work

@@ -4,6 +4,7 @@
 #include <QtEndian>
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -225,6 +226,32 @@ QString DerivedText(const ItemRow& item, const Held& held) {
            ShownAsRead(item, held.value, held.bytes).value_or(QString());
 }
 
+// Item keys as the first read of a run gives them. The serials in them keep counting from one
+// read to the next, so that an unchanged network read again would otherwise pack anew, and be
+// recorded anew, each time.
+class KeyForm {
+  public:
+    explicit KeyForm(const std::vector<TreeNode>& nodes) {
+        // Counted from the lowest serial of each kind, which the first item read holds.
+        std::array<int, 2> lowest{INT_MAX, INT_MAX};
+        for (const TreeNode& node : nodes)
+            if (const std::optional<keys::ItemSerial> k = keys::ParseItem(node.key))
+                lowest[k->scale] = std::min(lowest[k->scale], k->serial);
+        for (std::size_t kind : {0u, 1u})
+            shift_[kind] = lowest[kind] == INT_MAX ? 0 : std::max(lowest[kind] - 1, 0);
+    }
+    QString operator()(const QString& key) const {
+        if (shift_[0] == 0 && shift_[1] == 0) return key;
+        std::optional<keys::ItemSerial> k = keys::ParseItem(key);
+        if (!k || shift_[k->scale] == 0) return key;
+        k->serial -= shift_[k->scale];
+        return keys::Item(*k);
+    }
+
+  private:
+    std::array<int, 2> shift_{};
+};
+
 }  // namespace
 
 // OpenSSL's, for the instructions it uses where the processor has them: a snapshot hashes
@@ -314,6 +341,7 @@ SnapshotParts Encode(const ConfigModel& model, const std::vector<Held>& held,
             node >= 0)
             rowOfNode[static_cast<std::size_t>(node)] = row;
 
+    const KeyForm keyOf(nodes);
     const std::vector<Run> nodeRuns = RunsOf(nodes, Segment);
     const std::vector<Run> itemRuns = RunsOf(items, [](const ItemRow& r) { return r.owner; });
 
@@ -356,7 +384,7 @@ SnapshotParts Encode(const ConfigModel& model, const std::vector<Held>& held,
         menus.Number(menu.owner);
         menus.Number(menu.id);
         menus.Text(menu.text);
-        menus.Text(menu.key);
+        menus.Text(keyOf(menu.key));
     }
     put(1, menus);
 
@@ -367,14 +395,14 @@ SnapshotParts Encode(const ConfigModel& model, const std::vector<Held>& held,
         texts.Number(0);
         for (int n = run.first; n < run.first + run.count; ++n) {
             const TreeNode& node = nodes[n];
-            shape.Text(node.key);
+            shape.Text(keyOf(node.key));
             // A parent in the same run by how far back it is, so that the run's bytes do not
             // depend on the runs before it; another by its key; none as -1.
             if (node.parent >= run.first) {
                 shape.Number(n - node.parent);
             } else {
                 shape.Number(node.parent < 0 ? -1 : 0);
-                if (node.parent >= 0) shape.Text(nodes[node.parent].key);
+                if (node.parent >= 0) shape.Text(keyOf(nodes[node.parent].key));
             }
             shape.Text(node.image);
             shape.Number(static_cast<int>(node.kind) | (node.expanded ? kExpanded : 0));
@@ -398,8 +426,8 @@ SnapshotParts Encode(const ConfigModel& model, const std::vector<Held>& held,
             for (int number : {item.owner, item.id, item.type, item.order, item.length})
                 shape.Number(number);
             shape.Text(item.text);
-            shape.Text(item.key);
-            shape.Text(item.menuKey);
+            shape.Text(keyOf(item.key));
+            shape.Text(keyOf(item.menuKey));
             shape.Number(item.options.size());
             for (const QString& option : item.options) shape.Text(option);
             const Held& h = held[row];

@@ -45,6 +45,40 @@ QString ScaleItem(int number, int serial) {
     return MakeKey("b", number, 3, serial, 4);
 }
 
+namespace {
+bool IsDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
+
+}  // namespace
+
+std::optional<ItemSerial> ParseItem(QStringView key) {
+    ItemSerial parsed;
+    qsizetype start = 1;
+    if (key.startsWith(u'b') && key.size() > 4) {
+        parsed.scale = true;
+        start = 4;
+        for (qsizetype i = 1; i < start; ++i) {
+            if (!IsDigit(key[i])) return std::nullopt;
+            parsed.number = parsed.number * 10 + (key[i].unicode() - u'0');
+        }
+    } else if (!key.startsWith(u's')) {
+        return std::nullopt;
+    }
+    // Four digits at least, and a leading zero only as padding to four.
+    const qsizetype digits = key.size() - start;
+    if (digits < 4 || digits > 9 || (digits > 4 && key[start] == u'0')) return std::nullopt;
+    for (qsizetype i = start; i < key.size(); ++i) {
+        if (!IsDigit(key[i])) return std::nullopt;
+        parsed.serial = parsed.serial * 10 + (key[i].unicode() - u'0');
+    }
+    return parsed;
+}
+
+QString Item(const ItemSerial& parts) {
+    return parts.scale ? ScaleItem(parts.number, parts.serial) : SystemItem(parts.serial);
+}
+
 }  // namespace keys
 
 QString DateValue(const QString& sent) {
@@ -135,38 +169,6 @@ const QByteArray* UnchangedBytes(const ItemRow& item) {
 }
 
 namespace {
-bool IsDigit(QChar c) {
-    return c >= u'0' && c <= u'9';
-}
-
-}  // namespace
-
-// The scale number and serial of a key exactly as keys::SystemItem or keys::ScaleItem build it;
-// nothing for any other key, so that two keys never share a slot.
-std::optional<ConfigModel::ItemKey> ConfigModel::ParseItemKey(QStringView key) {
-    ItemKey parsed;
-    qsizetype start = 1;
-    if (key.startsWith(u'b') && key.size() > 4) {
-        parsed.scale = true;
-        start = 4;
-        for (qsizetype i = 1; i < start; ++i) {
-            if (!IsDigit(key[i])) return std::nullopt;
-            parsed.number = parsed.number * 10 + (key[i].unicode() - u'0');
-        }
-    } else if (!key.startsWith(u's')) {
-        return std::nullopt;
-    }
-    // Four digits at least, and a leading zero only as padding to four.
-    const qsizetype digits = key.size() - start;
-    if (digits < 4 || digits > 9 || (digits > 4 && key[start] == u'0')) return std::nullopt;
-    for (qsizetype i = start; i < key.size(); ++i) {
-        if (!IsDigit(key[i])) return std::nullopt;
-        parsed.serial = parsed.serial * 10 + (key[i].unicode() - u'0');
-    }
-    return parsed;
-}
-
-namespace {
 
 // Slots beyond this many serials after the last Clear are left to the hash, so that an odd key
 // cannot make the table huge.
@@ -206,7 +208,7 @@ void ConfigModel::Clear() {
 
 bool ConfigModel::AddNode(const QString& parentKey, const QString& key, const QString& text,
                           const QString& image, NodeKind kind, int owner) {
-    const std::optional<ItemKey> itemKey = ParseItemKey(key);
+    const std::optional<ItemKey> itemKey = keys::ParseItem(key);
     if (FindNode(key, itemKey) >= 0) return false;
     int parent = -1;
     if (!parentKey.isEmpty()) {
@@ -242,7 +244,7 @@ bool ConfigModel::PlaceItemKey(const ItemKey& key, int node) {
 }
 
 int ConfigModel::FindNode(const QString& key) const {
-    return FindNode(key, ParseItemKey(key));
+    return FindNode(key, keys::ParseItem(key));
 }
 
 int ConfigModel::FindNode(const QString& key, const std::optional<ItemKey>& parsed) const {

@@ -152,6 +152,15 @@ QString SystemMenu(int serial);             // ms0001
 QString ScaleMenu(int number, int serial);  // mb0070001
 QString SystemItem(int serial);             // s0001
 QString ScaleItem(int number, int serial);  // b0070001
+// The parts of a key exactly as SystemItem or ScaleItem build it; nothing for any other key, so
+// that two keys never parse alike.
+struct ItemSerial {
+    bool scale = false;
+    int number = 0;
+    int serial = 0;
+};
+std::optional<ItemSerial> ParseItem(QStringView key);
+QString Item(const ItemSerial& parts);  // the key ParseItem takes apart
 }  // namespace keys
 
 // The whole configuration of a network: the tree shown to the user and the tables behind it.
@@ -214,12 +223,7 @@ class ConfigModel {
     // An item node whose key has the form keys::SystemItem or keys::ScaleItem give is found by
     // its serial, counted from the last Clear, instead of by hashing its key: a read adds tens of
     // thousands.
-    struct ItemKey {
-        bool scale = false;
-        int number = 0;
-        int serial = 0;
-    };
-    static std::optional<ItemKey> ParseItemKey(QStringView key);
+    using ItemKey = keys::ItemSerial;
     // The key's place in its slot table; nothing when it is too far from the last Clear.
     std::optional<std::size_t> SlotOf(const ItemKey& key) const;
     int FindNode(const QString& key, const std::optional<ItemKey>& parsed) const;
