@@ -7,6 +7,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QtEndian>
+#include <numeric>
 
 #include "core/editing/sendall.h"
 #include "core/history/historystore.h"
@@ -20,7 +21,8 @@ using cfgtest::Row;
 // Odd corners a read can leave: a text no single byte stands for, an item before any menu, an
 // option index out of range (its node text emptied), a value never read, a failed scale, two
 // scales whose values pack alike.
-ConfigModel OddModel() {
+ConfigModel OddModel(int shift = 0) {
+    const auto key = [&](int serial) { return keys::SystemItem(shift + serial); };
     ConfigModel m;
     m.Scales() = {{4, 2, "A1B2"}, {5, 3, "C3D4"}};
     m.AddNode({}, keys::kRoot, "Red", "mundo", NodeKind::Root);
@@ -32,14 +34,14 @@ ConfigModel OddModel() {
     m.AppendItem(Row(0, 9, kNumber, 4, 1, "5"));
     // Each row with the value and bytes a read left in it (null: none).
     const std::tuple<ItemRow, const char*, QByteArray> rows[] = {
-        {Row(0, 10, kString, 8, 1, {}, "ms0001", {}, "s0001"), "ab? ", "ab\x01 "},
+        {Row(0, 10, kString, 8, 1, {}, "ms0001", {}, key(1)), "ab? ", "ab\x01 "},
         // Options longer than what a part packs at a time, one of them UTF-16.
         {Row(0, 11, kEnumeration, 1, 1, {}, "ms0001",
-             {"No", "S\u00ED", QString(9000, QChar(0x20AC)), QString(20000, 'x')}, "s0002"),
+             {"No", "S\u00ED", QString(9000, QChar(0x20AC)), QString(20000, 'x')}, key(2)),
          "7",
          {}},
-        {Row(0, 12, kNumber, 4, 120, {}, "ms0001", {}, "s0003"), nullptr, {}},
-        {Row(0, 13, kDate, 6, 1, {}, "ms0001", {}, "s0004"), "311224", "311224"},
+        {Row(0, 12, kNumber, 4, 120, {}, "ms0001", {}, key(3)), nullptr, {}},
+        {Row(0, 13, kDate, 6, 1, {}, "ms0001", {}, key(4)), "311224", "311224"},
     };
     for (const auto& [row, read, bytes] : rows) {
         m.AddNode("ms0001", row.key, row.text, "valor", NodeKind::SystemItem);
@@ -49,7 +51,7 @@ ConfigModel OddModel() {
     for (int scale : {4, 5}) m.AppendItem(Row(scale, 9, kNumber, 4, 1, "5"));
     m.Item(3).known = false;
     for (int row : {1, 4}) m.SetItemNodeText(row);
-    m.SetNodeText(m.FindNode("s0002"), {});
+    m.SetNodeText(m.FindNode(key(2)), {});
     m.SetReadFailures({{4, ReadFailure::ScaleValues}});
     return m;
 }
@@ -154,6 +156,15 @@ TEST(SnapshotParts, HashedAsPackedLikeTheirBytesAndNetworksByTheirScales) {
     for (std::size_t p = 0; p < packed.parts.size(); ++p) {
         EXPECT_EQ(hashed.hashes[p], PartHash(packed.parts[p])) << p;
         EXPECT_EQ(hashed.sizes[p], packed.parts[p].size()) << p;
+    }
+    // The bytes databases hold, pinned by the hash of the parts' hashes; item keys numbered on
+    // by earlier reads of the run pack as the first read's.
+    for (const int shift : {0, 40}) {
+        const ConfigModel later = OddModel(shift);
+        const std::vector<QByteArray> h = HashSnapshot(later, HeldByNetwork(later)).hashes;
+        EXPECT_EQ(PartHash(std::accumulate(h.begin(), h.end(), QByteArray())).toHex(),
+                  "7b227a1c034bc5ee479c9cf6f7ed51d521732259")
+            << shift;
     }
     EXPECT_EQ(PartHash("abc").toHex(), "a9993e364706816aba3e25717850c26c9cd0d89d");
     EXPECT_EQ(NetworkFingerprint({{4, 2, "A1B2"}, {5, 3, "C3D4"}}), "45f4babbe85c");
