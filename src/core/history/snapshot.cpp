@@ -5,10 +5,13 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <concepts>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <thread>
+#include <type_traits>
+#include <utility>
 
 #include <openssl/evp.h>
 
@@ -42,12 +45,13 @@ class KeyForm {
         for (std::size_t kind : {0u, 1u})
             shift_[kind] = lowest[kind] == INT_MAX ? 0 : std::max(lowest[kind] - 1, 0);
     }
-    QString operator()(const QString& key) const {
-        if (shift_[0] == 0 && shift_[1] == 0) return key;
+    // The key as Latin-1 bytes into `normal`, and their count; -1 when it stays as it is.
+    int Normal(QStringView key, char (&normal)[48]) const {
+        if (shift_[0] == 0 && shift_[1] == 0) return -1;
         std::optional<keys::ItemSerial> k = keys::ParseItem(key);
-        if (!k || shift_[k->scale] == 0) return key;
+        if (!k || shift_[k->scale] == 0) return -1;
         k->serial -= shift_[k->scale];
-        return keys::Item(*k);
+        return keys::ItemInto(*k, normal);
     }
 
   private:
@@ -192,7 +196,13 @@ class Packer {
     void Enum(E value, E) {
         Number(static_cast<int>(value));
     }
-    void Key(const QString& key) { Text(keys_ ? (*keys_)(key) : key); }
+    void Key(QStringView key) {
+        char normal[48];
+        const int n = keys_ ? keys_->Normal(key, normal) : -1;
+        if (n < 0) return Text(key);
+        Number(n);
+        std::memcpy(Room(n), normal, static_cast<std::size_t>(n));
+    }
     void List(const QStringList& texts) {
         Number(texts.size());
         for (const QString& text : texts) Text(text);
@@ -427,29 +437,8 @@ QString NetworkFingerprint(const std::vector<ScaleEntry>& scales) {
     return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(digest), 6).toHex());
 }
 
-std::vector<Held> HeldByNetwork(const ConfigModel& model) {
-    std::vector<Held> held;
-    held.reserve(model.Items().size());
-    for (const ItemRow& item : model.Items()) {
-        if (item.readKnown) {
-            held.push_back({true, item.readValue, item.readBytes});
-        } else {
-            held.emplace_back();
-        }
-    }
-    return held;
-}
-
 SendKind SentAs(const SendSummary& summary) {
     return summary.scope == SendScope::Changed ? SendKind::Changes : SendKind::All;
-}
-
-std::vector<Held> HeldAfterSend(ConfigModel& model, const SendSummary& summary) {
-    StoreSent(model, summary);
-    std::vector<Held> held = HeldByNetwork(model);
-    for (const SendOutcome& outcome : summary.items)
-        if (outcome.kind == SendOutcome::Unanswered) held[outcome.row] = {};
-    return held;
 }
 
 namespace {
@@ -679,42 +668,6 @@ bool DecodeSnapshot(const std::vector<QByteArray>& parts, ConfigModel& model) {
     for (const QString& key : expand) model.ExpandNode(key);
     model.SetReadFailures(std::move(head->failures));
     return true;
-}
-
-namespace {
-QString ValueIn(const ConfigModel& model, int row) {
-    if (row < 0) return QStringLiteral("-");
-    const ItemRow& item = model.Items()[row];
-    return item.known ? item.value : QStringLiteral("?");
-}
-}  // namespace
-
-std::vector<ValueChange> CompareValues(const ConfigModel& before, const ConfigModel& after) {
-    std::vector<ValueChange> changes;
-    for (int row = 0; row < static_cast<int>(after.Items().size()); ++row) {
-        const ItemRow& item = after.Items()[row];
-        QString was = ValueIn(before, before.FindItem(item.owner, item.id));
-        QString now = ValueIn(after, row);
-        if (was != now) changes.push_back({item.owner, item.id, item.text, was, now});
-    }
-    for (int row = 0; row < static_cast<int>(before.Items().size()); ++row) {
-        const ItemRow& item = before.Items()[row];
-        if (after.FindItem(item.owner, item.id) < 0)
-            changes.push_back({item.owner, item.id, item.text, ValueIn(before, row), "-"});
-    }
-    return changes;
-}
-
-std::vector<ValueChange> RestoreValues(ConfigModel& model, const ConfigModel& snapshot) {
-    for (const ItemRow& held : snapshot.Items()) {
-        const int row = held.known ? model.FindItem(held.owner, held.id) : -1;
-        if (row < 0 || model.Items()[row].order >= kFirstReadOnlyOrder) continue;
-        ItemRow& item = model.Item(row);
-        item.value = held.value;
-        item.known = true;
-        if (!item.key.isEmpty()) model.SetItemNodeText(row);
-    }
-    return ChangedItems(model);
 }
 
 }  // namespace cfg

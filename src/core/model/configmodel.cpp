@@ -13,10 +13,10 @@ namespace cfg {
 namespace keys {
 
 namespace {
-// The prefix, then each number in decimal left-padded with "0" to its width (never cut).
-QString MakeKey(std::string_view prefix, int first, int firstWidth, int second = 0,
-                int secondWidth = 0) {
-    char key[48];
+// The prefix, then each number in decimal left-padded with "0" to its width (never cut), into
+// `key`, which has room for 48: the end.
+char* WriteKey(char* key, std::string_view prefix, int first, int firstWidth, int second = 0,
+               int secondWidth = 0) {
     char* end = std::copy(prefix.begin(), prefix.end(), key);
     for (const auto& [value, width] : {std::pair{first, firstWidth}, {second, secondWidth}}) {
         if (width == 0) break;
@@ -25,7 +25,12 @@ QString MakeKey(std::string_view prefix, int first, int firstWidth, int second =
         for (auto n = last - digits; n < width; ++n) *end++ = '0';
         end = std::copy(static_cast<const char*>(digits), last, end);
     }
-    return QString::fromLatin1(key, end - key);
+    return end;
+}
+template <typename... Numbers>
+QString MakeKey(std::string_view prefix, Numbers... numbers) {
+    char key[48];
+    return QString::fromLatin1(key, WriteKey(key, prefix, numbers...) - key);
 }
 }  // namespace
 
@@ -75,8 +80,10 @@ std::optional<ItemSerial> ParseItem(QStringView key) {
     return parsed;
 }
 
-QString Item(const ItemSerial& parts) {
-    return parts.scale ? ScaleItem(parts.number, parts.serial) : SystemItem(parts.serial);
+int ItemInto(const ItemSerial& parts, char (&key)[48]) {
+    const char* end = parts.scale ? WriteKey(key, "b", parts.number, 3, parts.serial, 4)
+                                  : WriteKey(key, "s", parts.serial, 4);
+    return static_cast<int>(end - key);
 }
 
 }  // namespace keys
@@ -162,6 +169,19 @@ std::vector<ValueChange> WithOptionTexts(const ConfigModel& model,
                 *value = ShownAsRead(item, *value, {}).value_or(*value);
     }
     return changes;
+}
+
+std::vector<Held> HeldByNetwork(const ConfigModel& model) {
+    std::vector<Held> held;
+    held.reserve(model.Items().size());
+    for (const ItemRow& item : model.Items()) {
+        if (item.readKnown) {
+            held.push_back({true, item.readValue, item.readBytes});
+        } else {
+            held.emplace_back();
+        }
+    }
+    return held;
 }
 
 const QByteArray* UnchangedBytes(const ItemRow& item) {

@@ -98,6 +98,15 @@ std::vector<ValueChange> WithOptionTexts(const ConfigModel& model,
 // The bytes the scale sent for a string still unchanged since it was read, else nothing.
 const QByteArray* UnchangedBytes(const ItemRow& item);
 
+// What the network holds for one item row, as far as the tool knows.
+struct Held {
+    bool known = false;
+    QString value;     // in the model's form
+    QByteArray bytes;  // of a string or a date: what the scale holds
+};
+// Per item row: the value the scales held when they were last read or accepted a write.
+std::vector<Held> HeldByNetwork(const ConfigModel& model);
+
 // What the network read could not read, owner by owner: data of the read, for the front ends
 // to report.
 struct ReadFailure {
@@ -160,7 +169,9 @@ struct ItemSerial {
     int serial = 0;
 };
 std::optional<ItemSerial> ParseItem(QStringView key);
-QString Item(const ItemSerial& parts);  // the key ParseItem takes apart
+// The key ParseItem takes apart, as Latin-1 bytes into `key`: their count. No string is made: a
+// snapshot writes tens of thousands.
+int ItemInto(const ItemSerial& parts, char (&key)[48]);
 }  // namespace keys
 
 // The whole configuration of a network: the tree shown to the user and the tables behind it.
