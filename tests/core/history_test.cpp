@@ -26,7 +26,7 @@ ConfigModel OddModel(int shift = 0) {
     ConfigModel m;
     m.Scales() = {{4, 2, "A1B2"}, {5, 3, "C3D4"}};
     m.AddNode({}, keys::kRoot, "Red", "mundo", NodeKind::Root);
-    m.AddNode(keys::kRoot, keys::kSystem, "Datos Comunes", "sistema", NodeKind::SystemGroup);
+    m.AddNode(keys::kRoot, keys::kSystem, "Datos Comunes", "sistema", NodeKind::SystemBranch);
     m.AddNode(keys::kSystem, "ms0001", QString::fromUtf8("Men\u00FA \u20AC"), "menu",
               NodeKind::SystemMenu);
     m.ExpandNode(keys::kSystem);

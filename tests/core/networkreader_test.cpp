@@ -136,7 +136,7 @@ TEST_F(NetworkReaderTest, PagesAreReadUntilTheCursorIsZero) {
         {-1, 0, true, 3}, {1, 0, false, 1}, {2, 0, false, 2}, {-1, 1, false, 3}};
     for (const auto& [failingSend, cycleTo, ok, handled] : cases) {
         model.Clear();
-        model.AddNode({}, keys::kSystem, "S", "sistema", NodeKind::SystemGroup);
+        model.AddNode({}, keys::kSystem, "S", "sistema", NodeKind::SystemBranch);
         fake.structure[kSystem] = {PagedAnswer(1, 0, Menu(1, 201, "General")),
                                    PagedAnswer(1, 0, Record(1, 7, 1, 4, "Precio")),
                                    PagedAnswer(1, 0, Record(2, 7, 1, 4, "Tara"))};

@@ -94,7 +94,7 @@ void Visit(A& a, R& scale) requires std::same_as<std::remove_const_t<R>, ScaleEn
 template <typename A, typename R>
 void Visit(A& a, R& failure) requires std::same_as<std::remove_const_t<R>, ReadFailure> {
     a.Number(failure.owner);
-    a.Enum(failure.part, ReadFailure::ScaleRefused);
+    a.Enum(failure.part, ReadFailure::ScaleNumberZero);
 }
 template <typename A, typename R>
     void Visit(A&a, R&count) requires std::same_as < std::remove_const_t<R>,
@@ -337,13 +337,13 @@ class Unpacker {
     bool ok_ = true;
 };
 
-// The tree's top (the root, the groups, the scales) is one run; menus and items go in runs by
+// The tree's top (the root, its two branches, the scales) is one run; menus and items go in runs by
 // owner, so that a change in one scale leaves the parts of the others as they were.
 int Segment(const TreeNode& node) {
     switch (node.kind) {
         case NodeKind::Root:
-        case NodeKind::ScalesGroup:
-        case NodeKind::SystemGroup:
+        case NodeKind::ScalesBranch:
+        case NodeKind::SystemBranch:
         case NodeKind::Scale:
             return -1;
         default:

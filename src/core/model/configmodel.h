@@ -17,8 +17,8 @@ constexpr int kFirstReadOnlyOrder = 100;
 // What a node of the tree stands for.
 enum class NodeKind {
     Root,
-    ScalesGroup,
-    SystemGroup,
+    ScalesBranch,
+    SystemBranch,
     Scale,
     SystemMenu,
     ScaleMenu,
@@ -111,14 +111,14 @@ std::vector<Held> HeldByNetwork(const ConfigModel& model);
 // to report.
 struct ReadFailure {
     enum Part {
-        SystemValues,    // the system's values; no scale was read after it
-        ScaleStructure,  // the scale's menus and items
-        ScaleValues,     // the scale's values
-        ScaleNotRead,    // not read: the system's values failed first
-        ScaleRefused,    // the network reported a scale numbered 0, which would stand for the
-                         // system: it is not read
+        SystemValues,     // the system's values; no scale was read after it
+        ScaleStructure,   // the scale's menus and items
+        ScaleValues,      // the scale's values
+        ScaleNotRead,     // not read: the system's values failed first
+        ScaleNumberZero,  // the network reported a scale numbered 0, which would stand for the
+                          // system: it is not read
     };
-    int owner = 0;  // the scale number; 0 for the system and for a refused scale 0
+    int owner = 0;  // the scale number; 0 for the system and for a scale numbered 0
     Part part = SystemValues;
     friend bool operator==(const ReadFailure&, const ReadFailure&) = default;
 };
