@@ -15,6 +15,7 @@
 #include "core/editing/sendall.h"
 #include "core/files/configload.h"
 #include "core/files/configsave.h"
+#include "core/history/compare.h"
 #include "core/history/historystore.h"
 #include "core/model/configmodel.h"
 #include "core/network/networkreader.h"

@@ -9,6 +9,7 @@
 #include <QTreeWidget>
 #include <algorithm>
 
+#include "core/history/compare.h"
 #include "core/model/configmodel.h"
 #include "gui/guiservices.h"
 #include "gui/linkworker.h"

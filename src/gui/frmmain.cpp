@@ -24,6 +24,7 @@
 #include "core/editing/clone.h"
 #include "core/editing/editor.h"
 #include "core/files/configsave.h"
+#include "core/history/compare.h"
 #include "core/history/historystore.h"
 #include "core/link/trafficlog.h"
 #include "core/network/networkreader.h"

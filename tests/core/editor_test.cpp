@@ -93,9 +93,9 @@ TEST(Model, ShownValuesOfEnumerationsAndDates) {
 TEST(Model, TreeKeepsOrderRefusesDuplicatesAndFindsFirstRows) {
     ConfigModel model;
     EXPECT_TRUE(model.AddNode({}, "Red", "Red", "mundo", NodeKind::Root));
-    EXPECT_TRUE(model.AddNode("Red", "Balanza", "B", "balanza", NodeKind::ScalesGroup));
-    EXPECT_TRUE(model.AddNode("Red", "Sistema", "S", "sistema", NodeKind::SystemGroup));
-    EXPECT_FALSE(model.AddNode("Red", "Sistema", "again", "sistema", NodeKind::SystemGroup));
+    EXPECT_TRUE(model.AddNode("Red", "Balanza", "B", "balanza", NodeKind::ScalesBranch));
+    EXPECT_TRUE(model.AddNode("Red", "Sistema", "S", "sistema", NodeKind::SystemBranch));
+    EXPECT_FALSE(model.AddNode("Red", "Sistema", "again", "sistema", NodeKind::SystemBranch));
     EXPECT_FALSE(model.AddNode("nowhere", "x", "x", "valor", NodeKind::SystemItem));
     EXPECT_EQ(model.Node(0).children, (std::vector<int>{1, 2}));
     for (int owner : {3, 0, 3}) model.AppendItem(Item(owner ? "b1" : "s1", kNumber, 1, 1, "0"));

@@ -5,6 +5,7 @@
 #include <QMap>
 #include <QSet>
 
+#include "core/history/historystore.h"
 #include "support/testsupport.h"
 
 using namespace cfgtest;
@@ -138,7 +139,7 @@ TEST_F(NetworkReaderTest, PagesAreReadUntilTheCursorIsZero) {
         {-1, 0, true, 3}, {1, 0, false, 1}, {2, 0, false, 2}, {-1, 1, false, 3}};
     for (const auto& [failingSend, cycleTo, ok, handled] : cases) {
         model.Clear();
-        model.AddNode({}, keys::kSystem, "S", "sistema", NodeKind::SystemGroup);
+        model.AddNode({}, keys::kSystem, "S", "sistema", NodeKind::SystemBranch);
         fake.structure[kSystem] = {PagedAnswer(1, 0, Menu(1, 201, "General")),
                                    PagedAnswer(1, 0, Record(1, 7, 1, 4, "Precio")),
                                    PagedAnswer(1, 0, Record(2, 7, 1, 4, "Tara"))};
@@ -184,6 +185,14 @@ TEST_F(NetworkReaderTest, ReadsTheWholeNetworkIntoTheTree) {
               (QStringList{"begin Leyendo Estructura de Red", "Leyendo Datos Generales",
                            "Leyendo Datos Equipo 1", "Leyendo Datos Equipo 2", "end"}));
     EXPECT_EQ(op.progress, (std::vector<std::pair<int, int>>{{0, 2}, {1, 2}, {2, 2}}));
+    // Read again into the same model (new item keys): the history keeps the one snapshot.
+    HistoryStore store;
+    const auto record = [&] {
+        return store.Record(SnapshotCause::Read, "c", model, HeldByNetwork(model), nullptr);
+    };
+    QTemporaryDir dir;
+    ASSERT_TRUE(store.Open(dir.filePath("h"), nullptr) && record() == 1 && Read(TwoScales()));
+    EXPECT_EQ(record(), 1);
 }
 
 // Stopped after the exchange under way: before the system's structure there is nothing to work

@@ -57,7 +57,11 @@ TEST_F(SendAllTest, OneWritePerEditableKnownItem) {
 }
 
 TEST_F(SendAllTest, RefusalsAndSilenceDoNotStopTheRun) {
-    for (int id = 1; id <= 4; ++id) model.AppendItem(Row(2, id, kNumber, 0, 1, "1"));
+    for (int id = 1; id <= 4; ++id) {
+        model.AppendItem(Row(2, id, kNumber, 0, 1, {}));
+        StoreRead(model.Item(id - 1), "5", {});
+        model.Item(id - 1).value = "1";
+    }
     link.SetResponder([](const QByteArray& r) {
         if (r[13] == 2 || r[13] == 4) return ScriptedLink::Answer{0, WriteAnswer(0, 98)};
         return r[13] == 3 ? ScriptedLink::Answer{1, {}}
@@ -79,6 +83,9 @@ TEST_F(SendAllTest, RefusalsAndSilenceDoNotStopTheRun) {
               "2\t4\tOpcion 4\t1\tRechazado\tNo se puede programar\n");
     EXPECT_EQ(op.progress,
               (std::vector<std::pair<int, int>>{{0, 4}, {1, 4}, {2, 4}, {3, 4}, {4, 4}}));
+    QStringList held;  // the value sent once accepted, the one before a refusal, "?" unanswered
+    for (const Held& h : HeldAfterSend(model, summary)) held.append(h.known ? h.value : "?");
+    EXPECT_EQ(held, (QStringList{"1", "5", "?", "5"}));
 }
 
 // Stopped after an exchange, the send leaves the rest unsent, each said; the two writes of a

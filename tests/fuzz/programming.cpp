@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     programmer.Relee_Menu(single);
     const int count = programmer.Lee_Menu_Grupo(group, model.Items()[group].owner);
-    Require(count >= 0 && count <= cfg::ItemProgrammer::kGroupSize, "a group fits ItemsGrupo");
+    Require(count >= 0 && count <= cfg::ItemProgrammer::kMenuEntries, "a menu fits ItemsGrupo");
     cfgfuzz::CheckModel(model);
     Require(model.Items().size() == read.Items().size(), "programming adds no rows");
     return 0;

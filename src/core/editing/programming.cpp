@@ -123,15 +123,15 @@ ItemProgrammer::Result ItemProgrammer::Modificar_Valor(const Selection& selectio
             result.outcome = Outcome::Failed;
             return result;
         }
-        GroupEntry& group = itemsGrupo_[edited];
-        if (group.value != *value) {
-            group.value = *value;
-            group.asRead = false;
+        MenuEntry& target = itemsGrupo_[edited];
+        if (target.value != *value) {
+            target.value = *value;
+            target.asRead = false;
         }
         // The other items go back as the scale holds them.
         QList<QByteArray> entries;
         for (int j = 0; j < count; ++j) {
-            const GroupEntry& g = itemsGrupo_[j];
+            const MenuEntry& g = itemsGrupo_[j];
             entries.append(protocol::ItemEntry(g.id, g.type, g.value,
                                                g.asRead && g.type == kString ? &g.bytes : nullptr));
         }
@@ -185,7 +185,7 @@ int ItemProgrammer::Lee_Menu_Grupo(int row, int owner) {
     return ReadMenu(row, owner, true);
 }
 
-int ItemProgrammer::ReadMenu(int row, int owner, bool keepGroup) {
+int ItemProgrammer::ReadMenu(int row, int owner, bool keepEntries) {
     const int menu = model_.FindMenuByKey(model_.Items()[row].menuKey);
     const int menuId = menu < 0 ? 0 : model_.Menus()[menu].id;
     const protocol::Reply reply = protocol::ExchangeRead(
@@ -201,7 +201,7 @@ int ItemProgrammer::ReadMenu(int row, int owner, bool keepGroup) {
         // Without a known layout the entries after this one cannot be found.
         if (entry.length == 0) break;
         pos += entry.length;
-        if (keepGroup && decoded < kGroupSize)
+        if (keepEntries && decoded < kMenuEntries)
             itemsGrupo_[decoded] = {entry.id, entry.type, entry.value, entry.bytes, true};
 
         // Only the item of the owner that was read: another scale's row with the same ID
@@ -212,7 +212,7 @@ int ItemProgrammer::ReadMenu(int row, int owner, bool keepGroup) {
         StoreRead(item, entry.value, entry.bytes);
         model_.SetItemNodeText(match);
     }
-    return std::min(decoded, kGroupSize);
+    return std::min(decoded, kMenuEntries);
 }
 
 }  // namespace cfg

@@ -40,7 +40,7 @@ int OptionNamed(const QStringList& options, const QString& typed);
 
 // One decoded entry of a menu read back from a scale. A string keeps the bytes it came in, to
 // go back as those while its value is unchanged.
-struct GroupEntry {
+struct MenuEntry {
     int id = 0;
     int type = 0;
     QString value;
@@ -70,15 +70,15 @@ class ItemProgrammer {
     // the number of entries read, 0 when the read failed.
     int Lee_Menu_Grupo(int row, int owner);
 
-    static constexpr int kGroupSize = 101;
-    const std::array<GroupEntry, kGroupSize>& ItemsGrupo() const { return itemsGrupo_; }
+    static constexpr int kMenuEntries = 101;
+    const std::array<MenuEntry, kMenuEntries>& ItemsGrupo() const { return itemsGrupo_; }
 
   private:
-    int ReadMenu(int row, int owner, bool keepGroup);
+    int ReadMenu(int row, int owner, bool keepEntries);
 
     ScaleLink& link_;
     ConfigModel& model_;
-    std::array<GroupEntry, kGroupSize> itemsGrupo_{};
+    std::array<MenuEntry, kMenuEntries> itemsGrupo_{};
 };
 
 }  // namespace cfg

@@ -35,6 +35,14 @@ void StoreSent(ConfigModel& model, const SendSummary& summary) {
     }
 }
 
+std::vector<Held> HeldAfterSend(ConfigModel& model, const SendSummary& summary) {
+    StoreSent(model, summary);
+    std::vector<Held> held = HeldByNetwork(model);
+    for (const SendOutcome& outcome : summary.items)
+        if (outcome.kind == SendOutcome::Unanswered) held[outcome.row] = {};
+    return held;
+}
+
 QString OutcomeReason(const ItemRow& item, const SendOutcome& outcome) {
     switch (outcome.kind) {
         case SendOutcome::Refused:

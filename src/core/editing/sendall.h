@@ -6,6 +6,7 @@
 
 #include "core/common/operation.h"
 #include "core/editing/itemwrite.h"
+#include "core/model/configmodel.h"
 
 namespace cfg {
 
@@ -54,6 +55,10 @@ QByteArray SentBytes(const ItemRow& item);
 // The items a send put in place hold what was sent as their value read: a later changes-only
 // send leaves them out.
 void StoreSent(ConfigModel& model, const SendSummary& summary);
+// After a send: an accepted write holds the value sent (stored in the model as read), an
+// unanswered one may or may not be in place, so its value is no longer known; the rest keep
+// what they held.
+std::vector<Held> HeldAfterSend(ConfigModel& model, const SendSummary& summary);
 
 // One item a send did not put in place, as the send report lists it.
 struct ReportRow {

@@ -88,7 +88,7 @@ std::vector<ReadFailure> MissingFromFile(const ConfigModel& model, bool common,
         const bool wanted =
             failure.part == ReadFailure::SystemValues
                 ? common
-                : failure.part != ReadFailure::ScaleRefused &&
+                : failure.part != ReadFailure::ScaleNumberZero &&
                       std::find(scales.begin(), scales.end(), failure.owner) != scales.end();
         if (wanted) missing.push_back(failure);
     }

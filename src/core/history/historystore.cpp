@@ -17,9 +17,9 @@ namespace cfg {
 
 namespace {
 
-// A snapshot names groups of this many parts, and each group its parts, so that a snapshot
-// that changes one part adds that part, its group and a short list of groups.
-constexpr int kGroupSize = 16;
+// A snapshot names bundles of this many parts, and each bundle its parts, so that a snapshot
+// that changes one part adds that part, its bundle and a short list of bundles.
+constexpr int kBundleSize = 16;
 
 // Stands in a migration for the step that fills in the network of every snapshot.
 constexpr const char* kFillNetworks = nullptr;
@@ -120,7 +120,7 @@ constexpr const char* kInfoColumns =
     "id, time, cause, send, connection, network, scales, items, known";
 constexpr int kManifestColumn = 9;  // after the information's
 
-// The hashes a manifest or a group runs together; nothing when it is not a whole number of them.
+// The hashes a manifest or a bundle runs together; nothing when it is not a whole number of them.
 std::optional<std::vector<QByteArray>> Hashes(const QByteArray& list) {
     if (list.size() % kHashSize != 0) return std::nullopt;
     std::vector<QByteArray> hashes;
@@ -239,18 +239,18 @@ namespace {
 bool FillNetworks(const QSqlDatabase& db, QString* error, bool* damaged) {
     Statement all(db, "SELECT id, manifest FROM snapshot2");
     if (!all.Run(error, damaged)) return false;
-    std::vector<std::pair<qint64, QByteArray>> firstGroups;
+    std::vector<std::pair<qint64, QByteArray>> firstBundles;
     while (all.Next(error, damaged))
-        firstGroups.emplace_back(all.query().value(0).toLongLong(),
-                                 all.query().value(1).toByteArray().left(kHashSize));
+        firstBundles.emplace_back(all.query().value(0).toLongLong(),
+                                  all.query().value(1).toByteArray().left(kHashSize));
     if (all.query().lastError().isValid()) return false;
     PartReader parts(db);
-    QHash<QByteArray, QString> networkOf;  // by first group: most snapshots share it
+    QHash<QByteArray, QString> networkOf;  // by first bundle: most snapshots share it
     Statement set(db, "UPDATE snapshot2 SET network = ? WHERE id = ?");
-    for (const auto& [id, group] : firstGroups) {
-        if (!networkOf.contains(group)) {
+    for (const auto& [id, bundle] : firstBundles) {
+        if (!networkOf.contains(bundle)) {
             QString failed, network;
-            const std::optional<QByteArray> hashes = parts.Read(group, &failed, damaged);
+            const std::optional<QByteArray> hashes = parts.Read(bundle, &failed, damaged);
             const std::optional<QByteArray> head =
                 hashes && hashes->size() >= kHashSize
                     ? parts.Read(hashes->left(kHashSize), &failed, damaged)
@@ -261,9 +261,9 @@ bool FillNetworks(const QSqlDatabase& db, QString* error, bool* damaged) {
             }
             if (const auto scales = head ? SnapshotScales(*head) : std::nullopt)
                 network = NetworkFingerprint(*scales);
-            networkOf.insert(group, network);
+            networkOf.insert(bundle, network);
         }
-        if (const QString network = networkOf.value(group);
+        if (const QString network = networkOf.value(bundle);
             !network.isEmpty() && !set.Bind(network).Bind(id).Run(error, damaged))
             return false;
     }
@@ -352,13 +352,13 @@ std::optional<qint64> HistoryStore::RecordOnce(SnapshotCause cause, std::optiona
     QSqlDatabase db = Db();
     bool* const damaged = &damaged_;
 
-    std::vector<QByteArray> groups;  // each the hashes of its parts, run together
-    QByteArray manifest;             // the groups' hashes
+    std::vector<QByteArray> bundles;  // each the hashes of its parts, run together
+    QByteArray manifest;              // the bundles' hashes
     for (std::size_t i = 0; i < parts.parts.size(); ++i) {
-        if (i % kGroupSize == 0) groups.emplace_back();
-        groups.back() += parts.hashes[i];
+        if (i % kBundleSize == 0) bundles.emplace_back();
+        bundles.back() += parts.hashes[i];
     }
-    for (const QByteArray& group : groups) manifest += PartHash(group);
+    for (const QByteArray& bundle : bundles) manifest += PartHash(bundle);
 
     // The write lock is taken first, so that another instance writing is waited for instead of
     // met half-way.
@@ -367,7 +367,7 @@ std::optional<qint64> HistoryStore::RecordOnce(SnapshotCause cause, std::optiona
         Statement(db, "ROLLBACK").Run(nullptr);
         return std::nullopt;
     };
-    // The groups of the last snapshot of the same network are there already, with their parts.
+    // The bundles of the last snapshot of the same network are there already, with their parts.
     QSet<QByteArray> stored;
     Statement last(db,
                    "SELECT id, manifest FROM snapshot WHERE connection = ? AND network = ? "
@@ -408,11 +408,11 @@ std::optional<qint64> HistoryStore::RecordOnce(SnapshotCause cause, std::optiona
     // A part may come twice in one snapshot (two runs alike): it is stored once.
     std::vector<bool> wanted(parts.parts.size(), false);
     QSet<QByteArray> adding;
-    for (std::size_t g = 0; g < groups.size(); ++g) {
+    for (std::size_t g = 0; g < bundles.size(); ++g) {
         const QByteArray hash = manifest.mid(static_cast<qsizetype>(g) * kHashSize, kHashSize);
         if (stored.contains(hash)) continue;
-        for (std::size_t i = g * kGroupSize; i < std::min(parts.parts.size(), (g + 1) * kGroupSize);
-             ++i) {
+        for (std::size_t i = g * kBundleSize;
+             i < std::min(parts.parts.size(), (g + 1) * kBundleSize); ++i) {
             if (adding.contains(parts.hashes[i])) continue;
             bool there = false;
             if (!present(parts.hashes[i], parts.sizes[i], &there)) return fail();
@@ -420,8 +420,8 @@ std::optional<qint64> HistoryStore::RecordOnce(SnapshotCause cause, std::optiona
             if (!there) adding.insert(parts.hashes[i]);
         }
         bool there = false;
-        if (!present(hash, groups[g].size(), &there)) return fail();
-        if (!there && !add(hash, groups[g])) return fail();
+        if (!present(hash, bundles[g].size(), &there)) return fail();
+        if (!there && !add(hash, bundles[g])) return fail();
     }
     if (!adding.isEmpty()) {
         const std::vector<QByteArray> bytes = bytesOf(wanted);
@@ -501,9 +501,9 @@ std::optional<SnapshotInfo> HistoryStore::Load(qint64 id, ConfigModel& model, QS
             }
             return true;
         };
-        std::vector<QByteArray> groups, parts;
-        bool whole = fetch(manifest, groups);
-        for (std::size_t g = 0; whole && g < groups.size(); ++g) whole = fetch(groups[g], parts);
+        std::vector<QByteArray> bundles, parts;
+        bool whole = fetch(manifest, bundles);
+        for (std::size_t g = 0; whole && g < bundles.size(); ++g) whole = fetch(bundles[g], parts);
         if (whole && DecodeSnapshot(parts, model)) return info;
         if (error)
             *error = failed.isEmpty() ? QStringLiteral("instantánea %1 dañada").arg(id) : failed;
@@ -559,21 +559,21 @@ std::optional<int> HistoryStore::Prune(const char* doomed, const QVariant& bound
 bool HistoryStore::Named(QSet<QByteArray>& named, bool* whole, QString* error) {
     Statement manifests(Db(), "SELECT DISTINCT manifest FROM snapshot");
     if (!manifests.Run(error, &damaged_)) return false;
-    std::vector<QByteArray> groups;
+    std::vector<QByteArray> bundles;
     while (manifests.query().next()) {
         const auto hashes = Hashes(manifests.query().value(0).toByteArray());
         *whole = *whole && hashes.has_value();
         for (const QByteArray& hash : hashes.value_or(std::vector<QByteArray>()))
             if (!named.contains(hash)) {
                 named.insert(hash);
-                groups.push_back(hash);
+                bundles.push_back(hash);
             }
     }
     manifests.query().finish();
     PartReader reader(Db());
-    for (const QByteArray& group : groups) {
+    for (const QByteArray& bundle : bundles) {
         QString failed;
-        const std::optional<QByteArray> hashes = reader.Read(group, &failed, &damaged_);
+        const std::optional<QByteArray> hashes = reader.Read(bundle, &failed, &damaged_);
         if (!failed.isEmpty()) {
             if (error) *error = failed;
             return false;

@@ -96,8 +96,8 @@ class HistoryStore {
                                      const SnapshotParts& parts, const PartBytes& bytesOf,
                                      const QDateTime& time, QString* error);
     std::optional<int> Prune(const char* doomed, const QVariant& bound, QString* error);
-    // Into `named`, the hashes of the groups and parts the snapshots name; `whole` false when a
-    // group cannot be read (then no part can be known to be unnamed). False when a query failed.
+    // Into `named`, the hashes of the bundles and parts the snapshots name; `whole` false when a
+    // bundle cannot be read (then no part can be known to be unnamed). False when a query failed.
     bool Named(QSet<QByteArray>& named, bool* whole, QString* error);
 
     QString name_;  // of the Qt SQL connection, one per store

@@ -4,10 +4,14 @@
 #include <QtEndian>
 #include <algorithm>
 #include <array>
+#include <climits>
+#include <concepts>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <thread>
+#include <type_traits>
+#include <utility>
 
 #include <openssl/evp.h>
 
@@ -18,7 +22,7 @@ namespace cfg {
 
 namespace {
 
-constexpr quint32 kFormat = 1;
+constexpr int kFormat = 1;
 constexpr std::array<QStringView, 4> kCauses{u"read", u"partial", u"set", u"send"};
 constexpr std::array<QStringView, 4> kSendKinds{u"all", u"changes", u"clone", u"restore"};
 
@@ -27,14 +31,134 @@ constexpr std::array<QStringView, 4> kSendKinds{u"all", u"changes", u"clone", u"
 constexpr qint32 kWideText = 1 << 30;  // added to the length of a UTF-16 text
 constexpr int kExpanded = 1 << 8;      // with a node's kind
 
+// Item keys as the first read of a run gives them. The serials in them keep counting from one
+// read to the next, so that an unchanged network read again would otherwise pack anew, and be
+// recorded anew, each time.
+class KeyForm {
+  public:
+    explicit KeyForm(const std::vector<TreeNode>& nodes) {
+        // Counted from the lowest serial of each kind, which the first item read holds.
+        std::array<int, 2> lowest{INT_MAX, INT_MAX};
+        for (const TreeNode& node : nodes)
+            if (const std::optional<keys::ItemSerial> k = keys::ParseItem(node.key))
+                lowest[k->scale] = std::min(lowest[k->scale], k->serial);
+        for (std::size_t kind : {0u, 1u})
+            shift_[kind] = lowest[kind] == INT_MAX ? 0 : std::max(lowest[kind] - 1, 0);
+    }
+    // The key as Latin-1 bytes into `normal`, and their count; -1 when it stays as it is.
+    int Normal(QStringView key, char (&normal)[48]) const {
+        if (shift_[0] == 0 && shift_[1] == 0) return -1;
+        std::optional<keys::ItemSerial> k = keys::ParseItem(key);
+        if (!k || shift_[k->scale] == 0) return -1;
+        k->serial -= shift_[k->scale];
+        return keys::ItemInto(*k, normal);
+    }
+
+  private:
+    std::array<int, 2> shift_{};
+};
+
+// A node as packed: its parent in the same run by how far back it is, so that the run's bytes do
+// not depend on the runs before it; another by its key (`back` 0); none as -1. Its kind carries
+// whether it is expanded.
+struct PackedNode {
+    QString key;
+    int back = -1;
+    QString parent;
+    QString image;
+    int flags = 0;
+    int owner = 0;
+};
+// A node whose text is not the one its item's value gives, by its place in its run.
+struct OwnText {
+    int node = 0;
+    QString text;
+};
+// What a snapshot's first part says: the scales, the read failures and the runs of the parts.
+struct Head {
+    int format = kFormat;
+    std::vector<ScaleEntry> scales;
+    std::vector<ReadFailure> failures;
+    std::vector<int> nodeRuns, itemRuns;
+};
+
+// The fields of every record a snapshot holds, in the order they are packed: one list for both
+// directions. An archive `A` is a Packer, which packs each field of a const record, or an
+// Unpacker, which reads each into the record and checks it.
+template <typename A, typename R>
+void Visit(A& a, R& scale) requires std::same_as<std::remove_const_t<R>, ScaleEntry> {
+    a.Number(scale.number);
+    a.Number(scale.mostrador);
+    a.Text(scale.mac);
+}
+template <typename A, typename R>
+void Visit(A& a, R& failure) requires std::same_as<std::remove_const_t<R>, ReadFailure> {
+    a.Number(failure.owner);
+    a.Enum(failure.part, ReadFailure::ScaleNumberZero);
+}
+template <typename A, typename R>
+    void Visit(A&a, R&count) requires std::same_as < std::remove_const_t<R>,
+int > {
+    a.Size(count);
+}
+template <typename A, typename R>
+void Visit(A& a, R& head) requires std::same_as<std::remove_const_t<R>, Head> {
+    a.Number(head.format);
+    a.Records(head.scales);
+    a.Records(head.failures);
+    a.Records(head.nodeRuns);
+    a.Records(head.itemRuns);
+}
+template <typename A, typename R>
+void Visit(A& a, R& menu) requires std::same_as<std::remove_const_t<R>, MenuRow> {
+    a.Number(menu.owner);
+    a.Number(menu.id);
+    a.Text(menu.text);
+    a.Key(menu.key);
+}
+template <typename A, typename R>
+void Visit(A& a, R& node) requires std::same_as<std::remove_const_t<R>, PackedNode> {
+    a.Key(node.key);
+    a.Number(node.back);
+    if (node.back == 0) a.Key(node.parent);
+    a.Text(node.image);
+    a.Number(node.flags);
+    a.Number(node.owner);
+}
+template <typename A, typename R>
+void Visit(A& a, R& own) requires std::same_as<std::remove_const_t<R>, OwnText> {
+    a.Number(own.node);
+    a.Text(own.text);
+}
+// An item row's shape: what a read of the structure gives it.
+template <typename A, typename R>
+void Visit(A& a, R& item) requires std::same_as<std::remove_const_t<R>, ItemRow> {
+    a.Number(item.owner);
+    a.Number(item.id);
+    a.Number(item.type);
+    a.Number(item.order);
+    a.Number(item.length);
+    a.Text(item.text);
+    a.Key(item.key);
+    a.Key(item.menuKey);
+    a.List(item.options);
+}
+template <typename A, typename R>
+void Visit(A& a, R& held) requires std::same_as<std::remove_const_t<R>, Held> {
+    a.Flag(held.known);
+    a.Text(held.value);
+    a.Bytes(held.bytes);
+}
+
 using Digest = std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)>;
 
 // Packs a part. Given a digest, it hashes what it packed a few kilobytes at a time instead of
 // keeping it: the bytes of a snapshot's parts run to megabytes, and are seldom new.
 class Packer {
   public:
-    explicit Packer(qsizetype expected = 4096, bool streamed = false)
-        : digest_(streamed ? EVP_MD_CTX_new() : nullptr, &EVP_MD_CTX_free) {
+    // Item keys go in the form `keys` gives them.
+    explicit Packer(const KeyForm* keys = nullptr, qsizetype expected = 4096, bool streamed = false)
+        : keys_(keys), digest_(streamed ? EVP_MD_CTX_new() : nullptr, &EVP_MD_CTX_free) {
         if (digest_) {
             EVP_DigestInit_ex(digest_.get(), EVP_sha1(), nullptr);
             expected = kChunk;
@@ -66,10 +190,28 @@ class Packer {
         Number(bytes.size());
         std::memcpy(Room(bytes.size()), bytes.constData(), static_cast<std::size_t>(bytes.size()));
     }
-    // A number written earlier at `at`, set once what it counts is known; not when streamed.
-    void NumberAt(qsizetype at, qint64 value) {
-        const auto v = qToLittleEndian(static_cast<qint32>(value));
-        std::memcpy(out_.data() + at, &v, sizeof v);
+    void Size(qint64 count) { Number(count); }
+    void Flag(bool on) { Number(on ? 1 : 0); }
+    template <typename E>
+    void Enum(E value, E) {
+        Number(static_cast<int>(value));
+    }
+    void Key(QStringView key) {
+        char normal[48];
+        const int n = keys_ ? keys_->Normal(key, normal) : -1;
+        if (n < 0) return Text(key);
+        Number(n);
+        std::memcpy(Room(n), normal, static_cast<std::size_t>(n));
+    }
+    void List(const QStringList& texts) {
+        Number(texts.size());
+        for (const QString& text : texts) Text(text);
+    }
+    // The count, then each record.
+    template <typename R>
+    void Records(const std::vector<R>& records) {
+        Number(static_cast<qint64>(records.size()));
+        for (const R& record : records) Visit(*this, record);
     }
     qsizetype Packed() const { return flushed_ + size_; }
     // The bytes packed, or when streamed nothing and their hash in `hash`.
@@ -114,17 +256,66 @@ class Packer {
             std::memcpy(Room(sizeof v), &v, sizeof v);
         }
     }
+    const KeyForm* keys_;
     Digest digest_;
     QByteArray out_;
     qsizetype size_ = 0;
     qsizetype flushed_ = 0;
 };
 
-// Reads what Packer wrote; past the end, or at a length that does not fit, it stops for good.
+// Reads what Packer wrote into the same fields; past the end, at a length that does not fit or a
+// value out of its range, it stops for good.
 class Unpacker {
   public:
     explicit Unpacker(const QByteArray& in) : in_(in) {}
-    int Number() {
+    void Number(int& value) { value = Next(); }
+    void Size(int& count) {
+        count = Next();
+        ok_ = ok_ && count >= 0;
+    }
+    void Flag(bool& on) { on = Next() != 0; }
+    template <typename E>
+    void Enum(E& value, E last) {
+        const int n = Next();
+        ok_ = ok_ && n >= 0 && n <= static_cast<int>(last);
+        value = static_cast<E>(ok_ ? n : 0);
+    }
+    void Text(QString& text) {
+        const int n = Next();
+        if (n < kWideText) {
+            if (!Has(n)) return;
+            text = QString::fromLatin1(in_.constData() + pos_, n);
+            pos_ += n;
+            return;
+        }
+        const qsizetype wide = n - kWideText;
+        if (!Has(wide * 2)) return;
+        text = QString(wide, Qt::Uninitialized);
+        for (qsizetype i = 0; i < wide; ++i)
+            text[i] = QChar(qFromLittleEndian<quint16>(in_.constData() + pos_ + 2 * i));
+        pos_ += wide * 2;
+    }
+    void Key(QString& key) { Text(key); }
+    void Bytes(QByteArray& bytes) {
+        const int n = Next();
+        if (!Has(n)) return;
+        bytes = in_.mid(pos_, n);
+        pos_ += n;
+    }
+    void List(QStringList& texts) {
+        for (int n = Count(); n > 0 && ok_; --n) Text(texts.emplace_back());
+    }
+    template <typename R>
+    void Records(std::vector<R>& records) {
+        records.resize(static_cast<std::size_t>(Count()));
+        for (R& record : records) Visit(*this, record);
+    }
+    // Everything read, and nothing left over.
+    bool Done() const { return ok_ && pos_ == in_.size(); }
+    bool ok() const { return ok_; }
+
+  private:
+    int Next() {
         if (!Has(4)) return 0;
         const auto v = qFromLittleEndian<qint32>(in_.constData() + pos_);
         pos_ += 4;
@@ -133,38 +324,10 @@ class Unpacker {
     // A number of elements to come, each taking four bytes at least: a damaged part cannot make
     // room for more than it holds.
     int Count() {
-        const int n = Number();
+        const int n = Next();
         if (n < 0 || n > (in_.size() - pos_) / 4) ok_ = false;
         return ok_ ? n : 0;
     }
-    QString Text() {
-        const int n = Number();
-        if (n < kWideText) {
-            if (!Has(n)) return {};
-            QString text = QString::fromLatin1(in_.constData() + pos_, n);
-            pos_ += n;
-            return text;
-        }
-        const qsizetype wide = n - kWideText;
-        if (!Has(wide * 2)) return {};
-        QString text(wide, Qt::Uninitialized);
-        for (qsizetype i = 0; i < wide; ++i)
-            text[i] = QChar(qFromLittleEndian<quint16>(in_.constData() + pos_ + 2 * i));
-        pos_ += wide * 2;
-        return text;
-    }
-    QByteArray Bytes() {
-        const int n = Number();
-        if (!Has(n)) return {};
-        QByteArray bytes = in_.mid(pos_, n);
-        pos_ += n;
-        return bytes;
-    }
-    // Everything read, and nothing left over.
-    bool Done() const { return ok_ && pos_ == in_.size(); }
-    bool ok() const { return ok_; }
-
-  private:
     bool Has(qsizetype n) {
         ok_ = ok_ && n >= 0 && n <= in_.size() - pos_;
         return ok_;
@@ -174,13 +337,13 @@ class Unpacker {
     bool ok_ = true;
 };
 
-// The tree's top (the root, the groups, the scales) is one run; menus and items go in runs by
+// The tree's top (the root, its two branches, the scales) is one run; menus and items go in runs by
 // owner, so that a change in one scale leaves the parts of the others as they were.
 int Segment(const TreeNode& node) {
     switch (node.kind) {
         case NodeKind::Root:
-        case NodeKind::ScalesGroup:
-        case NodeKind::SystemGroup:
+        case NodeKind::ScalesBranch:
+        case NodeKind::SystemBranch:
         case NodeKind::Scale:
             return -1;
         default:
@@ -274,32 +437,29 @@ QString NetworkFingerprint(const std::vector<ScaleEntry>& scales) {
     return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(digest), 6).toHex());
 }
 
-std::vector<Held> HeldByNetwork(const ConfigModel& model) {
-    std::vector<Held> held;
-    held.reserve(model.Items().size());
-    for (const ItemRow& item : model.Items()) {
-        if (item.readKnown) {
-            held.push_back({true, item.readValue, item.readBytes});
-        } else {
-            held.emplace_back();
-        }
-    }
-    return held;
-}
-
 SendKind SentAs(const SendSummary& summary) {
     return summary.scope == SendScope::Changed ? SendKind::Changes : SendKind::All;
 }
 
-std::vector<Held> HeldAfterSend(ConfigModel& model, const SendSummary& summary) {
-    StoreSent(model, summary);
-    std::vector<Held> held = HeldByNetwork(model);
-    for (const SendOutcome& outcome : summary.items)
-        if (outcome.kind == SendOutcome::Unanswered) held[outcome.row] = {};
-    return held;
-}
-
 namespace {
+
+// Node `n` of a run that starts at node `first`, as packed.
+PackedNode PackedAt(const std::vector<TreeNode>& nodes, int n, int first) {
+    const TreeNode& node = nodes[n];
+    PackedNode packed{node.key,
+                      -1,
+                      {},
+                      node.image,
+                      static_cast<int>(node.kind) | (node.expanded ? kExpanded : 0),
+                      node.owner};
+    if (node.parent >= first) {
+        packed.back = n - node.parent;
+    } else if (node.parent >= 0) {
+        packed.back = 0;
+        packed.parent = nodes[node.parent].key;
+    }
+    return packed;
+}
 
 // What a pass over the model does with a part.
 enum class Use { Skip, Hash, Keep };
@@ -314,6 +474,7 @@ SnapshotParts Encode(const ConfigModel& model, const std::vector<Held>& held,
             node >= 0)
             rowOfNode[static_cast<std::size_t>(node)] = row;
 
+    const KeyForm keyOf(nodes);
     const std::vector<Run> nodeRuns = RunsOf(nodes, Segment);
     const std::vector<Run> itemRuns = RunsOf(items, [](const ItemRow& r) { return r.owner; });
 
@@ -322,8 +483,7 @@ SnapshotParts Encode(const ConfigModel& model, const std::vector<Held>& held,
     out.parts.resize(2 + 2 * runCount);
     out.hashes.resize(out.parts.size());
     out.sizes.resize(out.parts.size());
-    // A part's bytes and hash where they are wanted. The texts of a run, which a count starts,
-    // are kept whole: there are few.
+    // A part's bytes and hash where they are wanted.
     const auto put = [&](std::size_t p, Packer& packer) {
         out.sizes[p] = packer.Packed();
         QByteArray bytes = packer.Take(&out.hashes[p]);
@@ -331,81 +491,42 @@ SnapshotParts Encode(const ConfigModel& model, const std::vector<Held>& held,
     };
     const auto streamed = [&](std::size_t p) { return use(p) == Use::Hash; };
 
+    Head top{kFormat, model.Scales(), model.ReadFailures(), {}, {}};
+    for (const auto& [runs, counts] :
+         {std::pair{&nodeRuns, &top.nodeRuns}, {&itemRuns, &top.itemRuns}})
+        for (const Run& run : *runs) counts->push_back(run.count);
     Packer head;
-    head.Number(kFormat);
-    head.Number(static_cast<qint64>(model.Scales().size()));
-    for (const ScaleEntry& scale : model.Scales()) {
-        head.Number(scale.number);
-        head.Number(scale.mostrador);
-        head.Text(scale.mac);
-    }
-    head.Number(static_cast<qint64>(model.ReadFailures().size()));
-    for (const ReadFailure& failure : model.ReadFailures()) {
-        head.Number(failure.owner);
-        head.Number(failure.part);
-    }
-    for (const auto* runs : {&nodeRuns, &itemRuns}) {
-        head.Number(static_cast<qint64>(runs->size()));
-        for (const Run& run : *runs) head.Number(run.count);
-    }
+    Visit(head, std::as_const(top));
     put(0, head);
 
-    Packer menus;
-    menus.Number(static_cast<qint64>(model.Menus().size()));
-    for (const MenuRow& menu : model.Menus()) {
-        menus.Number(menu.owner);
-        menus.Number(menu.id);
-        menus.Text(menu.text);
-        menus.Text(menu.key);
-    }
+    Packer menus(&keyOf);
+    menus.Records(model.Menus());
     put(1, menus);
 
-    // Room for what a run usually takes, so that a part is seldom copied as it grows.
+    // Room for what a run usually takes, so that a part is seldom copied as it grows. The texts
+    // of a run are kept whole: there are few.
     const auto packNodes = [&](const Run& run, std::size_t p) {
-        Packer shape(48 * run.count, streamed(p)), texts;
-        int own = 0;
-        texts.Number(0);
+        Packer shape(&keyOf, 48 * run.count, streamed(p)), texts;
+        std::vector<OwnText> own;
         for (int n = run.first; n < run.first + run.count; ++n) {
             const TreeNode& node = nodes[n];
-            shape.Text(node.key);
-            // A parent in the same run by how far back it is, so that the run's bytes do not
-            // depend on the runs before it; another by its key; none as -1.
-            if (node.parent >= run.first) {
-                shape.Number(n - node.parent);
-            } else {
-                shape.Number(node.parent < 0 ? -1 : 0);
-                if (node.parent >= 0) shape.Text(nodes[node.parent].key);
-            }
-            shape.Text(node.image);
-            shape.Number(static_cast<int>(node.kind) | (node.expanded ? kExpanded : 0));
-            shape.Number(node.owner);
+            const PackedNode packed = PackedAt(nodes, n, run.first);
+            Visit(shape, packed);
             const int row = rowOfNode[static_cast<std::size_t>(n)];
             if (row < 0 || (HeldAsShown(items[row], held[row]) &&
-                            !IsDerivedText(node.text, items[row], held[row]))) {
-                texts.Number(n - run.first);
-                texts.Text(node.text);
-                ++own;
-            }
+                            !IsDerivedText(node.text, items[row], held[row])))
+                own.push_back({n - run.first, node.text});
         }
-        texts.NumberAt(0, own);
+        texts.Records(own);
         put(p, shape);
         put(p + 1, texts);
     };
     const auto packItems = [&](const Run& run, std::size_t p) {
-        Packer shape(112 * run.count, streamed(p)), values(32 * run.count, streamed(p + 1));
+        Packer shape(&keyOf, 112 * run.count, streamed(p)),
+            values(nullptr, 32 * run.count, streamed(p + 1));
         for (int row = run.first; row < run.first + run.count; ++row) {
-            const ItemRow& item = items[row];
-            for (int number : {item.owner, item.id, item.type, item.order, item.length})
-                shape.Number(number);
-            shape.Text(item.text);
-            shape.Text(item.key);
-            shape.Text(item.menuKey);
-            shape.Number(item.options.size());
-            for (const QString& option : item.options) shape.Text(option);
-            const Held& h = held[row];
-            values.Number(h.known);
-            values.Text(h.value);
-            values.Bytes(h.bytes);
+            Visit(shape, items[row]);
+            Visit(values, held[row]);
         }
         put(p, shape);
         put(p + 1, values);
@@ -448,36 +569,11 @@ SnapshotParts EncodeSnapshot(const ConfigModel& model, const std::vector<Held>& 
 
 namespace {
 
-// What a snapshot's first part says: the scales, the read failures and the runs of the parts.
-struct Head {
-    std::vector<ScaleEntry> scales;
-    std::vector<ReadFailure> failures;
-    std::vector<int> nodeRuns, itemRuns;
-};
 std::optional<Head> DecodeHead(const QByteArray& part) {
     Unpacker head(part);
-    if (head.Number() != static_cast<int>(kFormat)) return std::nullopt;
     Head h;
-    h.scales.resize(static_cast<std::size_t>(head.Count()));
-    for (ScaleEntry& scale : h.scales) {
-        scale.number = head.Number();
-        scale.mostrador = head.Number();
-        scale.mac = head.Text();
-    }
-    h.failures.resize(static_cast<std::size_t>(head.Count()));
-    for (ReadFailure& failure : h.failures) {
-        failure.owner = head.Number();
-        const int kind = head.Number();
-        if (kind < ReadFailure::SystemValues || kind > ReadFailure::ScaleRefused)
-            return std::nullopt;
-        failure.part = static_cast<ReadFailure::Part>(kind);
-    }
-    for (std::vector<int>* runs : {&h.nodeRuns, &h.itemRuns}) {
-        runs->resize(static_cast<std::size_t>(head.Count()));
-        for (int& count : *runs)
-            if ((count = head.Number()) < 0) return std::nullopt;
-    }
-    if (!head.Done()) return std::nullopt;
+    Visit(head, h);
+    if (!head.Done() || h.format != kFormat) return std::nullopt;
     return h;
 }
 
@@ -507,15 +603,10 @@ bool DecodeSnapshot(const std::vector<QByteArray>& parts, ConfigModel& model) {
     model.Scales() = std::move(head->scales);
 
     Unpacker menus(parts[1]);
-    for (int n = menus.Count(); n > 0 && menus.ok(); --n) {
-        MenuRow menu;
-        menu.owner = menus.Number();
-        menu.id = menus.Number();
-        menu.text = menus.Text();
-        menu.key = menus.Text();
-        model.AppendMenu(menu);
-    }
+    std::vector<MenuRow> menuRows;
+    menus.Records(menuRows);
     if (!menus.Done()) return false;
+    for (const MenuRow& menu : menuRows) model.AppendMenu(menu);
 
     std::size_t part = 2;
     std::vector<std::optional<QString>> ownText;
@@ -524,33 +615,28 @@ bool DecodeSnapshot(const std::vector<QByteArray>& parts, ConfigModel& model) {
         Unpacker shape(parts[part++]), texts(parts[part++]);
         const std::size_t first = ownText.size();
         for (int n = 0; n < count; ++n) {
-            const QString key = shape.Text();
-            const int back = shape.Number();
+            PackedNode node;
+            Visit(shape, node);
             const int index = static_cast<int>(model.Nodes().size());
-            QString parent;
-            if (back > 0 && back <= index - static_cast<int>(first)) {
-                parent = model.Node(index - back).key;
-            } else if (back == 0) {
-                parent = shape.Text();
-                if (parent.isEmpty()) return false;
-            } else if (back != -1) {
+            if (node.back > 0 && node.back <= index - static_cast<int>(first)) {
+                node.parent = model.Node(index - node.back).key;
+            } else if ((node.back == 0 && node.parent.isEmpty()) || node.back < -1) {
                 return false;
             }
-            const QString image = shape.Text();
-            const int flags = shape.Number(), owner = shape.Number();
-            const int kind = flags & ~kExpanded;
-            const bool expanded = (flags & kExpanded) != 0;
-            if (!shape.ok() || kind < 0 || kind > static_cast<int>(NodeKind::ScaleItem) ||
-                !model.AddNode(parent, key, {}, image, static_cast<NodeKind>(kind), owner))
+            const int kind = node.flags & ~kExpanded;
+            if (!shape.ok() || node.back > index - static_cast<int>(first) || kind < 0 ||
+                kind > static_cast<int>(NodeKind::ScaleItem) ||
+                !model.AddNode(node.parent, node.key, {}, node.image, static_cast<NodeKind>(kind),
+                               node.owner))
                 return false;
-            if (expanded) expand.push_back(key);
+            if ((node.flags & kExpanded) != 0) expand.push_back(node.key);
         }
         ownText.resize(first + static_cast<std::size_t>(count));
-        for (int own = texts.Count(); own > 0 && texts.ok(); --own) {
-            const int n = texts.Number();
-            QString text = texts.Text();
-            if (n < 0 || n >= count) return false;
-            ownText[first + static_cast<std::size_t>(n)] = std::move(text);
+        std::vector<OwnText> own;
+        texts.Records(own);
+        for (OwnText& o : own) {
+            if (o.node < 0 || o.node >= count) return false;
+            ownText[first + static_cast<std::size_t>(o.node)] = std::move(o.text);
         }
         if (!shape.Done() || !texts.Done()) return false;
     }
@@ -560,16 +646,9 @@ bool DecodeSnapshot(const std::vector<QByteArray>& parts, ConfigModel& model) {
         Unpacker shape(parts[part++]), values(parts[part++]);
         for (int n = 0; n < count; ++n) {
             ItemRow item;
-            for (int* number : {&item.owner, &item.id, &item.type, &item.order, &item.length})
-                *number = shape.Number();
-            item.text = shape.Text();
-            item.key = shape.Text();
-            item.menuKey = shape.Text();
-            for (int o = shape.Count(); o > 0 && shape.ok(); --o) item.options.append(shape.Text());
             Held h;
-            h.known = values.Number() != 0;
-            h.value = values.Text();
-            h.bytes = values.Bytes();
+            Visit(shape, item);
+            Visit(values, h);
             if (!shape.ok() || !values.ok() || !InItsMenu(model, item)) return false;
             if (h.known) StoreAccepted(item, h.value, h.bytes);
             model.AppendItem(std::move(item));
@@ -589,42 +668,6 @@ bool DecodeSnapshot(const std::vector<QByteArray>& parts, ConfigModel& model) {
     for (const QString& key : expand) model.ExpandNode(key);
     model.SetReadFailures(std::move(head->failures));
     return true;
-}
-
-namespace {
-QString ValueIn(const ConfigModel& model, int row) {
-    if (row < 0) return QStringLiteral("-");
-    const ItemRow& item = model.Items()[row];
-    return item.known ? item.value : QStringLiteral("?");
-}
-}  // namespace
-
-std::vector<ValueChange> CompareValues(const ConfigModel& before, const ConfigModel& after) {
-    std::vector<ValueChange> changes;
-    for (int row = 0; row < static_cast<int>(after.Items().size()); ++row) {
-        const ItemRow& item = after.Items()[row];
-        QString was = ValueIn(before, before.FindItem(item.owner, item.id));
-        QString now = ValueIn(after, row);
-        if (was != now) changes.push_back({item.owner, item.id, item.text, was, now});
-    }
-    for (int row = 0; row < static_cast<int>(before.Items().size()); ++row) {
-        const ItemRow& item = before.Items()[row];
-        if (after.FindItem(item.owner, item.id) < 0)
-            changes.push_back({item.owner, item.id, item.text, ValueIn(before, row), "-"});
-    }
-    return changes;
-}
-
-std::vector<ValueChange> RestoreValues(ConfigModel& model, const ConfigModel& snapshot) {
-    for (const ItemRow& held : snapshot.Items()) {
-        const int row = held.known ? model.FindItem(held.owner, held.id) : -1;
-        if (row < 0 || model.Items()[row].order >= kFirstReadOnlyOrder) continue;
-        ItemRow& item = model.Item(row);
-        item.value = held.value;
-        item.known = true;
-        if (!item.key.isEmpty()) model.SetItemNodeText(row);
-    }
-    return ChangedItems(model);
 }
 
 }  // namespace cfg

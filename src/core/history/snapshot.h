@@ -25,22 +25,8 @@ std::optional<SendKind> SendKindFromName(const QString& name);
 // digits of the SHA-256 of its lines "N,M,MAC\n", in list order.
 QString NetworkFingerprint(const std::vector<ScaleEntry>& scales);
 
-// What the network holds for one item row, as far as the tool knows.
-struct Held {
-    bool known = false;
-    QString value;     // in the model's form
-    QByteArray bytes;  // of a string or a date: what the scale holds
-};
-
 // What a send of everything, or of the changes only, sent.
 SendKind SentAs(const SendSummary& summary);
-
-// Per item row: the value the scales held when they were last read or accepted a write.
-std::vector<Held> HeldByNetwork(const ConfigModel& model);
-// After a send: an accepted write holds the value sent (stored in the model as read), an
-// unanswered one may or may not be in place, so its value is no longer known; the rest keep
-// what they held.
-std::vector<Held> HeldAfterSend(ConfigModel& model, const SendSummary& summary);
 
 // A snapshot cut into parts: the same configuration gives the same parts, so a store keeps
 // each part once however many snapshots share it. The first part describes the rest.
@@ -69,16 +55,5 @@ SnapshotParts EncodeSnapshot(const ConfigModel& model, const std::vector<Held>& 
 bool DecodeSnapshot(const std::vector<QByteArray>& parts, ConfigModel& model);
 // The scale list of a snapshot's first part; nothing when it is not one.
 std::optional<std::vector<ScaleEntry>> SnapshotScales(const QByteArray& head);
-
-// Each ValueChange's `before` and `after` as the models hold them, "?" for a value not known,
-// "-" for an item the model lacks.
-// The items whose values differ between `before` and `after`, in the table order of `after`,
-// then those only `before` has, in its order. Items are matched by owner and ID.
-std::vector<ValueChange> CompareValues(const ConfigModel& before, const ConfigModel& after);
-
-// Puts every known value of `snapshot` into the editable row of the same owner and ID of
-// `model`, as the scale held it (no file rule applies), and refreshes those rows' nodes. The
-// rows that then differ from what the read found, each with its value read and its value now.
-std::vector<ValueChange> RestoreValues(ConfigModel& model, const ConfigModel& snapshot);
 
 }  // namespace cfg

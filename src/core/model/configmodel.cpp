@@ -13,10 +13,10 @@ namespace cfg {
 namespace keys {
 
 namespace {
-// The prefix, then each number in decimal left-padded with "0" to its width (never cut).
-QString MakeKey(std::string_view prefix, int first, int firstWidth, int second = 0,
-                int secondWidth = 0) {
-    char key[48];
+// The prefix, then each number in decimal left-padded with "0" to its width (never cut), into
+// `key`, which has room for 48: the end.
+char* WriteKey(char* key, std::string_view prefix, int first, int firstWidth, int second = 0,
+               int secondWidth = 0) {
     char* end = std::copy(prefix.begin(), prefix.end(), key);
     for (const auto& [value, width] : {std::pair{first, firstWidth}, {second, secondWidth}}) {
         if (width == 0) break;
@@ -25,7 +25,12 @@ QString MakeKey(std::string_view prefix, int first, int firstWidth, int second =
         for (auto n = last - digits; n < width; ++n) *end++ = '0';
         end = std::copy(static_cast<const char*>(digits), last, end);
     }
-    return QString::fromLatin1(key, end - key);
+    return end;
+}
+template <typename... Numbers>
+QString MakeKey(std::string_view prefix, Numbers... numbers) {
+    char key[48];
+    return QString::fromLatin1(key, WriteKey(key, prefix, numbers...) - key);
 }
 }  // namespace
 
@@ -43,6 +48,42 @@ QString SystemItem(int serial) {
 }
 QString ScaleItem(int number, int serial) {
     return MakeKey("b", number, 3, serial, 4);
+}
+
+namespace {
+bool IsDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
+
+}  // namespace
+
+std::optional<ItemSerial> ParseItem(QStringView key) {
+    ItemSerial parsed;
+    qsizetype start = 1;
+    if (key.startsWith(u'b') && key.size() > 4) {
+        parsed.scale = true;
+        start = 4;
+        for (qsizetype i = 1; i < start; ++i) {
+            if (!IsDigit(key[i])) return std::nullopt;
+            parsed.number = parsed.number * 10 + (key[i].unicode() - u'0');
+        }
+    } else if (!key.startsWith(u's')) {
+        return std::nullopt;
+    }
+    // Four digits at least, and a leading zero only as padding to four.
+    const qsizetype digits = key.size() - start;
+    if (digits < 4 || digits > 9 || (digits > 4 && key[start] == u'0')) return std::nullopt;
+    for (qsizetype i = start; i < key.size(); ++i) {
+        if (!IsDigit(key[i])) return std::nullopt;
+        parsed.serial = parsed.serial * 10 + (key[i].unicode() - u'0');
+    }
+    return parsed;
+}
+
+int ItemInto(const ItemSerial& parts, char (&key)[48]) {
+    const char* end = parts.scale ? WriteKey(key, "b", parts.number, 3, parts.serial, 4)
+                                  : WriteKey(key, "s", parts.serial, 4);
+    return static_cast<int>(end - key);
 }
 
 }  // namespace keys
@@ -130,40 +171,21 @@ std::vector<ValueChange> WithOptionTexts(const ConfigModel& model,
     return changes;
 }
 
+std::vector<Held> HeldByNetwork(const ConfigModel& model) {
+    std::vector<Held> held;
+    held.reserve(model.Items().size());
+    for (const ItemRow& item : model.Items()) {
+        if (item.readKnown) {
+            held.push_back({true, item.readValue, item.readBytes});
+        } else {
+            held.emplace_back();
+        }
+    }
+    return held;
+}
+
 const QByteArray* UnchangedBytes(const ItemRow& item) {
     return item.type == kString && AsRead(item) ? &item.readBytes : nullptr;
-}
-
-namespace {
-bool IsDigit(QChar c) {
-    return c >= u'0' && c <= u'9';
-}
-
-}  // namespace
-
-// The scale number and serial of a key exactly as keys::SystemItem or keys::ScaleItem build it;
-// nothing for any other key, so that two keys never share a slot.
-std::optional<ConfigModel::ItemKey> ConfigModel::ParseItemKey(QStringView key) {
-    ItemKey parsed;
-    qsizetype start = 1;
-    if (key.startsWith(u'b') && key.size() > 4) {
-        parsed.scale = true;
-        start = 4;
-        for (qsizetype i = 1; i < start; ++i) {
-            if (!IsDigit(key[i])) return std::nullopt;
-            parsed.number = parsed.number * 10 + (key[i].unicode() - u'0');
-        }
-    } else if (!key.startsWith(u's')) {
-        return std::nullopt;
-    }
-    // Four digits at least, and a leading zero only as padding to four.
-    const qsizetype digits = key.size() - start;
-    if (digits < 4 || digits > 9 || (digits > 4 && key[start] == u'0')) return std::nullopt;
-    for (qsizetype i = start; i < key.size(); ++i) {
-        if (!IsDigit(key[i])) return std::nullopt;
-        parsed.serial = parsed.serial * 10 + (key[i].unicode() - u'0');
-    }
-    return parsed;
 }
 
 namespace {
@@ -206,7 +228,7 @@ void ConfigModel::Clear() {
 
 bool ConfigModel::AddNode(const QString& parentKey, const QString& key, const QString& text,
                           const QString& image, NodeKind kind, int owner) {
-    const std::optional<ItemKey> itemKey = ParseItemKey(key);
+    const std::optional<ItemKey> itemKey = keys::ParseItem(key);
     if (FindNode(key, itemKey) >= 0) return false;
     int parent = -1;
     if (!parentKey.isEmpty()) {
@@ -242,7 +264,7 @@ bool ConfigModel::PlaceItemKey(const ItemKey& key, int node) {
 }
 
 int ConfigModel::FindNode(const QString& key) const {
-    return FindNode(key, ParseItemKey(key));
+    return FindNode(key, keys::ParseItem(key));
 }
 
 int ConfigModel::FindNode(const QString& key, const std::optional<ItemKey>& parsed) const {

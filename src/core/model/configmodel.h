@@ -17,8 +17,8 @@ constexpr int kFirstReadOnlyOrder = 100;
 // What a node of the tree stands for.
 enum class NodeKind {
     Root,
-    ScalesGroup,
-    SystemGroup,
+    ScalesBranch,
+    SystemBranch,
     Scale,
     SystemMenu,
     ScaleMenu,
@@ -98,18 +98,27 @@ std::vector<ValueChange> WithOptionTexts(const ConfigModel& model,
 // The bytes the scale sent for a string still unchanged since it was read, else nothing.
 const QByteArray* UnchangedBytes(const ItemRow& item);
 
+// What the network holds for one item row, as far as the tool knows.
+struct Held {
+    bool known = false;
+    QString value;     // in the model's form
+    QByteArray bytes;  // of a string or a date: what the scale holds
+};
+// Per item row: the value the scales held when they were last read or accepted a write.
+std::vector<Held> HeldByNetwork(const ConfigModel& model);
+
 // What the network read could not read, owner by owner: data of the read, for the front ends
 // to report.
 struct ReadFailure {
     enum Part {
-        SystemValues,    // the system's values; no scale was read after it
-        ScaleStructure,  // the scale's menus and items
-        ScaleValues,     // the scale's values
-        ScaleNotRead,    // not read: the system's values failed first
-        ScaleRefused,    // the network reported a scale numbered 0, which would stand for the
-                         // system: it is not read
+        SystemValues,     // the system's values; no scale was read after it
+        ScaleStructure,   // the scale's menus and items
+        ScaleValues,      // the scale's values
+        ScaleNotRead,     // not read: the system's values failed first
+        ScaleNumberZero,  // the network reported a scale numbered 0, which would stand for the
+                          // system: it is not read
     };
-    int owner = 0;  // the scale number; 0 for the system and for a refused scale 0
+    int owner = 0;  // the scale number; 0 for the system and for a scale numbered 0
     Part part = SystemValues;
     friend bool operator==(const ReadFailure&, const ReadFailure&) = default;
 };
@@ -152,6 +161,17 @@ QString SystemMenu(int serial);             // ms0001
 QString ScaleMenu(int number, int serial);  // mb0070001
 QString SystemItem(int serial);             // s0001
 QString ScaleItem(int number, int serial);  // b0070001
+// The parts of a key exactly as SystemItem or ScaleItem build it; nothing for any other key, so
+// that two keys never parse alike.
+struct ItemSerial {
+    bool scale = false;
+    int number = 0;
+    int serial = 0;
+};
+std::optional<ItemSerial> ParseItem(QStringView key);
+// The key ParseItem takes apart, as Latin-1 bytes into `key`: their count. No string is made: a
+// snapshot writes tens of thousands.
+int ItemInto(const ItemSerial& parts, char (&key)[48]);
 }  // namespace keys
 
 // The whole configuration of a network: the tree shown to the user and the tables behind it.
@@ -214,12 +234,7 @@ class ConfigModel {
     // An item node whose key has the form keys::SystemItem or keys::ScaleItem give is found by
     // its serial, counted from the last Clear, instead of by hashing its key: a read adds tens of
     // thousands.
-    struct ItemKey {
-        bool scale = false;
-        int number = 0;
-        int serial = 0;
-    };
-    static std::optional<ItemKey> ParseItemKey(QStringView key);
+    using ItemKey = keys::ItemSerial;
     // The key's place in its slot table; nothing when it is too far from the last Clear.
     std::optional<std::size_t> SlotOf(const ItemKey& key) const;
     int FindNode(const QString& key, const std::optional<ItemKey>& parsed) const;

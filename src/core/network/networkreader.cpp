@@ -29,7 +29,7 @@ QString ReadFailureName(const ReadFailure& failure) {
             return QStringLiteral("balanza %1 (valores)").arg(failure.owner);
         case ReadFailure::ScaleNotRead:
             return QStringLiteral("balanza %1").arg(failure.owner);
-        case ReadFailure::ScaleRefused:
+        case ReadFailure::ScaleNumberZero:
             break;
     }
     return QStringLiteral("balanza 0 (número no válido)");
@@ -50,9 +50,9 @@ Status NetworkReader::Lee_Datos(Operation& op) {
     op.Begin(QStringLiteral("Leyendo Estructura de Red"));
     model_.AddNode({}, keys::kRoot, QStringLiteral("Red"), QStringLiteral("mundo"), NodeKind::Root);
     model_.AddNode(keys::kRoot, keys::kScales, QStringLiteral("Operativa Balanzas"),
-                   QStringLiteral("balanza"), NodeKind::ScalesGroup);
+                   QStringLiteral("balanza"), NodeKind::ScalesBranch);
     model_.AddNode(keys::kRoot, keys::kSystem, QStringLiteral("Datos Comunes"),
-                   QStringLiteral("sistema"), NodeKind::SystemGroup);
+                   QStringLiteral("sistema"), NodeKind::SystemBranch);
     for (const QString& key : {keys::kRoot, keys::kScales, keys::kSystem}) model_.ExpandNode(key);
 
     const auto fail = [&]() -> Status {
@@ -67,7 +67,7 @@ Status NetworkReader::Lee_Datos(Operation& op) {
     std::vector<int> readable;
     for (const ScaleEntry& scale : model_.Scales()) {
         if (scale.number == 0) {
-            failures.push_back({0, ReadFailure::ScaleRefused});
+            failures.push_back({0, ReadFailure::ScaleNumberZero});
             continue;
         }
         const QString text = QStringLiteral("Balanza %1.Mostrador : %2.MAC : %3")
