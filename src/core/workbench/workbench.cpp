@@ -1,6 +1,7 @@
 #include "core/workbench/workbench.h"
 
 #include "core/files/configload.h"
+#include "core/history/compare.h"
 #include "core/network/networkreader.h"
 
 namespace cfg {
