@@ -5,9 +5,11 @@
 //   (default 60 400 3 50)
 //
 // The window's read is timed from "Recargar Datos" until its tree shows every node and the
-// window is idle again; the headless read is NetworkReader's Lee_Datos on a LinkComponent.
+// window is idle again; the headless read is the workbench's, as the command-line tool reads
+// and records, on a LinkComponent.
 // A read cancelled a third of the way is timed from "Cancelar" until the window is usable.
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLabel>
@@ -22,10 +24,11 @@
 
 #include "benchsupport.h"
 #include "core/model/configmodel.h"
-#include "core/network/networkreader.h"
 #include "core/settings/clsconfig.h"
+#include "core/workbench/workbench.h"
 #include "gui/frmmain.h"
 #include "gui/guiservices.h"
+#include "transports/connectiontext.h"
 #include "transports/linkcomponent.h"
 
 namespace {
@@ -91,7 +94,11 @@ int main(int argc, char** argv) {
 
     LinkComponent link;
     if (link.Connect(0, ScaleLink::Tcp, sim.address) != 0) return 1;
-    ConfigModel model;
+    // The headless side takes the same step as the command-line tool: the workbench's read,
+    // recorded in a history of its own.
+    Workbench bench(QDir(dir.path()).filePath(QStringLiteral("headless.db")));
+    bench.SetConnection(NormalConnection(ScaleLink::Tcp, sim.address));
+    const ConfigModel& model = bench.model();
     double window = 1e300, headless = 1e300;
     int shown = 0;
     for (int r = 0; r < rounds; ++r) {
@@ -101,9 +108,8 @@ int main(int argc, char** argv) {
                               main.NodeItem(main.model().Nodes().back().key);
                               main.repaint();
                           }));
-        headless = std::min(headless, benchsupport::BestMs(1, [&] {
-                                static_cast<void>(NetworkReader(link, model).Lee_Datos(quiet));
-                            }));
+        headless = std::min(
+            headless, benchsupport::BestMs(1, [&] { static_cast<void>(bench.Read(link, quiet)); }));
     }
     for (QTreeWidgetItemIterator it(main.findChild<QTreeWidget*>("Arbol")); *it; ++it) ++shown;
     if (end.ended || shown != int(main.model().Nodes().size()) ||
