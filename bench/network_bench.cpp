@@ -193,12 +193,18 @@ int main(int argc, char** argv) {
     qint64 changeBytes = 0, hundredBytes = 0;
     {
         auto history = std::make_unique<HistoryStore>();
-        bool ok = history->Open(historyPath, &historyError);
+        bool ok = true;
+        const auto open = [&] {
+            const Status opened = history->Open(historyPath);
+            if (!opened) historyError = opened.error().text;
+            ok &= opened.ok();
+        };
+        open();
         const auto record = [&](const std::vector<Held>& values) {
-            ok &=
-                history
-                    ->Record(SnapshotCause::Send, conn, model, values, &historyError, SendKind::All)
-                    .has_value();
+            const Result<qint64> id =
+                history->Record(SnapshotCause::Send, conn, model, values, SendKind::All);
+            if (!id) historyError = id.error().text;
+            ok &= id.ok();
         };
         firstSnapshot = BestMs(1, [&] { record(held); });
         // A snapshot follows a read, when the simulator's core is idle: it may use both, as it
@@ -211,7 +217,7 @@ int main(int argc, char** argv) {
             history.reset();  // the last connection closed: the log is in the file
             const qint64 size = QFileInfo(historyPath).size();
             history = std::make_unique<HistoryStore>();
-            ok &= history->Open(historyPath, &historyError);
+            open();
             return size;
         };
         // Numbers change one by one, each snapshot one more.
@@ -228,7 +234,7 @@ int main(int argc, char** argv) {
         history.reset();
         QFile::remove(historyPath);
         history = std::make_unique<HistoryStore>();
-        ok &= history->Open(historyPath, &historyError);
+        open();
         for (int r = 0; r < 100; ++r) record(held);
         hundredBytes = fileSize();
         if (!ok) std::printf("warning: history: %s\n", qPrintable(historyError));

@@ -349,14 +349,15 @@ class HistoryCommand {
 
   private:
     bool Open() {
-        QString error;
         const QString path = HistoryPath(c_.folder, c_.history);
-        if (store_.Open(path, &error)) {
-            Notices();
-            return true;
+        if (const Status opened = store_.Open(path); !opened) {
+            WriteLine(
+                c_.err,
+                QStringLiteral("Historial no disponible (%1): %2").arg(path, opened.error().text));
+            return false;
         }
-        WriteLine(c_.err, QStringLiteral("Historial no disponible (%1): %2").arg(path, error));
-        return false;
+        Notices();
+        return true;
     }
     // What the store did on its own (a damaged database moved aside), said at once.
     void Notices() {
@@ -372,15 +373,14 @@ class HistoryCommand {
     // The snapshot `text` names into `model`: kExitOk, or the status to end with.
     int Load(const QString& text, ConfigModel& model, SnapshotInfo* info = nullptr) {
         const std::optional<qint64> id = SnapshotId(text);
-        QString error;
-        const std::optional<SnapshotInfo> found =
-            id ? store_.Load(*id, model, &error) : std::nullopt;
+        const Result<std::optional<SnapshotInfo>> found =
+            id ? store_.Load(*id, model) : Result<std::optional<SnapshotInfo>>(std::nullopt);
         Notices();
-        if (found) {
-            if (info) *info = *found;
+        if (!found) return Failed(found.error().text);
+        if (*found) {
+            if (info) *info = **found;
             return kExitOk;
         }
-        if (!error.isEmpty()) return Failed(error);
         WriteLine(c_.err, QStringLiteral("No existe la instantánea ") + text);
         return kExitUsage;
     }
@@ -391,10 +391,9 @@ class HistoryCommand {
             const std::optional<LinkTarget> target = CommandLineLink(args[0]);
             connection = NormalConnection(target->linkType, target->connectionText);
         }
-        QString error;
-        const auto infos = store_.List(connection, &error);
+        const Result<std::vector<SnapshotInfo>> infos = store_.List(connection);
         Notices();
-        if (!infos) return Failed(error);
+        if (!infos) return Failed(infos.error().text);
         if (c_.Json()) {
             WriteJson(c_.out, {{QStringLiteral("snapshots"), SnapshotsJson(*infos)}});
             return kExitOk;
@@ -424,11 +423,11 @@ class HistoryCommand {
         if (second.isEmpty()) {
             // The latest of the same network: another behind the same address is no earlier
             // state of this one.
-            QString error;
-            const auto latest = store_.Latest(info.connection, info.network, &error);
+            const Result<std::optional<SnapshotInfo>> latest =
+                store_.Latest(info.connection, info.network);
             Notices();
-            if (!latest) return Failed(error);
-            second = QString::number(latest->id);
+            if (!latest || !*latest) return Failed(latest ? QString() : latest.error().text);
+            second = QString::number((*latest)->id);
         }
         if (const int status = Load(second, b); status != kExitOk) return status;
         return PrintChanges(CompareValues(a, b), c_);
@@ -480,11 +479,10 @@ class HistoryCommand {
                                      ? QStringLiteral("--keep: un número de 1 en adelante")
                                      : QStringLiteral("--before: una fecha YYYY-MM-DD"));
         if (!Open()) return kExitFile;
-        QString error;
-        const std::optional<int> removed =
-            c_.Given("keep") ? store_.PruneKeeping(keep, &error) : store_.PruneBefore(day, &error);
+        const Result<int> removed =
+            c_.Given("keep") ? store_.PruneKeeping(keep) : store_.PruneBefore(day);
         Notices();
-        if (!removed) return Failed(error);
+        if (!removed) return Failed(removed.error().text);
         WriteLine(c_.out, QString::number(*removed));
         return kExitOk;
     }

@@ -59,15 +59,29 @@ ConfigModel OddModel(int shift = 0) {
 // Each test's store opened on its own database.
 class HistoryTest : public ::testing::Test {
   protected:
-    void SetUp() override { ASSERT_TRUE(store.Open(path, &error)) << error.toStdString(); }
+    void SetUp() override { ASSERT_TRUE(Open(path)) << error.toStdString(); }
+    // The store's answers, their Error's text kept in `error` (empty when none).
+    template <typename T>
+    std::optional<T> Kept(Result<T> answer) {
+        error = answer ? QString() : answer.error().text;
+        return answer ? std::optional<T>(std::move(answer.value())) : std::nullopt;
+    }
+    bool Open(const QString& file) {
+        const Status opened = store.Open(file);
+        error = opened ? QString() : opened.error().text;
+        return opened.ok();
+    }
     std::optional<qint64> Record(const ConfigModel& m, const std::vector<Held>& held,
                                  SnapshotCause cause = SnapshotCause::Read, QDateTime time = {}) {
-        return store.Record(cause, "10.0.0.1:3001", m, held, &error, {}, time);
+        return Kept(store.Record(cause, "10.0.0.1:3001", m, held, {}, time));
+    }
+    std::optional<SnapshotInfo> Load(qint64 id, ConfigModel& m) {
+        return Kept(store.Load(id, m)).value_or(std::nullopt);
     }
     int Parts() const { return cfgtest::Sql(path, "SELECT count(*) FROM part").toInt(); }
     std::vector<qint64> Ids() {
         std::vector<qint64> ids;
-        for (const SnapshotInfo& i : store.List({}, &error).value_or(std::vector<SnapshotInfo>()))
+        for (const SnapshotInfo& i : Kept(store.List({})).value_or(std::vector<SnapshotInfo>()))
             ids.push_back(i.id);
         return ids;
     }
@@ -81,7 +95,7 @@ class HistoryTest : public ::testing::Test {
 TEST_F(HistoryTest, ASnapshotGivesBackTheModelItWasTakenOf) {
     const ConfigModel m = OddModel();
     ConfigModel back;
-    const auto info = store.Load(Record(m, HeldByNetwork(m)).value_or(0), back, &error);
+    const auto info = Load(Record(m, HeldByNetwork(m)).value_or(0), back);
     ASSERT_TRUE(info) << error.toStdString();  // 3 known: the first row was loaded, not read
     EXPECT_EQ(std::pair(info->connection, info->known), std::pair(QString("10.0.0.1:3001"), 3));
     ASSERT_EQ(back.Nodes().size(), m.Nodes().size());
@@ -104,7 +118,7 @@ TEST_F(HistoryTest, ASnapshotGivesBackTheModelItWasTakenOf) {
     EXPECT_EQ(back.Scales().front().mac, "A1B2");
     EXPECT_EQ(back.Menus().front().text, m.Menus().front().text);
     EXPECT_EQ(back.ReadFailures(), m.ReadFailures());
-    EXPECT_TRUE(!store.Load(info->id + 1, back, &error) && error.isEmpty());
+    EXPECT_TRUE(!Load(info->id + 1, back) && error.isEmpty());
 }
 
 // An unchanged snapshot adds no part; a changed value only its owner's.
@@ -234,11 +248,11 @@ TEST_F(HistoryTest, ADamagedDatabaseIsMovedAsideAndANewOneStarted) {
         file.write(QByteArray(1024, 'x'));  // the smallest page there is
     };
     for (const QString aside : {".damaged", ".damaged.2"}) {
-        ASSERT_TRUE(store.Open(path, &error) && Record(m, HeldByNetwork(m)));
+        ASSERT_TRUE(Open(path) && Record(m, HeldByNetwork(m)));
         if (aside == ".damaged") {
-            store.Open(dir.filePath("other.db"), &error);  // its log folded into the file
+            Open(dir.filePath("other.db"));  // its log folded into the file
             smash();
-            ASSERT_TRUE(store.Open(path, &error)) << error.toStdString();
+            ASSERT_TRUE(Open(path)) << error.toStdString();
         } else {  // another instance writes, then the page goes bad
             cfgtest::Sql(path, "UPDATE snapshot SET known = known");
             cfgtest::Sql(path, "PRAGMA wal_checkpoint(TRUNCATE)");
@@ -258,7 +272,7 @@ TEST_F(HistoryTest, PruneKeepsTheNewestOfEachNetworkOrThoseFromADay) {
     b.Scales().pop_back();
     // 1 to 3 of one network on days 1 to 3, 4 of another on day 2, each with a value of its own.
     const auto history = [&](const QString& file, const std::vector<qint64>& ids) {
-        ASSERT_TRUE(store.Open(file, &error));
+        ASSERT_TRUE(Open(file));
         for (const qint64 id : ids) {
             std::vector<Held> held = HeldByNetwork(b);
             held[2].value = QString::number(id);
@@ -271,11 +285,10 @@ TEST_F(HistoryTest, PruneKeepsTheNewestOfEachNetworkOrThoseFromADay) {
     const std::tuple<int, QDate, int, std::vector<qint64>> steps[] = {
         {9, {}, 0, {1, 2, 3, 4}}, {0, {2026, 3, 2}, 1, {2, 3, 4}}, {1, {}, 1, {3, 4}}};
     for (const auto& [keep, before, removed, kept] : steps) {
-        EXPECT_EQ(keep ? store.PruneKeeping(keep, &error) : store.PruneBefore(before, &error),
-                  removed);
+        EXPECT_EQ(Kept(keep ? store.PruneKeeping(keep) : store.PruneBefore(before)), removed);
         std::vector<qint64> ids = Ids();
         ConfigModel back;
-        for (qint64& id : ids) id = store.Load(id, back, &error) ? id : -id;
+        for (qint64& id : ids) id = Load(id, back) ? id : -id;
         EXPECT_EQ(ids, kept) << keep;
     }
     EXPECT_EQ(Parts(), cfgtest::Sql(dir.filePath("kept.db"), "SELECT count(*) FROM part"));
@@ -287,7 +300,7 @@ TEST_F(HistoryTest, ADatabaseOfThePreviousSchemaGetsItsNetworks) {
     ConfigModel b = OddModel();
     b.Scales().pop_back();
     for (const ConfigModel& m : {OddModel(), b}) Record(m, HeldByNetwork(m), SnapshotCause::Send);
-    store.Open(dir.filePath("other.db"), &error);
+    Open(dir.filePath("other.db"));
     for (const char* sql :
          {"CREATE TABLE old (id INTEGER PRIMARY KEY AUTOINCREMENT, time TEXT NOT NULL, cause TEXT "
           "NOT NULL, connection TEXT NOT NULL, network BLOB NOT NULL, scales INTEGER NOT NULL, "
@@ -300,12 +313,12 @@ TEST_F(HistoryTest, ADatabaseOfThePreviousSchemaGetsItsNetworks) {
         cfgtest::Sql(path, sql);
     cfgtest::Sql(path, "DELETE FROM part WHERE hash = x'" +
                            PartHash(EncodeSnapshot(b, HeldByNetwork(b)).parts[0]).toHex() + "'");
-    ASSERT_TRUE(store.Open(path, &error) && store.TakeNotice().isEmpty()) << error.toStdString();
+    ASSERT_TRUE(Open(path) && store.TakeNotice().isEmpty()) << error.toStdString();
     QStringList listed;
-    for (const SnapshotInfo& i : store.List({}, &error).value_or(std::vector<SnapshotInfo>()))
+    for (const SnapshotInfo& i : Kept(store.List({})).value_or(std::vector<SnapshotInfo>()))
         listed.append(QString("%1 %2 %3").arg(i.id).arg(i.network).arg(i.send.has_value()));
     EXPECT_EQ(listed, (QStringList{"1 45f4babbe85c 0", "2  0"}));
-    EXPECT_TRUE(store.Load(1, b, &error) && !store.Load(2, b, &error));
+    EXPECT_TRUE(Load(1, b) && !Load(2, b));
     EXPECT_EQ(error, "instantánea 2 dañada");
     EXPECT_EQ(Record(OddModel(), HeldByNetwork(OddModel()), SnapshotCause::Set), 3);
 }
@@ -327,10 +340,10 @@ TEST_F(HistoryTest, ADatabaseItCannotUseFailsTheSnapshotAndIsLeftAlone) {
     QSqlDatabase::removeDatabase("other");
     EXPECT_TRUE(Record(m, HeldByNetwork(m), SnapshotCause::Send));
     EXPECT_EQ(Ids().size(), 2u);
-    EXPECT_TRUE(!store.Open(dir.filePath("missing/history.db"), &error) && !error.isEmpty());
+    EXPECT_TRUE(!Open(dir.filePath("missing/history.db")) && !error.isEmpty());
     cfgtest::Sql(path, "PRAGMA user_version=99");
     const QByteArray before = cfgtest::ReadAll(path);
-    EXPECT_TRUE(!store.Open(path, &error) && error.contains("99")) << error.toStdString();
+    EXPECT_TRUE(!Open(path) && error.contains("99")) << error.toStdString();
     EXPECT_EQ(cfgtest::ReadAll(path), before);
 }
 

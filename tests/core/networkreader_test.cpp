@@ -188,10 +188,12 @@ TEST_F(NetworkReaderTest, ReadsTheWholeNetworkIntoTheTree) {
     // Read again into the same model (new item keys): the history keeps the one snapshot.
     HistoryStore store;
     const auto record = [&] {
-        return store.Record(SnapshotCause::Read, "c", model, HeldByNetwork(model), nullptr);
+        const Result<qint64> id =
+            store.Record(SnapshotCause::Read, "c", model, HeldByNetwork(model));
+        return id ? *id : 0;
     };
     QTemporaryDir dir;
-    ASSERT_TRUE(store.Open(dir.filePath("h"), nullptr) && record() == 1 && Read(TwoScales()).isEmpty());
+    ASSERT_TRUE(store.Open(dir.filePath("h")) && record() == 1 && Read(TwoScales()).isEmpty());
     EXPECT_EQ(record(), 1);
 }
 

@@ -197,10 +197,9 @@ TEST_F(MainWindowTest, ModificarValorStoresWhatTheScaleAcceptedAndHistorialPutsI
         std::vector<cfg::Held> held = cfg::HeldByNetwork(other);
         held[static_cast<std::size_t>(other.FindItemByKey(key))].value = "7";
         cfg::HistoryStore store;
-        QString error;
-        ASSERT_TRUE(store.Open(dir.filePath("history.db"), &error) &&
-                    store.Record(cfg::SnapshotCause::Read, served->Address(), other, held, &error,
-                                 {}, {QDate(2026, 7, 1), QTime(12, 0), Qt::UTC}));
+        ASSERT_TRUE(store.Open(dir.filePath("history.db")) &&
+                    store.Record(cfg::SnapshotCause::Read, served->Address(), other, held, {},
+                                 {QDate(2026, 7, 1), QTime(12, 0), Qt::UTC}));
     }
     qputenv("TZ", "XST-5:30");  // the technician's local time, five and a half hours ahead
     tzset();

@@ -190,12 +190,29 @@ void HistoryStore::Close() {
     open_ = false;
 }
 
-bool HistoryStore::Open(const QString& path, QString* error) {
+namespace {
+// A step's value, or its reason as an Error.
+template <typename T>
+Result<T> Answer(std::optional<T> value, const QString& error) {
+    if (value) return std::move(*value);
+    return Error(Error::Store, error);
+}
+// The same for a step that finds nothing without failing.
+template <typename T>
+Result<std::optional<T>> AnswerMaybe(std::optional<T> value, const QString& error) {
+    if (value || error.isEmpty()) return Result<std::optional<T>>(std::move(value));
+    return Error(Error::Store, error);
+}
+}  // namespace
+
+Status HistoryStore::Open(const QString& path) {
     Close();
     path_ = path;
     damaged_ = false;
-    if (OpenFile(error)) return true;
-    return damaged_ && MoveAside(error) && OpenFile(error);
+    QString error;
+    if (OpenFile(&error)) return {};
+    if (damaged_ && MoveAside(&error) && OpenFile(&error)) return {};
+    return Error(Error::Store, error);
 }
 
 bool HistoryStore::MoveAside(QString* error) {
@@ -328,10 +345,11 @@ bool HistoryStore::OpenFile(QString* error) {
     return true;
 }
 
-std::optional<qint64> HistoryStore::Record(SnapshotCause cause, const QString& connection,
-                                           const ConfigModel& model, const std::vector<Held>& held,
-                                           QString* error, std::optional<SendKind> send,
-                                           const QDateTime& time) {
+Result<qint64> HistoryStore::Record(SnapshotCause cause, const QString& connection,
+                                    const ConfigModel& model, const std::vector<Held>& held,
+                                    std::optional<SendKind> send, const QDateTime& time) {
+    QString why;
+    QString* const error = &why;
     const SnapshotParts parts = HashSnapshot(model, held);
     const QDateTime when = time.isValid() ? time : QDateTime::currentDateTimeUtc();
     // The bytes of the parts the store lacks, packed again: seldom more than a few.
@@ -340,9 +358,12 @@ std::optional<qint64> HistoryStore::Record(SnapshotCause cause, const QString& c
     };
     // Damaged under way: moved aside, and the snapshot goes into the new one.
     const QString network = NetworkFingerprint(model.Scales());
-    return Sound(error, [&] {
-        return RecordOnce(cause, send, connection, network, parts, bytesOf, when, error);
-    });
+    return Answer(Sound(error,
+                        [&] {
+                            return RecordOnce(cause, send, connection, network, parts, bytesOf,
+                                              when, error);
+                        }),
+                  why);
 }
 
 std::optional<qint64> HistoryStore::RecordOnce(SnapshotCause cause, std::optional<SendKind> send,
@@ -447,81 +468,102 @@ std::optional<qint64> HistoryStore::RecordOnce(SnapshotCause cause, std::optiona
     return id;
 }
 
-std::optional<std::vector<SnapshotInfo>> HistoryStore::List(const QString& connection,
-                                                            QString* error) {
-    return Sound(error, [&]() -> std::optional<std::vector<SnapshotInfo>> {
-        const QByteArray sql = QByteArray("SELECT ") + kInfoColumns + " FROM snapshot" +
-                               (connection.isEmpty() ? "" : " WHERE connection = ?") +
-                               " ORDER BY id";
-        Statement list(Db(), sql.constData());
-        if (!connection.isEmpty()) list.Bind(connection);
-        if (!list.Run(error, &damaged_)) return std::nullopt;
-        std::vector<SnapshotInfo> infos;
-        while (list.Next(error, &damaged_)) infos.push_back(InfoOf(list.query()));
-        if (list.query().lastError().isValid()) return std::nullopt;
-        return infos;
-    });
+Result<std::vector<SnapshotInfo>> HistoryStore::List(const QString& connection) {
+    QString why;
+    QString* const error = &why;
+    return Answer(Sound(error,
+                        [&]() -> std::optional<std::vector<SnapshotInfo>> {
+                            const QByteArray sql =
+                                QByteArray("SELECT ") + kInfoColumns + " FROM snapshot" +
+                                (connection.isEmpty() ? "" : " WHERE connection = ?") +
+                                " ORDER BY id";
+                            Statement list(Db(), sql.constData());
+                            if (!connection.isEmpty()) list.Bind(connection);
+                            if (!list.Run(error, &damaged_)) return std::nullopt;
+                            std::vector<SnapshotInfo> infos;
+                            while (list.Next(error, &damaged_))
+                                infos.push_back(InfoOf(list.query()));
+                            if (list.query().lastError().isValid()) return std::nullopt;
+                            return infos;
+                        }),
+                  why);
 }
 
-std::optional<SnapshotInfo> HistoryStore::Latest(const QString& connection, const QString& network,
-                                                 QString* error) {
-    return Sound(error, [&]() -> std::optional<SnapshotInfo> {
-        const QByteArray sql = QByteArray("SELECT ") + kInfoColumns +
-                               " FROM snapshot WHERE connection = ? AND network = ? ORDER BY id "
-                               "DESC LIMIT 1";
-        Statement latest(Db(), sql.constData());
-        if (!latest.Bind(connection).Bind(network).Run(error, &damaged_) ||
-            !latest.Next(error, &damaged_))
-            return std::nullopt;
-        return InfoOf(latest.query());
-    });
+Result<std::optional<SnapshotInfo>> HistoryStore::Latest(const QString& connection,
+                                                         const QString& network) {
+    QString why;
+    QString* const error = &why;
+    return AnswerMaybe(
+        Sound(error,
+              [&]() -> std::optional<SnapshotInfo> {
+                  const QByteArray sql =
+                      QByteArray("SELECT ") + kInfoColumns +
+                      " FROM snapshot WHERE connection = ? AND network = ? ORDER BY id "
+                      "DESC LIMIT 1";
+                  Statement latest(Db(), sql.constData());
+                  if (!latest.Bind(connection).Bind(network).Run(error, &damaged_) ||
+                      !latest.Next(error, &damaged_))
+                      return std::nullopt;
+                  return InfoOf(latest.query());
+              }),
+        why);
 }
 
-std::optional<SnapshotInfo> HistoryStore::Load(qint64 id, ConfigModel& model, QString* error) {
-    return Sound(error, [&]() -> std::optional<SnapshotInfo> {
-        const QByteArray sql =
-            QByteArray("SELECT ") + kInfoColumns + ", manifest FROM snapshot WHERE id = ?";
-        Statement snapshot(Db(), sql.constData());
-        if (!snapshot.Bind(id).Run(error, &damaged_) || !snapshot.Next(error, &damaged_))
-            return std::nullopt;
-        const SnapshotInfo info = InfoOf(snapshot.query());
-        const QByteArray manifest = snapshot.query().value(kManifestColumn).toByteArray();
-        snapshot.query().finish();
+Result<std::optional<SnapshotInfo>> HistoryStore::Load(qint64 id, ConfigModel& model) {
+    QString why;
+    QString* const error = &why;
+    return AnswerMaybe(
+        Sound(error,
+              [&]() -> std::optional<SnapshotInfo> {
+                  const QByteArray sql = QByteArray("SELECT ") + kInfoColumns +
+                                         ", manifest FROM snapshot WHERE id = ?";
+                  Statement snapshot(Db(), sql.constData());
+                  if (!snapshot.Bind(id).Run(error, &damaged_) || !snapshot.Next(error, &damaged_))
+                      return std::nullopt;
+                  const SnapshotInfo info = InfoOf(snapshot.query());
+                  const QByteArray manifest = snapshot.query().value(kManifestColumn).toByteArray();
+                  snapshot.query().finish();
 
-        PartReader reader(Db());
-        QString failed;  // stays empty for a part that fails its checks
-        // The parts a list of hashes names, in its order; false when one cannot be had.
-        const auto fetch = [&](const QByteArray& list, std::vector<QByteArray>& out) {
-            const std::optional<std::vector<QByteArray>> hashes = Hashes(list);
-            if (!hashes) return false;
-            for (const QByteArray& hash : *hashes) {
-                std::optional<QByteArray> part = reader.Read(hash, &failed, &damaged_);
-                if (!part) return false;
-                out.push_back(std::move(*part));
-            }
-            return true;
-        };
-        std::vector<QByteArray> bundles, parts;
-        bool whole = fetch(manifest, bundles);
-        for (std::size_t g = 0; whole && g < bundles.size(); ++g) whole = fetch(bundles[g], parts);
-        if (whole && DecodeSnapshot(parts, model)) return info;
-        if (error)
-            *error = failed.isEmpty() ? QStringLiteral("instantánea %1 dañada").arg(id) : failed;
-        return std::nullopt;
-    });
+                  PartReader reader(Db());
+                  QString failed;  // stays empty for a part that fails its checks
+                  // The parts a list of hashes names, in its order; false when one cannot be had.
+                  const auto fetch = [&](const QByteArray& list, std::vector<QByteArray>& out) {
+                      const std::optional<std::vector<QByteArray>> hashes = Hashes(list);
+                      if (!hashes) return false;
+                      for (const QByteArray& hash : *hashes) {
+                          std::optional<QByteArray> part = reader.Read(hash, &failed, &damaged_);
+                          if (!part) return false;
+                          out.push_back(std::move(*part));
+                      }
+                      return true;
+                  };
+                  std::vector<QByteArray> bundles, parts;
+                  bool whole = fetch(manifest, bundles);
+                  for (std::size_t g = 0; whole && g < bundles.size(); ++g)
+                      whole = fetch(bundles[g], parts);
+                  if (whole && DecodeSnapshot(parts, model)) return info;
+                  if (error)
+                      *error = failed.isEmpty() ? QStringLiteral("instantánea %1 dañada").arg(id)
+                                                : failed;
+                  return std::nullopt;
+              }),
+        why);
 }
 
-std::optional<int> HistoryStore::PruneKeeping(int keep, QString* error) {
-    return Prune(
-        "SELECT id FROM (SELECT id, row_number() OVER (PARTITION BY connection, network "
-        "ORDER BY id DESC) AS newer FROM snapshot) WHERE newer > ?",
-        keep, error);
+Result<int> HistoryStore::PruneKeeping(int keep) {
+    QString error;
+    return Answer(Prune("SELECT id FROM (SELECT id, row_number() OVER (PARTITION BY connection, "
+                        "network ORDER BY id DESC) AS newer FROM snapshot) WHERE newer > ?",
+                        keep, &error),
+                  error);
 }
 
-std::optional<int> HistoryStore::PruneBefore(const QDate& day, QString* error) {
+Result<int> HistoryStore::PruneBefore(const QDate& day) {
+    QString error;
     // Times are kept as ISO texts in UTC: they sort as they compare.
-    return Prune("SELECT id FROM snapshot WHERE time < ?",
-                 day.toString(Qt::ISODate) + QStringLiteral("T00:00:00Z"), error);
+    return Answer(Prune("SELECT id FROM snapshot WHERE time < ?",
+                        day.toString(Qt::ISODate) + QStringLiteral("T00:00:00Z"), &error),
+                  error);
 }
 
 std::optional<int> HistoryStore::Prune(const char* doomed, const QVariant& bound, QString* error) {
@@ -593,9 +635,11 @@ HistoryStore* HistoryRecorder::Store(QString* said) {
     if (failed_) return nullptr;
     if (!store_) {
         store_ = std::make_unique<HistoryStore>();
-        if (QString error; !store_->Open(path_, &error)) {
+        if (const Status opened = store_->Open(path_); !opened) {
             failed_ = true;
-            if (said) *said = QStringLiteral("Historial no disponible (%1): %2").arg(path_, error);
+            if (said)
+                *said = QStringLiteral("Historial no disponible (%1): %2")
+                            .arg(path_, opened.error().text);
             return nullptr;
         }
     }
@@ -607,10 +651,12 @@ QString HistoryRecorder::Record(SnapshotCause cause, const ConfigModel& model,
     QString error;
     HistoryStore* store = Store(&error);
     if (!store) return error;
-    const bool recorded = store->Record(cause, connection_, model, held, &error, send).has_value();
+    const Result<qint64> recorded = store->Record(cause, connection_, model, held, send);
     QStringList said;
     if (const QString notice = store->TakeNotice(); !notice.isEmpty()) said.append(notice);
-    if (!recorded) said.append(QStringLiteral("Historial: no se guardó la instantánea: ") + error);
+    if (!recorded)
+        said.append(QStringLiteral("Historial: no se guardó la instantánea: ") +
+                    recorded.error().text);
     return said.join(u'\n');
 }
 

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/common/result.h"
 #include "core/history/snapshot.h"
 
 class QSqlDatabase;
@@ -50,37 +51,35 @@ class HistoryStore {
     HistoryStore& operator=(const HistoryStore&) = delete;
 
     // Opens the database at `path`, created when missing, and brings an earlier version's
-    // schema up to date. False, with the reason, when it cannot be opened (locked, unwritable,
-    // or of a newer version).
-    bool Open(const QString& path, QString* error);
+    // schema up to date. An Error when it cannot be opened (locked, unwritable, or of a newer
+    // version). Every failure of the store is an Error::Store with its reason.
+    Status Open(const QString& path);
     // What the store did on its own since last asked (a damaged database moved aside).
     QString TakeNotice() { return std::exchange(notice_, {}); }
 
     // Records a snapshot of `model`, every row holding `held`, taken now (or at `time`); a
     // send's records what it sent. A read that finds what the latest snapshot of the same
     // connection and network holds adds nothing: that snapshot's ID is returned.
-    std::optional<qint64> Record(SnapshotCause cause, const QString& connection,
-                                 const ConfigModel& model, const std::vector<Held>& held,
-                                 QString* error, std::optional<SendKind> send = {},
-                                 const QDateTime& time = {});
+    Result<qint64> Record(SnapshotCause cause, const QString& connection, const ConfigModel& model,
+                          const std::vector<Held>& held, std::optional<SendKind> send = {},
+                          const QDateTime& time = {});
 
     // The snapshots, oldest first; only those of `connection` when it is not empty.
-    std::optional<std::vector<SnapshotInfo>> List(const QString& connection, QString* error);
-    // The last snapshot of `connection` and `network`; nothing when there is none (and `error`
-    // stays empty).
-    std::optional<SnapshotInfo> Latest(const QString& connection, const QString& network,
-                                       QString* error);
-    // A snapshot's information and the model it was taken of. Nothing when there is no
-    // snapshot `id` (and `error` stays empty), or it cannot be read or fails its checks.
-    std::optional<SnapshotInfo> Load(qint64 id, ConfigModel& model, QString* error);
+    Result<std::vector<SnapshotInfo>> List(const QString& connection);
+    // The last snapshot of `connection` and `network`; nothing when there is none.
+    Result<std::optional<SnapshotInfo>> Latest(const QString& connection, const QString& network);
+    // A snapshot's information and the model it was taken of; nothing when there is no
+    // snapshot `id`, an Error when it cannot be read or fails its checks.
+    Result<std::optional<SnapshotInfo>> Load(qint64 id, ConfigModel& model);
 
     // Removes every snapshot but the newest `keep` of each connection and network, or those
     // taken before `day` (UTC), then the parts no snapshot names any more: how many snapshots
     // went.
-    std::optional<int> PruneKeeping(int keep, QString* error);
-    std::optional<int> PruneBefore(const QDate& day, QString* error);
+    Result<int> PruneKeeping(int keep);
+    Result<int> PruneBefore(const QDate& day);
 
   private:
+    // The steps below say why they failed in `error`.
     bool OpenFile(QString* error);
     bool MoveAside(QString* error);
     void Close();

@@ -91,8 +91,10 @@ Workbench::HistoryList Workbench::History() {
     list.network = NetworkFingerprint(model_.Scales());
     HistoryStore* store = history_ ? history_->Store(&list.notice) : nullptr;
     if (!store) return list;
-    if (auto snapshots = store->List(history_->Connection(), &list.notice))
-        list.snapshots = std::move(*snapshots);
+    if (Result<std::vector<SnapshotInfo>> snapshots = store->List(history_->Connection()))
+        list.snapshots = std::move(snapshots.value());
+    else
+        list.notice = snapshots.error().text;
     if (const QString notice = store->TakeNotice(); !notice.isEmpty()) list.notice = notice;
     return list;
 }
@@ -100,10 +102,11 @@ Workbench::HistoryList Workbench::History() {
 std::pair<Snapshot, QString> Workbench::LoadSnapshot(qint64 id) {
     QString said;
     HistoryStore* store = history_ ? history_->Store(&said) : nullptr;
+    if (!store) return {nullptr, said};
     auto snapshot = std::make_shared<ConfigModel>();
-    const bool found = store && store->Load(id, *snapshot, &said);
-    if (store && said.isEmpty()) said = store->TakeNotice();
-    return {found ? std::move(snapshot) : nullptr, said};
+    const Result<std::optional<SnapshotInfo>> loaded = store->Load(id, *snapshot);
+    said = loaded ? store->TakeNotice() : loaded.error().text;
+    return {loaded && *loaded ? std::move(snapshot) : nullptr, said};
 }
 
 Changes Workbench::CompareNow(const ConfigModel& snapshot) const {
