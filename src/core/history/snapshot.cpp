@@ -371,10 +371,7 @@ std::vector<Run> RunsOf(const Rows& rows, Key key) {
 // differs from it keep a text of their own in a snapshot.
 bool IsDerivedText(QStringView text, const ItemRow& item, const Held& held) {
     if (!held.known) return text == item.text;
-    const std::optional<QString> shown = ShownAsRead(item, held.value, held.bytes);
-    const QStringView rest = text.mid(item.text.size());
-    return text.startsWith(item.text) && rest.startsWith(u" = ") &&
-           rest.mid(3) == (shown ? QStringView(*shown) : QStringView());
+    return text == ItemNodeText(item.text, ShownAsRead(item, held.value, held.bytes));
 }
 // Whether the tree shows what the network holds for an item. After a send it may not (a value
 // refused or unanswered): the snapshot then gives the node the text the value held gives, as a
@@ -384,8 +381,7 @@ bool HeldAsShown(const ItemRow& item, const Held& held) {
 }
 QString DerivedText(const ItemRow& item, const Held& held) {
     if (!held.known) return item.text;
-    return item.text + QStringLiteral(" = ") +
-           ShownAsRead(item, held.value, held.bytes).value_or(QString());
+    return ItemNodeText(item.text, ShownAsRead(item, held.value, held.bytes));
 }
 
 }  // namespace

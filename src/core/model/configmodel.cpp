@@ -282,6 +282,10 @@ QString ConfigModel::NodeText(const QString& key) const {
     return node < 0 ? QString() : nodes_[node].text;
 }
 
+QString ItemNodeText(const QString& text, const std::optional<QString>& shown) {
+    return text + QStringLiteral(" = ") + shown.value_or(QString());
+}
+
 void ConfigModel::SetNodeText(int node, const QString& text) {
     if (node < 0) return;
     nodes_[node].text = text;
@@ -290,8 +294,7 @@ void ConfigModel::SetNodeText(int node, const QString& text) {
 
 void ConfigModel::SetItemNodeText(int row, const std::optional<QString>& shown) {
     const ItemRow& item = items_[row];
-    SetNodeText(FindNode(item.key), item.text + QStringLiteral(" = ") +
-                                        (shown ? *shown : ShownValue(item).value_or(QString())));
+    SetNodeText(FindNode(item.key), ItemNodeText(item.text, shown ? shown : ShownValue(item)));
 }
 
 void ConfigModel::ExpandNode(const QString& key) {

@@ -136,6 +136,9 @@ std::optional<int> OptionIndex(const ItemRow& item);
 // display conversion of its bytes; else the value itself. Nothing when an enumeration's value
 // is not the index of one of its options.
 std::optional<QString> ShownValue(const ItemRow& item);
+// The text of an item's node: the item's text, " = " and what the value shows (nothing after
+// " = " when it shows nothing). The one place that rule is written.
+QString ItemNodeText(const QString& text, const std::optional<QString>& shown);
 // The same for `value` held by the scale as read, a string or a date as `bytes`.
 std::optional<QString> ShownAsRead(const ItemRow& item, const QString& value,
                                    const QByteArray& bytes);

@@ -245,7 +245,7 @@ bool NetworkReader::Lee_Valores(int scale) {
             }
             QString& text = texts[slot - 1].second;
             if (const std::optional<QString> shown = ShownValue(item)) {
-                text.append(QStringLiteral(" = ")).append(*shown);
+                text = ItemNodeText(text, shown);
             } else {
                 text.clear();
             }
