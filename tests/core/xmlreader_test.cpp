@@ -4,7 +4,6 @@
 
 #include <QFile>
 
-#include "core/xml/xmlerror.h"
 #include "support/testsupport.h"
 
 namespace {
@@ -13,68 +12,97 @@ using cfg::ClsXMLReader;
 
 class XmlReaderTest : public ::testing::Test {
   protected:
-    QString Write(const QByteArray& content, const QString& name = "doc.xml") {
-        cfgtest::WriteAll(dir_.filePath(name), content);
-        return dir_.filePath(name);
-    }
     bool Open(const QByteArray& content) {
-        r.setDocument(Write(content));
+        cfgtest::WriteAll(dir_.filePath("doc.xml"), content);
+        r.setDocument(dir_.filePath("doc.xml"));
         return r.OpenDoc();
     }
-    QString Attributes() const {
-        int n = -1;
-        QStringList names, values;
-        r.GetAttributes(n, names, values);
-        return QString::number(n) + ":" + names.join(',') + "=" + values.join(',');
+    QString Here() {
+        const QString text = r.LabelData();
+        return r.LabelName() + QString::number(r.LabelID()) + (text.isEmpty() ? "" : "=" + text);
     }
-    QList<int> Children() const {
-        QList<int> ids;
+    // The elements under the cursor, with their texts and elements, then the end records a
+    // search by "/" or "//" and a child's name (case and spaces aside) finds.
+    QString Tree() {
+        QString out;
         QStringList names;
-        r.GetChildren(ids, names);
-        return ids;
+        for (int id = 0; id < 16; ++id) {
+            if (!r.SearchChildID(id)) continue;
+            names += r.LabelName();
+            const QString here = Here(), inner = Tree();
+            out += here + (inner.isEmpty() ? " " : "(" + inner + ") ");
+            r.GoBack();
+        }
+        names.removeDuplicates();
+        for (const QString& name : names)
+            for (const QString& end : {" /" + name.toUpper(), "//" + name + " "})
+                if (r.SearchString(end)) out += Here() + " ", r.GoBack();
+        return out.trimmed();
     }
     QTemporaryDir dir_;
     ClsXMLReader r;
 };
 
-TEST_F(XmlReaderTest, DocumentsThatDoNotOpenAndThoseLeftOpen) {
+TEST_F(XmlReaderTest, FilesThatDoNotOpen) {
     // Refused unread: what lies past its first tags would be accepted.
-    const QString huge = Write("<a></a>", "huge.xml");
+    const QString huge = dir_.filePath("huge.xml");
+    cfgtest::WriteAll(huge, "<a></a>");
     ASSERT_TRUE(QFile::resize(huge, ClsXMLReader::kMaxDocumentBytes + 1));
-    // The path (null: a file with the content), the error number, an unmatched end tag or not.
-    const std::tuple<QString, QByteArray, int, bool> cases[] = {
-        {huge, {}, 10002, false},
-        {" ", {}, 10000, false},
-        {dir_.filePath("none.xml"), {}, 10001, false},
-        {dir_.path(), {}, 10001, false},
-        {{}, "  \r\n\n \r  ", 10002, false},
-        {{}, "x<a></a>", 10002, false},
-        {{}, "\t<a></a>", 10002, false},
-        {{}, "<a>\r\n<b", 10002, false},
-        {{}, "<ab\r\ncd></ab>", 10002, false},
-        {{}, "</a>", 10002, true},
-        {{}, "<r>\r\n<a>\r\n</x>\r\n</r>", 10002, true},
-        {{}, "<r><a><b></a></b></r>", 10002, true},
-    };
-    const QString texts[] = {"No document to open", "Error opening document", "No valid document"};
-    for (const auto& [path, content, number, unmatched] : cases) {
-        SCOPED_TRACE((path + content).toStdString());
-        r.setDocument(path.isNull() ? Write(content) : path);
+    const std::pair<QString, QString> cases[] = {
+        {huge, "10002 No valid document"},
+        {" ", "10000 No document to open"},
+        {dir_.filePath("none.xml"), "10001 Error opening document"},
+        {dir_.path(), "10001 Error opening document"}};
+    for (const auto& [path, answer] : cases) {
+        SCOPED_TRACE(path.toStdString());
+        r.setDocument(path);
         EXPECT_FALSE(r.OpenDoc());
-        EXPECT_EQ(QString::number(int(r.error().code)) + " " + r.error().text(),
-                  QString::number(number) + " " + texts[number - 10000]);
-        EXPECT_EQ(r.error().unmatchedEndTag, unmatched);
+        EXPECT_EQ(QString::number(int(r.error().code)) + " " + r.error().text(), answer);
         // Nothing is open: every read answers nothing.
-        EXPECT_FALSE(r.LabelID() != -1 || r.SearchString("a") || !Children().isEmpty());
+        EXPECT_FALSE(r.LabelID() != -1 || r.SearchString("a") || !Tree().isEmpty());
         EXPECT_EQ(r.error().text(), QString("No document Opened"));
     }
-    // Elements left open at the end are accepted, and told; the text after the last tag is dropped.
-    ASSERT_TRUE(Open("<a></a>\r\n<b/>"));
-    EXPECT_FALSE(r.endsOpen());
-    ASSERT_TRUE(Open("<a><b> x"));
-    EXPECT_TRUE(r.endsOpen());
-    ASSERT_TRUE(r.SearchString("a") && r.SearchString("b"));
-    EXPECT_EQ(r.LabelData(), "");
+}
+
+// An end tag closes the innermost open element and takes the ID of the latest record it names
+// under that element's parent ("<//a>" names an end record "/a"); a text goes to the record before
+// it, up to the next tag. Each case: the tree read and whether it ends open, or the failure.
+TEST_F(XmlReaderTest, Documents) {
+    const std::tuple<const char*, QByteArray, const char*> cases[] = {
+        {"an earlier sibling", "<r><a></a><b></a></r>", "r0(a1 b2 /a1) /r0"},
+        {"a self-closing sibling", "<r><x/><a/><b></a></r>", "r0(x1 a2 b3 /x1 /a2) /r0"},
+        {"a sibling with children", "<r><a><x/></a><b><y/></a></r>",
+         "r0(a1(x2 /x2) b3(y4 /y4) /a1) /r0"},
+        {"three under one parent", "<r><a></a><b></a><c></c><d></c><e/><f><//e></r>",
+         "r0(a1 b2 c3 d4 e5 f6 /a1 /c3 /e5 //e5) /r0"},
+        {"the latest end record", "<r><a></a><a></a><b><//a></r>", "r0(a1 a2 b3 /a1 //a2) /r0"},
+        {"two end records", "<a></a><b><a></a/> x<c/>", "a0 b1(a2 /a2) c3 /a0 //a0=x /c3"},
+        {"left open at the end", "<a></a><b><c/>", "a0 b1(c2 /c2) /a0 open"},
+        {"searches among the children", "<Root><Item/><b><item/></b><item></item></Root>",
+         "Root0(Item1 b2(item3 /item3) item4 /Item1 /b2 /Item1) /Root0"},
+        {"texts",
+         "<?xml version=\"1.0\" ?>\n   <r>   \r<a> hello \r\n  world </a>\n\t<b>\tx\ty\t"
+         "</b>\r\n\r\n   \r\n<c></c> after\r\n<d>\xf1\xe9</d>\r\n<e/> tail\n<f/>\n<?x?>more\n</r>",
+         "r0(a1=helloworld b2=x y c3 d4=ñé e5 f6 /a1 /b2 /c3=after /d4 /e5=tail /f6=more) /r0"},
+        {"a text no tag follows", "<a><b> x", "a0(b1) open"},
+        {"a declaration's text no tag follows", "<a> y<?z?> x", "a0=y open"},
+        // clang-format off
+        {"a record under another parent", "<r><a><b></a></b></r>", "10002 ERR"},
+        {"a name not seen", "<r><a></x></r>", "10002 ERR"},
+        {"an end record not made yet", "<a><//a>", "10002 ERR"},
+        {"nothing open for the second", "<a></a/>", "10002 ERR"},
+        {"a name in another case", "<a></A>", "10002 ERR"}, {"a text first", "x<a></a>", "10002"},
+        {"a broken tag after one", "</a><b x>", "10002"}, {"a tab first", "\t<a></a>", "10002"},
+        {"a name on two lines", "<ab\r\ncd></ab>", "10002"}, {"no line", "  \r\n\n \r  ", "10002"},
+        {"no element open", "</a>", "10002 ERR"}, {"a tag left open", "<a>\r\n<b", "10002"},
+        // clang-format on
+    };
+    for (const auto& [name, content, answer] : cases)
+        EXPECT_EQ(Open(content)
+                      ? Tree() + (r.endsOpen() ? " open" : "")
+                      : QString::number(r.error().code) + (r.error().unmatchedEndTag ? " ERR" : ""),
+                  QString(answer))
+            << name;
 }
 
 // One tag alone in a document: its name and attributes, or refused.
@@ -85,52 +113,29 @@ TEST_F(XmlReaderTest, TagSyntax) {
         {"a  x =  \"\"", "a 1:x,=,"}, {"a x=\"<&'= /\"", "a 1:x,=<&'= /,"}, {"a ?", "a 0:="},
         {"a=\"1\"", "a=\"1\" 0:="}, {"", nullptr}, {" a", nullptr}, {"a x=\"1\" ", nullptr},
         {"a x", nullptr}, {"a x=1", nullptr}, {"a =\"1\"", nullptr}, {"a x=\"1", nullptr},
-        {"a x=\"1\" /", nullptr},
+        {"a x=\"1\" /", nullptr}, {"a v=\"1\n  2\"\n  w=\n\"3\"", "a 2:v,\rw,=1\r2,3,"},
         // clang-format on
     };
     for (const auto& [tag, read] : cases) {
         SCOPED_TRACE(tag.toStdString());
         ASSERT_EQ(Open("<" + tag + ">"), read != nullptr);
-        if (!read) continue;
-        r.Reset();
-        ASSERT_TRUE(r.SearchChildID(0));
-        EXPECT_EQ(r.LabelName() + " " + Attributes(), QString(read));
+        int n = -1;
+        QStringList names, values;
+        if (read && r.SearchChildID(0)) r.GetAttributes(n, names, values);
+        EXPECT_EQ(
+            read ? r.LabelName() + QString(" %1:").arg(n) + names.join(',') + "=" + values.join(',')
+                 : QString(),
+            QString(read));
     }
 }
 
-TEST_F(XmlReaderTest, TextsLinesAndSearchesAmongTheCurrentElementsChildren) {
-    ASSERT_TRUE(
-        Open("<?xml version=\"1.0\" ?>\n   <r>   \r<a> hello \r\n  world </a>\n"
-             "\t<b>\tx\ty\t</b>\r\n\r\n   \r\n<c v=\"1\n  2\"\n  w=\n\"3\"></c> after\r\n"
-             "<d>\xf1\xe9</d>\r\n<e/> tail\n</r>"));
-    ASSERT_TRUE(r.SearchString("r"));
-    EXPECT_EQ(Children(), (QList<int>{1, 2, 3, 4, 5, 0}));  // one spare entry
-    const std::pair<const char*, QString> data[] = {{"a", "helloworld"}, {"b", "x y"}, {"c", ""},
-                                                    {"/c", "after"},     {"d", "ñé"},  {"e", ""},
-                                                    {"/e", "tail"}};
-    for (const auto& [name, text] : data) {
-        ASSERT_TRUE(r.SearchString(name)) << name;
-        EXPECT_EQ(r.LabelData(), text) << name;
-        r.GoBack();
-    }
-    ASSERT_TRUE(r.SearchString("c"));
-    // A line end between attributes stays in the next attribute's name.
-    EXPECT_EQ(Attributes(), QString("2:v,\rw,=1\r2,3,"));
-    // Searches look among the current element's children.
-    ASSERT_TRUE(
-        Open("<?xml?>\r\n<Root><Item>1</Item><b><item>2</item></b><item>3</item></Root>\r\n"));
-    EXPECT_FALSE(r.SearchString("item"));  // not a child of the top level
-    ASSERT_TRUE(r.SearchString("  ROOT "));
-    ASSERT_TRUE(r.SearchString("ITEM"));
-    EXPECT_EQ(r.LabelID(), 1);  // the first of the name
-    r.GoBack();
-    EXPECT_EQ(r.LabelID(), 0);
-    EXPECT_FALSE(r.SearchChildID(3));  // a grandchild
-    ASSERT_TRUE(r.SearchChildID(4));
-    EXPECT_EQ(r.LabelData(), "3");
+TEST_F(XmlReaderTest, ChildrenAndReset) {
+    ASSERT_TRUE(Open("<r><c/><d/></r>") && r.SearchString(" R "));
+    QList<int> ids;
+    QStringList names;
+    EXPECT_TRUE(r.GetChildren(ids, names) == 2 && ids == QList<int>({1, 2, 0}));  // one spare
     r.Reset();
-    EXPECT_EQ(r.LabelID(), -1);
-    EXPECT_TRUE(r.SearchChildID(0));
+    EXPECT_TRUE(r.LabelID() == -1 && r.SearchChildID(0));
 }
 
 }  // namespace

@@ -17,11 +17,8 @@ using cfgtest::ReadAll;
 
 // A file whose writes fail once `budget` bytes have gone through, as a full disk fails: the
 // part that fits is written and the call reports an error.
-class FailDevice : public QSaveFile {
-  public:
+struct FailDevice : QSaveFile {
     FailDevice(const QString& path, qint64 budget) : QSaveFile(path), budget_(budget) {}
-
-  protected:
     qint64 writeData(const char* data, qint64 len) override {
         const qint64 fits = std::clamp<qint64>(budget_, 0, len);
         budget_ -= fits;
@@ -30,8 +27,6 @@ class FailDevice : public QSaveFile {
         setErrorString("No space left on device");
         return -1;
     }
-
-  private:
     qint64 budget_;
 };
 
