@@ -378,7 +378,7 @@ FrmMain::FrmMain(DesktopServices& services, ClsConfig& config, QWidget* parent)
     Arbol->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(Arbol, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         const int scale = ScaleOf(Arbol->itemAt(at));
-        if (busy_ || scale <= 0) return;
+        if (Busy() || scale <= 0) return;
         auto* menu = new QMenu(this);
         menu->setAttribute(Qt::WA_DeleteOnClose);
         menu->addAction(CmdCopiar->text(), this, [this, scale] { Muestra_Copiar(scale); });
@@ -398,6 +398,10 @@ FrmMain::~FrmMain() {
         bench.model().RemoveObserver(mirror);
     });
     worker_.reset();
+}
+
+bool FrmMain::Busy() const {
+    return busy_ || !worker_->Idle();
 }
 
 const ConfigModel& FrmMain::model() const {
@@ -439,6 +443,17 @@ void FrmMain::EndOperation() {
 }
 
 void FrmMain::Refresh() {
+    // Work still queued on the worker (a send a closing window started) may be changing the
+    // model: refreshed once it is over.
+    if (!worker_->Idle()) {
+        if (!std::exchange(refreshQueued_, true))
+            worker_->Run([](Workbench&, ScaleLink&) {},
+                         [this] {
+                             refreshQueued_ = false;
+                             Refresh();
+                         });
+        return;
+    }
     mirror_->Flush();
     QTreeWidgetItem* current = Arbol->currentItem();
     const int row = model().FindItemByKey(editorKey_);
@@ -596,7 +611,7 @@ void FrmMain::ShowReport() {
 }
 
 void FrmMain::CmbValor_Click() {
-    if (!selection_ || busy_) return;
+    if (!selection_ || Busy()) return;
     auto input = std::make_shared<EditorInput>();
     input->enumIndex = CmbEnum->currentIndex();
     input->number = TxtNumero->text();
@@ -621,7 +636,7 @@ int FrmMain::ScaleOf(const QTreeWidgetItem* item) const {
 }
 
 void FrmMain::NodeClick(QTreeWidgetItem* item) {
-    if (busy_) return;
+    if (Busy()) return;
     clickedScale_ = ScaleOf(item);
     CmdCopiar->setEnabled(clickedScale_ > 0);
     CmbValor->hide();
@@ -770,8 +785,8 @@ void FrmMain::paintEvent(QPaintEvent*) {
 
 void FrmMain::closeEvent(QCloseEvent* event) {
     // An exchange under way ends first; the worker must not outlive what it writes to.
-    if (busy_ || !LetPendingGo(QStringLiteral("Hay cambios sin enviar a las balanzas (%1). ¿Salir "
-                                              "de todos modos?"))) {
+    if (Busy() || !LetPendingGo(QStringLiteral("Hay cambios sin enviar a las balanzas (%1). ¿Salir "
+                                               "de todos modos?"))) {
         event->ignore();
         return;
     }

@@ -57,7 +57,8 @@ class FrmMain : public QWidget {
     // "Modificar Valor".
     void CmbValor_Click();
 
-    bool Busy() const { return busy_; }
+    // An operation runs, or work is still queued on the worker.
+    bool Busy() const;
     // Only while no operation runs.
     const ConfigModel& model() const;
     // Where the history and clone windows run their work.
@@ -143,7 +144,8 @@ class FrmMain : public QWidget {
     QString editorValue_;
     QSet<QString> pendingKeys_;  // item nodes marked as not held by the scales
     int pending_ = 0;
-    bool justRead_ = false;  // the model as the read left it: nothing differs from the scales
+    bool refreshQueued_ = false;  // a Refresh waits for the worker's queue to empty
+    bool justRead_ = false;       // the model as the read left it: nothing differs from the scales
     bool permiteNegativo_ = false;
     int clickedScale_ = 0;  // the scale node last clicked, for "Copiar a otras balanzas…"
     bool busy_ = false;
