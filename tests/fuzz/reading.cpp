@@ -7,8 +7,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     cfgtest::ScriptedLink link(cfgfuzz::Script(cfgfuzz::Input(data, size)));
     cfg::ConfigModel model;
     cfgtest::RecordingOperation op;
-    const bool read = cfg::NetworkReader(link, model).Lee_Datos(op).ok();
-    cfgfuzz::Require(read == op.shown.empty(), "only a failed read shows its message");
+    const cfg::Status read = cfg::NetworkReader(link, model).Lee_Datos(op);
+    cfgfuzz::Require(op.shown.empty(), "the read shows nothing: its failure is returned");
+    cfgfuzz::Require(read || read.error().text == QStringLiteral("Error de comunicaciones"),
+                     "a failed read says why");
     cfgfuzz::CheckModel(model);
     return 0;
 }
