@@ -85,24 +85,26 @@ struct Head {
 // The fields of every record a snapshot holds, in the order they are packed: one list for both
 // directions. An archive `A` is a Packer, which packs each field of a const record, or an
 // Unpacker, which reads each into the record and checks it.
+// `R` is the record `T`, const (packing) or not (unpacking).
+template <typename R, typename T>
+concept Is = std::same_as<std::remove_const_t<R>, T>;
 template <typename A, typename R>
-void Visit(A& a, R& scale) requires std::same_as<std::remove_const_t<R>, ScaleEntry> {
+void Visit(A& a, R& scale) requires Is<R, ScaleEntry> {
     a.Number(scale.number);
     a.Number(scale.mostrador);
     a.Text(scale.mac);
 }
 template <typename A, typename R>
-void Visit(A& a, R& failure) requires std::same_as<std::remove_const_t<R>, ReadFailure> {
+void Visit(A& a, R& failure) requires Is<R, ReadFailure> {
     a.Number(failure.owner);
     a.Enum(failure.part, ReadFailure::ScaleNumberZero);
 }
 template <typename A, typename R>
-    void Visit(A&a, R&count) requires std::same_as < std::remove_const_t<R>,
-int > {
+void Visit(A& a, R& count) requires Is<R, int> {
     a.Size(count);
 }
 template <typename A, typename R>
-void Visit(A& a, R& head) requires std::same_as<std::remove_const_t<R>, Head> {
+void Visit(A& a, R& head) requires Is<R, Head> {
     a.Number(head.format);
     a.Records(head.scales);
     a.Records(head.failures);
@@ -110,14 +112,14 @@ void Visit(A& a, R& head) requires std::same_as<std::remove_const_t<R>, Head> {
     a.Records(head.itemRuns);
 }
 template <typename A, typename R>
-void Visit(A& a, R& menu) requires std::same_as<std::remove_const_t<R>, MenuRow> {
+void Visit(A& a, R& menu) requires Is<R, MenuRow> {
     a.Number(menu.owner);
     a.Number(menu.id);
     a.Text(menu.text);
     a.Key(menu.key);
 }
 template <typename A, typename R>
-void Visit(A& a, R& node) requires std::same_as<std::remove_const_t<R>, PackedNode> {
+void Visit(A& a, R& node) requires Is<R, PackedNode> {
     a.Key(node.key);
     a.Number(node.back);
     if (node.back == 0) a.Key(node.parent);
@@ -126,13 +128,13 @@ void Visit(A& a, R& node) requires std::same_as<std::remove_const_t<R>, PackedNo
     a.Number(node.owner);
 }
 template <typename A, typename R>
-void Visit(A& a, R& own) requires std::same_as<std::remove_const_t<R>, OwnText> {
+void Visit(A& a, R& own) requires Is<R, OwnText> {
     a.Number(own.node);
     a.Text(own.text);
 }
 // An item row's shape: what a read of the structure gives it.
 template <typename A, typename R>
-void Visit(A& a, R& item) requires std::same_as<std::remove_const_t<R>, ItemRow> {
+void Visit(A& a, R& item) requires Is<R, ItemRow> {
     a.Number(item.owner);
     a.Number(item.id);
     a.Number(item.type);
@@ -144,7 +146,7 @@ void Visit(A& a, R& item) requires std::same_as<std::remove_const_t<R>, ItemRow>
     a.List(item.options);
 }
 template <typename A, typename R>
-void Visit(A& a, R& held) requires std::same_as<std::remove_const_t<R>, Held> {
+void Visit(A& a, R& held) requires Is<R, Held> {
     a.Flag(held.known);
     a.Text(held.value);
     a.Bytes(held.bytes);
