@@ -70,18 +70,13 @@ void WriteJson(std::FILE* out, const QJsonObject& document) {
 }
 
 QJsonArray TreeJson(const ConfigModel& model) {
-    // Each node's item row, found from the rows: a node's key would need the key index built.
-    std::vector<int> rowOfNode(model.Nodes().size(), -1);
-    for (int row = 0; row < static_cast<int>(model.Items().size()); ++row)
-        if (const QString& key = model.Items()[row].key; !key.isEmpty())
-            if (const int n = model.FindNode(key); n >= 0 && rowOfNode[n] < 0) rowOfNode[n] = row;
     std::map<int, const ScaleEntry*> scales;  // the first of a number the network lists twice
     for (const ScaleEntry& scale : model.Scales()) scales.emplace(scale.number, &scale);
     const auto node = [&](int index, const auto& self) -> QJsonObject {
         const TreeNode& n = model.Node(index);
         QJsonObject json;
-        if (rowOfNode[index] >= 0) {
-            json = ItemJson(model.Items()[rowOfNode[index]]);
+        if (IsItemKind(n.kind) && n.row >= 0) {
+            json = ItemJson(model.Items()[n.row]);
         } else if (n.kind == NodeKind::Scale) {
             json.insert(QStringLiteral("scale"), n.owner);
             if (const auto scale = scales.find(n.owner); scale != scales.end()) {

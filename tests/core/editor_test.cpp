@@ -92,11 +92,12 @@ TEST(Model, ShownValuesOfEnumerationsAndDates) {
 
 TEST(Model, TreeKeepsOrderRefusesDuplicatesAndFindsFirstRows) {
     ConfigModel model;
-    EXPECT_TRUE(model.AddNode({}, "Red", "Red", "mundo", NodeKind::Root));
-    EXPECT_TRUE(model.AddNode("Red", "Balanza", "B", "balanza", NodeKind::ScalesBranch));
-    EXPECT_TRUE(model.AddNode("Red", "Sistema", "S", "sistema", NodeKind::SystemBranch));
-    EXPECT_FALSE(model.AddNode("Red", "Sistema", "again", "sistema", NodeKind::SystemBranch));
-    EXPECT_FALSE(model.AddNode("nowhere", "x", "x", "valor", NodeKind::SystemItem));
+    EXPECT_EQ(model.AddNode({}, "Red", "Red", "mundo", NodeKind::Root), 0);
+    EXPECT_EQ(model.AddNode("Red", "Balanza", "B", "balanza", NodeKind::ScalesBranch), 1);
+    EXPECT_EQ(model.AddNode("Red", "Sistema", "S", "sistema", NodeKind::SystemBranch), 2);
+    EXPECT_EQ(model.AddNode("Red", "Sistema", "again", "sistema", NodeKind::SystemBranch), -1);
+    EXPECT_EQ(model.AddNode("nowhere", "x", "x", "valor", NodeKind::SystemItem), -1);
+    EXPECT_EQ(model.FindNode("x"), -1);
     EXPECT_EQ(model.Node(0).children, (std::vector<int>{1, 2}));
     for (int owner : {3, 0, 3}) model.AppendItem(Item(owner ? "b1" : "s1", kNumber, 1, 1, "0"));
     EXPECT_EQ(model.FindItem(3, 40), 0);
@@ -106,34 +107,50 @@ TEST(Model, TreeKeepsOrderRefusesDuplicatesAndFindsFirstRows) {
     model.Clear();
     EXPECT_EQ(model.FindNode("Red"), -1);
     EXPECT_EQ(model.FindItemByKey("b1"), -1);
+    EXPECT_TRUE(model.ItemsOfMenu({}).empty());
     model.AppendItem(Item("s1", kNumber, 1, 1, "0"));
     EXPECT_EQ(model.FindItemByKey("s1"), 0);  // the rows after a Clear are found anew
 }
 
-// Item keys in the reading's own form are found by their serial: every other spelling, and
-// another scale's item of the same serial, stays a key of its own, before and after a Clear.
-TEST(Model, ItemKeysAreFoundExactlyAsWritten) {
-    const char* const keys[] = {"s0001",       "s00001",  "s1",       "b0010001", "b0020001",
-                                "b00100001",   "b001001", "s12345",   "s012345",  "s999999999",
-                                "s1000000000", "bal001",  "b1a20001", "Sistema"};
+// The first row of a key and the key's node of its kind hold each other's index, whichever
+// was added first; the menu's rows are listed in table order, keyless ones included.
+TEST(Model, RowsAndNodesHoldEachOthersIndex) {
     ConfigModel model;
-    for (int serial = 0; serial < 3; ++serial) model.NextSystemItemSerial();
-    for (int round = 0; round < 2; ++round) {
-        SCOPED_TRACE(round);
-        ASSERT_TRUE(model.AddNode({}, "Red", "Red", "mundo", NodeKind::Root));
-        for (const char* key : keys)
-            EXPECT_TRUE(model.AddNode("Red", key, key, "valor", NodeKind::SystemItem)) << key;
-        for (const char* key : keys) {
-            EXPECT_FALSE(model.AddNode("Red", key, "again", "valor", NodeKind::SystemItem)) << key;
-            const int node = model.FindNode(key);
-            ASSERT_GE(node, 0) << key;
-            EXPECT_EQ(model.Node(node).key, QString(key));
-            EXPECT_EQ(model.Node(node).parent, 0) << key;
+    model.AppendMenu({0, 1, "M", "m1"});  // a menu row before its node
+    ASSERT_EQ(model.AddNode({}, "Red", "Red", "mundo", NodeKind::Root), 0);
+    ASSERT_EQ(model.AddNode("Red", "m1", "M", "menu", NodeKind::SystemMenu), 1);
+    model.AppendMenu({0, 2, "M again", "m1"});
+    const auto row = [](const char* key, int id) {
+        return cfgtest::Row(0, id, kNumber, 1, 1, "0", "m1", {}, key);
+    };
+    model.AppendItem(row("s2", 11));  // an item row before its node
+    ASSERT_EQ(model.AddNode("m1", "s1", "a", "valor", NodeKind::SystemItem), 2);
+    ASSERT_EQ(model.AddNode("m1", "s2", "b", "valor", NodeKind::SystemItem), 3);
+    model.AppendItem(row("s1", 10));
+    model.AppendItem(row("s1", 12));  // a second row of a key has no node
+    model.AppendItem(row("", 13));
+    model.AppendItem(row("m1", 14));      // a key whose node is a menu's: no node
+    model.AppendMenu({0, 3, "N", "s1"});  // nor a menu row whose key's node is an item's
+    EXPECT_EQ(model.FindMenuByKey("m1"), 0);
+    EXPECT_EQ(model.FindMenuByKey("s1"), 2);
+    EXPECT_EQ(model.FindItemByKey("s1"), 1);
+    const std::vector<std::pair<int, int>> rowNode = {{0, 3}, {1, 2}, {2, -1}, {3, -1}, {4, -1}};
+    for (const auto& [r, node] : rowNode) {
+        EXPECT_EQ(model.Items()[r].node, node) << r;
+        if (node >= 0) {
+            EXPECT_EQ(model.Node(node).row, r) << r;
         }
-        for (const char* absent : {"s0002", "s0004", "b0030001", "b0010002", "s01", "b001"})
-            EXPECT_EQ(model.FindNode(absent), -1) << absent;
-        model.Clear();  // serials go on counting from 3: the slots start there
     }
+    for (const auto& [r, node] : std::vector<std::pair<int, int>>{{0, 1}, {1, -1}, {2, -1}})
+        EXPECT_EQ(model.Menus()[r].node, node) << r;
+    EXPECT_EQ(model.Node(1).row, 0);
+    EXPECT_EQ(model.Node(0).row, -1);
+    EXPECT_EQ(model.ItemsOfMenu("m1"), (std::vector<int>{0, 1, 2, 3, 4}));
+    EXPECT_TRUE(model.ItemsOfMenu("s1").empty());
+    model.SetItemNodeText(2, QString("x"));  // no node: nothing written
+    model.SetItemNodeText(1, QString("x"));
+    EXPECT_EQ(model.Node(2).text, QString("Opcion 10 = x"));
+    EXPECT_EQ(model.Node(3).text, QString("b"));
 }
 
 }  // namespace

@@ -201,8 +201,11 @@ TEST(SnapshotParts, DamagedPartsAreRefused) {
         qToLittleEndian<qint32>(kind, odd[0].data() + 48);
         EXPECT_FALSE(DecodeSnapshot(odd, back)) << kind;
     }
-    for (const auto& [key, menu] :
-         {std::pair{"s0009", "ms0001"}, {"s0001", "ms0002"}, {"s0001", "ms0001"}}) {
+    for (const auto& [key, menu] : {std::pair{"s0009", "ms0001"},
+                                    {"s0001", "ms0002"},
+                                    {"s0001", "ms0001"},
+                                    {"", "ms0001"},
+                                    {"ms0001", "Sistema"}}) {
         ConfigModel odd = OddModel();
         odd.AppendItem(Row(0, 30, kNumber, 4, 1, "1", menu, {}, key));
         EXPECT_FALSE(DecodeSnapshot(EncodeSnapshot(odd, HeldByNetwork(odd)).parts, back)) << key;

@@ -466,11 +466,6 @@ SnapshotParts Encode(const ConfigModel& model, const std::vector<Held>& held,
                      const std::function<Use(std::size_t)>& use) {
     const auto& nodes = model.Nodes();
     const auto& items = model.Items();
-    std::vector<int> rowOfNode(nodes.size(), -1);
-    for (int row = 0; row < static_cast<int>(items.size()); ++row)
-        if (const int node = items[row].key.isEmpty() ? -1 : model.FindNode(items[row].key);
-            node >= 0)
-            rowOfNode[static_cast<std::size_t>(node)] = row;
 
     const KeyForm keyOf(nodes);
     const std::vector<Run> nodeRuns = RunsOf(nodes, Segment);
@@ -510,7 +505,7 @@ SnapshotParts Encode(const ConfigModel& model, const std::vector<Held>& held,
             const TreeNode& node = nodes[n];
             const PackedNode packed = PackedAt(nodes, n, run.first);
             Visit(shape, packed);
-            const int row = rowOfNode[static_cast<std::size_t>(n)];
+            const int row = IsItemKind(node.kind) ? node.row : -1;
             if (row < 0 || (HeldAsShown(items[row], held[row]) &&
                             !IsDerivedText(node.text, items[row], held[row])))
                 own.push_back({n - run.first, node.text});
@@ -575,12 +570,14 @@ std::optional<Head> DecodeHead(const QByteArray& part) {
     return h;
 }
 
-// An item with a node names one of the snapshot's, under its menu's node, that no item before
-// it names: what a read builds, and what every use of the model takes for granted.
+// An item with a node names an item node of the snapshot's, under its menu's node, that no item
+// before it names; an item without one has no menu: what a read builds, and what every use of
+// the model takes for granted.
 bool InItsMenu(const ConfigModel& model, const ItemRow& item) {
-    if (item.key.isEmpty()) return true;
+    if (item.key.isEmpty()) return item.menuKey.isEmpty();
     const int node = model.FindNode(item.key);
-    const int menu = node >= 0 ? model.Node(node).parent : -1;
+    if (node < 0 || !IsItemKind(model.Node(node).kind)) return false;
+    const int menu = model.Node(node).parent;
     return menu >= 0 && model.Node(menu).key == item.menuKey && model.FindItemByKey(item.key) < 0;
 }
 
@@ -624,8 +621,8 @@ bool DecodeSnapshot(const std::vector<QByteArray>& parts, ConfigModel& model) {
             const int kind = node.flags & ~kExpanded;
             if (!shape.ok() || node.back > index - static_cast<int>(first) || kind < 0 ||
                 kind > static_cast<int>(NodeKind::ScaleItem) ||
-                !model.AddNode(node.parent, node.key, {}, node.image, static_cast<NodeKind>(kind),
-                               node.owner))
+                model.AddNode(node.parent, node.key, {}, node.image, static_cast<NodeKind>(kind),
+                              node.owner) < 0)
                 return false;
             if ((node.flags & kExpanded) != 0) expand.push_back(node.key);
         }
@@ -657,7 +654,7 @@ bool DecodeSnapshot(const std::vector<QByteArray>& parts, ConfigModel& model) {
 
     for (int row = 0; row < static_cast<int>(model.Items().size()); ++row) {
         const ItemRow& item = model.Items()[row];
-        const int node = item.key.isEmpty() ? -1 : model.FindNode(item.key);
+        const int node = item.node;
         if (node >= 0 && !ownText[static_cast<std::size_t>(node)])
             ownText[static_cast<std::size_t>(node)] = DerivedText(item, held[row]);
     }

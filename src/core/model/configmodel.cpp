@@ -189,92 +189,57 @@ const QByteArray* UnchangedBytes(const ItemRow& item) {
 }
 
 namespace {
-
-// Slots beyond this many serials after the last Clear are left to the hash, so that an odd key
-// cannot make the table huge.
-constexpr qint64 kMaxItemSlots = qint64(1) << 20;
-
 quint64 OwnerId(int owner, int id) {
     return (static_cast<quint64>(static_cast<quint32>(owner)) << 32) | static_cast<quint32>(id);
 }
 const std::vector<int> kNoRows;
 
 // Keeps the first row of each key: the answer a scan from the first row would give.
-template <typename Key>
-void KeepFirst(QHash<Key, int>& index, const Key& key, int row) {
+void KeepFirst(QHash<quint64, int>& index, quint64 key, int row) {
     if (!index.contains(key)) index.insert(key, row);
 }
 }  // namespace
 
 void ConfigModel::Clear() {
     nodes_.clear();
-    nodeByKey_.clear();
-    systemItemNodes_.clear();
-    scaleItemNodes_.clear();
-    systemSerialBase_ = systemItemSerial_;
-    scaleSerialBase_ = scaleItemSerial_;
     scales_.clear();
     menus_.clear();
-    menuByKey_.clear();
-    menuByOwnerId_.clear();
     items_.clear();
-    itemByKey_.clear();
+    byKey_.clear();
+    menuByOwnerId_.clear();
     itemByOwnerId_.clear();
-    itemsByMenu_.clear();
-    indexedItems_ = 0;
     readFailures_.clear();
     for (ModelObserver* o : observers_) o->TreeCleared();
 }
 
-bool ConfigModel::AddNode(const QString& parentKey, const QString& key, const QString& text,
-                          const QString& image, NodeKind kind, int owner) {
-    const std::optional<ItemKey> itemKey = keys::ParseItem(key);
-    if (FindNode(key, itemKey) >= 0) return false;
+const ConfigModel::Keyed* ConfigModel::Find(const QString& key) const {
+    const auto it = byKey_.constFind(key);
+    return it == byKey_.cend() ? nullptr : &*it;
+}
+
+int ConfigModel::AddNode(const QString& parentKey, const QString& key, const QString& text,
+                         const QString& image, NodeKind kind, int owner) {
     int parent = -1;
     if (!parentKey.isEmpty()) {
         parent = FindNode(parentKey);
-        if (parent < 0) return false;
+        if (parent < 0) return -1;
     }
+    Keyed& keyed = byKey_[key];
+    if (keyed.node >= 0) return -1;
     const int index = static_cast<int>(nodes_.size());
-    nodes_.push_back({key, text, image, kind, owner, parent, {}, false});
-    if (!itemKey || !PlaceItemKey(*itemKey, index)) nodeByKey_.insert(key, index);
+    keyed.node = index;
+    // The first row of the key, when it came before its node.
+    const int row = IsMenuKind(kind) ? keyed.menu : IsItemKind(kind) ? keyed.item : -1;
+    if (row >= 0) (IsMenuKind(kind) ? menus_[row].node : items_[row].node) = index;
+    nodes_.push_back({key, text, image, kind, owner, parent, {}, false, row});
     if (parent >= 0) nodes_[parent].children.push_back(index);
     for (ModelObserver* o : observers_) o->NodeAdded(index);
-    return true;
-}
-
-std::optional<std::size_t> ConfigModel::SlotOf(const ItemKey& key) const {
-    const qint64 slot = qint64(key.serial) - (key.scale ? scaleSerialBase_ : systemSerialBase_) - 1;
-    if (slot < 0 || slot >= kMaxItemSlots) return std::nullopt;
-    return static_cast<std::size_t>(slot);
-}
-
-bool ConfigModel::PlaceItemKey(const ItemKey& key, int node) {
-    const std::optional<std::size_t> at = SlotOf(key);
-    if (!at) return false;
-    if (!key.scale) {
-        if (*at >= systemItemNodes_.size()) systemItemNodes_.resize(*at + 1, -1);
-        systemItemNodes_[*at] = node;
-        return true;
-    }
-    if (*at >= scaleItemNodes_.size()) scaleItemNodes_.resize(*at + 1, {-1, -1});
-    if (scaleItemNodes_[*at].second >= 0) return false;  // another scale's item holds it
-    scaleItemNodes_[*at] = {key.number, node};
-    return true;
+    return index;
 }
 
 int ConfigModel::FindNode(const QString& key) const {
-    return FindNode(key, keys::ParseItem(key));
-}
-
-int ConfigModel::FindNode(const QString& key, const std::optional<ItemKey>& parsed) const {
-    // A key that found its slot free when added was placed there.
-    if (const std::optional<std::size_t> at = parsed ? SlotOf(*parsed) : std::nullopt) {
-        if (!parsed->scale) return *at < systemItemNodes_.size() ? systemItemNodes_[*at] : -1;
-        if (*at >= scaleItemNodes_.size() || scaleItemNodes_[*at].second < 0) return -1;
-        if (scaleItemNodes_[*at].first == parsed->number) return scaleItemNodes_[*at].second;
-    }
-    return nodeByKey_.value(key, -1);
+    const Keyed* keyed = Find(key);
+    return keyed ? keyed->node : -1;
 }
 
 QString ConfigModel::NodeText(const QString& key) const {
@@ -294,7 +259,7 @@ void ConfigModel::SetNodeText(int node, const QString& text) {
 
 void ConfigModel::SetItemNodeText(int row, const std::optional<QString>& shown) {
     const ItemRow& item = items_[row];
-    SetNodeText(FindNode(item.key), ItemNodeText(item.text, shown ? shown : ShownValue(item)));
+    SetNodeText(item.node, ItemNodeText(item.text, shown ? shown : ShownValue(item)));
 }
 
 void ConfigModel::ExpandNode(const QString& key) {
@@ -304,10 +269,17 @@ void ConfigModel::ExpandNode(const QString& key) {
     for (ModelObserver* o : observers_) o->NodeExpanded(node);
 }
 
-void ConfigModel::AppendMenu(const MenuRow& row) {
-    menus_.push_back(row);
-    KeepFirst(menuByKey_, row.key, static_cast<int>(menus_.size()) - 1);
-    KeepFirst(menuByOwnerId_, OwnerId(row.owner, row.id), static_cast<int>(menus_.size()) - 1);
+void ConfigModel::AppendMenu(MenuRow row) {
+    const int index = static_cast<int>(menus_.size());
+    if (Keyed& keyed = byKey_[row.key]; keyed.menu < 0) {
+        keyed.menu = index;
+        if (keyed.node >= 0 && IsMenuKind(nodes_[keyed.node].kind)) {
+            row.node = keyed.node;
+            nodes_[keyed.node].row = index;
+        }
+    }
+    KeepFirst(menuByOwnerId_, OwnerId(row.owner, row.id), index);
+    menus_.push_back(std::move(row));
 }
 
 int ConfigModel::FindMenu(int owner, int id) const {
@@ -315,22 +287,25 @@ int ConfigModel::FindMenu(int owner, int id) const {
 }
 
 int ConfigModel::FindMenuByKey(const QString& key) const {
-    return menuByKey_.value(key, -1);
+    const Keyed* keyed = Find(key);
+    return keyed ? keyed->menu : -1;
 }
 
 void ConfigModel::AppendItem(ItemRow row) {
-    items_.push_back(std::move(row));
-    const ItemRow& added = items_.back();
-    KeepFirst(itemByOwnerId_, OwnerId(added.owner, added.id), static_cast<int>(items_.size()) - 1);
-}
-
-void ConfigModel::IndexItems() const {
-    for (; indexedItems_ < items_.size(); ++indexedItems_) {
-        const ItemRow& item = items_[indexedItems_];
-        const int row = static_cast<int>(indexedItems_);
-        if (!item.key.isEmpty()) KeepFirst(itemByKey_, item.key, row);
-        itemsByMenu_[item.menuKey].push_back(row);
+    const int index = static_cast<int>(items_.size());
+    // An item before any menu has neither a key nor a node.
+    if (!row.key.isEmpty()) {
+        if (Keyed& keyed = byKey_[row.key]; keyed.item < 0) {
+            keyed.item = index;
+            if (keyed.node >= 0 && IsItemKind(nodes_[keyed.node].kind)) {
+                row.node = keyed.node;
+                nodes_[keyed.node].row = index;
+            }
+        }
     }
+    byKey_[row.menuKey].items.push_back(index);
+    KeepFirst(itemByOwnerId_, OwnerId(row.owner, row.id), index);
+    items_.push_back(std::move(row));
 }
 
 int ConfigModel::FindItem(int owner, int id) const {
@@ -338,19 +313,19 @@ int ConfigModel::FindItem(int owner, int id) const {
 }
 
 int ConfigModel::FindItemByKey(const QString& key) const {
-    IndexItems();
-    return itemByKey_.value(key, -1);
+    const Keyed* keyed = Find(key);
+    return keyed ? keyed->item : -1;
 }
 
 const std::vector<int>& ConfigModel::ItemsOfMenu(const QString& menuKey) const {
-    IndexItems();
-    const auto it = itemsByMenu_.constFind(menuKey);
-    return it == itemsByMenu_.cend() ? kNoRows : *it;
+    const Keyed* keyed = Find(menuKey);
+    return keyed ? keyed->items : kNoRows;
 }
 
 void ConfigModel::Reserve(std::size_t moreNodes, std::size_t moreItems) {
     nodes_.reserve(nodes_.size() + moreNodes);
     items_.reserve(items_.size() + moreItems);
+    byKey_.reserve(static_cast<qsizetype>(nodes_.size() + moreNodes));
     itemByOwnerId_.reserve(static_cast<qsizetype>(items_.size() + moreItems));
 }
 

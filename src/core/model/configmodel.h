@@ -26,6 +26,13 @@ enum class NodeKind {
     ScaleItem,
 };
 
+constexpr bool IsMenuKind(NodeKind kind) {
+    return kind == NodeKind::SystemMenu || kind == NodeKind::ScaleMenu;
+}
+constexpr bool IsItemKind(NodeKind kind) {
+    return kind == NodeKind::SystemItem || kind == NodeKind::ScaleItem;
+}
+
 struct TreeNode {
     QString key;
     QString text;
@@ -35,6 +42,7 @@ struct TreeNode {
     int parent = -1;  // node index, -1 for the root
     std::vector<int> children;
     bool expanded = false;
+    int row = -1;  // of a menu node its menu row, of an item node its item row; else -1
 };
 
 struct MenuRow {
@@ -42,6 +50,7 @@ struct MenuRow {
     int id = 0;
     QString text;
     QString key;
+    int node = -1;  // set by the model: the menu node of `key`; -1 when none, or not the first row
 };
 
 struct ItemRow {
@@ -63,6 +72,7 @@ struct ItemRow {
     bool readKnown = false;
     QString readValue;
     QByteArray readBytes;
+    int node = -1;  // set by the model: the item node of `key`; -1 when none, or not the first row
 
     int optionCount() const { return static_cast<int>(options.size()); }
 };
@@ -153,8 +163,8 @@ class ModelObserver {
     virtual void NodeExpanded(int node) { (void)node; }
 };
 
-// Node keys: every row stores its node's key, and every key is built from the scale number
-// and a serial, so a node leads to its row and a row to its node.
+// Node keys, built from the scale number and a serial. A row stores its node's key, which is
+// what a file, a snapshot and the window's selection name it by.
 namespace keys {
 inline const QString kRoot = QStringLiteral("Red");
 inline const QString kScales = QStringLiteral("Balanza");
@@ -165,7 +175,7 @@ QString ScaleMenu(int number, int serial);  // mb0070001
 QString SystemItem(int serial);             // s0001
 QString ScaleItem(int number, int serial);  // b0070001
 // The parts of a key exactly as SystemItem or ScaleItem build it; nothing for any other key, so
-// that two keys never parse alike.
+// that two keys never parse alike: a snapshot stores item keys as these numbers.
 struct ItemSerial {
     bool scale = false;
     int number = 0;
@@ -178,17 +188,19 @@ int ItemInto(const ItemSerial& parts, char (&key)[48]);
 }  // namespace keys
 
 // The whole configuration of a network: the tree shown to the user and the tables behind it.
-// Rows are found through indexes that give the same answer as scanning the tables from the
-// first row.
+// The first menu or item row of a key and the key's node of that kind hold each other's index,
+// whichever came first; one index of keys leads to a key's node, its first menu and item rows,
+// and the item rows under it as a menu key. Rows are found as a scan of the tables from the
+// first row would find them.
 class ConfigModel {
   public:
     // --- tree ---
     // Removes every node, row and scale; the item serials keep counting.
     void Clear();
-    // Adds a node as the last child of `parentKey` (empty: a root). False, and nothing added,
-    // when the key is already taken or the parent does not exist.
-    bool AddNode(const QString& parentKey, const QString& key, const QString& text,
-                 const QString& image, NodeKind kind, int owner = 0);
+    // Adds a node as the last child of `parentKey` (empty: a root): its index. -1, and nothing
+    // added, when the key is already taken or the parent does not exist.
+    int AddNode(const QString& parentKey, const QString& key, const QString& text,
+                const QString& image, NodeKind kind, int owner = 0);
     int FindNode(const QString& key) const;  // -1 when absent
     const TreeNode& Node(int index) const { return nodes_[index]; }
     const std::vector<TreeNode>& Nodes() const { return nodes_; }
@@ -204,7 +216,7 @@ class ConfigModel {
     const std::vector<ScaleEntry>& Scales() const { return scales_; }
 
     // --- menu table ---
-    void AppendMenu(const MenuRow& row);
+    void AppendMenu(MenuRow row);
     const std::vector<MenuRow>& Menus() const { return menus_; }
     int FindMenuByKey(const QString& key) const;  // first row, -1 when absent
     int FindMenu(int owner, int id) const;        // first row, -1 when absent
@@ -212,9 +224,10 @@ class ConfigModel {
     // --- item table ---
     void AppendItem(ItemRow row);
     const std::vector<ItemRow>& Items() const { return items_; }
+    // For values: a row's key, menu key, owner and ID are the indexes' and stay as appended.
     ItemRow& Item(int index) { return items_[index]; }
     int FindItem(int owner, int id) const;        // first row, -1 when absent
-    int FindItemByKey(const QString& key) const;  // -1 when absent
+    int FindItemByKey(const QString& key) const;  // first row, -1 when absent
     // Rows whose menu key is `menuKey`, in table order.
     const std::vector<int>& ItemsOfMenu(const QString& menuKey) const;
 
@@ -234,33 +247,22 @@ class ConfigModel {
     void RemoveObserver(ModelObserver* observer);
 
   private:
-    // An item node whose key has the form keys::SystemItem or keys::ScaleItem give is found by
-    // its serial, counted from the last Clear, instead of by hashing its key: a read adds tens of
-    // thousands.
-    using ItemKey = keys::ItemSerial;
-    // The key's place in its slot table; nothing when it is too far from the last Clear.
-    std::optional<std::size_t> SlotOf(const ItemKey& key) const;
-    int FindNode(const QString& key, const std::optional<ItemKey>& parsed) const;
-    // False when the key has no free slot: the hash keeps it.
-    bool PlaceItemKey(const ItemKey& key, int node);
-    // The key indexes of the item table are built when first asked for: reading never needs them.
-    void IndexItems() const;
+    // What one key names. A node and a row of the same key are linked whichever came first.
+    struct Keyed {
+        int node = -1;
+        int menu = -1;           // the first menu row
+        int item = -1;           // the first item row
+        std::vector<int> items;  // the item rows whose menu key this is
+    };
+    const Keyed* Find(const QString& key) const;
 
     std::vector<TreeNode> nodes_;
-    QHash<QString, int> nodeByKey_;                    // the nodes whose keys have no slot
-    std::vector<int> systemItemNodes_;                 // node by serial
-    std::vector<std::pair<int, int>> scaleItemNodes_;  // scale number and node by serial
-    int systemSerialBase_ = 0;
-    int scaleSerialBase_ = 0;
     std::vector<ScaleEntry> scales_;
     std::vector<MenuRow> menus_;
-    QHash<QString, int> menuByKey_;
-    QHash<quint64, int> menuByOwnerId_;
     std::vector<ItemRow> items_;
+    QHash<QString, Keyed> byKey_;
+    QHash<quint64, int> menuByOwnerId_;
     QHash<quint64, int> itemByOwnerId_;
-    mutable QHash<QString, int> itemByKey_;
-    mutable QHash<QString, std::vector<int>> itemsByMenu_;
-    mutable std::size_t indexedItems_ = 0;
     std::vector<ReadFailure> readFailures_;
     int systemItemSerial_ = 0;
     int scaleItemSerial_ = 0;

@@ -75,7 +75,7 @@ Status NetworkReader::Lee_Datos(Operation& op) {
                                  .arg(scale.mostrador)
                                  .arg(scale.mac);
         if (model_.AddNode(keys::kScales, keys::Scale(scale.number), text, QStringLiteral("g386"),
-                           NodeKind::Scale, scale.number))
+                           NodeKind::Scale, scale.number) >= 0)
             readable.push_back(scale.number);
     }
 
@@ -236,7 +236,7 @@ bool NetworkReader::Lee_Valores(int scale) {
             if (row < 0) continue;
             ItemRow& item = model_.Item(row);
             StoreRead(item, entry.value, entry.bytes);
-            const int node = model_.FindNode(item.key);
+            const int node = item.node;
             if (node < 0) continue;
             std::size_t& slot = textSlot_[static_cast<std::size_t>(node)];
             if (slot == 0) {
