@@ -7,8 +7,10 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <numeric>
+#include "core/files/configsave.h"
 #include "core/history/historystore.h"
 
+#include "gui/frmabrir.h"
 #include "gui/frmcopiar.h"
 #include "gui/frmhistorial.h"
 #include "gui/frminforme.h"
@@ -249,6 +251,32 @@ TEST_F(MainWindowTest, ModificarValorStoresWhatTheScaleAcceptedAndHistorialPutsI
     messages.scopeAnswer = cfg::SendScope::Changed;
     Press("Command2");
     EXPECT_EQ(Causes(dir.path()), "read, set, read, send restore");
+    // A file loaded over restored values: what is sent is the file's, not a restore.
+    Child<QPushButton>(&main, "CmdHistorial")->click();
+    window = Visible<cfg::FrmHistorial>();
+    ASSERT_NE(window, nullptr);
+    list = Child<QTreeWidget>(window, "Lista");
+    ASSERT_TRUE(WaitUntil([&] { return list->topLevelItemCount() == 4; }));
+    list->findItems("Modificar Valor", Qt::MatchExactly, 2).value(0)->setSelected(true);
+    Child<QPushButton>(window, "CmdRestaurar")->click();
+    idle();
+    Child<QPushButton>(window, "CmdCerrar")->click();
+    ASSERT_TRUE(WaitUntil([&] { return main.isEnabled(); }));
+    const QString file = dir.filePath("red.xml");
+    std::vector<int> scales;
+    for (const cfg::ScaleEntry& s : main.model().Scales()) scales.push_back(s.number);
+    ASSERT_TRUE(cfg::Guardar_Datos_Archivo(main.model(), file, true, scales));
+    Child<QPushButton>(&main, "Command1_2")->click();
+    auto* open = Visible<cfg::FrmAbrir>();
+    ASSERT_NE(open, nullptr);
+    Child<QLineEdit>(open, "TxtRuta")->setText(file);
+    Child<QPushButton>(open, "Command1_1")->click();
+    ASSERT_TRUE(WaitUntil([&] { return messages.shown.size() == 1; }));
+    open->close();
+    ASSERT_TRUE(WaitUntil([&] { return main.isEnabled(); }));
+    ASSERT_EQ(main.NodeItem(key)->text(0), Row(key).text + " = 42");
+    Press("Command2");
+    EXPECT_EQ(Causes(dir.path()), "read, set, read, send restore, send changes");
 }
 
 TEST_F(MainWindowTest, EnviarTodoAsksFirstAndSaysHowItEndedThenSalirEnds) {
