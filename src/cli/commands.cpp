@@ -495,17 +495,25 @@ class HistoryCommand {
 }  // namespace
 
 QString TreeText(const ConfigModel& model) {
+    const std::vector<TreeNode>& nodes = model.Nodes();
+    // Made in one piece: a read's tree has tens of thousands of lines.
+    qsizetype size = 0;
+    for (const TreeNode& node : nodes) size += node.text.size() + 12;
     QString text;
-    bool first = true;
-    std::function<void(int, int)> walk = [&](int node, int depth) {
+    text.reserve(size);
+    std::vector<std::pair<int, int>> stack;  // node and depth, the next on top
+    for (int n = static_cast<int>(nodes.size()) - 1; n >= 0; --n)
+        if (nodes[n].parent < 0) stack.emplace_back(n, 0);
+    for (bool first = true; !stack.empty(); first = false) {
+        const auto [node, depth] = stack.back();
+        stack.pop_back();
         if (!first) text.append(u'\n');
-        first = false;
         text.resize(text.size() + depth * 2, u' ');
-        text.append(model.Node(node).text);
-        for (int child : model.Node(node).children) walk(child, depth + 1);
-    };
-    for (int n = 0; n < static_cast<int>(model.Nodes().size()); ++n)
-        if (model.Node(n).parent < 0) walk(n, 0);
+        text.append(nodes[node].text);
+        const std::vector<int>& children = nodes[node].children;
+        for (auto child = children.rbegin(); child != children.rend(); ++child)
+            stack.emplace_back(*child, depth + 1);
+    }
     return text;
 }
 

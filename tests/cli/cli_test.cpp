@@ -225,7 +225,10 @@ const StatusCase kStatusCases[] = {
     {"load|CONN|red.xml|-q", kExitItems,
      "=Item sistema : 20 (Nombre comercio): rechazado: No se puede programar\n", kRefuse20},
 };
-INSTANTIATE_TEST_SUITE_P(Commands, CliStatus, ::testing::ValuesIn(kStatusCases));
+INSTANTIATE_TEST_SUITE_P(Commands, CliStatus, ::testing::ValuesIn(kStatusCases),
+                         [](const auto& test) {
+                             return cfgtest::CaseName(test.index, test.param.args);
+                         });
 
 // The man page's synopsis is the command table's: every command, its arguments and options.
 TEST(CommandTable, IsTheManPagesSynopsis) {

@@ -7,6 +7,8 @@
 #include <functional>
 #include <iosfwd>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/common/operation.h"
@@ -92,6 +94,23 @@ class RecordingOperation : public cfg::Operation {
     std::function<bool()> cancel;        // the user's Cancel, asked each time the core looks
     std::function<void()> beforeAnswer;  // once, as the next question is asked
 };
+
+// The name of a parameterised case: its index, then its text (up to `end` when given) with
+// letters and digits kept and every run of anything else one "_" ("3_read_CONN_scales_x"; an
+// empty text "empty"), the same at every discovery.
+inline std::string CaseName(std::size_t index, std::string_view text, char end = '\0') {
+    std::string name = std::to_string(index) + '_';
+    for (const char c : text.substr(0, text.find(end)).substr(0, 48)) {
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) {
+            name += c;
+        } else if (name.back() != '_') {
+            name += '_';
+        }
+    }
+    if (name == std::to_string(index) + '_') return name + "empty";
+    if (name.back() == '_') name.pop_back();
+    return name;
+}
 
 // An item whose value is known (as if loaded from a file), named after its ID.
 inline cfg::ItemRow Row(int owner, int id, int type, int length, int order, const QString& value,

@@ -34,7 +34,8 @@ INSTANTIATE_TEST_SUITE_P(
                       "1.2.3.x:6000|0 1.2.3.x 6000", "", "127.0.0.1", "1.2.3.4.5:6000",
                       "127.0.0.1:0", "127.0.0.1:65536", "127.0.0.1:99999999999999999999999",
                       ":6000", "10.0.5:6000", "10.0.0.256:6000", "2130706433:6000",
-                      "host name:6000", "0x7f000001:6000", "bal\u00f1a:6000", "[::1]:6000"));
+                      "host name:6000", "0x7f000001:6000", "bal\u00f1a:6000", "[::1]:6000"),
+    [](const auto& test) { return cfgtest::CaseName(test.index, test.param, '|'); });
 
 using SerialText = TextTest<cfg::SerialSettings>;
 // COM n is /dev/ttyS(n-1); the link tests point others at a pty through CFGTARASCOPE_COMn.
@@ -44,15 +45,15 @@ TEST_P(SerialText, ReadsAsItsSettingsAndDevice) {
                                  qUtf16Printable(cfg::SerialDevice(s)));
     });
 }
-INSTANTIATE_TEST_SUITE_P(Texts, SerialText,
-                         ::testing::Values("19200,E,8,1|19200 E 8 1 /dev/ttyS0",
-                                           "1200,O,7,9|1200 O 7 9 /dev/ttyS8",
-                                           " 14400 , e , 7 , 3 |14400 E 7 3 /dev/ttyS2",
-                                           "9600,N,8,255|9600 N 8 255 /dev/ttyS254",
+INSTANTIATE_TEST_SUITE_P(
+    Texts, SerialText,
+    ::testing::Values("19200,E,8,1|19200 E 8 1 /dev/ttyS0", "1200,O,7,9|1200 O 7 9 /dev/ttyS8",
+                      " 14400 , e , 7 , 3 |14400 E 7 3 /dev/ttyS2",
+                      "9600,N,8,255|9600 N 8 255 /dev/ttyS254",
 
-                                           "115200,N,8,COM3|115200 N 8 0 COM3", "", "19200,E,8",
-                                           "0,E,8,1", "19200,X,8,1", "19200,E,4,1", "19200,E,9,1",
-                                           "19200,E,8,0", "19200,E,8,256"));
+                      "115200,N,8,COM3|115200 N 8 0 COM3", "", "19200,E,8", "0,E,8,1",
+                      "19200,X,8,1", "19200,E,4,1", "19200,E,9,1", "19200,E,8,0", "19200,E,8,256"),
+    [](const auto& test) { return cfgtest::CaseName(test.index, test.param, '|'); });
 
 using CommandLineLink = TextTest<cfg::LinkTarget>;
 TEST_P(CommandLineLink, GivesTheLinkTypeAndConnectText) {
@@ -65,7 +66,10 @@ INSTANTIATE_TEST_SUITE_P(Texts, CommandLineLink,
                                            "serial:/dev/ttyUSB0:19200,E,8|1 19200,E,8,/dev/ttyUSB0",
                                            "serial:2:9600,N,7|1 9600,N,7,2",
                                            "serial:/dev/odd:name:1200,O,8|1 1200,O,8,/dev/odd:name",
-                                           "serial:", "serial:/dev/ttyUSB0"));
+                                           "serial:", "serial:/dev/ttyUSB0"),
+                         [](const auto& test) {
+                             return cfgtest::CaseName(test.index, test.param, '|');
+                         });
 
 // One text per link however it is typed; a device path is kept as it is, "%1" and all.
 TEST(NormalConnection, NamesALinkOneWay) {

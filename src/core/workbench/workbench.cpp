@@ -15,9 +15,9 @@ void Workbench::SetConnection(const QString& normal) {
     if (history_) history_->SetConnection(normal);
 }
 
-QString Workbench::Record(SnapshotCause cause, const std::vector<Held>& held,
+QString Workbench::Record(SnapshotCause cause, const std::function<std::vector<Held>()>& held,
                           std::optional<SendKind> send) {
-    return history_ ? history_->Record(cause, model_, held, send) : QString();
+    return history_ ? history_->Record(cause, model_, held(), send) : QString();
 }
 
 Workbench::ReadResult Workbench::Read(ScaleLink& link, Operation& op) {
@@ -27,7 +27,7 @@ Workbench::ReadResult Workbench::Read(ScaleLink& link, Operation& op) {
     if (result.read)
         result.notice =
             Record(model_.ReadFailures().empty() ? SnapshotCause::Read : SnapshotCause::Partial,
-                   HeldByNetwork(model_));
+                   [this] { return HeldByNetwork(model_); });
     return result;
 }
 
@@ -37,7 +37,8 @@ Workbench::SendResult Workbench::Finish(SendSummary summary, std::optional<SendK
     if (summary.confirmed) {
         const SendKind sent = kind ? *kind : restored_ ? SendKind::Restore : SentAs(summary);
         restored_ = false;
-        result.notice = Record(SnapshotCause::Send, HeldAfterSend(model_, summary), sent);
+        result.notice = Record(
+            SnapshotCause::Send, [&] { return HeldAfterSend(model_, summary); }, sent);
     }
     result.summary = std::move(summary);
     return result;
@@ -76,7 +77,7 @@ Workbench::ProgramResult Workbench::Program(ScaleLink& link, Operation& op,
 }
 
 QString Workbench::Programmed() {
-    return Record(SnapshotCause::Set, HeldByNetwork(model_));
+    return Record(SnapshotCause::Set, [this] { return HeldByNetwork(model_); });
 }
 
 Result<bool> Workbench::LoadFile(const QString& path, Operation& op) {

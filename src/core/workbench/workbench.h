@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -88,7 +89,8 @@ class Workbench {
     const ConfigModel& model() const { return model_; }
 
   private:
-    QString Record(SnapshotCause cause, const std::vector<Held>& held,
+    // `held` is worked out only when there is a history to record into.
+    QString Record(SnapshotCause cause, const std::function<std::vector<Held>()>& held,
                    std::optional<SendKind> send = {});
     SendResult Finish(SendSummary summary, std::optional<SendKind> kind);
 
