@@ -494,6 +494,7 @@ TEST_F(CliTest, EveryJsonDocumentSaysWhatTheTextSays) {
                           .arg(node["mac"].toString()),
                       node["text"].toString());
         }
+        EXPECT_FALSE(node["id"].isDouble() && node["children"].isArray());  // only items have IDs
         if (node["id"].isDouble())
             items[QString("%1 %2").arg(node["owner"].toInt()).arg(node["id"].toInt())] =
                 node.toObject();
