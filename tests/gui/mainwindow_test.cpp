@@ -187,6 +187,7 @@ TEST_F(MainWindowTest, ModificarValorStoresWhatTheScaleAcceptedAndHistorialPutsI
         EXPECT_EQ(Writes(), writes) << typed;
         EXPECT_EQ(scaleValue(), stored) << typed;
         EXPECT_EQ(main.NodeItem(key)->text(0), Row(key).text + " = " + value) << typed;
+        EXPECT_EQ(Child<QLineEdit>(&main, "TxtNumero")->text(), typed);  // refused, it stays
         EXPECT_TRUE(main.isEnabled());
         EXPECT_EQ(button->text(), "Modificar Valor");
     }
