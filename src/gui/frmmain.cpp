@@ -106,24 +106,25 @@ class FrmMain::WindowOperation : public Operation {
     }
     void Begin(const QString& caption) override {
         Post([this, caption] {
-            window_.BusyLabel->setText(caption);
+            window_.busyCaption_->Show(caption, false);
             window_.BusyLabel->show();
             if (blink_) window_.TmrEspera->start(kBlinkMs);
         });
     }
     void Caption(const QString& caption) override {
-        Post([this, caption] { window_.BusyLabel->setText(KeptWithItsNumbers(caption)); });
+        Post([this, caption] { window_.busyCaption_->Show(KeptWithItsNumbers(caption), true); });
     }
     void End() override {
         Post([this] {
             window_.BusyLabel->hide();
+            window_.busyCaption_->Stop();
             window_.TmrEspera->stop();
             window_.HideProgress();
         });
     }
     void EndShowing(const QString& caption) override {
         Post([this, caption] {
-            window_.BusyLabel->setText(KeptWithItsNumbers(caption));
+            window_.busyCaption_->Show(KeptWithItsNumbers(caption), false);
             window_.TmrEspera->stop();
             window_.HideProgress();
         });
@@ -235,6 +236,7 @@ FrmMain::FrmMain(DesktopServices& services, ClsConfig& config, QWidget* parent)
         BusyLabel->setFont(font);
     }
     BusyLabel->hide();
+    busyCaption_ = std::make_unique<PacedLabel>(*BusyLabel);
     Progreso = new QProgressBar(this);
     Progreso->setObjectName(QStringLiteral("Progreso"));
     Progreso->setTextVisible(false);

@@ -138,7 +138,8 @@ class FrmMain : public QWidget {
     QShortcut* escape_;
     std::array<QWidget*, 4> panes_;  // the tree, the buttons, the editor, the exit buttons
     std::atomic<bool> cancelled_ = false;
-    QLabel* BusyLabel;  // member 2 of the label array Label1
+    QLabel* BusyLabel;                         // member 2 of the label array Label1
+    std::unique_ptr<PacedLabel> busyCaption_;  // its captions
     QProgressBar* Progreso;
     QLabel* LblProgreso;  // done, left and the time left
     QLabel* LblAviso;     // what the last read could not read; stays until the next read

@@ -454,6 +454,27 @@ TEST(SendQuestion, EnterSendsTheChangesWhenAnyChanged) {
     }
 }
 
+// Captions that come faster than the pace are drawn as the latest once its time comes; one shown
+// at once, and Stop, leave nothing waiting to overwrite it.
+TEST(PacedLabel, ShowsTheLatestOnceDueAndNothingStale) {
+    QLabel label;
+    cfg::PacedLabel paced(label, 100);
+    const std::tuple<std::vector<std::pair<QString, bool>>, bool, QString, QString> steps[] = {
+        // given in a row (text, paced), then Stop; shown at once, and after the pace
+        {{{"a", false}}, false, "a", "a"},
+        {{{"b", true}, {"c", true}, {"d", true}}, false, "b", "d"},
+        {{{"e", true}, {"f", true}, {"Fin", false}}, false, "Fin", "Fin"},
+        {{{"g", true}, {"h", true}}, true, "g", "g"},
+    };
+    for (const auto& [given, stop, atOnce, later] : steps) {
+        for (const auto& [text, pace] : given) paced.Show(text, pace);
+        if (stop) paced.Stop();
+        EXPECT_EQ(label.text(), atOnce);
+        QTest::qWait(250);
+        EXPECT_EQ(label.text(), later) << atOnce.toStdString();
+    }
+}
+
 // "Copiar a otras balanzas…": a scale's values onto the scales ticked, previewed with the
 // model and the tree untouched, then sent as a changes-only send.
 TEST_F(MainWindowTest, CopiarPreviewsThenSendsOnlyWhatChanges) {
