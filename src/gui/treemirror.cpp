@@ -104,16 +104,27 @@ void TreeMirror::DropSpare() {
     spare_.clear();
 }
 
-bool TreeMirror::SameShape(const std::vector<TreeNode>& nodes) const {
-    if (spare_.size() != nodes.size()) return false;
-    // Every item of the view is in `spare_`, each child after its parent: the same parent for
-    // every node is the same tree, children in the same order.
-    for (std::size_t n = 0; n < nodes.size(); ++n) {
-        const int parent = nodes[n].parent;
-        if (!spare_[n] || spare_[n]->parent() != (parent < 0 ? nullptr : spare_[At(parent)]))
-            return false;
+std::size_t TreeMirror::TakeUp(const std::vector<TreeNode>& nodes) {
+    // Every item of the view is in `spare_`, each after its parent: nodes hanging from the same
+    // parents as the items of their index are the same tree so far.
+    std::size_t kept = 0;
+    for (; kept < nodes.size() && kept < spare_.size(); ++kept) {
+        const int parent = nodes[kept].parent;
+        if (!spare_[kept] || spare_[kept]->parent() != (parent < 0 ? nullptr : spare_[At(parent)]))
+            break;
     }
-    return true;
+    // What is not kept goes: the tops among it, and what hangs from a kept item, last children
+    // first (a kept item's children come before the rest).
+    std::vector<QTreeWidgetItem*> gone;
+    for (std::size_t n = kept; n < spare_.size(); ++n)
+        if (spare_[n] && !spare_[n]->parent()) gone.push_back(spare_[n]);
+    for (std::size_t n = 0; n < kept; ++n)
+        for (QTreeWidgetItem* item = spare_[n];
+             item->childCount() > 0 && At(NodeOf(item->child(item->childCount() - 1))) >= kept;)
+            gone.push_back(item->takeChild(item->childCount() - 1));
+    qDeleteAll(gone);
+    spare_.resize(kept);
+    return kept;
 }
 
 void TreeMirror::Remake() {
@@ -121,10 +132,9 @@ void TreeMirror::Remake() {
     tree_.setUpdatesEnabled(false);
     tree_.clear();
     const std::vector<TreeNode>& nodes = model_.Nodes();
-    // A network read again mostly keeps its shape: its items are filled again where they hang,
-    // a fraction of what making 25,000 new ones costs.
-    const bool same = SameShape(nodes);
-    if (!same) DropSpare();
+    // A network read again mostly keeps its shape (a read cancelled, the shape so far): its
+    // items are filled again where they hang, a fraction of what making 25,000 new ones costs.
+    const std::size_t kept = TakeUp(nodes);
     items_ = std::exchange(spare_, {});
     items_.resize(nodes.size(), nullptr);
     // Put together away from the view, which then takes it at once: a node's parent comes
@@ -132,7 +142,7 @@ void TreeMirror::Remake() {
     QList<QTreeWidgetItem*> roots;
     for (std::size_t n = 0; n < nodes.size(); ++n) {
         const TreeNode& node = nodes[n];
-        if (!same) {
+        if (n >= kept) {
             items_[n] = NewItem(static_cast<int>(n));
             if (node.parent >= 0) items_[At(node.parent)]->addChild(items_[n]);
         }

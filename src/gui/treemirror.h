@@ -39,9 +39,9 @@ class TreeMirror : public QObject, public ModelObserver {
     // Applies the pending notes now (window thread).
     void Flush();
     // Held, a tree cleared and made again is not noted node by node; released (window thread,
-    // the model idle again), the view is made from the model at once. A tree of the shape the
-    // view had (a network read again) is shown on the items it had, as they were left: the
-    // owner leaves none of them hidden or coloured.
+    // the model idle again), the view is made from the model at once. The part of the tree of
+    // the shape the view had (a network read again) is shown on the items it had, as they were
+    // left: the owner leaves none of them hidden or coloured.
     void Hold();
     void Release();
     // The view's item of node `node` once the notes are applied; none for -1.
@@ -63,8 +63,9 @@ class TreeMirror : public QObject, public ModelObserver {
     // Notes are not kept: the tree is made anew while held.
     bool Remaking() const { return held_ && remake_; }
     void Remake();
-    // Whether `spare_` hangs together as `nodes` do.
-    bool SameShape(const std::vector<TreeNode>& nodes) const;
+    // Keeps the items of `spare_` that hang together as `nodes` do, from the first on, and drops
+    // the rest: how many are kept.
+    std::size_t TakeUp(const std::vector<TreeNode>& nodes);
     QTreeWidgetItem* NewItem(int node) const;
     void Show(QTreeWidgetItem& item, const QString& text, const QString& image) const;
     void DropSpare();

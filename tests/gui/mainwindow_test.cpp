@@ -430,6 +430,7 @@ TEST_F(MainWindowTest, CancelStopsAReadOrASendWhereItIs) {
     stop("Command3", [&] { cancel->click(); });
     EXPECT_TRUE(Child<QLabel>(&main, "LblAviso")->text().endsWith("balanza 3; balanza 7"))
         << Child<QLabel>(&main, "LblAviso")->text().toStdString();
+    ExpectMirrored(main);  // what was read, on the items of the read before
     const int sent = stop("Command2", [&] { QTest::keyClick(&main, Qt::Key_Escape); });
     EXPECT_LT(sent, 20);
     EXPECT_TRUE(main.lastSend().cancelled > 0);
