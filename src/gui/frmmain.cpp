@@ -49,10 +49,6 @@ constexpr int kNoLimit = 32767;
 // Items whose value the scales do not hold: a colour only, the text and image stay.
 const QColor kPending(200, 90, 0);
 
-QString KeyOf(const QTreeWidgetItem* item) {
-    return item ? item->data(0, TreeMirror::kKeyRole).toString() : QString();
-}
-
 // A caption as the wrapping busy label shows it: "sin respuesta: 0" never broken before its number.
 QString KeptWithItsNumbers(QString caption) {
     static const QRegularExpression beforeNumber(QStringLiteral(": (?=\\d)"));
@@ -110,24 +106,25 @@ class FrmMain::WindowOperation : public Operation {
     }
     void Begin(const QString& caption) override {
         Post([this, caption] {
-            window_.BusyLabel->setText(caption);
+            window_.busyCaption_->Show(caption, false);
             window_.BusyLabel->show();
             if (blink_) window_.TmrEspera->start(kBlinkMs);
         });
     }
     void Caption(const QString& caption) override {
-        Post([this, caption] { window_.BusyLabel->setText(KeptWithItsNumbers(caption)); });
+        Post([this, caption] { window_.busyCaption_->Show(KeptWithItsNumbers(caption), true); });
     }
     void End() override {
         Post([this] {
             window_.BusyLabel->hide();
+            window_.busyCaption_->Stop();
             window_.TmrEspera->stop();
             window_.HideProgress();
         });
     }
     void EndShowing(const QString& caption) override {
         Post([this, caption] {
-            window_.BusyLabel->setText(KeptWithItsNumbers(caption));
+            window_.busyCaption_->Show(KeptWithItsNumbers(caption), false);
             window_.TmrEspera->stop();
             window_.HideProgress();
         });
@@ -239,6 +236,7 @@ FrmMain::FrmMain(DesktopServices& services, ClsConfig& config, QWidget* parent)
         BusyLabel->setFont(font);
     }
     BusyLabel->hide();
+    busyCaption_ = std::make_unique<PacedLabel>(*BusyLabel);
     Progreso = new QProgressBar(this);
     Progreso->setObjectName(QStringLiteral("Progreso"));
     Progreso->setTextVisible(false);
@@ -421,7 +419,7 @@ void FrmMain::Notice(const QString& text) {
 
 QTreeWidgetItem* FrmMain::NodeItem(const QString& key) const {
     mirror_->Flush();
-    return mirror_->Find(key);
+    return mirror_->Item(model().FindNode(key));
 }
 
 void FrmMain::StartOperation(bool cancellable) {
@@ -456,16 +454,19 @@ void FrmMain::Refresh() {
     }
     mirror_->Flush();
     QTreeWidgetItem* current = Arbol->currentItem();
-    const int row = model().FindItemByKey(editorKey_);
-    const bool asShown = !editorKey_.isEmpty() && KeyOf(current) == editorKey_ &&
-                         ShownInTree(current) && row >= 0 &&
-                         model().Items()[row].value == editorValue_;
-    if (!asShown) NodeClick(current);
+    // The row is looked up only for an item still on screen (none after a read): the item
+    // index is built when first needed.
+    const auto asShown = [&] {
+        if (editorKey_.isEmpty() || KeyOf(current) != editorKey_ || !ShownInTree(current))
+            return false;
+        const int row = model().FindItemByKey(editorKey_);
+        return row >= 0 && model().Items()[row].value == editorValue_;
+    };
+    if (!asShown()) NodeClick(current);
     RefreshPending();
 }
 
 void FrmMain::RefreshPending() {
-    mirror_->Flush();
     QSet<QString> now;
     int count = 0;
     // Right after a read every value is as the scales hold it: nothing to look for.
@@ -476,17 +477,24 @@ void FrmMain::RefreshPending() {
             if (!row.key.isEmpty()) now.insert(row.key);
         }
     }
-    for (const QString& key : std::as_const(pendingKeys_))
-        if (QTreeWidgetItem* item = mirror_->Find(key); item && !now.contains(key))
-            item->setData(0, Qt::ForegroundRole, QVariant());
-    for (const QString& key : std::as_const(now))
-        if (QTreeWidgetItem* item = mirror_->Find(key); item && !pendingKeys_.contains(key))
-            item->setForeground(0, kPending);
-    pendingKeys_ = std::move(now);
+    Mark(std::move(now));
     pending_ = count;
     LblCambios->setText(count == 1 ? QStringLiteral("1 cambio sin enviar")
                                    : QStringLiteral("%1 cambios sin enviar").arg(count));
     LblCambios->setVisible(count > 0);
+}
+
+void FrmMain::Mark(QSet<QString> keys) {
+    mirror_->Flush();
+    for (const QString& key : std::as_const(pendingKeys_))
+        if (QTreeWidgetItem* item = mirror_->Item(model().FindNode(key));
+            item && !keys.contains(key))
+            item->setData(0, Qt::ForegroundRole, QVariant());
+    for (const QString& key : std::as_const(keys))
+        if (QTreeWidgetItem* item = mirror_->Item(model().FindNode(key));
+            item && !pendingKeys_.contains(key))
+            item->setForeground(0, kPending);
+    pendingKeys_ = std::move(keys);
 }
 
 bool FrmMain::LetPendingGo(const QString& question) {
@@ -525,8 +533,9 @@ void FrmMain::Lee_Datos() {
     TxtFiltro->clear();
     filter_->Forget();
     StartOperation(true);
-    // The nodes are made anew: none is marked. The view takes them in one go at the end.
-    pendingKeys_.clear();
+    // The nodes are made anew, on the view's items unmarked. The view takes them in one go at
+    // the end.
+    Mark({});
     mirror_->Hold();
     LblAviso->hide();
     worker_->Call(
@@ -630,9 +639,21 @@ void FrmMain::CmbValor_Click() {
         });
 }
 
+const TreeNode* FrmMain::NodeOf(const QTreeWidgetItem* item) const {
+    const int node = TreeMirror::NodeOf(item);
+    return node >= 0 && static_cast<std::size_t>(node) < model().Nodes().size()
+               ? &model().Node(node)
+               : nullptr;
+}
+
+QString FrmMain::KeyOf(const QTreeWidgetItem* item) const {
+    const TreeNode* node = NodeOf(item);
+    return node ? node->key : QString();
+}
+
 int FrmMain::ScaleOf(const QTreeWidgetItem* item) const {
-    const int node = item ? model().FindNode(KeyOf(item)) : -1;
-    return node >= 0 && model().Node(node).kind == NodeKind::Scale ? model().Node(node).owner : 0;
+    const TreeNode* node = NodeOf(item);
+    return node && node->kind == NodeKind::Scale ? node->owner : 0;
 }
 
 void FrmMain::NodeClick(QTreeWidgetItem* item) {

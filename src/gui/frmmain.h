@@ -68,6 +68,7 @@ class FrmMain : public QWidget {
     // with progress and report.
     void CloneSend(int from, std::vector<int> to, CloneChoice choice);
     const SendSummary& lastSend() const { return lastSend_; }
+    // The tree's item of the node `key`, none for no node; only while no operation runs.
     QTreeWidgetItem* NodeItem(const QString& key) const;
 
   signals:
@@ -100,13 +101,17 @@ class FrmMain : public QWidget {
     void Refresh();
     // Marks the items whose value the scales do not hold, and counts them beside the buttons.
     void RefreshPending();
+    // Marks the item nodes of `keys`, and only those.
+    void Mark(QSet<QString> keys);
     // Whether the technician lets pending changes go (asked only when there are some).
     bool LetPendingGo(const QString& question);
     void Muestra_Guardar();
     void Muestra_Abrir();
     void Muestra_Historial();
-    void Muestra_Copiar(int from);                   // the clone window for scale `from`
-    int ScaleOf(const QTreeWidgetItem* item) const;  // the scale of a scale node, else 0
+    void Muestra_Copiar(int from);                              // the clone window for scale `from`
+    int ScaleOf(const QTreeWidgetItem* item) const;             // the scale of a scale node, else 0
+    const TreeNode* NodeOf(const QTreeWidgetItem* item) const;  // none for no item
+    QString KeyOf(const QTreeWidgetItem* item) const;           // empty for no item
     void TmrEspera_Timer();
     void TxtFiltro_Change(const QString& text);
 
@@ -133,7 +138,8 @@ class FrmMain : public QWidget {
     QShortcut* escape_;
     std::array<QWidget*, 4> panes_;  // the tree, the buttons, the editor, the exit buttons
     std::atomic<bool> cancelled_ = false;
-    QLabel* BusyLabel;  // member 2 of the label array Label1
+    QLabel* BusyLabel;                         // member 2 of the label array Label1
+    std::unique_ptr<PacedLabel> busyCaption_;  // its captions
     QProgressBar* Progreso;
     QLabel* LblProgreso;  // done, left and the time left
     QLabel* LblAviso;     // what the last read could not read; stays until the next read

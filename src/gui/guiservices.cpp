@@ -217,6 +217,28 @@ bool KeyFilter::eventFilter(QObject* watched, QEvent* event) {
     return true;
 }
 
+PacedLabel::PacedLabel(QLabel& label, int ms) : label_(label) {
+    timer_.setSingleShot(true);
+    timer_.setInterval(ms);
+    connect(&timer_, &QTimer::timeout, this, [this] { Show(text_, false); });
+}
+
+void PacedLabel::Show(const QString& text, bool paced) {
+    text_ = text;
+    if (paced &&
+        (timer_.isActive() || (shown_.isValid() && shown_.elapsed() < timer_.interval()))) {
+        if (!timer_.isActive()) timer_.start();
+        return;
+    }
+    timer_.stop();
+    label_.setText(text_);
+    shown_.start();
+}
+
+void PacedLabel::Stop() {
+    timer_.stop();
+}
+
 void Pinta_Fondo(QPainter& painter, int width, int height) {
     constexpr int kBand = 50;
     constexpr double kStart[3] = {12, 81, 179};

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QIcon>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <functional>
 #include <initializer_list>
 #include <optional>
@@ -105,6 +107,24 @@ class KeyFilter : public QObject {
   private:
     QLineEdit* box_;
     Filter filter_;
+};
+
+// Shows texts on a label, a paced one no sooner than `ms` after the last shown, and then the
+// latest given: a read's captions may come every 2 ms (a scale each on a fast network), and
+// each had the window lay out and draw anew for a text no screen shows that briefly. A text
+// shown at once, or Stop, leaves nothing waiting.
+class PacedLabel : public QObject {
+  public:
+    static constexpr int kFrameMs = 16;
+    explicit PacedLabel(QLabel& label, int ms = kFrameMs);
+    void Show(const QString& text, bool paced);
+    void Stop();
+
+  private:
+    QLabel& label_;
+    QTimer timer_;
+    QElapsedTimer shown_;
+    QString text_;  // the latest given
 };
 
 // The background of the main, save and open windows: bands 50 pixels high from the bottom

@@ -143,8 +143,8 @@ class GuiTest : public ::testing::Test, public cfg::ProgramControl, public cfg::
     // The view holds the model's nodes, each under the same parent, with its text and an image.
     static void ExpectMirrored(cfg::FrmMain& main) {
         QStringList view, model;
-        const auto key = [](QTreeWidgetItem* item) {
-            return item ? item->data(0, Qt::UserRole).toString() : QString();
+        const auto key = [&](QTreeWidgetItem* item) {
+            return item ? main.model().Node(item->data(0, Qt::UserRole).toInt()).key : QString();
         };
         for (QTreeWidgetItemIterator it(main.findChild<QTreeWidget*>("Arbol")); *it; ++it)
             view.append(key((*it)->parent()) + " " + key(*it) + " " + (*it)->text(0) +

@@ -189,6 +189,7 @@ TEST_F(MainWindowTest, ModificarValorStoresWhatTheScaleAcceptedAndHistorialPutsI
         EXPECT_EQ(Writes(), writes) << typed;
         EXPECT_EQ(scaleValue(), stored) << typed;
         EXPECT_EQ(main.NodeItem(key)->text(0), Row(key).text + " = " + value) << typed;
+        EXPECT_EQ(Child<QLineEdit>(&main, "TxtNumero")->text(), typed);  // refused, it stays
         EXPECT_TRUE(main.isEnabled());
         EXPECT_EQ(button->text(), "Modificar Valor");
     }
@@ -457,6 +458,7 @@ TEST_F(MainWindowTest, CancelStopsAReadOrASendWhereItIs) {
     stop("Command3", [&] { cancel->click(); });
     EXPECT_TRUE(Child<QLabel>(&main, "LblAviso")->text().endsWith("balanza 3; balanza 7"))
         << Child<QLabel>(&main, "LblAviso")->text().toStdString();
+    ExpectMirrored(main);  // what was read, on the items of the read before
     const int sent = stop("Command2", [&] { QTest::keyClick(&main, Qt::Key_Escape); });
     EXPECT_LT(sent, 20);
     EXPECT_TRUE(main.lastSend().cancelled > 0);
@@ -478,6 +480,27 @@ TEST(SendQuestion, EnterSendsTheChangesWhenAnyChanged) {
         });
         cfg::BoxMessages().AskSend("?", changes, cfg::SendScope::All);
         EXPECT_EQ(pressed, preset);
+    }
+}
+
+// Captions that come faster than the pace are drawn as the latest once its time comes; one shown
+// at once, and Stop, leave nothing waiting to overwrite it.
+TEST(PacedLabel, ShowsTheLatestOnceDueAndNothingStale) {
+    QLabel label;
+    cfg::PacedLabel paced(label, 100);
+    const std::tuple<std::vector<std::pair<QString, bool>>, bool, QString, QString> steps[] = {
+        // given in a row (text, paced), then Stop; shown at once, and after the pace
+        {{{"a", false}}, false, "a", "a"},
+        {{{"b", true}, {"c", true}, {"d", true}}, false, "b", "d"},
+        {{{"e", true}, {"f", true}, {"Fin", false}}, false, "Fin", "Fin"},
+        {{{"g", true}, {"h", true}}, true, "g", "g"},
+    };
+    for (const auto& [given, stop, atOnce, later] : steps) {
+        for (const auto& [text, pace] : given) paced.Show(text, pace);
+        if (stop) paced.Stop();
+        EXPECT_EQ(label.text(), atOnce);
+        QTest::qWait(250);
+        EXPECT_EQ(label.text(), later) << atOnce.toStdString();
     }
 }
 

@@ -2,6 +2,7 @@
 #include <QMessageBox>
 #include <QScopeGuard>
 #include <QTranslator>
+#include <algorithm>
 
 #include "guitestsupport.h"
 #include "sim/ptyserver.h"
@@ -102,17 +103,54 @@ TEST_F(GuiTest, FromStartDialogToFilledTreeAndReloaded) {
     EXPECT_TRUE(!busy->isVisible() && Child<QTreeWidget>(main, "Arbol")->isEnabled() &&
                 messages.shown.empty());
     EXPECT_EQ(main->windowTitle(), "Configuración Sistemas Tarascope 3.3.6");
-    QTreeWidgetItem* root = Child<QTreeWidget>(main, "Arbol")->topLevelItem(0);
+    auto* tree = Child<QTreeWidget>(main, "Arbol");
+    QTreeWidgetItem* root = tree->topLevelItem(0);
     EXPECT_TRUE(root->isExpanded() && root->child(0)->isExpanded() && root->child(1)->isExpanded());
     EXPECT_EQ(root->child(0)->childCount(), 4);
     ExpectMirrored(*main);
 
-    // "Recargar Datos" rebuilds the same tree with new item keys.
+    // "Recargar Datos" rebuilds the same tree with new item keys, and what the scales hold now.
     const QString firstKey = main->model().Items().back().key;
+    cfg::sim::Network renamed = cfg::sim::DefaultNetwork();
+    renamed.scales[0].values[104].bytes = cfg::sim::ScaleText("Quesería");
+    Serve(renamed, {.latencyMs = 15, .refusedIds = {}});
     Press("Command3");
     EXPECT_NE(main->model().Items().back().key, firstKey);
     EXPECT_EQ(main->NodeItem(firstKey), nullptr);
     ExpectMirrored(*main);
+    EXPECT_TRUE(tree->findItems("Nombre balanza = Quesería", Qt::MatchRecursive).size() == 1);
+
+    // Read again, the tree shows the read alone: nothing filtered, marked or opened by hand
+    // stays. A network whose items hang otherwise is shown as it now is.
+    const auto leftOver = [&] {
+        QStringList left;
+        for (QTreeWidgetItemIterator it(tree); *it; ++it) {
+            const cfg::TreeNode& node = main->model().Node((*it)->data(0, Qt::UserRole).toInt());
+            if ((*it)->isHidden() || (*it)->data(0, Qt::ForegroundRole).isValid() ||
+                (*it)->isExpanded() != node.expanded)
+                left.append((*it)->text(0));
+        }
+        return left;
+    };
+    const QString changed = Find(cfg::kNumber, true);
+    Edit([&](cfg::ConfigModel& model) {
+        cfg::ItemRow& row = model.Item(model.FindItemByKey(changed));
+        row.value = row.readValue == "1" ? "2" : "1";
+    });
+    main->NodeItem(Row(changed).menuKey)->setExpanded(true);
+    Child<QLineEdit>(main, "TxtFiltro")->setText(Row(changed).text);
+    Press("Command3");
+    EXPECT_EQ(messages.TakeAsked().size(), 1);  // the change let go
+    EXPECT_EQ(leftOver(), QStringList());
+    cfg::sim::Network moved = cfg::sim::DefaultNetwork();
+    const auto hardware =
+        std::find_if(moved.shared.begin(), moved.shared.end(),
+                     [](const cfg::sim::Record& r) { return r.IsMenu() && r.id == 3; });
+    std::iter_swap(hardware - 1, hardware);  // the last item of "Etiqueta" under "Hardware"
+    Serve(moved);
+    Press("Command3");
+    ExpectMirrored(*main);
+    EXPECT_EQ(leftOver(), QStringList());
 }
 
 // A read that fails is said, then offered again over the same connection: Yes reads the scale
