@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QStringEncoder>
 #include <algorithm>
 #include <functional>
 #include <set>
@@ -132,8 +133,7 @@ int SendChanges(Session& session, const std::vector<ValueChange>& changes, const
 // The tree as lines or as a document.
 void PrintTree(const ConfigModel& model, const Context& c) {
     if (c.Json()) return WriteJson(c.out, {{QStringLiteral("tree"), TreeJson(model)}});
-    // One write for the whole tree: a flush per line cost more than the read itself.
-    if (const QString tree = TreeText(model); !tree.isEmpty()) WriteLine(c.out, tree);
+    WriteTree(model, c.out);
 }
 
 int Read(const QStringList& args, const Context& c) {
@@ -494,27 +494,41 @@ class HistoryCommand {
 
 }  // namespace
 
-QString TreeText(const ConfigModel& model) {
+void WriteTree(const ConfigModel& model, std::FILE* out) {
     const std::vector<TreeNode>& nodes = model.Nodes();
-    // Made in one piece: a read's tree has tens of thousands of lines.
-    qsizetype size = 0;
-    for (const TreeNode& node : nodes) size += node.text.size() + 12;
-    QString text;
-    text.reserve(size);
+    // Written through a buffer of its own and flushed once: a read's tree has tens of thousands
+    // of lines, and neither a flush per line nor the whole tree in one string comes cheap.
+    QStringEncoder utf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+    std::vector<char> buffer(1 << 16);
+    char* end = buffer.data();
+    const auto flush = [&] {
+        std::fwrite(buffer.data(), 1, static_cast<std::size_t>(end - buffer.data()), out);
+        end = buffer.data();
+    };
     std::vector<std::pair<int, int>> stack;  // node and depth, the next on top
     for (int n = static_cast<int>(nodes.size()) - 1; n >= 0; --n)
         if (nodes[n].parent < 0) stack.emplace_back(n, 0);
-    for (bool first = true; !stack.empty(); first = false) {
+    while (!stack.empty()) {
         const auto [node, depth] = stack.back();
         stack.pop_back();
-        if (!first) text.append(u'\n');
-        text.resize(text.size() + depth * 2, u' ');
-        text.append(nodes[node].text);
+        const QString& text = nodes[node].text;
+        const qsizetype room = depth * 2 + utf8.requiredSpace(text.size()) + 1;
+        if (room > static_cast<qsizetype>(buffer.size())) {
+            flush();
+            buffer.resize(static_cast<std::size_t>(room));
+            end = buffer.data();
+        } else if (room > buffer.data() + buffer.size() - end) {
+            flush();
+        }
+        end = std::fill_n(end, depth * 2, ' ');
+        end = utf8.appendToBuffer(end, text);
+        *end++ = '\n';
         const std::vector<int>& children = nodes[node].children;
         for (auto child = children.rbegin(); child != children.rend(); ++child)
             stack.emplace_back(*child, depth + 1);
     }
-    return text;
+    flush();
+    std::fflush(out);
 }
 
 namespace cli {

@@ -17,9 +17,9 @@ class ConfigModel;
 int RunCommandLine(const QStringList& args, std::FILE* out, std::FILE* err,
                    const QString& programFolder = {});
 
-// The tree as `read` prints it: one node a line, in tree order, two spaces per level; the lines
-// joined by "\n", without one after the last.
-QString TreeText(const ConfigModel& model);
+// The tree as `read` prints it into `out`: one node a line, in tree order, two spaces per level,
+// each line ended by "\n".
+void WriteTree(const ConfigModel& model, std::FILE* out);
 
 // The command line declared once: the usage, the checks made before anything runs and the bash
 // completion are read from these tables.
