@@ -230,6 +230,32 @@ INSTANTIATE_TEST_SUITE_P(Commands, CliStatus, ::testing::ValuesIn(kStatusCases),
                              return cfgtest::CaseName(test.index, test.param.args);
                          });
 
+// The tree as read prints it, in tree order and in UTF-8, however much larger than what is written
+// at a time: lines of 50 to 70,000 bytes, the longest alone larger than that.
+TEST(ReadTree, IsEveryNodeALineInTreeOrder) {
+    ConfigModel model;
+    QByteArray expected;
+    const auto add = [&](const QString& parent, const QString& key, const QString& text,
+                         int depth) {
+        ASSERT_GE(model.AddNode(parent, key, text, "valor", NodeKind::SystemItem), 0);
+        expected += QByteArray(depth * 2, ' ') + text.toUtf8() + '\n';
+    };
+    add({}, "Red", "Red", 0);
+    for (int n = 0; n < 3000; ++n) {
+        const QString key = QString("m%1").arg(n);
+        add("Red", key, QString("Menú %1 ").arg(n) + QString(n % 997 == 5 ? 35000 : 40, u'ñ'), 1);
+        add(key, key + "i", QString("Opción %1 = €").arg(n), 2);
+    }
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::tmpfile(), &std::fclose);
+    WriteTree(model, file.get());
+    std::rewind(file.get());
+    QByteArray written(expected.size() + 1, '\0');
+    written.resize(static_cast<qsizetype>(
+        std::fread(written.data(), 1, static_cast<std::size_t>(written.size()), file.get())));
+    EXPECT_EQ(written.size(), expected.size());
+    EXPECT_TRUE(written == expected);
+}
+
 // The man page's synopsis is the command table's: every command, its arguments and options.
 TEST(CommandTable, IsTheManPagesSynopsis) {
     const QString man = QString::fromUtf8(ReadAll(CFG_CLI_MAN_PAGE));
