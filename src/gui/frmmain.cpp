@@ -454,15 +454,11 @@ void FrmMain::Refresh() {
     }
     mirror_->Flush();
     QTreeWidgetItem* current = Arbol->currentItem();
-    // The row is looked up only for an item still on screen (none after a read): the item
-    // index is built when first needed.
-    const auto asShown = [&] {
-        if (editorKey_.isEmpty() || KeyOf(current) != editorKey_ || !ShownInTree(current))
-            return false;
-        const int row = model().FindItemByKey(editorKey_);
-        return row >= 0 && model().Items()[row].value == editorValue_;
-    };
-    if (!asShown()) NodeClick(current);
+    const int row = model().FindItemByKey(editorKey_);
+    const bool asShown = !editorKey_.isEmpty() && KeyOf(current) == editorKey_ &&
+                         ShownInTree(current) && row >= 0 &&
+                         model().Items()[row].value == editorValue_;
+    if (!asShown) NodeClick(current);
     RefreshPending();
 }
 
