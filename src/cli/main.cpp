@@ -3,8 +3,10 @@
 
 #include "cli/commands.h"
 #include "headless/interrupt.h"
+#include "headless/memory.h"
 
 int main(int argc, char** argv) {
+    cfg::UseLargeHeapPages();
     cfg::CatchInterrupts();
     QCoreApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments();

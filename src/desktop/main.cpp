@@ -7,6 +7,7 @@
 #include "gui/desktop.h"
 #include "gui/instance.h"
 #include "headless/console.h"
+#include "headless/memory.h"
 #include "headless/session.h"
 
 static const char* const kUsage =
@@ -25,6 +26,7 @@ static QString ArgumentString(int argc, char** argv) {
 }
 
 int main(int argc, char** argv) {
+    cfg::UseLargeHeapPages();
     // The batch test comes before anything else, and needs no display.
     const QString arguments = ArgumentString(argc, argv);
     // Only as the whole argument string: anything else is the batch mode's text, or Qt's own
