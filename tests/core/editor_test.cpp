@@ -90,6 +90,31 @@ TEST(Model, ShownValuesOfEnumerationsAndDates) {
     EXPECT_EQ(keys::SystemItem(10000), QString("s10000"));  // wider than the pattern: not cut
 }
 
+// Told without making the text, it must say what comparing with the text made would.
+TEST(Model, ItemNodeTextIsToldAsItIsMade) {
+    const std::tuple<const char*, const char*, std::optional<QString>> cases[] = {
+        {"Precio = 5", "Precio", "5"},
+        {"Precio = ", "Precio", std::nullopt},
+        {"Precio = ", "Precio", ""},
+        {"Precio = 55", "Precio", "5"},
+        {"Precio = 6", "Precio", "5"},
+        {"Precio - 5", "Precio", "5"},
+        {"Precia = 5", "Precio", "5"},
+        {"Precio =  5", "Precio", "5"},
+        {"A = B = C", "A", "B = C"},
+        {"A = B = C", "A = B", "C"},
+        {" = ", "", ""},
+        {"Precio", "Precio", std::nullopt},
+        {"Precio = 5x", "Precio", "5"},
+        {"xPrecio = 5", "Precio", "5"},
+        {"AXYZ = ", "A", " = "},
+    };
+    for (const auto& [node, text, shown] : cases)
+        EXPECT_EQ(IsItemNodeText(QString(node), QString(text), shown),
+                  node == ItemNodeText(text, shown))
+            << node << " | " << text;
+}
+
 TEST(Model, TreeKeepsOrderRefusesDuplicatesAndFindsFirstRows) {
     ConfigModel model;
     EXPECT_EQ(model.AddNode({}, "Red", "Red", "mundo", NodeKind::Root), 0);

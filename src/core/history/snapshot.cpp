@@ -373,7 +373,7 @@ std::vector<Run> RunsOf(const Rows& rows, Key key) {
 // differs from it keep a text of their own in a snapshot.
 bool IsDerivedText(QStringView text, const ItemRow& item, const Held& held) {
     if (!held.known) return text == item.text;
-    return text == ItemNodeText(item.text, ShownAsRead(item, held.value, held.bytes));
+    return IsItemNodeText(text, item.text, ShownAsRead(item, held.value, held.bytes));
 }
 // Whether the tree shows what the network holds for an item. After a send it may not (a value
 // refused or unanswered): the snapshot then gives the node the text the value held gives, as a

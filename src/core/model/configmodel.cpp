@@ -247,8 +247,23 @@ QString ConfigModel::NodeText(const QString& key) const {
     return node < 0 ? QString() : nodes_[node].text;
 }
 
+namespace {
+constexpr QStringView kShownAfter = u" = ";
+}
+
 QString ItemNodeText(const QString& text, const std::optional<QString>& shown) {
-    return text + QStringLiteral(" = ") + shown.value_or(QString());
+    QString node;
+    node.reserve(text.size() + kShownAfter.size() + (shown ? shown->size() : 0));
+    node.append(text).append(kShownAfter);
+    if (shown) node.append(*shown);
+    return node;
+}
+
+bool IsItemNodeText(QStringView node, QStringView text, const std::optional<QString>& shown) {
+    const QStringView value = shown ? QStringView(*shown) : QStringView();
+    return node.size() == text.size() + kShownAfter.size() + value.size() &&
+           node.startsWith(text) && node.sliced(text.size(), kShownAfter.size()) == kShownAfter &&
+           node.endsWith(value);
 }
 
 void ConfigModel::SetNodeText(int node, const QString& text) {

@@ -149,6 +149,8 @@ std::optional<QString> ShownValue(const ItemRow& item);
 // The text of an item's node: the item's text, " = " and what the value shows (nothing after
 // " = " when it shows nothing). The one place that rule is written.
 QString ItemNodeText(const QString& text, const std::optional<QString>& shown);
+// Whether `node` is that text, told without making it: a snapshot asks it of every item.
+bool IsItemNodeText(QStringView node, QStringView text, const std::optional<QString>& shown);
 // The same for `value` held by the scale as read, a string or a date as `bytes`.
 std::optional<QString> ShownAsRead(const ItemRow& item, const QString& value,
                                    const QByteArray& bytes);
