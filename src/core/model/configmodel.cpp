@@ -249,18 +249,21 @@ QString ConfigModel::NodeText(const QString& key) const {
 
 namespace {
 constexpr QStringView kShownAfter = u" = ";
+QStringView ShownPart(const std::optional<QString>& shown) {
+    return shown ? QStringView(*shown) : QStringView();
 }
+}  // namespace
 
 QString ItemNodeText(const QString& text, const std::optional<QString>& shown) {
+    const QStringView value = ShownPart(shown);
     QString node;
-    node.reserve(text.size() + kShownAfter.size() + (shown ? shown->size() : 0));
-    node.append(text).append(kShownAfter);
-    if (shown) node.append(*shown);
+    node.reserve(text.size() + kShownAfter.size() + value.size());
+    node.append(text).append(kShownAfter).append(value);
     return node;
 }
 
 bool IsItemNodeText(QStringView node, QStringView text, const std::optional<QString>& shown) {
-    const QStringView value = shown ? QStringView(*shown) : QStringView();
+    const QStringView value = ShownPart(shown);
     return node.size() == text.size() + kShownAfter.size() + value.size() &&
            node.startsWith(text) && node.sliced(text.size(), kShownAfter.size()) == kShownAfter &&
            node.endsWith(value);
